@@ -1,0 +1,64 @@
+#pragma once
+
+#include "Models/JobInput.h"
+#include "Models/ModelVariant.h"
+
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QSizeF>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+
+// One input (an image file or a prompt) and its variants, one per model.
+class ImageJob : public QObject
+{
+    Q_OBJECT
+public:
+    explicit ImageJob(const JobInput &input);
+
+    QUuid id() const { return m_id; }
+    const JobInput &input() const { return m_input; }
+
+    // Small preview for the job list; null when there is none yet.
+    QImage thumbnail() const { return m_thumbnail; }
+    void setThumbnail(const QImage &thumbnail);
+
+    std::optional<QSizeF> pixelSize() const { return m_pixelSize; }
+    void setPixelSize(std::optional<QSizeF> size);
+
+    qint64 byteSize() const { return m_byteSize; }
+    void setByteSize(qint64 bytes);
+
+    const QList<ModelVariantPtr> &variants() const { return m_variants; }
+    void setVariants(const QList<ModelVariantPtr> &variants);
+
+    // Base name for result files.
+    QString filenameStem() const;
+    std::optional<QString> sourceDimensions() const;
+    // The job's summary status, derived from its variants.
+    RunStatus status() const;
+    QList<ModelVariantPtr> doneVariants() const;
+    bool hasViewableResult() const;
+
+    // The stem a prompt gives: its first six alphanumeric runs joined by "-", or "generated".
+    static QString promptStem(const QString &text);
+
+Q_SIGNALS:
+    void thumbnailChanged();
+    void pixelSizeChanged();
+    void byteSizeChanged();
+    void variantsChanged();
+
+private:
+    QUuid m_id;
+    JobInput m_input;
+    QImage m_thumbnail;
+    std::optional<QSizeF> m_pixelSize;
+    qint64 m_byteSize = 0;
+    QList<ModelVariantPtr> m_variants;
+};
+
+using ImageJobPtr = std::shared_ptr<ImageJob>;

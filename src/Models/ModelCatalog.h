@@ -1,0 +1,20 @@
+#pragma once
+
+#include "Models/CatalogModel.h"
+#include "Models/Mode.h"
+
+#include <QList>
+
+// The built-in models of each mode. The first entry of each list is the mode's default model.
+namespace ModelCatalog
+{
+
+const QList<CatalogModel> &upscale();
+const QList<CatalogModel> &image();
+const QList<CatalogModel> &video();
+const QList<CatalogModel> &builtIn(Mode mode);
+
+// First occurrence of each slug, order kept.
+QList<CatalogModel> dedup(const QList<CatalogModel> &models);
+
+} // namespace ModelCatalog

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "Models/ParamValue.h"
+
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <stdexcept>
+
+// What a model produces, read from its output schema.
+enum class OutputKind { image, video, unknown };
+
+// One settable input of a model.
+struct SchemaParam {
+    struct Kind {
+        enum class Type { text, integer, number, choice, toggle, uri };
+        Type type = Type::text;
+        bool multiline = false;         // text
+        std::optional<double> min, max; // integer, number
+        QStringList options;            // choice
+        bool numeric = false;           // choice: options are numbers, sent as numbers
+
+        friend bool operator==(const Kind &, const Kind &) = default;
+    };
+
+    QString key;
+    QString title;
+    std::optional<QString> help;
+    qint64 order = 999;
+    bool required = false;
+    Kind kind;
+    std::optional<ParamValue> defaultValue;
+
+    // The JSON value sent to the service for `value`, shaped by this parameter's kind.
+    QJsonValue encode(const ParamValue &value) const;
+
+    friend bool operator==(const SchemaParam &, const SchemaParam &) = default;
+};
+
+// A model's input schema, parsed from its model record.
+struct ModelSchema {
+    std::optional<QString> imageKey;
+    bool imageIsRequired = false;
+    bool imageIsArray = false;
+    std::optional<QString> promptKey;
+    OutputKind outputKind = OutputKind::unknown;
+    QList<SchemaParam> params;
+    bool isOfficial = false;
+    std::optional<QString> versionID;
+
+    // Reads a model record; throws SchemaParseError::missingSchema() without input properties.
+    static ModelSchema parse(const QJsonObject &modelResponse);
+
+    QList<SchemaParam> primaryParams() const;
+    QList<SchemaParam> advancedParams() const;
+    // (primary, advanced), without the prompt parameter when `hidingPrompt`.
+    std::pair<QList<SchemaParam>, QList<SchemaParam>> inspectorParams(bool hidingPrompt) const;
+    std::optional<SchemaParam> scaleParam() const;
+    // The first numeric value in `input` under any of `keys` (lower-case names).
+    static std::optional<double> numericValue(const QSet<QString> &keys, const QJsonObject &input);
+
+    static const QSet<QString> &scaleKeys();
+
+    static std::optional<double> asDouble(const QJsonValue &value);
+    static std::optional<bool> asBool(const QJsonValue &value);
+    static std::optional<QString> asString(const QJsonValue &value);
+    // "output_format" reads "Output Format".
+    static QString humanized(const QString &key);
+
+    friend bool operator==(const ModelSchema &, const ModelSchema &) = default;
+};
+
+// A schema that cannot be read, or that cannot serve a job.
+class SchemaParseError : public std::exception
+{
+public:
+    enum class Kind { missingSchema, noImageInput, noPromptInput, imageRequired };
+
+    static SchemaParseError missingSchema() { return SchemaParseError(Kind::missingSchema); }
+    static SchemaParseError noImageInput() { return SchemaParseError(Kind::noImageInput); }
+    static SchemaParseError noPromptInput() { return SchemaParseError(Kind::noPromptInput); }
+    static SchemaParseError imageRequired() { return SchemaParseError(Kind::imageRequired); }
+
+    Kind kind() const { return m_kind; }
+    QString message() const;
+    const char *what() const noexcept override;
+
+private:
+    explicit SchemaParseError(Kind kind);
+    Kind m_kind;
+    QByteArray m_utf8;
+};

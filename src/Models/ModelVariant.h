@@ -1,0 +1,85 @@
+#pragma once
+
+#include "Models/CostRange.h"
+#include "Models/RunStatus.h"
+#include "Services/TaskHandle.h"
+
+#include <QObject>
+#include <QSizeF>
+#include <QUrl>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+
+// One (job, model) pair: its run status, its result and what it cost. Shared by the job's list,
+// the run and the views; every setter publishes a change only when the value really changes.
+class ModelVariant : public QObject
+{
+    Q_OBJECT
+public:
+    ModelVariant(const QString &modelSlug, const QString &modelTitle);
+
+    QUuid id() const { return m_id; }
+    QString modelSlug() const { return m_modelSlug; }
+
+    QString modelTitle() const { return m_modelTitle; }
+    void setModelTitle(const QString &title);
+
+    RunStatus status() const { return m_status; }
+    void setStatus(const RunStatus &status);
+
+    // The first result file saved for this pair; empty when there is none.
+    QUrl resultURL() const { return m_resultURL; }
+    void setResultURL(const QUrl &url);
+
+    std::optional<QSizeF> resultPixelSize() const { return m_resultPixelSize; }
+    void setResultPixelSize(std::optional<QSizeF> size);
+
+    std::optional<double> elapsed() const { return m_elapsed; }
+    void setElapsed(std::optional<double> seconds);
+
+    std::optional<CostRange> cost() const { return m_cost; }
+    void setCost(std::optional<CostRange> cost);
+
+    std::optional<QString> predictionCancelURL() const { return m_predictionCancelURL; }
+    void setPredictionCancelURL(std::optional<QString> url);
+
+    // The task now processing this pair, if any.
+    std::optional<TaskHandle> work() const { return m_work; }
+    void setWork(std::optional<TaskHandle> work);
+
+    // Back to waiting with no result; identity, model and work are kept.
+    void reset();
+
+    // A result is recorded and its file is on disk right now.
+    bool resultExists() const;
+    // "W × H" of the result image, when known.
+    std::optional<QString> resultDimensions() const;
+
+Q_SIGNALS:
+    void modelTitleChanged();
+    void statusChanged();
+    void resultChanged();
+    void elapsedChanged();
+    void costChanged();
+    void predictionCancelURLChanged();
+    void workChanged();
+
+private:
+    QUuid m_id;
+    QString m_modelSlug;
+    QString m_modelTitle;
+    RunStatus m_status = RunStatus::waiting();
+    QUrl m_resultURL;
+    std::optional<QSizeF> m_resultPixelSize;
+    std::optional<double> m_elapsed;
+    std::optional<CostRange> m_cost;
+    std::optional<QString> m_predictionCancelURL;
+    std::optional<TaskHandle> m_work;
+};
+
+using ModelVariantPtr = std::shared_ptr<ModelVariant>;
+
+// "2048 × 1536": each side truncated to a whole number.
+QString dimensionText(const QSizeF &size);

@@ -1,0 +1,350 @@
+#include "Services/AppStore.h"
+
+#include "Models/ModelCatalog.h"
+
+#include <algorithm>
+
+AppStore::AppStore(AppEnvironment environment, QObject *parent)
+    : QObject(parent), m_environment(std::move(environment))
+{
+    m_settings =
+        m_environment.settingsPath.isEmpty()
+            ? std::make_unique<QSettings>(QStringLiteral("Moonforge"), QStringLiteral("Moonforge"))
+            : std::make_unique<QSettings>(m_environment.settingsPath, QSettings::IniFormat);
+    for (Mode mode : Modes::all())
+        m_states.insert(mode, ModeState::defaultFor(mode));
+    loadPreferences();
+    loadHistory();
+    loadSelectedSchemas();
+}
+
+AppStore::~AppStore()
+{
+    cancelRun();
+}
+
+// --- Mode and per-mode state ---------------------------------------------------------------
+
+void AppStore::setMode(std::optional<Mode> mode)
+{
+    const bool changed = m_mode != mode;
+    m_mode = mode;
+    if (changed)
+        Q_EMIT modeChanged();
+    // Every assignment asks for the loads: a failed or partial load gets another chance.
+    loadSelectedSchemas();
+    if (mode)
+        loadCatalog(*mode);
+}
+
+QList<ImageJobPtr> AppStore::jobs() const
+{
+    return jobs(currentMode());
+}
+
+QList<ImageJobPtr> AppStore::jobs(Mode mode) const
+{
+    return m_jobsByMode.value(mode);
+}
+
+void AppStore::setJobs(const QList<ImageJobPtr> &jobs)
+{
+    if (m_jobsByMode.value(currentMode()) == jobs)
+        return;
+    m_jobsByMode.insert(currentMode(), jobs);
+    Q_EMIT jobsChanged();
+}
+
+ModeState AppStore::state() const
+{
+    return state(currentMode());
+}
+
+ModeState AppStore::state(Mode mode) const
+{
+    const auto it = m_states.constFind(mode);
+    return it != m_states.constEnd() ? *it : ModeState::defaultFor(mode);
+}
+
+void AppStore::setState(const ModeState &state)
+{
+    const auto it = m_states.constFind(currentMode());
+    if (it != m_states.constEnd() && *it == state)
+        return;
+    m_states.insert(currentMode(), state);
+    Q_EMIT stateChanged();
+}
+
+OutputDestination AppStore::outputDestination() const
+{
+    const ModeState current = state();
+    if (current.outputFolder)
+        return OutputDestination::folder(QUrl::fromLocalFile(*current.outputFolder));
+    return OutputDestination::besideOriginal();
+}
+
+void AppStore::setOutputDestination(const OutputDestination &destination)
+{
+    ModeState current = state();
+    if (destination.isBesideOriginal())
+        current.outputFolder.reset();
+    else
+        current.outputFolder = destination.folderUrl().toLocalFile();
+    setState(current);
+    savePreferences();
+}
+
+void AppStore::setRevealWhenDone(bool reveal)
+{
+    if (m_revealWhenDone != reveal) {
+        m_revealWhenDone = reveal;
+        Q_EMIT revealWhenDoneChanged();
+    }
+    savePreferences();
+}
+
+void AppStore::setPresenting(const ImageJobPtr &job)
+{
+    if (m_presenting == job)
+        return;
+    m_presenting = job;
+    Q_EMIT presentingChanged();
+}
+
+void AppStore::setDraftPrompt(const QString &text)
+{
+    if (m_draftPrompt == text)
+        return;
+    m_draftPrompt = text;
+    Q_EMIT draftChanged();
+}
+
+void AppStore::setDraftReferences(const QList<QUrl> &references)
+{
+    if (m_draftReferences == references)
+        return;
+    m_draftReferences = references;
+    Q_EMIT draftChanged();
+}
+
+// --- Models and selection ------------------------------------------------------------------
+
+QList<CatalogModel> AppStore::models() const
+{
+    const Mode mode = currentMode();
+    QList<CatalogModel> merged = m_catalogs.value(mode);
+    merged += state(mode).customModels;
+    merged += ModelCatalog::builtIn(mode);
+    return ModelCatalog::dedup(merged);
+}
+
+QString AppStore::title(const QString &slug) const
+{
+    for (const CatalogModel &model : models()) {
+        if (model.slug() == slug)
+            return model.title;
+    }
+    return slug;
+}
+
+QList<CatalogModel> AppStore::selectedModels() const
+{
+    const QList<CatalogModel> all = models();
+    QList<CatalogModel> selected;
+    for (const QString &slug : state().selectedSlugs) {
+        const auto it = std::find_if(all.begin(), all.end(),
+                                     [&slug](const CatalogModel &m) { return m.slug() == slug; });
+        if (it != all.end())
+            selected.append(*it);
+    }
+    return selected;
+}
+
+CatalogModel AppStore::focusedModel() const
+{
+    const QString focused = state().focusedSlug;
+    for (const CatalogModel &model : models()) {
+        if (model.slug() == focused)
+            return model;
+    }
+    const QList<CatalogModel> selected = selectedModels();
+    if (!selected.isEmpty())
+        return selected.constFirst();
+    return ModelCatalog::builtIn(currentMode()).constFirst();
+}
+
+void AppStore::remember(const CatalogModel &model)
+{
+    ModeState current = state();
+    const QString slug = model.slug();
+    const auto sameSlug = [&slug](const CatalogModel &m) { return m.slug() == slug; };
+    const QList<CatalogModel> &builtIn = ModelCatalog::builtIn(currentMode());
+    if (std::any_of(builtIn.begin(), builtIn.end(), sameSlug) ||
+        std::any_of(current.customModels.begin(), current.customModels.end(), sameSlug))
+        return;
+    current.customModels.append(model);
+    setState(current);
+}
+
+void AppStore::toggle(const CatalogModel &model)
+{
+    remember(model);
+    ModeState current = state();
+    current.toggle(model.slug());
+    setState(current);
+    startSchemaLoad(model.slug());
+    syncVariants();
+    savePreferences();
+}
+
+void AppStore::selectOnly(const CatalogModel &model)
+{
+    remember(model);
+    ModeState current = state();
+    current.selectedSlugs = {model.slug()};
+    current.focusedSlug = model.slug();
+    setState(current);
+    startSchemaLoad(model.slug());
+    syncVariants();
+    savePreferences();
+}
+
+void AppStore::removeCustom(const CatalogModel &model)
+{
+    if (!model.isCustom)
+        return;
+    ModeState current = state();
+    current.removeCustom(model);
+    setState(current);
+    syncVariants();
+    savePreferences();
+}
+
+void AppStore::setFocusedSlug(const QString &slug)
+{
+    ModeState current = state();
+    if (!current.selectedSlugs.contains(slug))
+        return;
+    current.focusedSlug = slug;
+    setState(current);
+    savePreferences();
+}
+
+void AppStore::syncVariants()
+{
+    const QStringList selected = state().selectedSlugs;
+    for (const ImageJobPtr &job : jobs()) {
+        const QList<ModelVariantPtr> existing = job->variants();
+        QList<ModelVariantPtr> rebuilt;
+        for (const QString &slug : selected) {
+            const auto it =
+                std::find_if(existing.begin(), existing.end(),
+                             [&slug](const ModelVariantPtr &v) { return v->modelSlug() == slug; });
+            rebuilt.append(
+                it != existing.end() ? *it : std::make_shared<ModelVariant>(slug, title(slug)));
+        }
+        // Finished results of models no longer selected stay with their job.
+        for (const ModelVariantPtr &variant : existing) {
+            if (!selected.contains(variant->modelSlug()) &&
+                variant->status().kind() == RunStatus::Kind::done)
+                rebuilt.append(variant);
+        }
+        job->setVariants(rebuilt);
+    }
+}
+
+// --- Counts --------------------------------------------------------------------------------
+
+QList<JobVariantPair> AppStore::pendingPairs() const
+{
+    const QStringList selected = state().selectedSlugs;
+    QList<JobVariantPair> pairs;
+    for (const ImageJobPtr &job : jobs()) {
+        for (const ModelVariantPtr &variant : job->variants()) {
+            if (selected.contains(variant->modelSlug()) && variant->status().isPending())
+                pairs.append({job, variant});
+        }
+    }
+    return pairs;
+}
+
+int AppStore::totalVariants() const
+{
+    const QStringList selected = state().selectedSlugs;
+    int total = 0;
+    for (const ImageJobPtr &job : jobs()) {
+        for (const ModelVariantPtr &variant : job->variants())
+            total += selected.contains(variant->modelSlug()) ? 1 : 0;
+    }
+    return total;
+}
+
+double AppStore::overallProgress() const
+{
+    const int total = totalVariants();
+    if (total < 1)
+        return 0;
+    // Kept results of deselected models count as finished too, so this may exceed 1.
+    int finished = 0;
+    for (const ImageJobPtr &job : jobs()) {
+        for (const ModelVariantPtr &variant : job->variants())
+            finished += variant->status().isTerminal() ? 1 : 0;
+    }
+    return static_cast<double>(finished) / total;
+}
+
+bool AppStore::isFinished(const ImageJobPtr &job) const
+{
+    const auto &variants = job->variants();
+    return !variants.isEmpty() &&
+           std::all_of(variants.begin(), variants.end(),
+                       [](const ModelVariantPtr &v) { return v->status().isTerminal(); });
+}
+
+int AppStore::finishedJobCount() const
+{
+    const QList<ImageJobPtr> current = jobs();
+    return static_cast<int>(std::count_if(current.begin(), current.end(),
+                                          [this](const ImageJobPtr &j) { return isFinished(j); }));
+}
+
+bool AppStore::showsPlayer(const ImageJobPtr &job) const
+{
+    if (m_mode == Mode::video)
+        return true;
+    for (const ModelVariantPtr &variant : job->variants()) {
+        const SchemaState schemaState = m_schemaStates.value(variant->modelSlug());
+        if (schemaState.isReady() && schemaState.schema()->outputKind == OutputKind::video)
+            return true;
+    }
+    return false;
+}
+
+// --- Removing jobs -------------------------------------------------------------------------
+
+void AppStore::remove(const ImageJobPtr &job)
+{
+    for (const ModelVariantPtr &variant : job->variants()) {
+        if (const auto work = variant->work())
+            work->cancel();
+    }
+    QList<ImageJobPtr> kept = jobs();
+    kept.removeIf([&job](const ImageJobPtr &j) { return j->id() == job->id(); });
+    setJobs(kept);
+    saveHistory();
+}
+
+void AppStore::clearFinished()
+{
+    QList<ImageJobPtr> kept = jobs();
+    kept.removeIf([this](const ImageJobPtr &j) { return isFinished(j); });
+    setJobs(kept);
+    saveHistory();
+}
+
+void AppStore::removeAll()
+{
+    cancelRun();
+    setJobs({});
+    saveHistory();
+}

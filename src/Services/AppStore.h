@@ -1,0 +1,149 @@
+#pragma once
+
+#include "Models/CatalogModel.h"
+#include "Models/ImageJob.h"
+#include "Models/Mode.h"
+#include "Models/ModeState.h"
+#include "Models/OutputDestination.h"
+#include "Models/SchemaState.h"
+#include "Services/AppEnvironment.h"
+#include "Services/TaskHandle.h"
+
+#include <QMap>
+#include <QObject>
+#include <QSet>
+#include <QSettings>
+
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+
+// One job and one of its variants: the unit of work of a run.
+struct JobVariantPair {
+    ImageJobPtr job;
+    ModelVariantPtr variant;
+};
+
+// The one owner of the application's state. Everything here is used on the GUI thread; work that
+// waits for the network, a timer or a background thread resumes there before it writes anything.
+// The implementation is split by concern: AppStore.cpp (state, selection, counts, removal) and
+// AppStore<Concern>.cpp for the rest.
+class AppStore : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AppStore(AppEnvironment environment = AppEnvironment::production(),
+                      QObject *parent = nullptr);
+    ~AppStore() override;
+
+    const AppEnvironment &environment() const { return m_environment; }
+
+    // --- Mode and per-mode state -------------------------------------------------------------
+    std::optional<Mode> mode() const { return m_mode; }
+    // Every assignment, also of the current value, starts the schema and collection loads.
+    void setMode(std::optional<Mode> mode);
+
+    // The current mode's jobs (upscale when no mode is chosen).
+    QList<ImageJobPtr> jobs() const;
+    void setJobs(const QList<ImageJobPtr> &jobs);
+    QList<ImageJobPtr> jobs(Mode mode) const;
+
+    // The current mode's settings (upscale when no mode is chosen); a mode without a stored
+    // state reads its default.
+    ModeState state() const;
+    ModeState state(Mode mode) const;
+
+    OutputDestination outputDestination() const;
+    void setOutputDestination(const OutputDestination &destination);
+
+    bool revealWhenDone() const { return m_revealWhenDone; }
+    void setRevealWhenDone(bool reveal);
+
+    ImageJobPtr presenting() const { return m_presenting; }
+    void setPresenting(const ImageJobPtr &job);
+
+    QString draftPrompt() const { return m_draftPrompt; }
+    void setDraftPrompt(const QString &text);
+    QList<QUrl> draftReferences() const { return m_draftReferences; }
+    void setDraftReferences(const QList<QUrl> &references);
+
+    // --- Models and selection ----------------------------------------------------------------
+    // Collection first, then custom models, then the built-in list, each slug once.
+    QList<CatalogModel> models() const;
+    QString title(const QString &slug) const;
+    QList<CatalogModel> selectedModels() const;
+    CatalogModel focusedModel() const;
+    const QMap<Mode, QList<CatalogModel>> &catalogs() const { return m_catalogs; }
+
+    void toggle(const CatalogModel &model);
+    void selectOnly(const CatalogModel &model);
+    // Forgets a model the user added, then re-syncs variants and saves preferences.
+    void removeCustom(const CatalogModel &model);
+    // Makes `slug` the model whose parameters the inspector shows, when it is selected.
+    void setFocusedSlug(const QString &slug);
+
+    // --- Counts --------------------------------------------------------------------------------
+    QList<JobVariantPair> pendingPairs() const;
+    int totalVariants() const;
+    double overallProgress() const;
+    int finishedJobCount() const;
+    bool showsPlayer(const ImageJobPtr &job) const;
+
+    // --- Removing jobs ---------------------------------------------------------------------------
+    void remove(const ImageJobPtr &job);
+    void clearFinished();
+    void removeAll();
+
+    // --- Schemas -------------------------------------------------------------------------------
+    const QMap<QString, SchemaState> &schemaStates() const { return m_schemaStates; }
+    // Loads the schema of every selected model of the current mode.
+    void loadSelectedSchemas();
+    // Loads the mode's curated collection once per run of the application.
+    void loadCatalog(Mode mode);
+
+    // --- Run -------------------------------------------------------------------------------------
+    bool isRunning() const { return m_runTask.has_value(); }
+    void cancelRun();
+
+    // --- Persistence -----------------------------------------------------------------------------
+    void savePreferences();
+    void saveHistory();
+
+Q_SIGNALS:
+    void modeChanged();
+    void jobsChanged();
+    void stateChanged();
+    void revealWhenDoneChanged();
+    void presentingChanged();
+    void draftChanged();
+    void catalogsChanged();
+    void schemaStatesChanged();
+    void runningChanged();
+
+private:
+    void setState(const ModeState &state);
+    void remember(const CatalogModel &model);
+    void syncVariants();
+    void startSchemaLoad(const QString &slug);
+    void loadPreferences();
+    void loadHistory();
+    bool isFinished(const ImageJobPtr &job) const;
+    Mode currentMode() const { return m_mode.value_or(Mode::upscale); }
+
+    AppEnvironment m_environment;
+    std::unique_ptr<QSettings> m_settings;
+
+    QMap<Mode, QList<ImageJobPtr>> m_jobsByMode;
+    QMap<Mode, ModeState> m_states;
+    QMap<QString, SchemaState> m_schemaStates;
+    QMap<Mode, QList<CatalogModel>> m_catalogs;
+    QSet<Mode> m_catalogLoads;
+    bool m_revealWhenDone = false;
+    ImageJobPtr m_presenting;
+    QString m_draftPrompt;
+    QList<QUrl> m_draftReferences;
+    std::optional<Mode> m_mode;
+    std::optional<TaskHandle> m_runTask;
+    bool m_isLoadingPreferences = false;
+};
