@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QSet>
 #include <QSettings>
+#include <QThreadPool>
 
 #include <memory>
 #include <optional>
@@ -106,6 +107,20 @@ public:
     bool isRunning() const { return m_runTask.has_value(); }
     void cancelRun();
 
+    // --- Adding jobs ---------------------------------------------------------------------------
+    // Image files and the images directly inside folders become upscale jobs; files already
+    // listed are skipped. Sizes and previews arrive later from background work.
+    void addFiles(const QList<QUrl> &urls);
+    // Asks the desktop for images or folders and adds them; nothing without a desktop.
+    void presentOpenPanel();
+    // Asks the desktop for reference images; empty when dismissed or without a desktop.
+    QList<QUrl> chooseReferenceImages();
+    void addPromptJob(const QString &prompt, const QList<QUrl> &references);
+    // Copies a prompt job's text and references back into the draft.
+    void reuse(const ImageJobPtr &job);
+    // The image files the URLs name or directly contain, in the file browser's order.
+    static QList<QUrl> expand(const QList<QUrl> &urls);
+
     // --- Persistence -----------------------------------------------------------------------------
     void savePreferences();
     void saveHistory();
@@ -146,4 +161,17 @@ private:
     std::optional<Mode> m_mode;
     std::optional<TaskHandle> m_runTask;
     bool m_isLoadingPreferences = false;
+
+    // --- Adding jobs ---
+    QList<ModelVariantPtr> newVariants() const;
+    void inspectInBackground(const ImageJobPtr &job);
+    struct PoolDropper {
+        // Queued inspections are dropped, running ones finished, when the store goes away.
+        void operator()(QThreadPool *pool) const
+        {
+            pool->clear();
+            delete pool;
+        }
+    };
+    std::unique_ptr<QThreadPool, PoolDropper> m_inspectionPool;
 };
