@@ -248,12 +248,13 @@ void ReplicateClientTest::collectionReadsResults()
 
 void ReplicateClientTest::uploadBodyByteForByte()
 {
-    const QByteArray expected = "--B\r\n"
+    static const char frame[] = "--B\r\n"
                                 "Content-Disposition: form-data; name=\"content\"; "
                                 "filename=\"cat.jpg\"\r\n"
                                 "Content-Type: image/jpeg\r\n\r\n"
                                 "\xff\xd8\x00\r\n--\xff\xd9"
                                 "\r\n--B--\r\n";
+    const QByteArray expected(frame, sizeof(frame) - 1);
     const QByteArray data("\xff\xd8\x00\r\n--\xff\xd9", 9);
     QCOMPARE(ReplicateClient::multipartBody(data, QStringLiteral("cat.jpg"),
                                             QStringLiteral("image/jpeg"), QStringLiteral("B")),
@@ -300,7 +301,7 @@ void ReplicateClientTest::uploadFileNames()
     const QByteArray body =
         ReplicateClient::multipartBody("x", name, QStringLiteral("image/png"), QStringLiteral("B"));
     const QList<QByteArray> lines = body.split('\n');
-    QCOMPARE(lines.size(), 6); // the only line breaks are the five of the frame
+    QCOMPARE(lines.size(), 7); // the only line breaks are the six of the frame
     QCOMPARE(lines.at(1),
              "Content-Disposition: form-data; name=\"content\"; filename=\"" + sent + "\"\r");
 }
