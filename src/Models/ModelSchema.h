@@ -42,6 +42,9 @@ struct SchemaParam {
     friend bool operator==(const SchemaParam &, const SchemaParam &) = default;
 };
 
+// Hashes the fields that mostly tell parameters apart; equal parameters always hash equal.
+size_t qHash(const SchemaParam &param, size_t seed = 0);
+
 // A model's input schema, parsed from its model record.
 struct ModelSchema {
     std::optional<QString> imageKey;

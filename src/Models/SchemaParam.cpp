@@ -2,6 +2,8 @@
 
 #include "Models/DecimalText.h"
 
+#include <QHashFunctions>
+
 #include <cmath>
 
 namespace
@@ -51,4 +53,10 @@ QJsonValue SchemaParam::encode(const ParamValue &value) const
     }
     Q_UNREACHABLE();
     return QJsonValue();
+}
+
+size_t qHash(const SchemaParam &param, size_t seed)
+{
+    return qHashMulti(seed, param.key, param.title, param.order, param.required,
+                      static_cast<int>(param.kind.type), param.kind.options);
 }

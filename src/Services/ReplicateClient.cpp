@@ -71,7 +71,8 @@ QCoro::Task<QList<CatalogModel>> ReplicateClient::fetchCollection(QString slug,
     QUrl address = self.endpoint({QStringLiteral("collections"), slug});
     QList<CatalogModel> result;
     for (int pages = 0;;) {
-        const Response response = co_await self.send(Request{address, "GET", {}, {}}, handle);
+        const Request request{address, "GET", {}, {}};
+        const Response response = co_await self.send(request, handle);
         check(response);
         const QJsonDocument document = parse(response.body);
         const QJsonObject object = document.isObject() ? document.object() : QJsonObject();
@@ -196,7 +197,8 @@ QCoro::Task<ReplicateClient::Prediction> ReplicateClient::getPrediction(QString 
     const auto url = absoluteURL(address);
     if (!url)
         throw AppError::api(0, QStringLiteral("Bad prediction URL."));
-    const Response response = co_await self.send(Request{*url, "GET", {}, {}}, handle);
+    const Request request{*url, "GET", {}, {}};
+    const Response response = co_await self.send(request, handle);
     check(response);
     co_return Prediction::fromJson(objectOrThrow(parse(response.body)));
 }
@@ -208,7 +210,8 @@ QCoro::Task<void> ReplicateClient::cancelPrediction(QString address, TaskHandle 
     if (!url)
         co_return;
     try {
-        co_await self.send(Request{*url, "POST", {}, {}}, handle);
+        const Request request{*url, "POST", {}, {}};
+        co_await self.send(request, handle);
     } catch (const std::exception &) {
         // Cancelling is a courtesy to the service; the caller has already given up on it.
     }

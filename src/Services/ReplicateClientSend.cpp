@@ -76,7 +76,7 @@ QNetworkRequest ReplicateClient::networkRequest(const Request &request) const
     return result;
 }
 
-QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(Request request,
+QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(const Request &request,
                                                                 TaskHandle handle) const
 {
     handle.throwIfCancelled();
@@ -144,7 +144,7 @@ double ReplicateClient::retryDelay(const QByteArray &retryAfter, int attempt)
     return std::min(delay, maxRetryDelay);
 }
 
-QCoro::Task<ReplicateClient::Response> ReplicateClient::send(Request request,
+QCoro::Task<ReplicateClient::Response> ReplicateClient::send(const Request &request,
                                                              TaskHandle handle) const
 {
     for (int attempt = 0;; ++attempt) {

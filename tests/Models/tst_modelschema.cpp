@@ -541,6 +541,9 @@ void ModelSchemaTest::partition()
     QCOMPARE(keysOf(schema.primaryParams()), primary);
     QCOMPARE(keysOf(schema.advancedParams()), advanced);
     QCOMPARE(find(schema, QStringLiteral("seed"))->title, QStringLiteral("Seed"));
+    const QSet<SchemaParam> unique(schema.params.begin(), schema.params.end());
+    QCOMPARE(unique.size(), schema.params.size());
+    QVERIFY(unique.contains(*find(schema, QStringLiteral("steps"))));
 
     const auto shown = schema.inspectorParams(false);
     QCOMPARE(keysOf(shown.first), primary);
