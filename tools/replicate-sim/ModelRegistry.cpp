@@ -56,18 +56,21 @@ Kind kindOfFixture(const QString &slug)
     return Kind::image;
 }
 
+QJsonObject schemasOf(const QJsonObject &record)
+{
+    return record.value(QStringLiteral("latest_version"))
+        .toObject()
+        .value(QStringLiteral("openapi_schema"))
+        .toObject()
+        .value(QStringLiteral("components"))
+        .toObject()
+        .value(QStringLiteral("schemas"))
+        .toObject();
+}
+
 OutputShape shapeOfRecord(const QJsonObject &record)
 {
-    const QJsonObject output = record.value(QStringLiteral("latest_version"))
-                                   .toObject()
-                                   .value(QStringLiteral("openapi_schema"))
-                                   .toObject()
-                                   .value(QStringLiteral("components"))
-                                   .toObject()
-                                   .value(QStringLiteral("schemas"))
-                                   .toObject()
-                                   .value(QStringLiteral("Output"))
-                                   .toObject();
+    const QJsonObject output = schemasOf(record).value(QStringLiteral("Output")).toObject();
     const QString type = output.value(QStringLiteral("type")).toString();
     if (type == QLatin1String("array"))
         return OutputShape::list;
@@ -96,14 +99,7 @@ QString SimModel::versionId() const
 
 QJsonObject SimModel::schemas() const
 {
-    return record.value(QStringLiteral("latest_version"))
-        .toObject()
-        .value(QStringLiteral("openapi_schema"))
-        .toObject()
-        .value(QStringLiteral("components"))
-        .toObject()
-        .value(QStringLiteral("schemas"))
-        .toObject();
+    return schemasOf(record);
 }
 
 QJsonObject SimModel::inputSchema() const

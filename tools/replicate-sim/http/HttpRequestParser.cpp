@@ -60,6 +60,16 @@ void HttpRequestParser::compact()
     }
 }
 
+bool HttpRequestParser::takeBodyBytes()
+{
+    const qint64 take = qMin<qint64>(m_remaining, m_buffer.size() - m_offset);
+    m_request.body.append(m_buffer.constData() + m_offset, take);
+    m_offset += take;
+    m_remaining -= take;
+    compact();
+    return m_remaining == 0;
+}
+
 HttpRequestParser::State HttpRequestParser::parse()
 {
     for (;;) {
@@ -75,12 +85,7 @@ HttpRequestParser::State HttpRequestParser::parse()
             break;
         }
         case Phase::fixedBody: {
-            const qint64 take = qMin<qint64>(m_remaining, m_buffer.size() - m_offset);
-            m_request.body.append(m_buffer.constData() + m_offset, take);
-            m_offset += take;
-            m_remaining -= take;
-            compact();
-            if (m_remaining > 0)
+            if (!takeBodyBytes())
                 return State::needMore;
             m_phase = Phase::done;
             break;
@@ -92,12 +97,7 @@ HttpRequestParser::State HttpRequestParser::parse()
             break;
         }
         case Phase::chunkData: {
-            const qint64 take = qMin<qint64>(m_remaining, m_buffer.size() - m_offset);
-            m_request.body.append(m_buffer.constData() + m_offset, take);
-            m_offset += take;
-            m_remaining -= take;
-            compact();
-            if (m_remaining > 0)
+            if (!takeBodyBytes())
                 return State::needMore;
             m_phase = Phase::chunkDataEnd;
             break;

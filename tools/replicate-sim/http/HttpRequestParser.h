@@ -48,6 +48,8 @@ private:
     State parseChunkSize();
     State parseTrailers();
     void compact();
+    // Moves buffered bytes of the current body or chunk into the request; true once all arrived.
+    bool takeBodyBytes();
 
     QByteArray m_buffer;
     qsizetype m_offset = 0;
