@@ -121,6 +121,25 @@ public:
     // The image files the URLs name or directly contain, in the file browser's order.
     static QList<QUrl> expand(const QList<QUrl> &urls);
 
+    // --- Parameters ----------------------------------------------------------------------------
+    // The focused model's override for `param`, else its default.
+    std::optional<ParamValue> value(const SchemaParam &param) const;
+    // Sets, or with no value removes, the focused model's override; saves preferences.
+    void setValue(const std::optional<ParamValue> &value, const SchemaParam &param);
+    bool isOverridden(const SchemaParam &param) const;
+    // Drops every override of the focused model.
+    void resetParams();
+    // The parameter part of a prediction input: overrides, and defaults of required parameters.
+    static QJsonObject requestInputs(const ModelSchema &schema, const QString &slug,
+                                     const QMap<QString, ParamOverrides> &overrides);
+    // The upscale factor the model will apply, when its schema is ready and says so.
+    std::optional<double> scale(const QString &slug) const;
+    // A scale parameter's value as a factor: "4x" gives 4, "auto" and booleans none.
+    static std::optional<double> scaleFactor(const ParamValue &value);
+    // Lower-case parameter keys that give the number of outputs, and a video's length.
+    static const QSet<QString> &outputCountKeys();
+    static const QSet<QString> &durationKeys();
+
     // --- Persistence -----------------------------------------------------------------------------
     void savePreferences();
     void saveHistory();
