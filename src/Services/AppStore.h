@@ -120,6 +120,10 @@ public:
     void reuse(const ImageJobPtr &job);
     // The image files the URLs name or directly contain, in the file browser's order.
     static QList<QUrl> expand(const QList<QUrl> &urls);
+    // The references `reuse` puts back: all of them when a selected model's loaded schema takes
+    // a list of images, else at most the last one.
+    static QList<QUrl> reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
+                                        const QMap<QString, SchemaState> &schemas);
 
     // --- Parameters ----------------------------------------------------------------------------
     // The focused model's override for `param`, else its default.

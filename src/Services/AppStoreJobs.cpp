@@ -1,8 +1,8 @@
 // Adding jobs: files and folders, prompts, and reusing an earlier prompt.
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
+#include "Services/NaturalOrder.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -30,12 +30,17 @@ QList<QUrl> AppStore::expand(const QList<QUrl> &urls)
             found.append(url);
         }
     }
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(found.begin(), found.end(), [&collator](const QUrl &a, const QUrl &b) {
-        return collator.compare(a.fileName(), b.fileName()) < 0;
+    // Each name is compared many times; split it into runs once.
+    const NaturalOrder order;
+    QList<std::pair<NaturalOrder::Key, QUrl>> keyed;
+    keyed.reserve(found.size());
+    for (const QUrl &url : std::as_const(found))
+        keyed.append({NaturalOrder::key(url.fileName()), url});
+    std::stable_sort(keyed.begin(), keyed.end(), [&order](const auto &a, const auto &b) {
+        return order.compare(a.first, b.first) < 0;
     });
+    for (qsizetype i = 0; i < keyed.size(); ++i)
+        found[i] = keyed.at(i).second;
     return found;
 }
 
@@ -58,8 +63,11 @@ void AppStore::addFiles(const QList<QUrl> &urls)
             existing.insert(job->input().url());
     QList<ImageJobPtr> added;
     for (const QUrl &url : expand(urls)) {
+        // A file dropped together with its folder, or twice in one drop, becomes one job: a
+        // second row would only run the same work again and write a numbered copy of it.
         if (existing.contains(url))
             continue;
+        existing.insert(url);
         auto job = std::make_shared<ImageJob>(JobInput::file(url));
         job->setVariants(newVariants());
         added.append(job);
@@ -147,14 +155,19 @@ void AppStore::reuse(const ImageJobPtr &job)
     if (!job || !job->input().isPrompt())
         return;
     setDraftPrompt(job->input().text());
-    const QList<QUrl> references = job->input().references();
-    const QStringList slugs = state().selectedSlugs;
-    const bool takesList = std::any_of(slugs.begin(), slugs.end(), [this](const QString &slug) {
-        const auto it = m_schemaStates.constFind(slug);
-        return it != m_schemaStates.constEnd() && it->schema() && it->schema()->imageIsArray;
+    setDraftReferences(
+        reusedReferences(job->input().references(), state().selectedSlugs, m_schemaStates));
+}
+
+QList<QUrl> AppStore::reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
+                                       const QMap<QString, SchemaState> &schemas)
+{
+    const bool takesList = std::any_of(slugs.begin(), slugs.end(), [&schemas](const QString &slug) {
+        const auto it = schemas.constFind(slug);
+        return it != schemas.constEnd() && it->schema() && it->schema()->imageIsArray;
     });
+    // A model that takes one image uses the last reference, so that is the one worth keeping.
     if (takesList || references.size() < 2)
-        setDraftReferences(references);
-    else
-        setDraftReferences({references.last()});
+        return references;
+    return {references.last()};
 }

@@ -48,6 +48,11 @@ bool isRaw(const QString &path);
 std::optional<QSize> rawSize(const QString &path);
 std::optional<QImage> rawDecode(const QString &path, int maxPixel, bool oriented);
 std::optional<QImage> videoFrame(const QString &path, int maxPixel);
+// The size that fits `size` inside maxPixel x maxPixel, each side rounded to the nearest pixel
+// (6000 x 4000 in 256 gives 256 x 171); sizes already inside are kept.
+QSize fitInside(QSize size, int maxPixel);
+// `image` scaled down to fitInside, smoothly; unchanged when it already fits.
+QImage scaledToFit(const QImage &image, int maxPixel);
 // Largest image we agree to decode, in pixels: real photos up to ~250 MP pass.
 constexpr qint64 maxDecodePixels = 256LL * 1024 * 1024;
 } // namespace detail

@@ -52,10 +52,9 @@ std::optional<QImage> rawDecode(const QString &path, int maxPixel, bool oriented
         return std::nullopt;
     const QImage view(processed->data, processed->width, processed->height, processed->width * 3,
                       QImage::Format_RGB888);
-    QImage result =
-        maxPixel > 0 && (view.width() > maxPixel || view.height() > maxPixel)
-            ? view.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-            : view.copy();
+    QImage result = maxPixel > 0 && fitInside(view.size(), maxPixel) != view.size()
+                        ? scaledToFit(view, maxPixel)
+                        : view.copy();
     if (result.isNull())
         return std::nullopt;
     return result;

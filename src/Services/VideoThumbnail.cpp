@@ -30,9 +30,7 @@ std::optional<QImage> videoFrame(const QString &path, int maxPixel)
     QImage image;
     if (!image.loadFromData(data->image_data_ptr, data->image_data_size, "PNG") || image.isNull())
         return std::nullopt;
-    if (image.width() > maxPixel || image.height() > maxPixel)
-        image = image.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
+    return scaledToFit(image, maxPixel);
 }
 
 } // namespace ImageFile::detail
