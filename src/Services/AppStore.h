@@ -186,7 +186,9 @@ private:
     bool m_isLoadingPreferences = false;
 
     // --- Adding jobs ---
-    QList<ModelVariantPtr> newVariants() const;
+    // The selected models' slugs and titles, for the variants of new jobs.
+    QList<std::pair<QString, QString>> selectedTitles() const;
+    static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
     void inspectInBackground(const ImageJobPtr &job);
     struct PoolDropper {
         // Queued inspections are dropped, running ones finished, when the store goes away.

@@ -5,26 +5,74 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QMetaObject>
+#include <QMimeDatabase>
 #include <QPointer>
 
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace
+{
+
+// Answers ImageFile::isImage for many files of a folder. A name whose extension matches exactly
+// one type is typed by that name alone (so the type database reads no content), and the answer is
+// kept per extension; a photo folder then costs one lookup, not one per file.
+class FolderTyper
+{
+public:
+    bool isImage(const QFileInfo &file)
+    {
+        const QString suffix = file.suffix();
+        if (const auto it = m_bySuffix.constFind(suffix); it != m_bySuffix.constEnd())
+            return *it;
+        const QList<QMimeType> byName = m_db.mimeTypesForFileName(file.fileName());
+        // "a.tar.gz" is typed by more than its last suffix; such names are not remembered.
+        if (byName.size() != 1 || suffix.isEmpty() || !byName.first().suffixes().contains(suffix))
+            return ImageFile::isImage(QUrl::fromLocalFile(file.absoluteFilePath()));
+        const bool image = ImageFile::isImageType(byName.first());
+        m_bySuffix.insert(suffix, image);
+        return image;
+    }
+
+private:
+    QMimeDatabase m_db;
+    QHash<QString, bool> m_bySuffix;
+};
+
+// Qt cannot lower a thread's priority under Linux's normal scheduling policy (its range there is
+// a single value), so decoding would compete as an equal with the GUI thread. A nice value on
+// the pool thread itself lets the GUI thread take the processor as soon as it wakes.
+void lowerThreadPriority()
+{
+#ifdef Q_OS_LINUX
+    static thread_local const bool lowered = ::setpriority(PRIO_PROCESS, ::gettid(), 10) == 0;
+    Q_UNUSED(lowered);
+#endif
+}
+
+} // namespace
+
 QList<QUrl> AppStore::expand(const QList<QUrl> &urls)
 {
     QList<QUrl> found;
+    FolderTyper typer;
     for (const QUrl &url : urls) {
         const QFileInfo info(url.toLocalFile());
         if (!info.exists())
             continue;
         if (info.isDir()) {
-            const QDir dir(info.absoluteFilePath());
+            // Hidden files are left out by not asking for them.
             const QFileInfoList children =
-                dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+                QDir(info.absoluteFilePath()).entryInfoList(QDir::Files, QDir::NoSort);
             for (const QFileInfo &child : children) {
-                const QUrl childUrl = QUrl::fromLocalFile(child.absoluteFilePath());
-                if (!child.isHidden() && ImageFile::isImage(childUrl))
-                    found.append(childUrl);
+                if (typer.isImage(child))
+                    found.append(QUrl::fromLocalFile(child.absoluteFilePath()));
             }
         } else if (ImageFile::isImage(url)) {
             found.append(url);
@@ -44,11 +92,20 @@ QList<QUrl> AppStore::expand(const QList<QUrl> &urls)
     return found;
 }
 
-QList<ModelVariantPtr> AppStore::newVariants() const
+QList<std::pair<QString, QString>> AppStore::selectedTitles() const
+{
+    QList<std::pair<QString, QString>> titles;
+    for (const QString &slug : state().selectedSlugs)
+        titles.append({slug, title(slug)});
+    return titles;
+}
+
+QList<ModelVariantPtr> AppStore::newVariants(const QList<std::pair<QString, QString>> &titles)
 {
     QList<ModelVariantPtr> variants;
-    for (const QString &slug : state().selectedSlugs)
-        variants.append(std::make_shared<ModelVariant>(slug, title(slug)));
+    variants.reserve(titles.size());
+    for (const auto &[slug, title] : titles)
+        variants.append(std::make_shared<ModelVariant>(slug, title));
     return variants;
 }
 
@@ -61,6 +118,8 @@ void AppStore::addFiles(const QList<QUrl> &urls)
     for (const ImageJobPtr &job : list)
         if (job->input().isFile())
             existing.insert(job->input().url());
+    // Titles are looked up once for the whole drop, not once per file.
+    const auto titles = selectedTitles();
     QList<ImageJobPtr> added;
     for (const QUrl &url : expand(urls)) {
         // A file dropped together with its folder, or twice in one drop, becomes one job: a
@@ -69,7 +128,7 @@ void AppStore::addFiles(const QList<QUrl> &urls)
             continue;
         existing.insert(url);
         auto job = std::make_shared<ImageJob>(JobInput::file(url));
-        job->setVariants(newVariants());
+        job->setVariants(newVariants(titles));
         added.append(job);
     }
     if (added.isEmpty())
@@ -91,6 +150,7 @@ void AppStore::inspectInBackground(const ImageJobPtr &job)
     const std::weak_ptr<ImageJob> weakJob = job;
     const QPointer<AppStore> store(this);
     m_inspectionPool->start([url, weakJob, store] {
+        lowerThreadPriority();
         // One file's inspection, then its preview, one after the other.
         const ImageFile::Info info = ImageFile::inspect(url);
         const std::optional<QImage> thumb = ImageFile::thumbnail(url, 256);
@@ -143,7 +203,7 @@ void AppStore::addPromptJob(const QString &prompt, const QList<QUrl> &references
     if (text.isEmpty())
         return;
     auto job = std::make_shared<ImageJob>(JobInput::prompt(text, references));
-    job->setVariants(newVariants());
+    job->setVariants(newVariants(selectedTitles()));
     QList<ImageJobPtr> list = jobs();
     list.append(job);
     m_jobsByMode[currentMode()] = list;

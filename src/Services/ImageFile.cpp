@@ -22,17 +22,6 @@ QMimeType contentType(const QString &path)
     return db.mimeTypeForFile(path);
 }
 
-bool conformsToImage(const QMimeType &type)
-{
-    if (!type.isValid())
-        return false;
-    if (type.name().startsWith(QLatin1String("image/")))
-        return true;
-    const QStringList ancestors = type.allAncestors();
-    return std::any_of(ancestors.begin(), ancestors.end(),
-                       [](const QString &a) { return a.startsWith(QLatin1String("image/")); });
-}
-
 bool isPassthrough(const QMimeType &type)
 {
     static const QStringList passthrough = {
@@ -136,6 +125,17 @@ QImage scaledToFit(const QImage &image, int maxPixel)
 
 } // namespace detail
 
+bool isImageType(const QMimeType &type)
+{
+    if (!type.isValid())
+        return false;
+    if (type.name().startsWith(QLatin1String("image/")))
+        return true;
+    const QStringList ancestors = type.allAncestors();
+    return std::any_of(ancestors.begin(), ancestors.end(),
+                       [](const QString &a) { return a.startsWith(QLatin1String("image/")); });
+}
+
 QStringList acceptedTypes()
 {
     return {QStringLiteral("image/*")};
@@ -146,7 +146,7 @@ bool isImage(const QUrl &url)
     const QString path = url.toLocalFile();
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
-    return conformsToImage(contentType(path));
+    return isImageType(contentType(path));
 }
 
 Info inspect(const QUrl &url)

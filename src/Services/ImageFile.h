@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFuture>
 #include <QImage>
+#include <QMimeType>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,8 @@ struct Upload {
 // MIME filters for the open panels: anything whose type descends from image/*.
 QStringList acceptedTypes();
 bool isImage(const QUrl &url);
+// Whether a MIME type is, or descends from, an image/* type.
+bool isImageType(const QMimeType &type);
 Info inspect(const QUrl &url);
 std::optional<QImage> thumbnail(const QUrl &url, int maxPixel);
 // Runs off the calling thread; falls back to a video's first frame. Never fails.
