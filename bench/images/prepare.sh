@@ -15,8 +15,8 @@ trap 'rm -rf "$work"' EXIT
 input=${1:-}
 if [[ -z $input ]]; then
   "$root/bench/images/make-photos.sh" "$work/src" 1 1 >/dev/null
-  vips resize "$work/src/photo-0000.jpg" "$work/photo.png" 0.6666667
-  heif-enc -q 85 -o "$work/photo.heic" "$work/photo.png" >/dev/null
+  vips crop "$work/src/photo-0000.jpg" "$work/photo.png" 0 0 4000 3000
+  heif-enc -q 85 -o "$work/photo.heic" "$work/photo.png" >/dev/null 2>&1
   input=$work/photo.heic
 fi
 cat "$input" >/dev/null

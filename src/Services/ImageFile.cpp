@@ -54,7 +54,11 @@ Backend backendFor(const QString &path)
 {
     if (detail::isHeif(path))
         return Backend::heif;
-    if (contentType(path).inherits(QStringLiteral("image/x-dcraw")))
+    const QMimeType type = contentType(path);
+    if (type.inherits(QStringLiteral("image/x-dcraw")))
+        return Backend::raw;
+    // Under a name the type database does not know, a RAW file is typed as TIFF by its content.
+    if (type.inherits(QStringLiteral("image/tiff")) && detail::isRaw(path))
         return Backend::raw;
     return Backend::qt;
 }

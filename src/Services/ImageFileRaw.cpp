@@ -11,7 +11,11 @@ namespace ImageFile::detail
 
 bool isRaw(const QString &path)
 {
-    return rawSize(path).has_value();
+    // A camera file names its maker or carries a DNG version; a plain scan or export does not.
+    auto raw = std::make_unique<LibRaw>();
+    if (raw->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS)
+        return false;
+    return raw->imgdata.idata.dng_version != 0 || raw->imgdata.idata.make[0] != '\0';
 }
 
 std::optional<QSize> rawSize(const QString &path)
