@@ -9,24 +9,23 @@
 namespace
 {
 
-QJsonValue edit(const QJsonValue &value, QStringList path,
-                const std::optional<QJsonValue> &replacement)
+QJsonValue edit(const QJsonValue &value, QStringList path, const QJsonValue &replacement)
 {
     const QString head = path.takeFirst();
     if (value.isArray()) {
         QJsonArray array = value.toArray();
         const int index = head.toInt();
-        if (path.isEmpty() && !replacement)
+        if (path.isEmpty() && replacement.isUndefined())
             array.removeAt(index);
         else
-            array[index] = path.isEmpty() ? *replacement : edit(array.at(index), path, replacement);
+            array[index] = path.isEmpty() ? replacement : edit(array.at(index), path, replacement);
         return array;
     }
     QJsonObject object = value.toObject();
-    if (path.isEmpty() && !replacement)
+    if (path.isEmpty() && replacement.isUndefined())
         object.remove(head);
     else
-        object[head] = path.isEmpty() ? *replacement : edit(object.value(head), path, replacement);
+        object[head] = path.isEmpty() ? replacement : edit(object.value(head), path, replacement);
     return object;
 }
 
@@ -41,7 +40,7 @@ QByteArray StoredDocument::fixture(const QString &name)
 }
 
 QByteArray StoredDocument::edited(const QByteArray &bytes, const QString &path,
-                                  const std::optional<QJsonValue> &replacement)
+                                  const QJsonValue &replacement)
 {
     const QJsonDocument document = QJsonDocument::fromJson(bytes);
     const QJsonValue root =
