@@ -17,23 +17,30 @@ const QString key = "MoonforgeHistory.v1";
 
 QList<JobSnapshot> fixtureSnapshots()
 {
-    JobSnapshot file;
-    file.mode = Mode::upscale;
-    file.fileURL = QUrl::fromLocalFile("/home/ana/Pictures/beach day.jpg");
-    file.pixelWidth = 1024;
-    file.pixelHeight = 768;
-    file.byteSize = 482133;
-    file.variants = {{"tarnwick/crystal-upscaler", "Crystal",
-                      QUrl::fromLocalFile("/home/ana/Pictures/beach day-4x.png"), 4096, 3072, 12.5,
-                      CostRange{0.05, 0.1}}};
-    JobSnapshot prompt;
-    prompt.mode = Mode::image;
-    prompt.prompt = "a lighthouse \"at\" dusk";
-    prompt.references = {QUrl::fromLocalFile("/home/ana/ref#1.png")};
-    prompt.variants = {{"google/nano-banana", "Nano Banana",
-                        QUrl::fromLocalFile("/home/ana/Pictures/Moonforge/lighthouse.png"),
-                        std::nullopt, std::nullopt, std::nullopt, std::nullopt}};
-    return {file, prompt};
+    const auto file = [](const char *path) { return QUrl::fromLocalFile(path); };
+    return {{Mode::upscale,
+             file("/home/ana/Pictures/beach day.jpg"),
+             {},
+             {},
+             1024,
+             768,
+             482133,
+             {{"tarnwick/crystal-upscaler", "Crystal", file("/home/ana/Pictures/beach day-4x.png"),
+               4096, 3072, 12.5, CostRange{0.05, 0.1}}}},
+            {Mode::image,
+             {},
+             "a lighthouse \"at\" dusk",
+             {file("/home/ana/ref#1.png")},
+             {},
+             {},
+             0,
+             {{"google/nano-banana",
+               "Nano Banana",
+               file("/home/ana/Pictures/Moonforge/lighthouse.png"),
+               {},
+               {},
+               {},
+               {}}}}};
 }
 
 QSettings settings(const TestEnvironment &env)

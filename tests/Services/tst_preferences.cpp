@@ -117,16 +117,6 @@ private Q_SLOTS:
         QCOMPARE(stored(env), bytes);
     }
 
-    void videoWithoutFolderGoesBesideOriginal()
-    {
-        TestEnvironment env;
-        store(env, StoredDocument::edited(StoredDocument::fixture("preferences.json"),
-                                          "modes/1/outputFolder"));
-        AppStore reloaded(env.environment());
-        reloaded.setMode(Mode::video);
-        QVERIFY(reloaded.outputDestination().isBesideOriginal());
-    }
-
     void unreadableDocumentIsKeptAside()
     {
         TestEnvironment env;
