@@ -148,6 +148,17 @@ public:
     void savePreferences();
     void saveHistory();
 
+    // --- Preferences and history ---------------------------------------------------------------
+    // Settings keys of the two stored documents; an unreadable document is kept aside under its
+    // key with unreadableSuffix before the first save replaces it.
+    static const QString preferencesKey;
+    static const QString historyKey;
+    static const QString unreadableSuffix;
+    // Snapshots kept per mode; older jobs are dropped at the save that passes the cap.
+    static constexpr int historyCapPerMode = 100;
+    // The current mode's file-name suffix, as the inspector edits it; saves preferences.
+    void setFilenameSuffix(const QString &suffix);
+
 Q_SIGNALS:
     void modeChanged();
     void jobsChanged();
@@ -199,4 +210,11 @@ private:
         }
     };
     std::unique_ptr<QThreadPool, PoolDropper> m_inspectionPool;
+
+    // --- Preferences and history ---
+    // Writes `bytes` under `key` and flushes; first keeps `unreadable` aside, when set.
+    void writeStored(const QString &key, const QByteArray &bytes,
+                     std::optional<QByteArray> &unreadable);
+    std::optional<QByteArray> m_unreadablePreferences;
+    std::optional<QByteArray> m_unreadableHistory;
 };

@@ -9,12 +9,6 @@ void AppStore::startSchemaLoad(const QString &) {}
 // Collection loading arrives with the service client.
 void AppStore::loadCatalog(Mode) {}
 
-// Preferences and history persistence arrive with their stored formats.
-void AppStore::savePreferences() {}
-void AppStore::saveHistory() {}
-void AppStore::loadPreferences() {}
-void AppStore::loadHistory() {}
-
 void AppStore::cancelRun()
 {
     if (m_runTask)
