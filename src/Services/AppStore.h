@@ -1,8 +1,11 @@
 #pragma once
 
 #include "Models/CatalogModel.h"
+#include "Models/CostEstimate.h"
+#include "Models/CostRange.h"
 #include "Models/ImageJob.h"
 #include "Models/Mode.h"
+#include "Models/ModelPrice.h"
 #include "Models/ModeState.h"
 #include "Models/OutputDestination.h"
 #include "Models/SchemaState.h"
@@ -95,6 +98,29 @@ public:
     void clearFinished();
     void removeAll();
 
+    // --- Pricing -------------------------------------------------------------------------------
+    using CostEstimate = ::CostEstimate;
+    // The list prices known in this run, by slug.
+    const QMap<QString, ModelPrice> &prices() const { return m_prices; }
+    // Slugs whose price was looked for in this run; a failed look is not repeated.
+    const QSet<QString> &priceLoads() const { return m_priceLoads; }
+    // Slugs whose price is being read right now.
+    const QSet<QString> &pricesInFlight() const { return m_pricesInFlight; }
+    // Starts reading a model's price unless it is known or was already looked for in this run.
+    // Every schema load calls this first, so a price is looked for whenever a schema is.
+    void loadPrice(const QString &slug);
+    // The list-price cost of running `job` on `slug` with the current settings.
+    std::optional<CostRange> plannedCost(const QString &slug, const ImageJob &job) const;
+    // The summed cost of every pending pair; none when no pending pair has a cost.
+    std::optional<CostEstimate> estimatedCost() const;
+    // "Around $0.12" (with " plus unpriced models"), and the help text that goes with it.
+    static QString estimateLabel(const CostEstimate &estimate);
+    static QString estimateHelp(const CostEstimate &estimate);
+Q_SIGNALS:
+    // prices, priceLoads or pricesInFlight changed.
+    void pricesChanged();
+
+public:
     // --- Schemas -------------------------------------------------------------------------------
     const QMap<QString, SchemaState> &schemaStates() const { return m_schemaStates; }
     // Loads the schema of every selected model of the current mode.
@@ -146,4 +172,12 @@ private:
     std::optional<Mode> m_mode;
     std::optional<TaskHandle> m_runTask;
     bool m_isLoadingPreferences = false;
+
+    // --- Pricing ---
+    void finishPriceLoad(const QString &slug, const std::optional<ModelPrice> &price);
+    // Reads the public model pages; it never carries the token.
+    QNetworkAccessManager *m_pageNetwork = nullptr;
+    QMap<QString, ModelPrice> m_prices;
+    QSet<QString> m_priceLoads;
+    QSet<QString> m_pricesInFlight;
 };
