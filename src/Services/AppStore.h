@@ -176,8 +176,11 @@ private:
     // --- Pricing ---
     void finishPriceLoad(const QString &slug, const std::optional<ModelPrice> &price);
     // Reads the public model pages; it never carries the token.
-    QNetworkAccessManager *m_pageNetwork = nullptr;
+    std::shared_ptr<QNetworkAccessManager> m_pageNetwork;
     QMap<QString, ModelPrice> m_prices;
     QSet<QString> m_priceLoads;
     QSet<QString> m_pricesInFlight;
+    TaskHandle m_priceLoadsTask;
+    // Keep last: cancels m_priceLoadsTask before any other member goes.
+    std::shared_ptr<void> m_priceLoadsCanceller;
 };

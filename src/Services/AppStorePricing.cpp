@@ -17,12 +17,25 @@ void AppStore::loadPrice(const QString &slug)
     Q_EMIT pricesChanged();
 
     // A manager of its own, without the service's token or settings: the page is public.
-    if (!m_pageNetwork)
-        m_pageNetwork = new QNetworkAccessManager(this);
-    QCoro::connect(Pricing::fetch(*m_pageNetwork, m_environment.webBase,
-                                  PriceCache(m_environment.cacheFolder), slug),
-                   this, [this, slug](const std::optional<ModelPrice> &price) {
-                       finishPriceLoad(slug, price);
+    if (!m_pageNetwork) {
+        m_pageNetwork = std::shared_ptr<QNetworkAccessManager>(new QNetworkAccessManager,
+                                                               [](QNetworkAccessManager *network) {
+                                                                   // Its last user may be a
+                                                                   // coroutine resumed from one of
+                                                                   // its replies' signals.
+                                                                   network->deleteLater();
+                                                               });
+        // Destroyed first among the members: it aborts the page reads still running; they end
+        // without a store to write to.
+        const TaskHandle loads = m_priceLoadsTask;
+        m_priceLoadsCanceller = std::shared_ptr<void>(nullptr, [loads](void *) { loads.cancel(); });
+    }
+    const TaskHandle loads = m_priceLoadsTask;
+    QCoro::connect(Pricing::fetch(m_pageNetwork, m_environment.webBase,
+                                  PriceCache(m_environment.cacheFolder), slug, loads),
+                   this, [this, slug, loads](const std::optional<ModelPrice> &price) {
+                       if (!loads.isCancelled())
+                           finishPriceLoad(slug, price);
                    });
 }
 

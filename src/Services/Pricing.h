@@ -2,6 +2,7 @@
 
 #include "Models/ModelPrice.h"
 #include "Models/PriceStep.h"
+#include "Services/TaskHandle.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -10,6 +11,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 class PriceCache;
@@ -26,10 +28,13 @@ inline constexpr int pageTimeoutMs = 30000;
 inline constexpr qint64 maxPageBytes = 32 * 1024 * 1024;
 
 // The cached price, or else the price read from the page at `webBase` + "/owner/name" with a
-// plain anonymous GET on `network` (which must carry no credentials). A page that gives a price
-// is cached. Never fails: anything that goes wrong gives nothing.
-QCoro::Task<std::optional<ModelPrice>> fetch(QNetworkAccessManager &network, QUrl webBase,
-                                             PriceCache cache, QString slug);
+// plain anonymous GET on `network` (which must carry no credentials; the read keeps it alive,
+// so the reply is never deleted under the waiting coroutine). A page that gives a price
+// is cached. Never fails: anything that goes wrong, also cancelling `handle` (which aborts the
+// page read at once), gives nothing.
+QCoro::Task<std::optional<ModelPrice>> fetch(std::shared_ptr<QNetworkAccessManager> network,
+                                             QUrl webBase, PriceCache cache, QString slug,
+                                             TaskHandle handle = TaskHandle());
 // The address of a model's page; empty for a text that is not a slug.
 QUrl pageUrl(const QUrl &webBase, const QString &slug);
 

@@ -41,27 +41,34 @@ QUrl Pricing::pageUrl(const QUrl &webBase, const QString &slug)
                 QUrl::StrictMode);
 }
 
-QCoro::Task<std::optional<ModelPrice>> Pricing::fetch(QNetworkAccessManager &network, QUrl webBase,
-                                                      PriceCache cache, QString slug)
+QCoro::Task<std::optional<ModelPrice>>
+Pricing::fetch(std::shared_ptr<QNetworkAccessManager> network, QUrl webBase, PriceCache cache,
+               QString slug, TaskHandle handle)
 {
     if (std::optional<ModelPrice> cached = cache.cached(slug))
         co_return cached;
     const QUrl url = pageUrl(webBase, slug);
-    if (!url.isValid())
+    if (!url.isValid() || handle.isCancelled())
         co_return std::nullopt;
 
     // A plain request: no token, no extra headers. The page is public.
     QNetworkRequest request(url);
     request.setTransferTimeout(pageTimeoutMs);
-    QPointer<QNetworkReply> reply = network.get(request);
+    QPointer<QNetworkReply> reply = network->get(request);
     QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
                      [raw = reply.data()](qint64 received, qint64) {
                          if (received > maxPageBytes)
                              raw->abort();
                      });
     // The transfer timeout only notices a stalled page; this bounds a page that trickles in.
+    // QCoro resumes through a queued call: the reply must outlive the abort until then, which
+    // the shared manager ensures.
+    const TaskHandle::Registration abortOnCancel = handle.onCancel([reply] {
+        if (reply)
+            reply->abort();
+    });
     co_await qCoro(reply.data()).waitForFinished(std::chrono::milliseconds(2 * pageTimeoutMs));
-    if (!reply)
+    if (!reply || handle.isCancelled())
         co_return std::nullopt;
     const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owned(
         reply.data(), [](QNetworkReply *r) { r->deleteLater(); });

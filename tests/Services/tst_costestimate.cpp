@@ -244,6 +244,22 @@ private Q_SLOTS:
         QCOMPARE(server.requests().constLast().path, QByteArray("/acme/unpriced"));
     }
 
+    void storeDestroyedWhileAPriceLoads()
+    {
+        TestEnvironment env;
+        PageServer server;
+        server.setPage("/acme/priced", {200, page("image-range.html")});
+        env.mutableEnvironment().webBase = server.baseUrl();
+        {
+            AppStore store(env.environment());
+            store.loadPrice(QStringLiteral("acme/priced"));
+            QVERIFY(!store.pricesInFlight().isEmpty());
+        }
+        // The load must end without a store to write to and without touching freed memory
+        // (the sanitizer build checks the latter).
+        QTest::qWait(100);
+    }
+
     void storeEstimateLeavesLoadingAndUnreadyModelsOut()
     {
         TestEnvironment env;

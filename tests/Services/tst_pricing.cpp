@@ -217,7 +217,7 @@ private Q_SLOTS:
         TestEnvironment env;
         PageServer server;
         server.setPage("/acme/thing", {200, fixture(QStringLiteral("per-thousand.html")).toUtf8()});
-        QNetworkAccessManager network;
+        const auto network = std::make_shared<QNetworkAccessManager>();
         const PriceCache cache(env.environment().cacheFolder);
         const auto fetch = [&] {
             return QCoro::waitFor(
@@ -253,7 +253,7 @@ private Q_SLOTS:
         TestEnvironment env;
         PageServer server;
         server.setPage("/acme/thing", {status, body});
-        QNetworkAccessManager network;
+        const auto network = std::make_shared<QNetworkAccessManager>();
         const PriceCache cache(env.environment().cacheFolder);
         QCOMPARE(QCoro::waitFor(Pricing::fetch(network, server.baseUrl(), cache,
                                                QStringLiteral("acme/thing"))),
@@ -266,7 +266,7 @@ private Q_SLOTS:
     void fetchSurvivesNoServer()
     {
         TestEnvironment env;
-        QNetworkAccessManager network;
+        const auto network = std::make_shared<QNetworkAccessManager>();
         QCOMPARE(QCoro::waitFor(Pricing::fetch(network, QUrl(QStringLiteral("http://127.0.0.1:9")),
                                                PriceCache(env.environment().cacheFolder),
                                                QStringLiteral("acme/thing"))),
