@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QJsonObject>
+
 #include <QList>
 #include <QString>
 #include <QUrl>
 
 // What a job feeds each model: an image file, or a prompt with optional reference images.
+struct ModelSchema;
+
 class JobInput
 {
 public:
@@ -21,6 +25,12 @@ public:
     // The prompt text and reference images of a prompt job; empty for a file job.
     QString text() const { return m_text; }
     QList<QUrl> references() const { return m_references; }
+
+    // The files to upload for `schema`, in order; throws SchemaParseError when they cannot fit.
+    QList<QUrl> uploadSources(const ModelSchema &schema) const;
+    // `base` with the uploaded images and, for a prompt job, the prompt (which always wins).
+    QJsonObject predictionInput(const QJsonObject &base, const ModelSchema &schema,
+                                const QList<QUrl> &uploadedImageURLs) const;
 
     friend bool operator==(const JobInput &, const JobInput &) = default;
 

@@ -42,6 +42,9 @@ struct SchemaParam {
     friend bool operator==(const SchemaParam &, const SchemaParam &) = default;
 };
 
+// Hashes the fields that mostly tell parameters apart; equal parameters always hash equal.
+size_t qHash(const SchemaParam &param, size_t seed = 0);
+
 // A model's input schema, parsed from its model record.
 struct ModelSchema {
     std::optional<QString> imageKey;
@@ -61,11 +64,13 @@ struct ModelSchema {
     // (primary, advanced), without the prompt parameter when `hidingPrompt`.
     std::pair<QList<SchemaParam>, QList<SchemaParam>> inspectorParams(bool hidingPrompt) const;
     std::optional<SchemaParam> scaleParam() const;
-    // The first numeric value in `input` under any of `keys` (lower-case names).
-    static std::optional<double> numericValue(const QSet<QString> &keys, const QJsonObject &input);
+    // The value `input` gives the first parameter whose lower-cased key is in `keys`, as a
+    // number, else that parameter's default as a number.
+    std::optional<double> numericValue(const QSet<QString> &keys, const QJsonObject &input) const;
 
     static const QSet<QString> &scaleKeys();
 
+    // Untyped JSON to typed values; an undefined QJsonValue stands for "no value".
     static std::optional<double> asDouble(const QJsonValue &value);
     static std::optional<bool> asBool(const QJsonValue &value);
     static std::optional<QString> asString(const QJsonValue &value);

@@ -1,7 +1,9 @@
 #include "Models/ParamValue.h"
 
+#include "Models/DecimalText.h"
+
 #include <QJsonValue>
-#include <QLocale>
+#include <QVariant>
 
 #include <cmath>
 
@@ -39,15 +41,8 @@ bool ParamValue::boolValue() const
 std::optional<double> ParamValue::doubleValue() const
 {
     switch (kind()) {
-    case Kind::string: {
-        // The C locale reads plain decimals only and rejects surrounding whitespace.
-        bool ok = false;
-        const double value = QLocale::c().toDouble(stringValue(), &ok);
-        const QString text = stringValue();
-        if (!ok || text.trimmed() != text)
-            return std::nullopt;
-        return value;
-    }
+    case Kind::string:
+        return parseDecimal(stringValue());
     case Kind::number:
         return numberValue();
     case Kind::integer:
@@ -66,7 +61,8 @@ QString ParamValue::displayString() const
         return stringValue();
     case Kind::number: {
         const double value = numberValue();
-        if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 9.0e15)
+        if (std::isfinite(value) && value == std::trunc(value) &&
+            value >= -9.223372036854775808e18 && value < 9.223372036854775808e18)
             return QString::number(static_cast<qint64>(value));
         return QString::asprintf("%.2f", value);
     }
@@ -121,11 +117,14 @@ ParamValue ParamValue::fromStored(const QJsonObject &object)
         return number(payload.toDouble());
     }
     if (key == QLatin1String("integer")) {
-        // Accept only numbers that are exactly a 64-bit integer.
+        // Accept only numbers that are exactly a 64-bit integer: 2.5 or 1e20 would change value.
+        if (payload.isDouble() && payload.toVariant().typeId() == QMetaType::LongLong)
+            return integer(payload.toInteger());
         const double value = payload.toDouble();
-        if (!payload.isDouble() || value != std::trunc(value) || std::fabs(value) > 9.2e18)
+        if (!payload.isDouble() || value != std::trunc(value) || value < -9.223372036854775808e18 ||
+            value >= 9.223372036854775808e18)
             throw ParamValueDecodeError("Expected to decode Int64 but found another type.");
-        return integer(payload.toInteger());
+        return integer(static_cast<qint64>(value));
     }
     if (key == QLatin1String("bool")) {
         if (!payload.isBool())

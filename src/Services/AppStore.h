@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QSet>
 #include <QSettings>
+#include <QThreadPool>
 
 #include <memory>
 #include <optional>
@@ -132,6 +133,39 @@ public:
     bool isRunning() const { return m_runTask.has_value(); }
     void cancelRun();
 
+    // --- Adding jobs ---------------------------------------------------------------------------
+    // Image files and the images directly inside folders become upscale jobs; files already
+    // listed are skipped. Sizes and previews arrive later from background work.
+    void addFiles(const QList<QUrl> &urls);
+    // Asks the desktop for images or folders and adds them; nothing without a desktop.
+    void presentOpenPanel();
+    // Asks the desktop for reference images; empty when dismissed or without a desktop.
+    QList<QUrl> chooseReferenceImages();
+    void addPromptJob(const QString &prompt, const QList<QUrl> &references);
+    // Copies a prompt job's text and references back into the draft.
+    void reuse(const ImageJobPtr &job);
+    // The image files the URLs name or directly contain, in the file browser's order.
+    static QList<QUrl> expand(const QList<QUrl> &urls);
+
+    // --- Parameters ----------------------------------------------------------------------------
+    // The focused model's override for `param`, else its default.
+    std::optional<ParamValue> value(const SchemaParam &param) const;
+    // Sets, or with no value removes, the focused model's override; saves preferences.
+    void setValue(const std::optional<ParamValue> &value, const SchemaParam &param);
+    bool isOverridden(const SchemaParam &param) const;
+    // Drops every override of the focused model.
+    void resetParams();
+    // The parameter part of a prediction input: overrides, and defaults of required parameters.
+    static QJsonObject requestInputs(const ModelSchema &schema, const QString &slug,
+                                     const QMap<QString, ParamOverrides> &overrides);
+    // The upscale factor the model will apply, when its schema is ready and says so.
+    std::optional<double> scale(const QString &slug) const;
+    // A scale parameter's value as a factor: "4x" gives 4, "auto" and booleans none.
+    static std::optional<double> scaleFactor(const ParamValue &value);
+    // Lower-case parameter keys that give the number of outputs, and a video's length.
+    static const QSet<QString> &outputCountKeys();
+    static const QSet<QString> &durationKeys();
+
     // --- Persistence -----------------------------------------------------------------------------
     void savePreferences();
     void saveHistory();
@@ -172,6 +206,19 @@ private:
     std::optional<Mode> m_mode;
     std::optional<TaskHandle> m_runTask;
     bool m_isLoadingPreferences = false;
+
+    // --- Adding jobs ---
+    QList<ModelVariantPtr> newVariants() const;
+    void inspectInBackground(const ImageJobPtr &job);
+    struct PoolDropper {
+        // Queued inspections are dropped, running ones finished, when the store goes away.
+        void operator()(QThreadPool *pool) const
+        {
+            pool->clear();
+            delete pool;
+        }
+    };
+    std::unique_ptr<QThreadPool, PoolDropper> m_inspectionPool;
 
     // --- Pricing ---
     void finishPriceLoad(const QString &slug, const std::optional<ModelPrice> &price);

@@ -1,0 +1,212 @@
+#include "Services/ImageFile.h"
+
+#include "Models/AppError.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QMimeDatabase>
+#include <QtConcurrent>
+#include <QThreadPool>
+
+namespace ImageFile
+{
+namespace
+{
+
+QMimeType contentType(const QString &path)
+{
+    static const QMimeDatabase db;
+    return db.mimeTypeForFile(path);
+}
+
+bool conformsToImage(const QMimeType &type)
+{
+    if (!type.isValid())
+        return false;
+    if (type.name().startsWith(QLatin1String("image/")))
+        return true;
+    const QStringList ancestors = type.allAncestors();
+    return std::any_of(ancestors.begin(), ancestors.end(),
+                       [](const QString &a) { return a.startsWith(QLatin1String("image/")); });
+}
+
+bool isPassthrough(const QMimeType &type)
+{
+    static const QStringList passthrough = {
+        QStringLiteral("image/png"), QStringLiteral("image/jpeg"), QStringLiteral("image/webp")};
+    return std::any_of(passthrough.begin(), passthrough.end(),
+                       [&](const QString &p) { return type.inherits(p); });
+}
+
+bool tooLarge(QSize size)
+{
+    return size.isValid() && qint64(size.width()) * size.height() > detail::maxDecodePixels;
+}
+
+// Qt refuses images above its default allocation limit (256 MiB); real photos may exceed it,
+// so the limit is raised per reader after checking the header against our own bound.
+void allowLarge()
+{
+    static const bool raised = [] {
+        QImageReader::setAllocationLimit(int(detail::maxDecodePixels * 8 / (1024 * 1024)));
+        return true;
+    }();
+    Q_UNUSED(raised);
+}
+
+QSize fitInside(QSize size, int maxPixel)
+{
+    if (size.width() <= maxPixel && size.height() <= maxPixel)
+        return size;
+    return size.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+std::optional<QImage> qtThumbnail(const QString &path, int maxPixel)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (tooLarge(stored))
+        return std::nullopt;
+    allowLarge();
+    if (stored.isValid()) {
+        // The scaled size applies before rotation, so it is computed in stored coordinates.
+        reader.setScaledSize(fitInside(stored, maxPixel));
+    }
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    if (image.width() > maxPixel || image.height() > maxPixel)
+        image = image.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+} // namespace
+
+QStringList acceptedTypes()
+{
+    return {QStringLiteral("image/*")};
+}
+
+bool isImage(const QUrl &url)
+{
+    const QString path = url.toLocalFile();
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return false;
+    return conformsToImage(contentType(path));
+}
+
+Info inspect(const QUrl &url)
+{
+    Info info;
+    const QString path = url.toLocalFile();
+    const QFileInfo fi(path);
+    if (!fi.isFile())
+        return info;
+    info.byteSize = fi.size();
+    std::optional<QSize> size;
+    if (detail::isHeif(path)) {
+        size = detail::heifSize(path);
+    } else {
+        QImageReader reader(path);
+        reader.setAutoTransform(false);
+        const QSize s = reader.size();
+        if (s.isValid() && !s.isEmpty())
+            size = s;
+        else if (detail::isRaw(path))
+            size = detail::rawSize(path);
+    }
+    if (size)
+        info.pixelSize = QSizeF(*size);
+    return info;
+}
+
+std::optional<QImage> thumbnail(const QUrl &url, int maxPixel)
+{
+    const QString path = url.toLocalFile();
+    if (maxPixel <= 0 || !QFileInfo(path).isFile())
+        return std::nullopt;
+    if (detail::isHeif(path))
+        return detail::heifDecode(path, maxPixel, true);
+    if (QImageReader(path).canRead())
+        return qtThumbnail(path, maxPixel);
+    if (detail::isRaw(path))
+        return detail::rawDecode(path, maxPixel, true);
+    return std::nullopt;
+}
+
+QFuture<std::optional<QImage>> resultThumbnail(const QUrl &url, int maxPixel)
+{
+    return QtConcurrent::run([url, maxPixel]() -> std::optional<QImage> {
+        if (auto image = thumbnail(url, maxPixel))
+            return image;
+        return detail::videoFrame(url.toLocalFile(), maxPixel);
+    });
+}
+
+Upload prepareForUpload(const QUrl &url)
+{
+    const QString path = url.toLocalFile();
+    const QString name = url.fileName();
+    const QMimeType type = contentType(path);
+    if (type.isValid() && isPassthrough(type)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            throw std::runtime_error(file.errorString().toStdString());
+        return {file.readAll(), name, type.name()};
+    }
+
+    std::optional<QImage> decoded;
+    if (detail::isHeif(path)) {
+        decoded = detail::heifDecode(path, 0, false);
+    } else {
+        QImageReader reader(path);
+        reader.setAutoTransform(false);
+        if (reader.canRead() && !tooLarge(reader.size())) {
+            allowLarge();
+            QImage image = reader.read();
+            if (!image.isNull())
+                decoded = std::move(image);
+        } else if (!reader.canRead() && detail::isRaw(path)) {
+            decoded = detail::rawDecode(path, 0, false);
+        }
+    }
+    if (!decoded)
+        throw AppError::unreadableImage(name);
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    // Lossless either way; 80 trades a larger file for several times faster encoding.
+    writer.setQuality(80);
+    if (!writer.write(*decoded))
+        throw AppError::unreadableImage(name);
+    return {png, QFileInfo(name).completeBaseName() + QStringLiteral(".png"),
+            QStringLiteral("image/png")};
+}
+
+QUrl uniqueURL(const QUrl &url)
+{
+    const QString path = url.toLocalFile();
+    if (!QFileInfo::exists(path))
+        return url;
+    const QFileInfo fi(path);
+    const QString folder = fi.absolutePath();
+    const QString ext = fi.suffix();
+    const QString base = ext.isEmpty() ? fi.fileName() : fi.completeBaseName();
+    for (int n = 2; n <= 9999; ++n) {
+        QString candidate =
+            folder + QLatin1Char('/') + base + QLatin1Char(' ') + QString::number(n);
+        if (!ext.isEmpty())
+            candidate += QLatin1Char('.') + ext;
+        if (!QFileInfo::exists(candidate))
+            return QUrl::fromLocalFile(candidate);
+    }
+    throw AppError::unreadableImage(fi.fileName());
+}
+
+} // namespace ImageFile

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFuture>
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+// Stateless helpers for image files on disk: what may be added, sizes without decoding,
+// thumbnails, upload bytes and collision-free result names. Safe on any thread.
+namespace ImageFile
+{
+
+struct Info {
+    std::optional<QSizeF> pixelSize; // as stored, orientation not applied
+    qint64 byteSize = 0;
+};
+
+struct Upload {
+    QByteArray data;
+    QString filename;
+    QString mimeType;
+};
+
+// MIME filters for the open panels: anything whose type descends from image/*.
+QStringList acceptedTypes();
+bool isImage(const QUrl &url);
+Info inspect(const QUrl &url);
+std::optional<QImage> thumbnail(const QUrl &url, int maxPixel);
+// Runs off the calling thread; falls back to a video's first frame. Never fails.
+QFuture<std::optional<QImage>> resultThumbnail(const QUrl &url, int maxPixel);
+// Throws AppError::unreadableImage(name) when a converted file cannot be decoded or encoded.
+Upload prepareForUpload(const QUrl &url);
+// Throws AppError::unreadableImage(name) when every numbered candidate is taken.
+QUrl uniqueURL(const QUrl &url);
+
+namespace detail
+{
+// Format-specific back ends; each answers nothing when the file is not theirs.
+bool isHeif(const QString &path);
+std::optional<QSize> heifSize(const QString &path);
+std::optional<QImage> heifDecode(const QString &path, int maxPixel, bool oriented);
+bool isRaw(const QString &path);
+std::optional<QSize> rawSize(const QString &path);
+std::optional<QImage> rawDecode(const QString &path, int maxPixel, bool oriented);
+std::optional<QImage> videoFrame(const QString &path, int maxPixel);
+// Largest image we agree to decode, in pixels: real photos up to ~250 MP pass.
+constexpr qint64 maxDecodePixels = 256LL * 1024 * 1024;
+} // namespace detail
+
+} // namespace ImageFile

@@ -1,0 +1,127 @@
+#pragma once
+
+#include "Models/CatalogModel.h"
+#include "Models/ModelSchema.h"
+#include "Services/Clock.h"
+#include "Services/TaskHandle.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QNetworkRequest>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+#include <optional>
+
+class QNetworkAccessManager;
+
+// Speaks the service's REST interface. A plain value: copies are cheap and every operation
+// copies the client into its own coroutine frame, so a temporary client may be dropped as soon
+// as the operation has started. Failures are thrown: AppError::api for HTTP statuses and the
+// client's own response errors, NetworkError for transport failures, JsonParseFailure for bodies
+// that are not JSON, AppError::cancelled() once `handle` is cancelled (which aborts the reply in
+// flight or ends the retry sleep at once).
+class ReplicateClient
+{
+public:
+    // One prediction object of the service.
+    struct Prediction {
+        QString id;
+        QString status = QStringLiteral("starting");
+        std::optional<QJsonValue> output;
+        std::optional<QString> error;
+        std::optional<QString> getURL;
+        std::optional<QString> cancelURL;
+        std::optional<double> predictTime;
+
+        static Prediction fromJson(const QJsonObject &object);
+        // The result addresses found in `output`.
+        QList<QUrl> outputURLs() const;
+        static QList<QUrl> urlsIn(const QJsonValue &value);
+
+        friend bool operator==(const Prediction &, const Prediction &) = default;
+    };
+
+    // `network` is the one shared manager (see configure()); `apiBase` ends in "/v1"; `clock`
+    // runs the retry sleeps.
+    ReplicateClient(QNetworkAccessManager *network, QUrl apiBase, std::shared_ptr<Clock> clock,
+                    QString token);
+
+    // The settings of the shared manager: redirects stay on the origin they started from (so
+    // the token never reaches another host) and an idle timeout of 120 s.
+    static void configure(QNetworkAccessManager &network);
+
+    QString token() const { return m_token; }
+    QUrl apiBase() const { return m_base; }
+    // The base address with `components` appended, each percent-encoded as one path segment.
+    QUrl endpoint(const QStringList &components) const;
+
+    QCoro::Task<QJsonObject> fetchModel(QString owner, QString name,
+                                        TaskHandle handle = TaskHandle()) const;
+    // Follows "next" for at most 5 pages.
+    QCoro::Task<QList<CatalogModel>> fetchCollection(QString slug,
+                                                     TaskHandle handle = TaskHandle()) const;
+    QCoro::Task<QList<CatalogModel>> searchModels(QString query,
+                                                  TaskHandle handle = TaskHandle()) const;
+    // Returns the uploaded file's address.
+    QCoro::Task<QString> uploadFile(QByteArray data, QString filename, QString mimeType,
+                                    TaskHandle handle = TaskHandle()) const;
+    QCoro::Task<Prediction> createPrediction(CatalogModel model, ModelSchema schema,
+                                             QJsonObject input, int waitSeconds,
+                                             TaskHandle handle = TaskHandle()) const;
+    QCoro::Task<Prediction> getPrediction(QString address, TaskHandle handle = TaskHandle()) const;
+    // Best effort: every failure is swallowed.
+    QCoro::Task<void> cancelPrediction(QString address, TaskHandle handle = TaskHandle()) const;
+
+    // The multipart body of an upload, field "content".
+    static QByteArray multipartBody(const QByteArray &data, const QString &filename,
+                                    const QString &mimeType, const QString &boundary);
+    // "Moonforge-" and a new upper-case UUID.
+    static QString newBoundary();
+    // The file name as it may stand inside a quoted header parameter.
+    static QString quotedHeaderSafe(const QString &filename);
+    // Seconds to wait before retry number `attempt` + 1, given the answer's Retry-After.
+    static double retryDelay(const QByteArray &retryAfter, int attempt);
+
+    static constexpr int maxCollectionPages = 5;
+    static constexpr double maxRetryDelay = 30.0;
+
+private:
+    struct Request {
+        QUrl url;
+        QByteArray method;
+        QByteArray body;
+        QList<std::pair<QByteArray, QByteArray>> headers;
+        int timeoutMs = 60000;
+    };
+    struct Response {
+        int status = 0;
+        QByteArray body;
+        QByteArray retryAfter;
+    };
+
+    QNetworkRequest networkRequest(const Request &request) const;
+    // One request; a transport failure or a cancel throws. Requests go by reference: a
+    // by-value Request parameter of these coroutines was released twice under GCC 12 (found
+    // with valgrind). `request` is read only before the first suspension, and every caller
+    // keeps it alive in its own frame anyway.
+    QCoro::Task<Response> perform(const Request &request, TaskHandle handle) const;
+    // perform() with the retry policy for 429 and 5xx: at most three requests. The caller's
+    // frame owns `request` until the task ends.
+    QCoro::Task<Response> send(const Request &request, TaskHandle handle) const;
+    // Throws AppError::api unless the status is 2xx.
+    static void check(const Response &response);
+    static QJsonDocument parse(const QByteArray &body);
+    static bool isObjectArray(const QJsonValue &value);
+    // Listing entries of `items` when it is an array of objects, else none.
+    static QList<CatalogModel> entries(const QJsonValue &items, bool isCustom);
+
+    QPointer<QNetworkAccessManager> m_network;
+    QUrl m_base;
+    std::shared_ptr<Clock> m_clock;
+    QString m_token;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QObject>
+
+#include <functional>
+
+// Runs child coroutines side by side and lets one waiter take their completions one at a time.
+// A completion that happens before anybody waits is counted, never lost.
+class TaskGroup : public QObject
+{
+    Q_OBJECT
+public:
+    using Child = std::function<QCoro::Task<void>()>;
+
+    // Starts `child` at once. Its exceptions are the child's own business: they are swallowed.
+    void start(Child child);
+
+    int running() const { return m_started - m_finished; }
+    // Resumes once another child has finished (at once if one finished unseen).
+    QCoro::Task<void> nextCompletion();
+    // Resumes once every started child has finished.
+    QCoro::Task<void> waitForAll();
+
+Q_SIGNALS:
+    void childFinished();
+
+private:
+    QCoro::Task<void> runChild(Child child);
+
+    int m_started = 0;
+    int m_finished = 0;
+    int m_seen = 0;
+};

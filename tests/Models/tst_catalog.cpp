@@ -1,0 +1,211 @@
+#include "Models/ModelCatalog.h"
+#include "Models/ModeState.h"
+
+#include <QJsonDocument>
+#include <QTest>
+
+class TestCatalog : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void slugRule_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("slug");
+        QTest::newRow("plain") << "owner/name"
+                               << "owner/name";
+        QTest::newRow("blanks and newline") << "  owner/name\n"
+                                            << "owner/name";
+        QTest::newRow("doubled and trailing slashes") << "owner//name/"
+                                                      << "owner/name";
+        QTest::newRow("model page address") << "https://replicate.com/black-forest-labs/flux-dev"
+                                            << "black-forest-labs/flux-dev";
+        QTest::newRow("extra segments") << "owner/name/versions/abc"
+                                        << "owner/name";
+        QTest::newRow("page address with extra segments")
+            << "https://replicate.com/google/veo-3/api"
+            << "google/veo-3";
+        QTest::newRow("no slash") << "ownername"
+                                  << "";
+        QTest::newRow("only the name") << "/name"
+                                       << "";
+        QTest::newRow("blank") << "   \n"
+                               << "";
+        QTest::newRow("prefix is case-sensitive") << "HTTPS://replicate.com/a/b"
+                                                  << "HTTPS:/replicate.com";
+    }
+    void slugRule()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, slug);
+        const auto model = CatalogModel::fromSlug(text, std::nullopt, QString(), true);
+        QCOMPARE(model.has_value(), !slug.isEmpty());
+        if (model)
+            QCOMPARE(model->slug(), slug);
+    }
+
+    void titleDerivation_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("version dots") << "flux-1.1-pro"
+                                      << "Flux 1.1 Pro";
+        QTest::newRow("lowercases the rest") << "sdxl-lightning"
+                                             << "Sdxl Lightning";
+        QTest::newRow("underscore is no boundary") << "my-cool_model"
+                                                   << "My Cool_model";
+        QTest::newRow("upper case input") << "REAL-ESRGAN"
+                                          << "Real Esrgan";
+    }
+    void titleDerivation()
+    {
+        QFETCH(QString, name);
+        const auto model =
+            CatalogModel::fromSlug(QStringLiteral("o/") + name, std::nullopt, {}, false);
+        QVERIFY(model);
+        QTEST(model->title, "title");
+        const auto titled =
+            CatalogModel::fromSlug(QStringLiteral("o/") + name, QStringLiteral("Given"), {}, false);
+        QCOMPARE(titled->title, QStringLiteral("Given"));
+    }
+
+    void listingEntries_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("slug");
+        QTest::addColumn<QString>("blurb");
+        QTest::newRow("described")
+            << QByteArray(R"({"owner":"a","name":"b-c","description":"  Fast.\n"})") << "a/b-c"
+            << "Fast.";
+        QTest::newRow("no description") << QByteArray(R"({"owner":"a","name":"b"})") << "a/b"
+                                        << "a/b";
+        QTest::newRow("blank description")
+            << QByteArray(R"({"owner":"a","name":"b","description":" \n"})") << "a/b"
+            << "a/b";
+        QTest::newRow("description not text")
+            << QByteArray(R"({"owner":"a","name":"b","description":7})") << "a/b"
+            << "a/b";
+        QTest::newRow("owner missing") << QByteArray(R"({"name":"b"})") << ""
+                                       << "";
+        QTest::newRow("name not text") << QByteArray(R"({"owner":"a","name":3})") << ""
+                                       << "";
+    }
+    void listingEntries()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, slug);
+        const auto model = CatalogModel::fromListing(QJsonDocument::fromJson(json).object(), true);
+        QCOMPARE(model.has_value(), !slug.isEmpty());
+        if (!model)
+            return;
+        QCOMPARE(model->slug(), slug);
+        QTEST(model->blurb, "blurb");
+        QCOMPARE(model->title, CatalogModel::titleFromName(model->name));
+        QVERIFY(model->isCustom);
+    }
+
+    void builtInLists()
+    {
+        for (Mode mode : Modes::all()) {
+            const auto &models = ModelCatalog::builtIn(mode);
+            QCOMPARE(models.size(), 10);
+            QCOMPARE(ModelCatalog::dedup(models).size(), 10);
+            for (const CatalogModel &model : models)
+                QVERIFY(!model.isCustom);
+        }
+        QCOMPARE(ModelCatalog::upscale().first().slug(), QStringLiteral("topazlabs/image-upscale"));
+        QCOMPARE(ModelCatalog::upscale().first().blurb,
+                 u"Professional grade. Best all-round quality, up to 6×."_qs);
+        QCOMPARE(ModelCatalog::upscale().at(4).blurb,
+                 u"Fastest available — under a second, up to 128 MP."_qs);
+        QCOMPARE(ModelCatalog::image().first().title, QStringLiteral("Flux 1.1 Pro"));
+        QCOMPARE(ModelCatalog::video().last().slug(), QStringLiteral("pixverse/pixverse-v4.5"));
+    }
+
+    void dedupKeepsFirst()
+    {
+        const CatalogModel a{"o", "a", "First", "", false};
+        const CatalogModel b{"o", "b", "B", "", false};
+        const CatalogModel a2{"o", "a", "Second", "", true};
+        const CatalogModel upper{"O", "a", "Upper", "", true};
+        const auto unique = ModelCatalog::dedup({a, b, a2, upper});
+        QCOMPARE(unique, (QList<CatalogModel>{a, b, upper}));
+    }
+
+    void storedFormNeedsEveryKey()
+    {
+        const CatalogModel model{"o", "n", "T", "B", true};
+        const QJsonObject stored = model.toStored();
+        QCOMPARE(stored.keys(), (QStringList{"blurb", "isCustom", "name", "owner", "title"}));
+        QCOMPARE(CatalogModel::fromStored(stored), model);
+        for (const QString &key : stored.keys()) {
+            QJsonObject missing = stored;
+            missing.remove(key);
+            QVERIFY_THROWS_EXCEPTION(CatalogDecodeError, CatalogModel::fromStored(missing));
+        }
+    }
+
+    void defaultStates()
+    {
+        const ModeState upscale = ModeState::defaultFor(Mode::upscale);
+        QCOMPARE(upscale.selectedSlugs, QStringList{"topazlabs/image-upscale"});
+        QCOMPARE(upscale.focusedSlug, QStringLiteral("topazlabs/image-upscale"));
+        QCOMPARE(upscale.filenameSuffix, QStringLiteral("-upscaled"));
+        QVERIFY(!upscale.outputFolder);
+        const ModeState image = ModeState::defaultFor(Mode::image);
+        QVERIFY(image.filenameSuffix.isEmpty());
+        QCOMPARE(*image.outputFolder, Modes::userFolder(QStandardPaths::PicturesLocation));
+        QCOMPARE(*ModeState::defaultFor(Mode::video).outputFolder,
+                 Modes::userFolder(QStandardPaths::MoviesLocation));
+    }
+
+    void toggleRules()
+    {
+        ModeState state = ModeState::defaultFor(Mode::image);
+        const QString first = state.selectedSlugs.first();
+        state.toggle(first);
+        QCOMPARE(state.selectedSlugs, QStringList{first});
+        state.toggle(QStringLiteral("a/b"));
+        QCOMPARE(state.selectedSlugs, (QStringList{first, "a/b"}));
+        QCOMPARE(state.focusedSlug, QStringLiteral("a/b"));
+        state.toggle(QStringLiteral("a/b"));
+        QCOMPARE(state.selectedSlugs, QStringList{first});
+        QCOMPARE(state.focusedSlug, first);
+        state.toggle(QStringLiteral("c/d"));
+        state.focusedSlug = first;
+        state.toggle(QStringLiteral("c/d"));
+        QCOMPARE(state.focusedSlug, first);
+    }
+
+    void pruneUnknownSelection()
+    {
+        ModeState state = ModeState::defaultFor(Mode::video);
+        state.customModels = {CatalogModel{"me", "mine", "Mine", "", true}};
+        state.selectedSlugs = {"x/unknown", "me/mine", "google/veo-3-fast"};
+        state.focusedSlug = QStringLiteral("x/unknown");
+        state.pruneUnknownSelection();
+        QCOMPARE(state.selectedSlugs, (QStringList{"me/mine", "google/veo-3-fast"}));
+        QCOMPARE(state.focusedSlug, QStringLiteral("me/mine"));
+
+        state.selectedSlugs = {"x/one", "y/two"};
+        state.pruneUnknownSelection();
+        QCOMPARE(state.selectedSlugs, QStringList{"google/veo-3"});
+        QCOMPARE(state.focusedSlug, QStringLiteral("google/veo-3"));
+    }
+
+    void removeCustomKeepsSelectionNonEmpty()
+    {
+        ModeState state = ModeState::defaultFor(Mode::upscale);
+        const CatalogModel custom{"me", "mine", "Mine", "", true};
+        state.customModels = {custom, custom};
+        state.selectedSlugs = {"me/mine"};
+        state.focusedSlug = QStringLiteral("me/mine");
+        state.removeCustom(custom);
+        QVERIFY(state.customModels.isEmpty());
+        QCOMPARE(state.selectedSlugs, QStringList{"topazlabs/image-upscale"});
+        QCOMPARE(state.focusedSlug, QStringLiteral("topazlabs/image-upscale"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCatalog)
+#include "tst_catalog.moc"

@@ -1,0 +1,321 @@
+#include "Models/AppError.h"
+#include "Models/ImageJob.h"
+#include "Models/Mode.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Kind = RunStatus::Kind;
+
+namespace
+{
+
+RunStatus statusNamed(const QString &name)
+{
+    if (name == QLatin1String("waiting"))
+        return RunStatus::waiting();
+    if (name == QLatin1String("preparing"))
+        return RunStatus::preparing();
+    if (name == QLatin1String("uploading"))
+        return RunStatus::uploading();
+    if (name == QLatin1String("running"))
+        return RunStatus::running();
+    if (name == QLatin1String("downloading"))
+        return RunStatus::downloading();
+    if (name == QLatin1String("done"))
+        return RunStatus::done();
+    if (name == QLatin1String("cancelled"))
+        return RunStatus::cancelled();
+    if (name.startsWith(QLatin1String("failed:")))
+        return RunStatus::failed(name.mid(7));
+    qFatal("unknown status name");
+}
+
+ImageJobPtr jobWith(const QStringList &statuses)
+{
+    auto job = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("x")));
+    QList<ModelVariantPtr> variants;
+    int index = 0;
+    for (const QString &name : statuses) {
+        auto variant = std::make_shared<ModelVariant>(QStringLiteral("o/m%1").arg(index++),
+                                                      QStringLiteral("M"));
+        variant->setStatus(statusNamed(name));
+        variants.append(variant);
+    }
+    job->setVariants(variants);
+    return job;
+}
+
+} // namespace
+
+class TestJobModel : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void modeKeysRoundTrip()
+    {
+        QCOMPARE(Modes::all().size(), 3);
+        for (Mode mode : Modes::all())
+            QCOMPARE(Modes::fromKey(Modes::key(mode)), mode);
+        QCOMPARE(Modes::key(Mode::upscale), QStringLiteral("upscale"));
+        QCOMPARE(Modes::blurb(Mode::video), QStringLiteral("Generate video from a prompt."));
+        QVERIFY(!Modes::fromKey(QStringLiteral("Upscale")).has_value());
+        QVERIFY(Modes::userFolder(QStandardPaths::PicturesLocation)
+                    .endsWith(QStringLiteral("/Moonforge")));
+    }
+
+    void statusGroups_data()
+    {
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<bool>("terminal");
+        QTest::addColumn<bool>("pending");
+        QTest::newRow("waiting") << "waiting" << false << false << true;
+        QTest::newRow("preparing") << "preparing" << true << false << false;
+        QTest::newRow("uploading") << "uploading" << true << false << false;
+        QTest::newRow("running") << "running" << true << false << false;
+        QTest::newRow("downloading") << "downloading" << true << false << false;
+        QTest::newRow("done") << "done" << false << true << false;
+        QTest::newRow("failed") << "failed:x" << false << true << true;
+        QTest::newRow("cancelled") << "cancelled" << false << true << true;
+    }
+    void statusGroups()
+    {
+        QFETCH(QString, status);
+        const RunStatus value = statusNamed(status);
+        QTEST(value.isActive(), "active");
+        QTEST(value.isTerminal(), "terminal");
+        QTEST(value.isPending(), "pending");
+    }
+
+    void failedEqualityComparesMessage()
+    {
+        QVERIFY(RunStatus::failed(QStringLiteral("a")) == RunStatus::failed(QStringLiteral("a")));
+        QVERIFY(RunStatus::failed(QStringLiteral("a")) != RunStatus::failed(QStringLiteral("b")));
+        QVERIFY(RunStatus::cancelled() != RunStatus::failed(QString()));
+    }
+
+    void jobSummaryStatus_data()
+    {
+        QTest::addColumn<QStringList>("variants");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none") << QStringList{} << "waiting";
+        QTest::newRow("done beats failure") << QStringList{"done", "failed:x"} << "done";
+        QTest::newRow("first failure") << QStringList{"failed:x", "cancelled"} << "failed:x";
+        QTest::newRow("two failures keep the first")
+            << QStringList{"cancelled", "failed:first", "failed:second"} << "failed:first";
+        QTest::newRow("waiting beats cancelled")
+            << QStringList{"cancelled", "waiting"} << "waiting";
+        QTest::newRow("first active") << QStringList{"done", "uploading", "running"} << "uploading";
+        QTest::newRow("active beats waiting")
+            << QStringList{"waiting", "downloading"} << "downloading";
+        QTest::newRow("all cancelled") << QStringList{"cancelled", "cancelled"} << "cancelled";
+        QTest::newRow("waiting beats done") << QStringList{"done", "waiting"} << "waiting";
+    }
+    void jobSummaryStatus()
+    {
+        QFETCH(QStringList, variants);
+        QFETCH(QString, expected);
+        QCOMPARE(jobWith(variants)->status(), statusNamed(expected));
+    }
+
+    void fileStem_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("stem");
+        QTest::newRow("jpeg") << "/photos/holiday.jpeg"
+                              << "holiday";
+        QTest::newRow("last extension only") << "/a/scan.tar.gz"
+                                             << "scan.tar";
+        QTest::newRow("no extension") << "/a/README"
+                                      << "README";
+        QTest::newRow("spaces and accents") << "/a/Été à Nice.HEIC"
+                                            << "Été à Nice";
+    }
+    void fileStem()
+    {
+        QFETCH(QString, path);
+        ImageJob job(JobInput::file(QUrl::fromLocalFile(path)));
+        QTEST(job.filenameStem(), "stem");
+    }
+
+    void promptStem_data()
+    {
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<QString>("stem");
+        QTest::newRow("english") << "A cat, resting on the moon at night!"
+                                 << "A-cat-resting-on-the-moon";
+        QTest::newRow("punctuation only") << "?!… —"
+                                          << "generated";
+        QTest::newRow("empty") << ""
+                               << "generated";
+        QTest::newRow("japanese") << u"夜の 月、猫"_qs << u"夜の-月-猫"_qs;
+        QTest::newRow("cyrillic keeps case") << "Кот  на Луне"
+                                             << "Кот-на-Луне";
+        QTest::newRow("combining marks stay") << u"cafe\u0301 noir"_qs << u"cafe\u0301-noir"_qs;
+        QTest::newRow("devanagari vowel signs") << u"बिल्ली चाँद"_qs << u"बिल्ली-चाँद"_qs;
+        QTest::newRow("digits") << "4k render, 16:9"
+                                << "4k-render-16-9";
+        QTest::newRow("astral letters") << u"𝒜 cat"_qs << u"𝒜-cat"_qs;
+    }
+    void promptStem()
+    {
+        QFETCH(QString, prompt);
+        ImageJob job(JobInput::prompt(prompt));
+        QTEST(job.filenameStem(), "stem");
+    }
+
+    void dimensionsTruncate_data()
+    {
+        QTest::addColumn<QSizeF>("size");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("fractions") << QSizeF(1023.9, 767.2) << u"1023 × 767"_qs;
+        QTest::newRow("whole") << QSizeF(2048, 1536) << u"2048 × 1536"_qs;
+    }
+    void dimensionsTruncate()
+    {
+        QFETCH(QSizeF, size);
+        ModelVariant variant(QStringLiteral("o/n"), QStringLiteral("N"));
+        QVERIFY(!variant.resultDimensions().has_value());
+        variant.setResultPixelSize(size);
+        QTEST(*variant.resultDimensions(), "text");
+        ImageJob job(JobInput::file(QUrl::fromLocalFile(QStringLiteral("/a.png"))));
+        job.setPixelSize(size);
+        QTEST(*job.sourceDimensions(), "text");
+    }
+
+    void errorMessages_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("detail");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("401 ignores detail") << 401 << "Unauthenticated"
+                                            << "Replicate rejected the API token.";
+        QTest::newRow("402") << 402 << ""
+                             << "Replicate says this account needs billing set up.";
+        QTest::newRow("429 with detail") << 429 << "Request was throttled."
+                                         << "Rate limited by Replicate. Try fewer at a time.";
+        QTest::newRow("500 empty") << 500 << ""
+                                   << "Replicate returned HTTP 500.";
+        QTest::newRow("422 detail") << 422 << "Invalid input."
+                                    << "Invalid input.";
+        QTest::newRow("no answer") << 0 << ""
+                                   << "Replicate returned HTTP 0.";
+    }
+    void errorMessages()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, detail);
+        const AppError error = AppError::api(status, detail);
+        QTEST(error.message(), "message");
+        QTEST(localizedDescription(error), "message");
+        QCOMPARE(QString::fromUtf8(error.what()), error.message());
+    }
+
+    void fixedErrorMessages()
+    {
+        QCOMPARE(AppError::unreadableImage(QStringLiteral("a.cr3")).message(),
+                 QStringLiteral("Couldn't read a.cr3."));
+        QCOMPARE(AppError::missingToken().message(),
+                 QStringLiteral("Add your Replicate API token in Settings first."));
+        QCOMPARE(AppError::noOutput().message(),
+                 QStringLiteral("The model finished but returned no file."));
+        QCOMPARE(AppError::cancelled().message(), QStringLiteral("Cancelled."));
+        QCOMPARE(AppError::predictionFailed(QStringLiteral("NSFW")).message(),
+                 QStringLiteral("NSFW"));
+        QCOMPARE(localizedDescription(std::runtime_error("disk full")),
+                 QStringLiteral("disk full"));
+    }
+
+    void setterEmitsOnlyOnChange()
+    {
+        ModelVariant variant(QStringLiteral("o/n"), QStringLiteral("N"));
+        QSignalSpy status(&variant, &ModelVariant::statusChanged);
+        QSignalSpy cost(&variant, &ModelVariant::costChanged);
+        variant.setStatus(RunStatus::waiting());
+        QCOMPARE(status.count(), 0);
+        variant.setStatus(RunStatus::failed(QStringLiteral("a")));
+        variant.setStatus(RunStatus::failed(QStringLiteral("a")));
+        QCOMPARE(status.count(), 1);
+        variant.setStatus(RunStatus::failed(QStringLiteral("b")));
+        QCOMPARE(status.count(), 2);
+        variant.setCost(CostRange{0.1, 0.2});
+        variant.setCost(CostRange{0.1, 0.2});
+        QCOMPARE(cost.count(), 1);
+
+        ImageJob job(JobInput::prompt(QStringLiteral("p")));
+        QSignalSpy bytes(&job, &ImageJob::byteSizeChanged);
+        job.setByteSize(0);
+        job.setByteSize(10);
+        job.setByteSize(10);
+        QCOMPARE(bytes.count(), 1);
+    }
+
+    void resetKeepsIdentityAndWork()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.png"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.close();
+
+        ModelVariant variant(QStringLiteral("o/n"), QStringLiteral("N"));
+        const QUuid id = variant.id();
+        const TaskHandle work;
+        variant.setWork(work);
+        variant.setStatus(RunStatus::done());
+        variant.setResultURL(QUrl::fromLocalFile(path));
+        variant.setElapsed(3.5);
+        variant.setCost(CostRange{1, 2});
+        variant.setPredictionCancelURL(QStringLiteral("http://x/cancel"));
+        QVERIFY(variant.resultExists());
+
+        variant.reset();
+        QCOMPARE(variant.id(), id);
+        QVERIFY(variant.work().has_value() && *variant.work() == work);
+        QCOMPARE(variant.status(), RunStatus::waiting());
+        QVERIFY(!variant.resultExists());
+        QVERIFY(!variant.elapsed() && !variant.cost() && !variant.predictionCancelURL());
+    }
+
+    void viewableResultNeedsFileOnDisk()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("r.png"));
+        auto job = jobWith({"done", "failed:x"});
+        job->variants().at(0)->setResultURL(QUrl::fromLocalFile(path));
+        QCOMPARE(job->doneVariants().size(), 1);
+        QVERIFY(!job->hasViewableResult());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(job->hasViewableResult());
+        QFile::remove(path);
+        QVERIFY(!job->hasViewableResult());
+    }
+
+    void taskHandleCancelRunsHooksOnce()
+    {
+        TaskHandle handle;
+        int calls = 0;
+        {
+            auto registration = handle.onCancel([&calls] { ++calls; });
+            auto dropped = handle.onCancel([&calls] { calls += 100; });
+            dropped = TaskHandle::Registration();
+            const TaskHandle copy = handle;
+            copy.cancel();
+            copy.cancel();
+        }
+        QCOMPARE(calls, 1);
+        QVERIFY(handle.isCancelled());
+        QVERIFY_THROWS_EXCEPTION(AppError, handle.throwIfCancelled());
+        auto late = handle.onCancel([&calls] { ++calls; });
+        QCOMPARE(calls, 2);
+        QVERIFY(!(TaskHandle() == handle));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestJobModel)
+#include "tst_jobmodel.moc"

@@ -1,0 +1,277 @@
+#include "Models/ModelCatalog.h"
+#include "Services/AppStore.h"
+#include "TestEnvironment.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace
+{
+
+CatalogModel model(const QString &slug, bool custom = true)
+{
+    return *CatalogModel::fromSlug(slug, std::nullopt, QString(), custom);
+}
+
+ImageJobPtr addFileJob(AppStore &store, const QString &name)
+{
+    auto job = std::make_shared<ImageJob>(
+        JobInput::file(QUrl::fromLocalFile(QStringLiteral("/in/") + name)));
+    QList<ModelVariantPtr> variants;
+    for (const QString &slug : store.state().selectedSlugs)
+        variants.append(std::make_shared<ModelVariant>(slug, store.title(slug)));
+    job->setVariants(variants);
+    store.setJobs(store.jobs() << job);
+    return job;
+}
+
+QStringList slugsOf(const ImageJobPtr &job)
+{
+    QStringList slugs;
+    for (const auto &variant : job->variants())
+        slugs.append(variant->modelSlug());
+    return slugs;
+}
+
+} // namespace
+
+class TestAppStore : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void startsWithDefaults()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        QVERIFY(!store.mode());
+        QVERIFY(store.jobs().isEmpty());
+        for (Mode mode : Modes::all())
+            QCOMPARE(store.state(mode), ModeState::defaultFor(mode));
+        QVERIFY(!store.revealWhenDone());
+        QVERIFY(store.outputDestination().isBesideOriginal());
+    }
+
+    void noModeMeansUpscale()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        addFileJob(store, QStringLiteral("a.jpg"));
+        QCOMPARE(store.jobs(Mode::upscale).size(), 1);
+        store.setMode(Mode::image);
+        QVERIFY(store.jobs().isEmpty());
+        QCOMPARE(store.state().mode, Mode::image);
+        store.setMode(std::nullopt);
+        QCOMPARE(store.jobs().size(), 1);
+        QCOMPARE(store.state().mode, Mode::upscale);
+    }
+
+    void outputDestinationWritesState()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.setMode(Mode::image);
+        QVERIFY(!store.outputDestination().isBesideOriginal());
+        store.setOutputDestination(OutputDestination::folder(QUrl::fromLocalFile(env.path("out"))));
+        QCOMPARE(*store.state().outputFolder, env.path("out"));
+        QCOMPARE(store.outputDestination().folderUrl(), QUrl::fromLocalFile(env.path("out")));
+        store.setOutputDestination(OutputDestination::besideOriginal());
+        QVERIFY(!store.state().outputFolder);
+        QVERIFY(store.state(Mode::video).outputFolder.has_value());
+    }
+
+    void mergedModelsOrder()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const CatalogModel custom = model(QStringLiteral("me/mine"));
+        store.toggle(custom);
+        QList<CatalogModel> expected{custom};
+        expected += ModelCatalog::upscale();
+        QCOMPARE(store.models(), expected);
+
+        QCOMPARE(store.title(QStringLiteral("google/upscaler")), QStringLiteral("Google Upscaler"));
+        QCOMPARE(store.title(QStringLiteral("me/mine")), QStringLiteral("Mine"));
+        QCOMPARE(store.title(QStringLiteral("no/such")), QStringLiteral("no/such"));
+        // Toggling it again deselects it, but it stays remembered.
+        store.toggle(custom);
+        QCOMPARE(store.state().customModels, QList<CatalogModel>{custom});
+    }
+
+    void toggleAndSelectOnly()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const QString first = ModelCatalog::upscale().first().slug();
+        store.toggle(ModelCatalog::upscale().first());
+        QCOMPARE(store.state().selectedSlugs, QStringList{first});
+
+        const CatalogModel second = ModelCatalog::upscale().at(1);
+        store.toggle(second);
+        QCOMPARE(store.state().selectedSlugs, (QStringList{first, second.slug()}));
+        QCOMPARE(store.focusedModel(), second);
+        QVERIFY(store.state().customModels.isEmpty());
+
+        store.toggle(second);
+        QCOMPARE(store.state().focusedSlug, first);
+
+        const CatalogModel searched = model(QStringLiteral("someone/searched"));
+        store.selectOnly(searched);
+        QCOMPARE(store.state().selectedSlugs, QStringList{searched.slug()});
+        QCOMPARE(store.state().customModels, QList<CatalogModel>{searched});
+        QCOMPARE(store.selectedModels(), QList<CatalogModel>{searched});
+
+        store.removeCustom(searched);
+        QCOMPARE(store.state().selectedSlugs, QStringList{first});
+        QCOMPARE(store.state().focusedSlug, first);
+        QVERIFY(store.state().customModels.isEmpty());
+    }
+
+    void builtInRemovalIsRefused()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const CatalogModel builtIn = ModelCatalog::upscale().at(2);
+        store.toggle(builtIn);
+        store.removeCustom(builtIn);
+        QVERIFY(store.state().selectedSlugs.contains(builtIn.slug()));
+    }
+
+    void syncKeepsVariantsOfReselectedModels()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const CatalogModel a = ModelCatalog::upscale().at(0);
+        const CatalogModel b = ModelCatalog::upscale().at(1);
+        store.toggle(b);
+        const ImageJobPtr job = addFileJob(store, QStringLiteral("photo.jpg"));
+        QCOMPARE(slugsOf(job), (QStringList{a.slug(), b.slug()}));
+        const ModelVariantPtr variantA = job->variants().at(0);
+        const ModelVariantPtr variantB = job->variants().at(1);
+        variantA->setStatus(RunStatus::done());
+        variantB->setStatus(RunStatus::done());
+
+        store.toggle(a);
+        QCOMPARE(job->variants(), (QList<ModelVariantPtr>{variantB, variantA}));
+        store.toggle(a);
+        QCOMPARE(job->variants(), (QList<ModelVariantPtr>{variantB, variantA}));
+        QCOMPARE(job->variants().at(1)->status(), RunStatus::done());
+    }
+
+    void syncDropsUnfinishedVariantsOfDeselectedModels()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const CatalogModel b = ModelCatalog::upscale().at(1);
+        const CatalogModel c = ModelCatalog::upscale().at(2);
+        store.toggle(b);
+        store.toggle(c);
+        const ImageJobPtr job = addFileJob(store, QStringLiteral("p.jpg"));
+        job->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
+        store.toggle(b);
+        store.toggle(c);
+        QCOMPARE(slugsOf(job), QStringList{ModelCatalog::upscale().first().slug()});
+        store.toggle(b);
+        QCOMPARE(job->variants().at(1)->status(), RunStatus::waiting());
+        QCOMPARE(job->variants().at(1)->modelTitle(), b.title);
+    }
+
+    void progressCountsKeptResults()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const CatalogModel a = ModelCatalog::upscale().at(0);
+        const CatalogModel b = ModelCatalog::upscale().at(1);
+        const CatalogModel c = ModelCatalog::upscale().at(2);
+        store.toggle(c);
+        const ImageJobPtr job = addFileJob(store, QStringLiteral("p.jpg"));
+        job->variants().at(1)->setStatus(RunStatus::done());
+        store.toggle(b);
+        store.toggle(c); // c's done variant is kept, now deselected
+        for (const auto &variant : job->variants())
+            variant->setStatus(RunStatus::done());
+        QCOMPARE(job->variants().size(), 3);
+        QCOMPARE(store.totalVariants(), 2);
+        QCOMPARE(store.overallProgress(), 1.5);
+        QCOMPARE(store.pendingPairs().size(), 0);
+        QCOMPARE(job->variants().first()->modelSlug(), a.slug());
+    }
+
+    void pendingPairsInOrder()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const CatalogModel b = ModelCatalog::upscale().at(1);
+        store.toggle(b);
+        const ImageJobPtr first = addFileJob(store, QStringLiteral("1.jpg"));
+        const ImageJobPtr second = addFileJob(store, QStringLiteral("2.jpg"));
+        first->variants().at(0)->setStatus(RunStatus::done());
+        first->variants().at(1)->setStatus(RunStatus::cancelled());
+        second->variants().at(0)->setStatus(RunStatus::running());
+        second->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
+        const auto pairs = store.pendingPairs();
+        QCOMPARE(pairs.size(), 2);
+        QCOMPARE(pairs.at(0).variant, first->variants().at(1));
+        QCOMPARE(pairs.at(1).job, second);
+        QCOMPARE(pairs.at(1).variant, second->variants().at(1));
+        QCOMPARE(store.overallProgress(), 3.0 / 4.0);
+    }
+
+    void finishedJobs()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.toggle(ModelCatalog::upscale().at(1));
+        const ImageJobPtr empty = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("p")));
+        store.setJobs({empty});
+        const ImageJobPtr half = addFileJob(store, QStringLiteral("h.jpg"));
+        const ImageJobPtr whole = addFileJob(store, QStringLiteral("w.jpg"));
+        half->variants().at(0)->setStatus(RunStatus::done());
+        whole->variants().at(0)->setStatus(RunStatus::done());
+        whole->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
+        QCOMPARE(store.finishedJobCount(), 1);
+        store.clearFinished();
+        QCOMPARE(store.jobs(), (QList<ImageJobPtr>{empty, half}));
+    }
+
+    void removeCancelsWork()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
+        const ImageJobPtr other = addFileJob(store, QStringLiteral("b.jpg"));
+        const TaskHandle work;
+        job->variants().at(0)->setWork(work);
+        store.remove(job);
+        QVERIFY(work.isCancelled());
+        QCOMPARE(store.jobs(), QList<ImageJobPtr>{other});
+        store.removeAll();
+        QVERIFY(store.jobs().isEmpty());
+    }
+
+    void showsPlayer()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
+        QVERIFY(!store.showsPlayer(job));
+        store.setMode(Mode::video);
+        QVERIFY(store.showsPlayer(job));
+    }
+
+    void setterSignalsOnlyOnChange()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        QSignalSpy mode(&store, &AppStore::modeChanged);
+        QSignalSpy draft(&store, &AppStore::draftChanged);
+        store.setMode(Mode::image);
+        store.setMode(Mode::image);
+        QCOMPARE(mode.count(), 1);
+        store.setDraftPrompt(QStringLiteral("a"));
+        store.setDraftPrompt(QStringLiteral("a"));
+        QCOMPARE(draft.count(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppStore)
+#include "tst_appstore.moc"

@@ -1,0 +1,522 @@
+#include "Models/AppError.h"
+#include "RunTask.h"
+#include "ScriptedHttpServer.h"
+#include "Services/NetworkError.h"
+#include "Services/ReplicateClient.h"
+#include "TestEnvironment.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QRegularExpression>
+#include <QtTest>
+
+using Response = ScriptedHttpServer::Response;
+using Script = QList<Response>;
+
+namespace
+{
+
+Response withRetryAfter(int status, const QByteArray &retryAfter, const QByteArray &body = "{}")
+{
+    Response response = Response::json(status, body);
+    if (!retryAfter.isNull())
+        response.headers.append({"Retry-After", retryAfter});
+    return response;
+}
+
+QJsonObject bodyOf(const ScriptedHttpServer::Request &request)
+{
+    return QJsonDocument::fromJson(request.body).object();
+}
+
+} // namespace
+
+class ReplicateClientTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void retries_data();
+    void retries();
+    void commonHeaders();
+    void searchUsesQuery();
+    void collectionStopsAfterFivePages();
+    void collectionReadsResults();
+    void uploadBodyByteForByte();
+    void uploadFileNames_data();
+    void uploadFileNames();
+    void uploadResponses_data();
+    void uploadResponses();
+    void predictionRoutes_data();
+    void predictionRoutes();
+    void unexpectedPredictionBody();
+    void badPredictionURL_data();
+    void badPredictionURL();
+    void invalidJSON();
+    void cancelPredictionIgnoresFailures();
+    void cancelInFlight();
+    void cancelDuringRetrySleep();
+    void sameOriginRedirectKeepsToken();
+    void crossOriginRedirectDropsToken();
+    void connectionRefused();
+    void clientMayBeDroppedAfterStart();
+
+private:
+    ReplicateClient client() const
+    {
+        return ReplicateClient(m_network.get(), m_server->url(QStringLiteral("/v1")),
+                               m_environment->clock(), QStringLiteral("r8_secret"));
+    }
+
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::unique_ptr<ScriptedHttpServer> m_server;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+};
+
+void ReplicateClientTest::init()
+{
+    m_environment = std::make_unique<TestEnvironment>(0.001);
+    m_server = std::make_unique<ScriptedHttpServer>();
+    m_network = std::make_unique<QNetworkAccessManager>();
+    ReplicateClient::configure(*m_network);
+}
+
+void ReplicateClientTest::cleanup()
+{
+    m_network.reset();
+    m_server.reset();
+    m_environment.reset();
+}
+
+void ReplicateClientTest::retries_data()
+{
+    QTest::addColumn<Script>("script");
+    QTest::addColumn<QList<double>>("delays");
+    QTest::addColumn<QString>("message"); // empty: success
+
+    const Response ok = Response::json(200, R"({"name":"esrgan"})");
+    QTest::newRow("500 three times")
+        << Script{Response::json(500, ""), Response::json(500, ""), Response::json(500, "")}
+        << QList<double>{2, 4} << QStringLiteral("Replicate returned HTTP 500.");
+    QTest::newRow("500 with detail at the end")
+        << Script{Response::json(500, ""), Response::json(502, ""),
+                  Response::json(500, R"({"detail":"GPU on fire"})")}
+        << QList<double>{2, 4} << QStringLiteral("GPU on fire");
+    QTest::newRow("Retry-After capped")
+        << Script{withRetryAfter(503, "120"), ok} << QList<double>{30} << QString();
+    QTest::newRow("Retry-After fraction")
+        << Script{withRetryAfter(503, "1.5"), ok} << QList<double>{1.5} << QString();
+    QTest::newRow("Retry-After date")
+        << Script{withRetryAfter(503, "Wed, 21 Oct 2026 07:28:00 GMT"), ok} << QList<double>{2}
+        << QString();
+    QTest::newRow("Retry-After negative")
+        << Script{withRetryAfter(503, "-5"), withRetryAfter(503, "-0.5"), ok} << QList<double>{2, 4}
+        << QString();
+    QTest::newRow("Retry-After not a number")
+        << Script{withRetryAfter(429, "nan"), ok} << QList<double>{2} << QString();
+    QTest::newRow("Retry-After infinite")
+        << Script{withRetryAfter(429, "inf"), ok} << QList<double>{2} << QString();
+    QTest::newRow("Retry-After overflowing")
+        << Script{withRetryAfter(429, "1e999"), ok} << QList<double>{30} << QString();
+    QTest::newRow("Retry-After zero")
+        << Script{withRetryAfter(429, "0"), ok} << QList<double>{0} << QString();
+    QTest::newRow("429 then 200") << Script{Response::json(500, ""), Response::json(429, ""), ok}
+                                  << QList<double>{2, 4} << QString();
+    QTest::newRow("persistent rate limit")
+        << Script{Response::json(429, ""), Response::json(429, ""), Response::json(429, "")}
+        << QList<double>{2, 4} << QStringLiteral("Rate limited by Replicate. Try fewer at a time.");
+    QTest::newRow("404 with detail")
+        << Script{Response::json(404, R"({"detail":"Model not found: a/b"})")} << QList<double>{}
+        << QStringLiteral("Model not found: a/b");
+    Response html;
+    html.status = 400;
+    html.headers = {{"Content-Type", "text/html"}};
+    html.body = "<html><body><h1>400 Bad Request</h1></body></html>";
+    QTest::newRow("400 with HTML")
+        << Script{html} << QList<double>{} << QStringLiteral("Replicate returned HTTP 400.");
+    QTest::newRow("title when detail is no string")
+        << Script{Response::json(422, R"({"detail":[1],"title":"Invalid input"})")}
+        << QList<double>{} << QStringLiteral("Invalid input");
+    QTest::newRow("error key") << Script{Response::json(409, R"({"error":"Busy"})")}
+                               << QList<double>{} << QStringLiteral("Busy");
+    QTest::newRow("401 fixed text")
+        << Script{Response::json(401, R"({"detail":"Invalid token."})")} << QList<double>{}
+        << QStringLiteral("Replicate rejected the API token.");
+    QTest::newRow("402 fixed text")
+        << Script{Response::json(402, "")} << QList<double>{}
+        << QStringLiteral("Replicate says this account needs billing set up.");
+}
+
+void ReplicateClientTest::retries()
+{
+    QFETCH(Script, script);
+    QFETCH(QList<double>, delays);
+    QFETCH(QString, message);
+    for (const Response &response : script)
+        m_server->enqueue(response);
+
+    const auto outcome =
+        runTask(client().fetchModel(QStringLiteral("nightmareai"), QStringLiteral("real-esrgan")));
+    QVERIFY(outcome.finished);
+    QCOMPARE(outcome.message(), message);
+    if (message.isEmpty())
+        QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), QStringLiteral("esrgan"));
+    QCOMPARE(m_environment->clock()->requestedDelays(), delays);
+    QCOMPARE(m_server->requests().size(), std::min<qsizetype>(script.size(), delays.size() + 1));
+    // Every retry repeats the identical request.
+    for (const auto &request : m_server->requests())
+        QCOMPARE(request.target, QByteArray("/v1/models/nightmareai/real-esrgan"));
+}
+
+void ReplicateClientTest::commonHeaders()
+{
+    m_server->enqueue(Response::json(200, "{}"));
+    const auto outcome = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(m_server->requests().size(), 1);
+    const auto &request = m_server->requests().first();
+    QCOMPARE(request.method, QByteArray("GET"));
+    QCOMPARE(request.header("Authorization"), QByteArray("Bearer r8_secret"));
+    QCOMPARE(request.header("User-Agent"), QByteArray("Moonforge/1.0"));
+}
+
+void ReplicateClientTest::searchUsesQuery()
+{
+    m_server->enqueue(Response::json(200, R"({"results":[
+        {"owner":"acme","name":"zoom","description":"Upscaler"},{"owner":"","name":"broken"}]})"));
+    const auto outcome = runTask(client().searchModels(QStringLiteral("süper upscale")));
+    QVERIFY(outcome.finished && !outcome.error);
+    const auto &request = m_server->requests().first();
+    QCOMPARE(request.method, QByteArray("QUERY"));
+    QCOMPARE(request.target, QByteArray("/v1/models"));
+    QCOMPARE(request.header("Content-Type"), QByteArray("text/plain"));
+    QCOMPARE(request.body, QStringLiteral("süper upscale").toUtf8());
+    QCOMPARE(outcome.value->size(), 1);
+    QCOMPARE(outcome.value->first().slug(), QStringLiteral("acme/zoom"));
+    QVERIFY(outcome.value->first().isCustom);
+
+    // A body that is JSON but no object lists nothing and is no error.
+    m_server->enqueue(Response::json(200, "[1,2]"));
+    const auto empty = runTask(client().searchModels(QStringLiteral("x")));
+    QVERIFY(empty.finished && !empty.error);
+    QVERIFY(empty.value->isEmpty());
+}
+
+void ReplicateClientTest::collectionStopsAfterFivePages()
+{
+    ScriptedHttpServer *server = m_server.get();
+    m_server->setFallback([server](const ScriptedHttpServer::Request &request) {
+        const int page = server->requests().size();
+        const QByteArray next =
+            server->url(QStringLiteral("/v1/collections/upscalers?page=%1").arg(page + 1))
+                .toEncoded();
+        Q_UNUSED(request);
+        return Response::json(200, R"({"models":[{"owner":"o","name":"m)" +
+                                       QByteArray::number(page) + R"("}],"next":")" + next + "\"}");
+    });
+    const auto outcome = runTask(client().fetchCollection(QStringLiteral("upscalers")));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(m_server->requests().size(), ReplicateClient::maxCollectionPages);
+    QCOMPARE(outcome.value->size(), 5);
+    QCOMPARE(outcome.value->at(4).name, QStringLiteral("m5"));
+    QCOMPARE(m_server->requests().first().target, QByteArray("/v1/collections/upscalers"));
+    QCOMPARE(m_server->requests().at(1).target, QByteArray("/v1/collections/upscalers?page=2"));
+}
+
+void ReplicateClientTest::collectionReadsResults()
+{
+    m_server->enqueue(
+        Response::json(200, R"({"models":[1],"results":[{"owner":"a","name":"b"}],"next":null})"));
+    const auto outcome = runTask(client().fetchCollection(QStringLiteral("x")));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(outcome.value->size(), 1);
+    QVERIFY(!outcome.value->first().isCustom);
+
+    // A failing later page fails the whole listing.
+    m_server->enqueue(
+        Response::json(200, R"({"models":[{"owner":"a","name":"b"}],"next":")" +
+                                m_server->url(QStringLiteral("/v1/next")).toEncoded() + "\"}"));
+    m_server->enqueue(Response::json(404, R"({"detail":"Gone."})"));
+    const auto failed = runTask(client().fetchCollection(QStringLiteral("x")));
+    QCOMPARE(failed.message(), QStringLiteral("Gone."));
+}
+
+void ReplicateClientTest::uploadBodyByteForByte()
+{
+    static const char frame[] = "--B\r\n"
+                                "Content-Disposition: form-data; name=\"content\"; "
+                                "filename=\"cat.jpg\"\r\n"
+                                "Content-Type: image/jpeg\r\n\r\n"
+                                "\xff\xd8\x00\r\n--\xff\xd9"
+                                "\r\n--B--\r\n";
+    const QByteArray expected(frame, sizeof(frame) - 1);
+    const QByteArray data("\xff\xd8\x00\r\n--\xff\xd9", 9);
+    QCOMPARE(ReplicateClient::multipartBody(data, QStringLiteral("cat.jpg"),
+                                            QStringLiteral("image/jpeg"), QStringLiteral("B")),
+             expected);
+
+    m_server->enqueue(Response::json(201, R"({"urls":{"get":"https://files.example/f1"}})"));
+    const auto outcome =
+        runTask(client().uploadFile(data, QStringLiteral("cat.jpg"), QStringLiteral("image/jpeg")));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(*outcome.value, QStringLiteral("https://files.example/f1"));
+    const auto &request = m_server->requests().first();
+    QCOMPARE(request.method, QByteArray("POST"));
+    QCOMPARE(request.target, QByteArray("/v1/files"));
+    const QByteArray contentType = request.header("Content-Type");
+    const QRegularExpression pattern(
+        QStringLiteral("^multipart/form-data; boundary=(Moonforge-[0-9A-F]{8}-[0-9A-F]{4}-"
+                       "[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"));
+    const auto match = pattern.match(QString::fromLatin1(contentType));
+    QVERIFY2(match.hasMatch(), contentType.constData());
+    QCOMPARE(request.body,
+             ReplicateClient::multipartBody(data, QStringLiteral("cat.jpg"),
+                                            QStringLiteral("image/jpeg"), match.captured(1)));
+}
+
+void ReplicateClientTest::uploadFileNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("ordinary") << QStringLiteral("IMG 0042 (1).heic")
+                              << QByteArray("IMG 0042 (1).heic");
+    QTest::newRow("non-ASCII") << QStringLiteral("café-ß.png")
+                               << QStringLiteral("café-ß.png").toUtf8();
+    QTest::newRow("quote") << QStringLiteral("a\"b.jpg") << QByteArray("a%22b.jpg");
+    QTest::newRow("injected field")
+        << QStringLiteral("x.jpg\"\r\nContent-Disposition: form-data; name=\"version")
+        << QByteArray("x.jpg%22%0D%0AContent-Disposition: form-data; name=%22version");
+    QTest::newRow("bare line feed") << QStringLiteral("a\nb") << QByteArray("a%0Ab");
+}
+
+void ReplicateClientTest::uploadFileNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, sent);
+    const QByteArray body =
+        ReplicateClient::multipartBody("x", name, QStringLiteral("image/png"), QStringLiteral("B"));
+    const QList<QByteArray> lines = body.split('\n');
+    QCOMPARE(lines.size(), 7); // the only line breaks are the six of the frame
+    QCOMPARE(lines.at(1),
+             "Content-Disposition: form-data; name=\"content\"; filename=\"" + sent + "\"\r");
+}
+
+void ReplicateClientTest::uploadResponses_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("message");
+    const QString noURL = QStringLiteral("Upload succeeded but returned no URL.");
+    QTest::newRow("empty urls") << QByteArray(R"({"urls":{}})") << noURL;
+    QTest::newRow("get not a string") << QByteArray(R"({"urls":{"get":7}})") << noURL;
+    QTest::newRow("not an object") << QByteArray(R"(["https://x/f"])") << noURL;
+}
+
+void ReplicateClientTest::uploadResponses()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, message);
+    m_server->enqueue(Response::json(201, body));
+    const auto outcome =
+        runTask(client().uploadFile("x", QStringLiteral("a.png"), QStringLiteral("image/png")));
+    QVERIFY(outcome.threw<AppError>());
+    QCOMPARE(outcome.message(), message);
+}
+
+void ReplicateClientTest::predictionRoutes_data()
+{
+    QTest::addColumn<QString>("versionID");
+    QTest::addColumn<bool>("isOfficial");
+    QTest::addColumn<QByteArray>("target");
+    QTest::addColumn<bool>("sendsVersion");
+    QTest::newRow("version") << QStringLiteral("f121d640") << false << QByteArray("/v1/predictions")
+                             << true;
+    QTest::newRow("official") << QStringLiteral("f121d640") << true
+                              << QByteArray("/v1/models/acme/zoom/predictions") << false;
+    QTest::newRow("no version") << QString() << false
+                                << QByteArray("/v1/models/acme/zoom/predictions") << false;
+}
+
+void ReplicateClientTest::predictionRoutes()
+{
+    QFETCH(QString, versionID);
+    QFETCH(bool, isOfficial);
+    QFETCH(QByteArray, target);
+    QFETCH(bool, sendsVersion);
+    ModelSchema schema;
+    schema.isOfficial = isOfficial;
+    if (!versionID.isEmpty())
+        schema.versionID = versionID;
+    CatalogModel model{QStringLiteral("acme"), QStringLiteral("zoom"), {}, {}, false};
+    m_server->enqueue(Response::json(201, R"({"id":"p1","status":"starting",
+        "urls":{"get":"https://api.example/v1/predictions/p1"}})"));
+    const QJsonObject input{{QStringLiteral("scale"), 2}};
+    const auto outcome = runTask(client().createPrediction(model, schema, input, 60));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(outcome.value->id, QStringLiteral("p1"));
+    QCOMPARE(outcome.value->getURL,
+             std::optional(QStringLiteral("https://api.example/v1/predictions/p1")));
+
+    const auto &request = m_server->requests().first();
+    QCOMPARE(request.method, QByteArray("POST"));
+    QCOMPARE(request.target, target);
+    QCOMPARE(request.header("Prefer"), QByteArray("wait=60"));
+    QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
+    QJsonObject expected{{QStringLiteral("input"), input}};
+    if (sendsVersion)
+        expected.insert(QStringLiteral("version"), versionID);
+    QCOMPARE(bodyOf(request), expected);
+}
+
+void ReplicateClientTest::unexpectedPredictionBody()
+{
+    m_server->enqueue(Response::json(200, R"(["p1"])"));
+    const auto outcome =
+        runTask(client().getPrediction(m_server->url(QStringLiteral("/v1/p")).toString()));
+    QCOMPARE(outcome.message(), QStringLiteral("Unexpected response from Replicate."));
+}
+
+void ReplicateClientTest::badPredictionURL_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("spaces") << QStringLiteral("not a url");
+    QTest::newRow("relative") << QStringLiteral("/v1/predictions/p1");
+}
+
+void ReplicateClientTest::badPredictionURL()
+{
+    QFETCH(QString, address);
+    const auto outcome = runTask(client().getPrediction(address));
+    QVERIFY(outcome.threw<AppError>());
+    QCOMPARE(outcome.message(), QStringLiteral("Bad prediction URL."));
+    QVERIFY(m_server->requests().isEmpty());
+    const auto cancel = runTask(client().cancelPrediction(address));
+    QVERIFY(cancel.finished && !cancel.error);
+    QVERIFY(m_server->requests().isEmpty());
+}
+
+void ReplicateClientTest::invalidJSON()
+{
+    m_server->enqueue(Response::json(200, "{\"id\":"));
+    const auto outcome = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    QVERIFY(outcome.threw<JsonParseFailure>());
+    QVERIFY(!outcome.message().isEmpty());
+}
+
+void ReplicateClientTest::cancelPredictionIgnoresFailures()
+{
+    m_server->enqueue(Response::json(503, ""));
+    m_server->enqueue(Response::json(500, ""));
+    m_server->enqueue(Response::json(500, R"({"detail":"still broken"})"));
+    const auto outcome = runTask(client().cancelPrediction(
+        m_server->url(QStringLiteral("/v1/predictions/p1/cancel")).toString()));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(m_server->requests().size(), 3);
+    QCOMPARE(m_server->requests().first().method, QByteArray("POST"));
+    QCOMPARE(m_server->requests().first().header("Authorization"), QByteArray("Bearer r8_secret"));
+    QVERIFY(m_server->requests().first().body.isEmpty());
+}
+
+void ReplicateClientTest::cancelInFlight()
+{
+    Response hold;
+    hold.hold = true;
+    m_server->enqueue(hold);
+    TaskHandle handle;
+    connect(m_server.get(), &ScriptedHttpServer::requestReceived, this,
+            [handle] { handle.cancel(); });
+    const auto outcome =
+        runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b"), handle), 10000);
+    QVERIFY(outcome.finished);
+    QVERIFY(outcome.cancelled());
+    QCOMPARE(outcome.message(), QStringLiteral("Cancelled."));
+    QCOMPARE(m_server->requests().size(), 1);
+}
+
+void ReplicateClientTest::cancelDuringRetrySleep()
+{
+    // Real time: the sleep would last the full 30 s if the cancel did not wake it.
+    const auto clock = std::make_shared<Clock>(1.0);
+    const ReplicateClient slow(m_network.get(), m_server->url(QStringLiteral("/v1")), clock,
+                               QStringLiteral("t"));
+    m_server->enqueue(withRetryAfter(503, "120"));
+    TaskHandle handle;
+    connect(m_server.get(), &ScriptedHttpServer::requestReceived, this,
+            [handle] { QTimer::singleShot(50, [handle] { handle.cancel(); }); });
+    const auto outcome =
+        runTask(slow.fetchModel(QStringLiteral("a"), QStringLiteral("b"), handle), 10000);
+    QVERIFY(outcome.finished);
+    QVERIFY(outcome.cancelled());
+    QCOMPARE(clock->requestedDelays(), QList<double>{30});
+    QCOMPARE(m_server->requests().size(), 1);
+}
+
+void ReplicateClientTest::sameOriginRedirectKeepsToken()
+{
+    Response redirect;
+    redirect.status = 302;
+    redirect.headers = {{"Location", "/v1/models/a/renamed"}};
+    m_server->enqueue(redirect);
+    m_server->enqueue(Response::json(200, R"({"name":"renamed"})"));
+    const auto outcome = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), QStringLiteral("renamed"));
+    QCOMPARE(m_server->requests().size(), 2);
+    QCOMPARE(m_server->requests().at(1).header("Authorization"), QByteArray("Bearer r8_secret"));
+}
+
+void ReplicateClientTest::crossOriginRedirectDropsToken()
+{
+    ScriptedHttpServer elsewhere;
+    elsewhere.setFallback([](const ScriptedHttpServer::Request &) {
+        return Response::json(200, R"({"name":"stolen"})");
+    });
+    Response redirect;
+    redirect.status = 302;
+    redirect.headers = {{"Location", elsewhere.url(QStringLiteral("/collect")).toEncoded()}};
+    m_server->enqueue(redirect);
+    const auto outcome = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    QVERIFY(outcome.finished);
+    QVERIFY(outcome.error);
+    for (const auto &request : elsewhere.requests())
+        QVERIFY(!request.hasHeader("Authorization"));
+    QVERIFY(!outcome.message().contains(QLatin1String("r8_secret")));
+}
+
+void ReplicateClientTest::connectionRefused()
+{
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    const ReplicateClient offline(m_network.get(),
+                                  QUrl(QStringLiteral("http://127.0.0.1:%1/v1").arg(port)),
+                                  m_environment->clock(), QStringLiteral("t"));
+    const auto outcome = runTask(offline.fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    QVERIFY(outcome.threw<NetworkError>());
+    QVERIFY(!outcome.message().isEmpty());
+    // Transport failures are never retried.
+    QVERIFY(m_environment->clock()->requestedDelays().isEmpty());
+}
+
+void ReplicateClientTest::clientMayBeDroppedAfterStart()
+{
+    m_server->enqueue(Response::json(500, ""));
+    m_server->enqueue(Response::json(200, R"({"name":"late"})"));
+    std::optional<QCoro::Task<QJsonObject>> task;
+    {
+        const ReplicateClient temporary = client();
+        task.emplace(temporary.fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    }
+    const auto outcome = runTask(std::move(*task));
+    QVERIFY(outcome.finished && !outcome.error);
+    QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), QStringLiteral("late"));
+}
+
+QTEST_GUILESS_MAIN(ReplicateClientTest)
+#include "tst_replicateclient.moc"

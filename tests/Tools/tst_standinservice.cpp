@@ -1,0 +1,347 @@
+#include "StandInService.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+namespace
+{
+
+const QList<QPair<QByteArray, QByteArray>> kAuth{{"Authorization", "Bearer r8_test"}};
+
+QList<QPair<QByteArray, QByteArray>> authWith(const QByteArray &name, const QByteArray &value)
+{
+    QList<QPair<QByteArray, QByteArray>> headers = kAuth;
+    headers.append({name, value});
+    return headers;
+}
+
+QByteArray json(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QString relative(const QString &absolute)
+{
+    return QUrl(absolute).path();
+}
+
+} // namespace
+
+// The binary end to end, through the launcher other tests use.
+class TestStandInService : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsOnAFreeLoopbackPort();
+    void servesEveryBuiltInModel_data();
+    void servesEveryBuiltInModel();
+    void tokens_data();
+    void tokens();
+    void uploadsAndUpscales();
+    void generatesImagesPerRequestedCount();
+    void pollsAndCancels();
+    void rejectsInvalidInput();
+    void logsRequests();
+    void faultsReturnScriptedStatus();
+    void faultsCanStickOrFailAPrediction_data();
+    void faultsCanStickOrFailAPrediction();
+    void stopsOnTerminate();
+};
+
+void TestStandInService::startsOnAFreeLoopbackPort()
+{
+    StandInService first;
+    StandInService second;
+    QVERIFY2(first.isRunning(), qPrintable(first.errorString()));
+    QVERIFY2(second.isRunning(), qPrintable(second.errorString()));
+    QCOMPARE(first.baseUrl().host(), QStringLiteral("127.0.0.1"));
+    QVERIFY(first.baseUrl().port() > 0);
+    QVERIFY(first.baseUrl().port() != second.baseUrl().port());
+    QCOMPARE(first.apiBase().path(), QStringLiteral("/v1"));
+}
+
+void TestStandInService::servesEveryBuiltInModel_data()
+{
+    QTest::addColumn<QString>("slug");
+    QTest::addColumn<QString>("requiredKey");
+    QTest::newRow("real-esrgan") << "nightmareai/real-esrgan"
+                                 << "image";
+    QTest::newRow("topaz") << "topazlabs/image-upscale"
+                           << "image";
+    QTest::newRow("flux pro") << "black-forest-labs/flux-1.1-pro"
+                              << "prompt";
+    QTest::newRow("nano banana") << "google/nano-banana"
+                                 << "prompt";
+    QTest::newRow("veo") << "google/veo-3"
+                         << "prompt";
+    QTest::newRow("pixverse") << "pixverse/pixverse-v4.5"
+                              << "prompt";
+    QTest::newRow("negative only") << "sim-parser/negative-only"
+                                   << "negative_prompt";
+}
+
+void TestStandInService::servesEveryBuiltInModel()
+{
+    QFETCH(QString, slug);
+    QFETCH(QString, requiredKey);
+    StandInService service;
+    QVERIFY(service.isRunning());
+    const auto reply = service.call("GET", QStringLiteral("/v1/models/") + slug, {}, kAuth);
+    QVERIFY(reply);
+    QCOMPARE(reply->status, 200);
+    const QJsonObject record = reply->object();
+    QCOMPARE(record.value(QStringLiteral("owner")).toString() + QLatin1Char('/') +
+                 record.value(QStringLiteral("name")).toString(),
+             slug);
+    const QJsonObject schemas = record.value(QStringLiteral("latest_version"))
+                                    .toObject()
+                                    .value(QStringLiteral("openapi_schema"))
+                                    .toObject()
+                                    .value(QStringLiteral("components"))
+                                    .toObject()
+                                    .value(QStringLiteral("schemas"))
+                                    .toObject();
+    QVERIFY(schemas.contains(QStringLiteral("Output")));
+    const QJsonArray required = schemas.value(QStringLiteral("Input"))
+                                    .toObject()
+                                    .value(QStringLiteral("required"))
+                                    .toArray();
+    QVERIFY(required.contains(requiredKey));
+}
+
+void TestStandInService::tokens_data()
+{
+    QTest::addColumn<QByteArray>("authorization");
+    QTest::addColumn<int>("status");
+    QTest::newRow("none") << QByteArray() << 401;
+    QTest::newRow("empty bearer") << QByteArray("Bearer ") << 401;
+    QTest::newRow("invalid") << QByteArray("Bearer r8_invalid_xyz") << 401;
+    QTest::newRow("good") << QByteArray("Bearer r8_good") << 200;
+}
+
+void TestStandInService::tokens()
+{
+    QFETCH(QByteArray, authorization);
+    QFETCH(int, status);
+    StandInService service;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    if (!authorization.isEmpty())
+        headers.append({"Authorization", authorization});
+    const auto reply =
+        service.call("GET", QStringLiteral("/v1/models/google/imagen-4"), {}, headers);
+    QVERIFY(reply);
+    QCOMPARE(reply->status, status);
+}
+
+void TestStandInService::uploadsAndUpscales()
+{
+    StandInService service;
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    {
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(image.save(&buffer, "PNG"));
+    }
+    const QByteArray boundary = "Moonforge-BOUNDARY";
+    const QByteArray body = "--" + boundary +
+                            "\r\nContent-Disposition: form-data; name=\"content\"; "
+                            "filename=\"red.png\"\r\nContent-Type: image/png\r\n\r\n" +
+                            png + "\r\n--" + boundary + "--\r\n";
+    const auto upload =
+        service.call("POST", QStringLiteral("/v1/files"), body,
+                     authWith("Content-Type", "multipart/form-data; boundary=" + boundary));
+    QVERIFY(upload);
+    QCOMPARE(upload->status, 201);
+    const QString fileUrl = upload->object()
+                                .value(QStringLiteral("urls"))
+                                .toObject()
+                                .value(QStringLiteral("get"))
+                                .toString();
+    QVERIFY(fileUrl.startsWith(service.baseUrl().toString()));
+    QCOMPARE(upload->object().value(QStringLiteral("size")).toInt(), png.size());
+
+    const QJsonObject input{{QStringLiteral("image"), fileUrl}, {QStringLiteral("scale"), 3}};
+    const auto created =
+        service.call("POST", QStringLiteral("/v1/models/nightmareai/real-esrgan/predictions"),
+                     json({{QStringLiteral("input"), input}}), authWith("Prefer", "wait=10"));
+    QVERIFY(created);
+    QCOMPARE(created->status, 201);
+    const QJsonObject prediction = created->object();
+    QCOMPARE(prediction.value(QStringLiteral("status")).toString(), QStringLiteral("succeeded"));
+    QVERIFY(prediction.value(QStringLiteral("metrics"))
+                .toObject()
+                .contains(QStringLiteral("predict_time")));
+    const QString output = prediction.value(QStringLiteral("output")).toString();
+    const auto download = service.call("GET", relative(output));
+    QVERIFY(download);
+    QCOMPARE(download->status, 200);
+    QImage result;
+    QVERIFY(result.loadFromData(download->body));
+    QCOMPARE(result.size(), QSize(120, 90));
+    QCOMPARE(QColor(result.pixel(60, 45)), QColor(Qt::red));
+}
+
+void TestStandInService::generatesImagesPerRequestedCount()
+{
+    StandInService service;
+    const QJsonObject input{{QStringLiteral("prompt"), QStringLiteral("a lighthouse")},
+                            {QStringLiteral("num_outputs"), 3},
+                            {QStringLiteral("aspect_ratio"), QStringLiteral("16:9")}};
+    const auto created = service.call(
+        "POST", QStringLiteral("/v1/models/black-forest-labs/flux-schnell/predictions"),
+        json({{QStringLiteral("input"), input}}), authWith("Prefer", "wait=10"));
+    QVERIFY(created);
+    const QJsonArray outputs = created->object().value(QStringLiteral("output")).toArray();
+    QCOMPARE(outputs.size(), 3);
+    QByteArrayList bodies;
+    for (const QJsonValue &url : outputs) {
+        const auto download = service.call("GET", relative(url.toString()));
+        QVERIFY(download);
+        QImage picture;
+        QVERIFY(picture.loadFromData(download->body));
+        QCOMPARE(double(picture.width()) / picture.height(), 512.0 / 288.0);
+        bodies.append(download->body);
+    }
+    QVERIFY(bodies.at(0) != bodies.at(1));
+}
+
+void TestStandInService::pollsAndCancels()
+{
+    StandInService service(StandInService::Options{5, 1});
+    const auto created =
+        service.call("POST", QStringLiteral("/v1/models/google/veo-3/predictions"),
+                     json({{QStringLiteral("input"),
+                            QJsonObject{{QStringLiteral("prompt"), QStringLiteral("waves")}}}}),
+                     kAuth);
+    QVERIFY(created);
+    QCOMPARE(created->status, 201);
+    const QJsonObject urls = created->object().value(QStringLiteral("urls")).toObject();
+    QCOMPARE(created->object().value(QStringLiteral("status")).toString(),
+             QStringLiteral("starting"));
+    QCOMPARE(created->object().value(QStringLiteral("version")).toString(),
+             QStringLiteral("hidden"));
+    const auto cancel =
+        service.call("POST", relative(urls.value(QStringLiteral("cancel")).toString()), {}, kAuth);
+    QVERIFY(cancel);
+    QCOMPARE(cancel->status, 200);
+    const auto polled =
+        service.call("GET", relative(urls.value(QStringLiteral("get")).toString()), {}, kAuth);
+    QVERIFY(polled);
+    QCOMPARE(polled->object().value(QStringLiteral("status")).toString(),
+             QStringLiteral("canceled"));
+}
+
+void TestStandInService::rejectsInvalidInput()
+{
+    StandInService service;
+    const auto reply =
+        service.call("POST", QStringLiteral("/v1/models/nightmareai/real-esrgan/predictions"),
+                     json({{QStringLiteral("input"),
+                            QJsonObject{{QStringLiteral("scale"), QStringLiteral("big")}}}}),
+                     kAuth);
+    QVERIFY(reply);
+    QCOMPARE(reply->status, 422);
+    const QString detail = reply->object().value(QStringLiteral("detail")).toString();
+    QVERIFY2(detail.contains(QLatin1String("image is required")), qPrintable(detail));
+    QVERIFY2(detail.contains(QLatin1String("scale")), qPrintable(detail));
+}
+
+void TestStandInService::logsRequests()
+{
+    StandInService service;
+    QVERIFY(service.call("GET", QStringLiteral("/v1/models/google/veo-3"), {}, kAuth));
+    QVERIFY(service.call("QUERY", QStringLiteral("/v1/models"), "flux",
+                         authWith("Content-Type", "text/plain")));
+    QVERIFY(service.call("GET", QStringLiteral("/google/veo-3")));
+    const QJsonArray log = service.requests();
+    QCOMPARE(log.size(), 3);
+    const QJsonObject query = log.at(1).toObject();
+    QCOMPARE(query.value(QStringLiteral("method")).toString(), QStringLiteral("QUERY"));
+    QCOMPARE(query.value(QStringLiteral("body")).toString(), QStringLiteral("flux"));
+    QCOMPARE(query.value(QStringLiteral("bodySize")).toInt(), 4);
+    QCOMPARE(query.value(QStringLiteral("authorization")).toString(),
+             QStringLiteral("Bearer r8_test"));
+    QCOMPARE(log.at(2).toObject().value(QStringLiteral("hasAuthorization")).toBool(), false);
+    QCOMPARE(service.requests(QStringLiteral("/google")).size(), 1);
+    QVERIFY(service.reset());
+    QCOMPARE(service.requests().size(), 0);
+}
+
+void TestStandInService::faultsReturnScriptedStatus()
+{
+    StandInService service;
+    QVERIFY(service.addFault({{QStringLiteral("method"), QStringLiteral("GET")},
+                              {QStringLiteral("path"), QStringLiteral("/v1/models/*")},
+                              {QStringLiteral("times"), 2},
+                              {QStringLiteral("status"), 429},
+                              {QStringLiteral("retryAfter"), QStringLiteral("1.5")}}));
+    for (int i = 0; i < 2; ++i) {
+        const auto reply =
+            service.call("GET", QStringLiteral("/v1/models/google/veo-3"), {}, kAuth);
+        QVERIFY(reply);
+        QCOMPARE(reply->status, 429);
+    }
+    const auto third = service.call("GET", QStringLiteral("/v1/models/google/veo-3"), {}, kAuth);
+    QVERIFY(third);
+    QCOMPARE(third->status, 200);
+}
+
+void TestStandInService::faultsCanStickOrFailAPrediction_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("fail") << "fail"
+                          << "failed";
+    QTest::newRow("cancel") << "cancel"
+                            << "canceled";
+    QTest::newRow("stuck") << "stuck"
+                           << "processing";
+    QTest::newRow("null") << "null-output"
+                          << "succeeded";
+}
+
+void TestStandInService::faultsCanStickOrFailAPrediction()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, status);
+    StandInService service;
+    QVERIFY(service.addFault({{QStringLiteral("path"), QStringLiteral("*/predictions")},
+                              {QStringLiteral("action"), action},
+                              {QStringLiteral("error"), QStringLiteral("CUDA out of memory")}}));
+    const auto reply =
+        service.call("POST", QStringLiteral("/v1/models/google/imagen-4/predictions"),
+                     json({{QStringLiteral("input"),
+                            QJsonObject{{QStringLiteral("prompt"), QStringLiteral("x")}}}}),
+                     authWith("Prefer", "wait=1"));
+    QVERIFY(reply);
+    const QJsonObject prediction = reply->object();
+    QCOMPARE(prediction.value(QStringLiteral("status")).toString(), status);
+    if (action == QLatin1String("fail"))
+        QCOMPARE(prediction.value(QStringLiteral("error")).toString(),
+                 QStringLiteral("CUDA out of memory"));
+    if (action == QLatin1String("null-output"))
+        QVERIFY(prediction.value(QStringLiteral("output")).isNull());
+}
+
+void TestStandInService::stopsOnTerminate()
+{
+    QProcess process;
+    process.start(StandInService::binaryPath(), {});
+    QVERIFY(process.waitForReadyRead(10000));
+    QVERIFY(process.readLine().startsWith("listening on http://127.0.0.1:"));
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestStandInService)
+#include "tst_standinservice.moc"

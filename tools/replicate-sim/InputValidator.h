@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QStringList>
+
+// Checks a prediction's input the way the service does before it starts one: every required key
+// present, every known key of the right JSON type and, for enumerations, one of the cases.
+// Unknown keys are let through, as the service lets them through.
+namespace InputValidator
+{
+
+QStringList problems(const QJsonObject &input, const QJsonObject &inputSchema,
+                     const QJsonObject &schemas);
+
+} // namespace InputValidator

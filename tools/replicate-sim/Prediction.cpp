@@ -1,0 +1,45 @@
+#include "Prediction.h"
+
+#include "ModelRegistry.h"
+
+bool Prediction::terminal() const
+{
+    return status == QLatin1String("succeeded") || status == QLatin1String("failed") ||
+           status == QLatin1String("canceled");
+}
+
+QJsonObject Prediction::toJson(const QString &base) const
+{
+    const auto stamp = [](const QDateTime &time) -> QJsonValue {
+        return time.isValid() ? QJsonValue(time.toString(Qt::ISODateWithMs)) : QJsonValue::Null;
+    };
+    const bool official = model->record.value(QStringLiteral("is_official")).toBool();
+    const QString self = base + QStringLiteral("/v1/predictions/") + id;
+    QJsonObject object{
+        {QStringLiteral("id"), id},
+        {QStringLiteral("model"), model->slug()},
+        {QStringLiteral("version"), official ? QStringLiteral("hidden") : model->versionId()},
+        {QStringLiteral("input"), input},
+        {QStringLiteral("logs"), logs},
+        {QStringLiteral("output"), output},
+        {QStringLiteral("data_removed"), false},
+        {QStringLiteral("error"), error},
+        {QStringLiteral("status"), status},
+        {QStringLiteral("source"), QStringLiteral("api")},
+        {QStringLiteral("created_at"), stamp(createdAt)},
+        {QStringLiteral("urls"),
+         QJsonObject{{QStringLiteral("get"), self},
+                     {QStringLiteral("cancel"), QString(self + QStringLiteral("/cancel"))},
+                     {QStringLiteral("web"), QString(base + QStringLiteral("/p/") + id)}}}};
+    if (startedAt.isValid())
+        object.insert(QStringLiteral("started_at"), stamp(startedAt));
+    if (completedAt.isValid()) {
+        object.insert(QStringLiteral("completed_at"), stamp(completedAt));
+        QJsonObject metrics{
+            {QStringLiteral("total_time"), createdAt.msecsTo(completedAt) / 1000.0}};
+        if (status == QLatin1String("succeeded"))
+            metrics.insert(QStringLiteral("predict_time"), predictSeconds);
+        object.insert(QStringLiteral("metrics"), metrics);
+    }
+    return object;
+}

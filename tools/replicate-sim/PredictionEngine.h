@@ -1,0 +1,39 @@
+#pragma once
+
+#include "Prediction.h"
+
+#include <QHash>
+#include <QObject>
+
+class FileStore;
+
+// Runs predictions through starting → processing → an end, on timers, and produces their
+// outputs when they succeed.
+class PredictionEngine : public QObject
+{
+    Q_OBJECT
+public:
+    PredictionEngine(FileStore &files, QString base, double predictSeconds, double timeScale,
+                     QObject *parent = nullptr);
+
+    Prediction &start(const SimModel *model, const QJsonObject &input,
+                      PredictionBehaviour behaviour, const QString &failure);
+    Prediction *find(const QString &id);
+    void cancel(const QString &id);
+    // Answers `reply` when the prediction ends or after `seconds` (scaled), whichever is first.
+    void holdUntilDone(const QString &id, double seconds, std::shared_ptr<HttpReply> reply);
+    qint64 scaledMs(double seconds) const;
+    const QString &base() const { return m_base; }
+
+private:
+    void advance(const QString &id);
+    void complete(Prediction &prediction);
+    void produce(Prediction &prediction);
+    void answerWaiters(Prediction &prediction);
+
+    FileStore &m_files;
+    QString m_base;
+    double m_predictSeconds;
+    double m_timeScale;
+    QHash<QString, Prediction> m_predictions;
+};
