@@ -2,6 +2,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 CostRange ModelPrice::cost(double quantity) const
 {
     // `!(x > 0)` also catches NaN.
@@ -26,6 +28,36 @@ CostRange ModelPrice::cost(double quantity) const
     }
     Q_UNREACHABLE();
     return {};
+}
+
+std::optional<CostRange> ModelPrice::charge(const Usage &usage) const
+{
+    const int outputs = std::max(usage.outputs, 0);
+    switch (unit) {
+    case PriceUnit::image:
+        return cost(outputs);
+    case PriceUnit::outputMegapixel:
+    case PriceUnit::megapixelStep:
+        // Every output is taken to be as large as the first.
+        if (!usage.pixelSize)
+            return std::nullopt;
+        return cost(megapixels(*usage.pixelSize)) * outputs;
+    case PriceUnit::videoSecond:
+        if (!usage.videoSeconds)
+            return std::nullopt;
+        return cost(*usage.videoSeconds);
+    case PriceUnit::computeSecond:
+        if (!usage.predictSeconds)
+            return std::nullopt;
+        return cost(*usage.predictSeconds);
+    }
+    Q_UNREACHABLE();
+    return std::nullopt;
+}
+
+double ModelPrice::megapixels(const QSizeF &pixels)
+{
+    return pixels.width() * pixels.height() / 1000000;
 }
 
 QJsonObject ModelPrice::toStored() const

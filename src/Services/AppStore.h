@@ -221,6 +221,8 @@ private:
     std::unique_ptr<QThreadPool, PoolDropper> m_inspectionPool;
 
     // --- Pricing ---
+    // Tests put ready schemas in place through it while schemas have no loader of their own.
+    friend class AppStoreProbe;
     void finishPriceLoad(const QString &slug, const std::optional<ModelPrice> &price);
     // Reads the public model pages; it never carries the token.
     std::shared_ptr<QNetworkAccessManager> m_pageNetwork;

@@ -52,10 +52,12 @@ std::optional<CostRange> AppStore::plannedCost(const QString &slug, const ImageJ
     const auto price = m_prices.constFind(slug);
     const auto schemaState = m_schemaStates.constFind(slug);
     if (price == m_prices.constEnd() || schemaState == m_schemaStates.constEnd() ||
-        !schemaState->isReady())
+        !schemaState->isReady() || !schemaState->schema())
         return std::nullopt;
-    return CostPlanner::pairCost(*price, *schemaState->schema(), state().overrides.value(slug),
-                                 job.pixelSize());
+    const ModelSchema &schema = *schemaState->schema();
+    // The parameters exactly as a run would send them.
+    const QJsonObject inputs = requestInputs(schema, slug, state().overrides);
+    return CostPlanner::pairCost(*price, schema, inputs, scale(slug), job.pixelSize());
 }
 
 std::optional<AppStore::CostEstimate> AppStore::estimatedCost() const

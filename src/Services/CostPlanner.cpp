@@ -1,132 +1,20 @@
 #include "Services/CostPlanner.h"
 
-#include "Services/Pricing.h"
-
-namespace
-{
-
-const SchemaParam *firstParam(const ModelSchema &schema, const QSet<QString> &keys)
-{
-    for (const SchemaParam &param : schema.params) {
-        if (keys.contains(param.key.toLower()))
-            return &param;
-    }
-    return nullptr;
-}
-
-// A value as the service will read it as a number: an override goes out in its own type, and a
-// boolean reads as 1 or 0.
-std::optional<double> sentNumber(const ParamValue &value)
-{
-    if (value.kind() == ParamValue::Kind::boolean)
-        return value.boolValue() ? 1.0 : 0.0;
-    return value.doubleValue();
-}
-
-std::optional<double> scaleFactor(const ParamValue &value)
-{
-    switch (value.kind()) {
-    case ParamValue::Kind::string: {
-        QString digits;
-        for (const QChar c : value.stringValue()) {
-            if (c.isDigit() || c == QLatin1Char('.'))
-                digits.append(c);
-        }
-        return Pricing::decimal(digits);
-    }
-    case ParamValue::Kind::number:
-        return value.numberValue();
-    case ParamValue::Kind::integer:
-        return static_cast<double>(value.integerValue());
-    case ParamValue::Kind::boolean:
-        return std::nullopt;
-    }
-    Q_UNREACHABLE();
-    return std::nullopt;
-}
-
-} // namespace
+#include "Services/AppStore.h"
 
 namespace CostPlanner
 {
 
-const QSet<QString> &outputCountKeys()
-{
-    static const QSet<QString> keys{
-        QStringLiteral("num_outputs"),      QStringLiteral("num_images"),
-        QStringLiteral("number_of_images"), QStringLiteral("num_images_per_prompt"),
-        QStringLiteral("max_images"),       QStringLiteral("image_count"),
-        QStringLiteral("batch_size"),       QStringLiteral("samples"),
-    };
-    return keys;
-}
-
-const QSet<QString> &durationKeys()
-{
-    static const QSet<QString> keys{
-        QStringLiteral("duration"),     QStringLiteral("duration_seconds"),
-        QStringLiteral("video_length"), QStringLiteral("length"),
-        QStringLiteral("seconds"),
-    };
-    return keys;
-}
-
-const QSet<QString> &scaleKeys()
-{
-    static const QSet<QString> keys{
-        QStringLiteral("scale"),          QStringLiteral("scale_factor"),
-        QStringLiteral("upscale_factor"), QStringLiteral("upscaling_factor"),
-        QStringLiteral("factor"),         QStringLiteral("upscale"),
-        QStringLiteral("resolution"),     QStringLiteral("magnification"),
-    };
-    return keys;
-}
-
-std::optional<double> plannedNumber(const ModelSchema &schema, const ParamOverrides &overrides,
-                                    const QSet<QString> &keys)
-{
-    const SchemaParam *param = firstParam(schema, keys);
-    if (!param)
-        return std::nullopt;
-    const auto override = overrides.constFind(param->key);
-    if (override != overrides.constEnd()) {
-        if (const std::optional<double> value = sentNumber(*override))
-            return value;
-    }
-    // An override that is no number leaves the service reading the default.
-    return param->defaultValue ? param->defaultValue->doubleValue() : std::nullopt;
-}
-
-std::optional<double> plannedScale(const ModelSchema &schema, const ParamOverrides &overrides)
-{
-    const SchemaParam *param = firstParam(schema, scaleKeys());
-    if (!param) {
-        for (const SchemaParam &candidate : schema.params) {
-            const QString key = candidate.key.toLower();
-            if ((key.contains(QLatin1String("scale")) || key.contains(QLatin1String("factor"))) &&
-                candidate.kind.type != SchemaParam::Kind::Type::toggle) {
-                param = &candidate;
-                break;
-            }
-        }
-    }
-    if (!param)
-        return std::nullopt;
-    const auto override = overrides.constFind(param->key);
-    if (override != overrides.constEnd())
-        return scaleFactor(*override);
-    return param->defaultValue ? scaleFactor(*param->defaultValue) : std::nullopt;
-}
-
 std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &schema,
-                                  const ParamOverrides &overrides,
+                                  const QJsonObject &inputs, std::optional<double> scale,
                                   std::optional<QSizeF> inputPixels)
 {
     switch (price.unit) {
     case PriceUnit::image:
-        return price.cost(plannedNumber(schema, overrides, outputCountKeys()).value_or(1));
+        // A model without an output-count parameter makes one image.
+        return price.cost(schema.numericValue(AppStore::outputCountKeys(), inputs).value_or(1));
     case PriceUnit::videoSecond: {
-        const std::optional<double> seconds = plannedNumber(schema, overrides, durationKeys());
+        const std::optional<double> seconds = schema.numericValue(AppStore::durationKeys(), inputs);
         if (!seconds)
             return std::nullopt;
         return price.cost(*seconds);
@@ -140,10 +28,8 @@ std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &sc
     case PriceUnit::megapixelStep: {
         if (!inputPixels)
             return std::nullopt;
-        const double scale = plannedScale(schema, overrides).value_or(1);
-        const double megapixels =
-            inputPixels->width() * inputPixels->height() * scale * scale / 1000000;
-        return price.cost(megapixels);
+        const double s = scale.value_or(1);
+        return price.cost(ModelPrice::megapixels(*inputPixels) * s * s);
     }
     }
     Q_UNREACHABLE();

@@ -4,10 +4,9 @@
 #include "Models/CostRange.h"
 #include "Models/ModelPrice.h"
 #include "Models/ModelSchema.h"
-#include "Models/ModeState.h"
 
+#include <QJsonObject>
 #include <QList>
-#include <QSet>
 #include <QSizeF>
 
 #include <optional>
@@ -18,23 +17,12 @@
 namespace CostPlanner
 {
 
-// Parameters that set how many images one run makes, and how long a generated video is
-// (compared with lower-cased schema keys).
-const QSet<QString> &outputCountKeys();
-const QSet<QString> &durationKeys();
-const QSet<QString> &scaleKeys();
-
-// The number the first parameter named by `keys` will be sent with: the model's override
-// (converted as it is sent), else the parameter's default. None without such a parameter.
-std::optional<double> plannedNumber(const ModelSchema &schema, const ParamOverrides &overrides,
-                                    const QSet<QString> &keys);
-// The upscale factor the model will apply; a choice such as "4x" reads 4, "auto" none.
-std::optional<double> plannedScale(const ModelSchema &schema, const ParamOverrides &overrides);
-
-// The cost of one job on a priced model with a ready schema; `inputPixels` is the job's input
-// size (none for a prompt job). None when it cannot be worked out in advance.
+// The cost of one job on a priced model with a ready schema, or none when it cannot be worked
+// out in advance. `inputs` is the parameter part of the input a run would send
+// (AppStore::requestInputs), `scale` the model's upscale factor (AppStore::scale, 1 when none)
+// and `inputPixels` the job's input size (none for a prompt job).
 std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &schema,
-                                  const ParamOverrides &overrides,
+                                  const QJsonObject &inputs, std::optional<double> scale,
                                   std::optional<QSizeF> inputPixels);
 
 // One pending pair as the estimate sees it.

@@ -10,10 +10,19 @@ PageServer::PageServer(QObject *parent) : QObject(parent)
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
                 m_buffers.remove(socket);
+                if (m_stalled.remove(socket))
+                    ++m_abandoned;
                 socket->deleteLater();
             });
         }
     });
+}
+
+PageServer::~PageServer()
+{
+    // Sockets still open go with the listening server, after the bookkeeping they report to.
+    for (QTcpSocket *socket : m_server.findChildren<QTcpSocket *>())
+        socket->disconnect(this);
 }
 
 QUrl PageServer::baseUrl() const
@@ -36,6 +45,10 @@ void PageServer::serve(QTcpSocket *socket)
     m_requests.append({path, head.mid(head.indexOf("\r\n") + 2)});
 
     const auto page = m_pages.constFind(path);
+    if (page != m_pages.constEnd() && page->stall) {
+        m_stalled.insert(socket);
+        return;
+    }
     const int status = page != m_pages.constEnd() ? page->status : 404;
     const QByteArray body = page != m_pages.constEnd() ? page->body : QByteArray("not found");
     QByteArray response = "HTTP/1.1 " + QByteArray::number(status) + " Status\r\n";

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QObject>
+#include <QSet>
 #include <QTcpServer>
 #include <QUrl>
 
@@ -17,6 +18,8 @@ public:
     struct Page {
         int status = 200;
         QByteArray body;
+        // Read the request and never answer: a page that is still loading.
+        bool stall = false;
     };
     struct Request {
         QByteArray path;
@@ -24,10 +27,13 @@ public:
     };
 
     explicit PageServer(QObject *parent = nullptr);
+    ~PageServer() override;
 
     QUrl baseUrl() const;
     void setPage(const QByteArray &path, const Page &page) { m_pages.insert(path, page); }
     const QList<Request> &requests() const { return m_requests; }
+    // Connections the client closed before the server answered them.
+    int abandonedConnections() const { return m_abandoned; }
 
 private:
     void serve(QTcpSocket *socket);
@@ -36,4 +42,6 @@ private:
     QMap<QByteArray, Page> m_pages;
     QList<Request> m_requests;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    QSet<QTcpSocket *> m_stalled;
+    int m_abandoned = 0;
 };
