@@ -1,4 +1,5 @@
 #include "PageServer.h"
+#include "StandInService.h"
 #include "TestEnvironment.h"
 
 #include "Services/PriceCache.h"
@@ -24,6 +25,14 @@ QString fixture(const QString &name)
     if (!file.open(QIODevice::ReadOnly))
         qFatal("missing fixture %s", qPrintable(name));
     return QString::fromUtf8(file.readAll());
+}
+
+bool samePrice(const ModelPrice &a, const ModelPrice &b)
+{
+    const auto near = [](double x, double y) { return qFuzzyCompare(1 + x, 1 + y); };
+    return a.unit == b.unit && near(a.low, b.low) && near(a.high, b.high) &&
+           a.typicalRun.has_value() == b.typicalRun.has_value() &&
+           (!a.typicalRun || near(*a.typicalRun, *b.typicalRun)) && a.steps == b.steps;
 }
 
 ModelPrice price(PriceUnit unit, double low, double high, std::optional<double> typical = {},
@@ -263,6 +272,47 @@ private Q_SLOTS:
         QCOMPARE(cache.cached(QStringLiteral("acme/thing")), std::nullopt);
     }
 
+    void fetchesTheStandInServicesPages_data()
+    {
+        QTest::addColumn<QString>("slug");
+        QTest::addColumn<std::optional<ModelPrice>>("expected");
+        const auto row = [](const char *slug, std::optional<ModelPrice> expected) {
+            QTest::newRow(slug) << QString::fromLatin1(slug) << expected;
+        };
+        row("topazlabs/image-upscale", price(PriceUnit::megapixelStep, 0.05, 0.40, {},
+                                             {{4, 0.05}, {9, 0.10}, {16, 0.20}, {36, 0.40}}));
+        row("nightmareai/real-esrgan", price(PriceUnit::computeSecond, 0.000225, 0.000225, 0.0023));
+        row("orvane/codeformer", std::nullopt);
+        row("bria/increase-resolution", std::nullopt);
+        row("black-forest-labs/flux-dev", price(PriceUnit::image, 0.025, 0.025));
+        row("black-forest-labs/flux-schnell", price(PriceUnit::image, 0.003, 0.003));
+        row("google/veo-3", price(PriceUnit::videoSecond, 0.50, 0.75));
+        row("minimax/hailuo-02", price(PriceUnit::videoSecond, 0.12, 0.12));
+        row("google/upscaler", price(PriceUnit::outputMegapixel, 0.025, 0.025));
+        row("acme/not-listed", std::nullopt);
+    }
+    void fetchesTheStandInServicesPages()
+    {
+        QFETCH(QString, slug);
+        QFETCH(std::optional<ModelPrice>, expected);
+        if (!m_service)
+            m_service = std::make_unique<StandInService>();
+        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+        TestEnvironment env;
+        const std::optional<ModelPrice> fetched = QCoro::waitFor(
+            Pricing::fetch(std::make_shared<QNetworkAccessManager>(), m_service->webBase(),
+                           PriceCache(env.environment().cacheFolder), slug));
+        QCOMPARE(fetched.has_value(), expected.has_value());
+        if (expected)
+            QVERIFY2(samePrice(*fetched, *expected), qPrintable(QString::number(fetched->low)));
+        const QJsonArray requests = m_service->requests(QLatin1Char('/') + slug);
+        QCOMPARE(requests.size(), 1);
+        QCOMPARE(requests.at(0).toObject().value(QStringLiteral("method")).toString(),
+                 QStringLiteral("GET"));
+        QVERIFY(!requests.at(0).toObject().value(QStringLiteral("hasAuthorization")).toBool());
+    }
+    void cleanupTestCase() { m_service.reset(); }
+
     void fetchSurvivesNoServer()
     {
         TestEnvironment env;
@@ -272,6 +322,9 @@ private Q_SLOTS:
                                                QStringLiteral("acme/thing"))),
                  std::nullopt);
     }
+
+private:
+    std::unique_ptr<StandInService> m_service;
 };
 
 QTEST_GUILESS_MAIN(PricingTest)
