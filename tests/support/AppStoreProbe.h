@@ -2,7 +2,8 @@
 
 #include "Services/AppStore.h"
 
-// Puts a store into states that its loaders would otherwise have to reach over the network.
+// Puts a store into states that its loaders would otherwise have to reach over the network, and
+// reads the handles of its background work.
 class AppStoreProbe
 {
 public:
@@ -11,4 +12,6 @@ public:
         store.m_schemaStates.insert(slug, state);
         Q_EMIT store.schemaStatesChanged();
     }
+    // The handle every price load of the store runs under.
+    static TaskHandle priceLoads(const AppStore &store) { return store.m_priceLoadsTask; }
 };
