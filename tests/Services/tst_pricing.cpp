@@ -188,9 +188,8 @@ private Q_SLOTS:
         const PriceCache cache(env.environment().cacheFolder);
         const QString slug = QStringLiteral("acme/thing");
         const auto tiered = *price(PriceUnit::megapixelStep, 0.05, 0.4, {}, {{4, 0.05}, {36, 0.4}});
-        QVERIFY(!tiered.toStored().contains(QStringLiteral("typicalRun")));
         const auto perSecond = *price(PriceUnit::computeSecond, 0.001, 0.001, 0.02);
-        QCOMPARE(perSecond.toStored().value(QStringLiteral("typicalRun")).toDouble(), 0.02);
+        QVERIFY(!tiered.toStored().contains(QStringLiteral("typicalRun")));
         for (const ModelPrice &stored : {tiered, perSecond}) {
             cache.store(slug, stored);
             QCOMPARE(cache.cached(slug), stored);
@@ -208,24 +207,36 @@ private Q_SLOTS:
     void fetchesTheStandInServicesPages_data()
     {
         QTest::addColumn<QString>("slug");
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<std::optional<ModelPrice>>("expected");
-        const auto row = [](const char *slug, std::optional<ModelPrice> expected) {
-            QTest::newRow(slug) << QString::fromLatin1(slug) << expected;
+        const auto row = [](const char *name, const char *slug, const char *fault,
+                            std::optional<ModelPrice> expected) {
+            QTest::newRow(name) << QString::fromLatin1(slug) << QString::fromLatin1(fault)
+                                << expected;
         };
-        row("topazlabs/image-upscale", price(PriceUnit::megapixelStep, 0.05, 0.40, {},
-                                             {{4, 0.05}, {9, 0.10}, {16, 0.20}, {36, 0.40}}));
-        row("nightmareai/real-esrgan", price(PriceUnit::computeSecond, 0.000225, 0.000225, 0.0023));
-        row("orvane/codeformer", std::nullopt);
-        row("bria/increase-resolution", std::nullopt);
-        row("black-forest-labs/flux-dev", price(PriceUnit::image, 0.025, 0.025));
-        row("google/veo-3", price(PriceUnit::videoSecond, 0.50, 0.75));
-        row("google/upscaler", price(PriceUnit::outputMegapixel, 0.025, 0.025));
-        row("acme/not-listed", std::nullopt);
+        const char *flux = "black-forest-labs/flux-dev";
+        row("tiered", "topazlabs/image-upscale", "",
+            price(PriceUnit::megapixelStep, 0.05, 0.40, {},
+                  {{4, 0.05}, {9, 0.10}, {16, 0.20}, {36, 0.40}}));
+        row("per second", "nightmareai/real-esrgan", "",
+            price(PriceUnit::computeSecond, 0.000225, 0.000225, 0.0023));
+        row("special pricing", "orvane/codeformer", "", std::nullopt);
+        row("no price", "bria/increase-resolution", "", std::nullopt);
+        row("per thousand", flux, "", price(PriceUnit::image, 0.025, 0.025));
+        row("video first", "google/veo-3", "", price(PriceUnit::videoSecond, 0.50, 0.75));
+        row("per pixel", "google/upscaler", "", price(PriceUnit::outputMegapixel, 0.025, 0.025));
+        row("not found", "acme/not-listed", "", std::nullopt);
+        row("server error", flux, "status", std::nullopt);
+        row("dropped", flux, "drop", std::nullopt);
+        row("cut short", flux, "drop-body", std::nullopt);
     }
     void fetchesTheStandInServicesPages()
     {
         QFETCH(QString, slug);
+        QFETCH(QString, fault);
         QFETCH(std::optional<ModelPrice>, expected);
+        if (!fault.isEmpty())
+            QVERIFY(addFault("/*", qPrintable(fault), {}, 500));
         TestEnvironment env;
         const PriceCache cache(env.environment().cacheFolder);
         QVERIFY(samePrice(fetch(cache, slug), expected));
@@ -233,32 +244,11 @@ private Q_SLOTS:
         QVERIFY(samePrice(cache.cached(slug), expected));
         QVERIFY(samePrice(fetch(cache, slug), expected));
         const QJsonArray requests = m_service->requests(QLatin1Char('/') + slug);
-        QCOMPARE(requests.size(), expected ? 1 : 2);
+        // The network layer may try a dropped connection once more.
+        QVERIFY(expected ? requests.size() == 1 : requests.size() >= 2);
         const QJsonObject request = requests.at(0).toObject();
         QCOMPARE(request.value(QStringLiteral("method")).toString(), QStringLiteral("GET"));
         QVERIFY(!request.value(QStringLiteral("hasAuthorization")).toBool());
-    }
-
-    void fetchGivesNothingForBadAnswers_data()
-    {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("action");
-        QTest::newRow("not found") << 404 << QStringLiteral("status");
-        QTest::newRow("server error") << 500 << QStringLiteral("status");
-        QTest::newRow("dropped") << 0 << QStringLiteral("drop");
-        QTest::newRow("cut short") << 0 << QStringLiteral("drop-body");
-    }
-    void fetchGivesNothingForBadAnswers()
-    {
-        QFETCH(int, status);
-        QFETCH(QString, action);
-        TestEnvironment env;
-        QVERIFY(addFault("/acme/*", qPrintable(action), fixture(QStringLiteral("image-range.html")),
-                         status));
-        QCOMPARE(fetch(PriceCache(env.environment().cacheFolder), QStringLiteral("acme/thing")),
-                 std::nullopt);
-        // The network layer may try a dropped connection once more.
-        QVERIFY(!m_service->requests(QStringLiteral("/acme/")).isEmpty());
     }
 
     void fetchReadsOwnPagesAndCancels()
