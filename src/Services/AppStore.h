@@ -100,6 +100,8 @@ public:
     void removeAll();
 
     // --- Pricing -------------------------------------------------------------------------------
+    // A finished result's own charge comes from ModelPrice::charge (or ModelPrice::cost with a
+    // quantity in the price's unit); Pricing::format prints it.
     using CostEstimate = ::CostEstimate;
     // The list prices known in this run, by slug.
     const QMap<QString, ModelPrice> &prices() const { return m_prices; }

@@ -8,6 +8,17 @@
 
 #include <QNetworkAccessManager>
 
+namespace
+{
+
+// The manager's last user may be a coroutine resumed from one of its replies' signals.
+void deleteManagerLater(QNetworkAccessManager *network)
+{
+    network->deleteLater();
+}
+
+} // namespace
+
 void AppStore::loadPrice(const QString &slug)
 {
     if (m_prices.contains(slug) || m_priceLoads.contains(slug))
@@ -18,13 +29,8 @@ void AppStore::loadPrice(const QString &slug)
 
     // A manager of its own, without the service's token or settings: the page is public.
     if (!m_pageNetwork) {
-        m_pageNetwork = std::shared_ptr<QNetworkAccessManager>(new QNetworkAccessManager,
-                                                               [](QNetworkAccessManager *network) {
-                                                                   // Its last user may be a
-                                                                   // coroutine resumed from one of
-                                                                   // its replies' signals.
-                                                                   network->deleteLater();
-                                                               });
+        m_pageNetwork =
+            std::shared_ptr<QNetworkAccessManager>(new QNetworkAccessManager, deleteManagerLater);
         // Destroyed first among the members: it aborts the page reads still running; they end
         // without a store to write to.
         const TaskHandle loads = m_priceLoadsTask;
