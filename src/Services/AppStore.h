@@ -1,8 +1,11 @@
 #pragma once
 
 #include "Models/CatalogModel.h"
+#include "Models/CostEstimate.h"
+#include "Models/CostRange.h"
 #include "Models/ImageJob.h"
 #include "Models/Mode.h"
+#include "Models/ModelPrice.h"
 #include "Models/ModeState.h"
 #include "Models/OutputDestination.h"
 #include "Models/SchemaState.h"
@@ -96,6 +99,31 @@ public:
     void clearFinished();
     void removeAll();
 
+    // --- Pricing -------------------------------------------------------------------------------
+    // A finished result's own charge comes from ModelPrice::charge (or ModelPrice::cost with a
+    // quantity in the price's unit); Pricing::format prints it.
+    using CostEstimate = ::CostEstimate;
+    // The list prices known in this run, by slug.
+    const QMap<QString, ModelPrice> &prices() const { return m_prices; }
+    // Slugs whose price was looked for in this run; a failed look is not repeated.
+    const QSet<QString> &priceLoads() const { return m_priceLoads; }
+    // Slugs whose price is being read right now.
+    const QSet<QString> &pricesInFlight() const { return m_pricesInFlight; }
+    // Starts reading a model's price unless it is known or was already looked for in this run.
+    // Every schema load calls this first, so a price is looked for whenever a schema is.
+    void loadPrice(const QString &slug);
+    // The list-price cost of running `job` on `slug` with the current settings.
+    std::optional<CostRange> plannedCost(const QString &slug, const ImageJob &job) const;
+    // The summed cost of every pending pair; none when no pending pair has a cost.
+    std::optional<CostEstimate> estimatedCost() const;
+    // "Around $0.12" (with " plus unpriced models"), and the help text that goes with it.
+    static QString estimateLabel(const CostEstimate &estimate);
+    static QString estimateHelp(const CostEstimate &estimate);
+Q_SIGNALS:
+    // prices, priceLoads or pricesInFlight changed.
+    void pricesChanged();
+
+public:
     // --- Schemas -------------------------------------------------------------------------------
     const QMap<QString, SchemaState> &schemaStates() const { return m_schemaStates; }
     // Loads the schema of every selected model of the current mode.
@@ -217,4 +245,17 @@ private:
                      std::optional<QByteArray> &unreadable);
     std::optional<QByteArray> m_unreadablePreferences;
     std::optional<QByteArray> m_unreadableHistory;
+
+    // --- Pricing ---
+    // Tests put ready schemas in place through it while schemas have no loader of their own.
+    friend class AppStoreProbe;
+    void finishPriceLoad(const QString &slug, const std::optional<ModelPrice> &price);
+    // Reads the public model pages; it never carries the token.
+    std::shared_ptr<QNetworkAccessManager> m_pageNetwork;
+    QMap<QString, ModelPrice> m_prices;
+    QSet<QString> m_priceLoads;
+    QSet<QString> m_pricesInFlight;
+    TaskHandle m_priceLoadsTask;
+    // Keep last: cancels m_priceLoadsTask before any other member goes.
+    std::shared_ptr<void> m_priceLoadsCanceller;
 };
