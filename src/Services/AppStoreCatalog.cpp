@@ -42,13 +42,16 @@ void AppStore::loadCatalog(Mode mode)
 QCoro::Task<void> AppStore::fetchCatalog(Mode mode)
 {
     const QPointer<AppStore> self(this);
-    const std::optional<QString> token = co_await readToken();
+    auto read = readToken();
+    const std::optional<QString> token = co_await read;
     if (!isLive(self))
         co_return;
     QList<CatalogModel> models;
     if (token) {
         try {
-            models = co_await client(*token).fetchCollection(collectionSlug(mode), m_loads.handle);
+            const ReplicateClient service = client(*token);
+            auto fetch = service.fetchCollection(collectionSlug(mode), m_loads.handle);
+            models = co_await fetch;
         } catch (const std::exception &) {
             // Silent: the collection stays unloaded and the next trigger tries again.
         }
@@ -66,11 +69,15 @@ QCoro::Task<void> AppStore::fetchCatalog(Mode mode)
 QCoro::Task<QList<CatalogModel>> AppStore::searchModels(QString query)
 {
     const QPointer<AppStore> self(this);
-    const std::optional<QString> token = co_await readToken();
+    auto read = readToken();
+    const std::optional<QString> token = co_await read;
     if (!token || !isLive(self))
         co_return {};
     try {
-        co_return co_await client(*token).searchModels(query, m_loads.handle);
+        const ReplicateClient service = client(*token);
+        auto search = service.searchModels(query, m_loads.handle);
+        QList<CatalogModel> found = co_await search;
+        co_return found;
     } catch (const std::exception &) {
         co_return {};
     }

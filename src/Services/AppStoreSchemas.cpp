@@ -60,7 +60,8 @@ QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<Catalog
     if (!isReady())
         setSchemaState(slug, SchemaState::loading());
 
-    const std::optional<QString> token = co_await readToken();
+    auto read = readToken();
+    const std::optional<QString> token = co_await read;
     if (!isLive(self))
         co_return;
     if (!token) {
@@ -78,8 +79,9 @@ QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<Catalog
 
     std::optional<SchemaState> outcome;
     try {
-        const QJsonObject record =
-            co_await client(*token).fetchModel(model->owner, model->name, m_loads.handle);
+        const ReplicateClient service = client(*token);
+        auto fetch = service.fetchModel(model->owner, model->name, m_loads.handle);
+        const QJsonObject record = co_await fetch;
         if (!isLive(self))
             co_return;
         try {
@@ -107,8 +109,10 @@ QCoro::Task<void> AppStore::loadSchemasForRun(QStringList slugs, QList<CatalogMo
         if (m_schemaStates.value(slug).isReady())
             continue;
         group.start([self, slug, models]() -> QCoro::Task<void> {
-            if (isLive(self))
-                co_await self->loadSchema(slug, models);
+            if (!isLive(self))
+                co_return;
+            auto load = self->loadSchema(slug, models);
+            co_await load;
         });
     }
     co_await group.waitForAll();

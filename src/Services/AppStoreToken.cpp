@@ -14,6 +14,21 @@ Keychain::Location keychainLocation(const AppEnvironment &environment)
 {
     return {environment.keychainPrefix, environment.keychainCollection};
 }
+
+// The keyring calls are queued here, outside the coroutines: GCC 12 destroys the temporaries of
+// a co_await expression twice, so a lambda made inside one released its captures twice (found
+// with valgrind). Coroutines below await named values only.
+QFuture<std::optional<QString>> readLater(QThreadPool *thread, const Keychain::Location &location)
+{
+    return QtConcurrent::run(thread, [location] { return Keychain::readToken(location); });
+}
+
+QFuture<Keychain::WriteResult> writeLater(QThreadPool *thread, const Keychain::Location &location,
+                                          const QString &token)
+{
+    return QtConcurrent::run(thread,
+                             [location, token] { return Keychain::writeToken(location, token); });
+}
 } // namespace
 
 std::unique_ptr<QThreadPool> AppStore::makeKeyringThread()
@@ -38,11 +53,10 @@ QString AppStore::rejectedTokenText()
 
 QCoro::Task<std::optional<QString>> AppStore::readToken()
 {
-    const Keychain::Location location = keychainLocation(m_environment);
     // Copied before the wait: the store may be gone when the keyring answers.
     const QString fallback = m_environment.environmentToken.trimmed();
-    std::optional<QString> token = co_await QtConcurrent::run(
-        m_keyringThread.get(), [location] { return Keychain::readToken(location); });
+    const auto pending = readLater(m_keyringThread.get(), keychainLocation(m_environment));
+    std::optional<QString> token = co_await pending;
     if (!token && !fallback.isEmpty())
         token = fallback;
     co_return token;
@@ -51,9 +65,8 @@ QCoro::Task<std::optional<QString>> AppStore::readToken()
 QCoro::Task<void> AppStore::readStartupToken()
 {
     const QPointer<AppStore> self(this);
-    const Keychain::Location location = keychainLocation(m_environment);
-    const std::optional<QString> stored = co_await QtConcurrent::run(
-        m_keyringThread.get(), [location] { return Keychain::readToken(location); });
+    const auto pending = readLater(m_keyringThread.get(), keychainLocation(m_environment));
+    const std::optional<QString> stored = co_await pending;
     // A setToken() answered first (it cannot, being queued behind this read, but its answer
     // would be the newer one).
     if (!isLive(self) || m_tokenKnown)
@@ -88,11 +101,9 @@ QCoro::Task<bool> AppStore::setToken(QString token)
 {
     const QPointer<AppStore> self(this);
     const QString trimmed = token.trimmed();
-    const Keychain::Location location = keychainLocation(m_environment);
-    const Keychain::WriteResult result =
-        co_await QtConcurrent::run(m_keyringThread.get(), [location, trimmed] {
-            return Keychain::writeToken(location, trimmed);
-        });
+    const auto pending =
+        writeLater(m_keyringThread.get(), keychainLocation(m_environment), trimmed);
+    const Keychain::WriteResult result = co_await pending;
     if (!isLive(self))
         co_return false;
 
@@ -129,7 +140,9 @@ QCoro::Task<bool> AppStore::submitToken(QString token)
     const CatalogModel model = focusedModel();
     std::optional<TokenCheck> rejection;
     try {
-        co_await client(trimmed).fetchModel(model.owner, model.name, m_loads.handle);
+        const ReplicateClient checker = client(trimmed);
+        auto fetch = checker.fetchModel(model.owner, model.name, m_loads.handle);
+        co_await fetch;
     } catch (const AppError &error) {
         rejection = TokenCheck::invalid(error.kind() == AppError::Kind::api && error.status() == 401
                                             ? rejectedTokenText()
@@ -144,7 +157,8 @@ QCoro::Task<bool> AppStore::submitToken(QString token)
         co_return false;
     }
     setTokenCheck(TokenCheck::valid());
-    const bool stored = co_await setToken(trimmed);
+    auto store = setToken(trimmed);
+    const bool stored = co_await store;
     if (!isLive(self))
         co_return false;
     if (!stored) {
