@@ -16,31 +16,6 @@ class AppStoreLoadingTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void storedTrimmedInPlace_data();
-    void storedTrimmedInPlace();
-    void earlierItemCopiedAndKept();
-    void startupAndRemoval_data();
-    void startupAndRemoval();
-    void failedWriteIsReported();
-    void submit_data();
-    void submit();
-    void tokenLeaksNowhere();
-    void collectionRetriedUntilLoaded_data();
-    void collectionRetriedUntilLoaded();
-    void search_data();
-    void search();
-    void cacheFiles_data();
-    void cacheFiles();
-    void freshCacheAnswersAlone();
-    void staleCacheShownFirst_data();
-    void staleCacheShownFirst();
-    void schemaFailures_data();
-    void schemaFailures();
-
-private:
     std::unique_ptr<AppStore> makeStore(bool withToken)
     {
         if (withToken)
@@ -56,6 +31,12 @@ private:
     {
         m_environment->mutableEnvironment().apiBase = QUrl("http://127.0.0.1:9/v1");
     }
+    QJsonObject record(const QString &slug)
+    {
+        const auto reply =
+            m_service->call("GET", "/v1/models/" + slug, {}, {{"Authorization", "Bearer r8_sim"}});
+        return reply ? reply->object() : QJsonObject();
+    }
     void age(const QString &slug, qint64 seconds)
     {
         QFile file(SchemaCache::filePath(root(), slug));
@@ -65,348 +46,309 @@ private:
     std::unique_ptr<StandInService> m_service;
     std::unique_ptr<TestEnvironment> m_environment;
     QDateTime m_now;
-};
 
-void AppStoreLoadingTest::initTestCase()
-{
-    m_service = std::make_unique<StandInService>();
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
-}
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_service = std::make_unique<StandInService>();
+        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    }
 
-void AppStoreLoadingTest::init()
-{
-    QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>();
-    m_environment->mutableEnvironment().apiBase = m_service->apiBase();
-    m_now = QDateTime::currentDateTimeUtc();
-}
+    void init()
+    {
+        QVERIFY(m_service->reset());
+        m_environment = std::make_unique<TestEnvironment>();
+        m_environment->mutableEnvironment().apiBase = m_service->apiBase();
+        m_now = QDateTime::currentDateTimeUtc();
+    }
 
-void AppStoreLoadingTest::storedTrimmedInPlace_data()
-{
-    QTest::addColumn<QString>("written");
-    QTest::newRow("plain") << "r8_plain";
-    QTest::newRow("spaces and line break") << "  r8_plain \n";
-    QTest::newRow("tabs and CRLF") << "\tr8_plain\r\n";
-}
+    void storedTrimmedInPlace_data()
+    {
+        QTest::addColumn<QString>("written");
+        QTest::newRow("plain") << "r8_plain";
+        QTest::newRow("spaces and line break") << "  r8_plain \n";
+        QTest::newRow("tabs and CRLF") << "\tr8_plain\r\n";
+    }
+    void storedTrimmedInPlace()
+    {
+        QFETCH(QString, written);
+        const auto store = makeStore(false);
+        QVERIFY(*runTask(store->setToken("r8_first")).value);
+        QVERIFY(*runTask(store->setToken(written)).value);
+        QVERIFY(store->hasToken());
+        QCOMPARE(KeyringTool::count(current()), 1);
+        QCOMPARE(KeyringTool::lookup(current()), std::optional<QString>("r8_plain"));
+        QCOMPARE(*runTask(store->readToken()).value, std::optional<QString>("r8_plain"));
+    }
 
-void AppStoreLoadingTest::storedTrimmedInPlace()
-{
-    QFETCH(QString, written);
-    const auto store = makeStore(false);
-    QVERIFY(*runTask(store->setToken("r8_first")).value);
-    QVERIFY(*runTask(store->setToken(written)).value);
-    QVERIFY(store->hasToken());
-    QCOMPARE(KeyringTool::count(current()), 1);
-    QCOMPARE(KeyringTool::lookup(current()), std::optional<QString>("r8_plain"));
-    QCOMPARE(*runTask(store->readToken()).value, std::optional<QString>("r8_plain"));
-}
+    void earlierItemCopiedAndKept()
+    {
+        const QString earlier = Keychain::earlierService(prefix());
+        QVERIFY(KeyringTool::store(earlier, "r8_earlier"));
+        const auto store = makeStore(false);
+        QVERIFY(store->hasToken() && !store->showWelcome());
+        QCOMPARE(KeyringTool::lookup(current()), std::optional<QString>("r8_earlier"));
+        // Copied once: afterwards the current item answers, and removal leaves the earlier alone.
+        QVERIFY(KeyringTool::store(earlier, "r8_changed"));
+        QCOMPARE(*runTask(store->readToken()).value, std::optional<QString>("r8_earlier"));
+        QVERIFY(*runTask(store->setToken(" ")).value);
+        QCOMPARE(KeyringTool::count(current()), 0);
+        QCOMPARE(KeyringTool::lookup(earlier), std::optional<QString>("r8_changed"));
+    }
 
-void AppStoreLoadingTest::earlierItemCopiedAndKept()
-{
-    const QString earlier = Keychain::earlierService(prefix());
-    QVERIFY(KeyringTool::store(earlier, "r8_earlier"));
-    const auto store = makeStore(false);
-    QVERIFY(store->hasToken() && !store->showWelcome());
-    QCOMPARE(KeyringTool::lookup(current()), std::optional<QString>("r8_earlier"));
-    // Copied once: afterwards the current item answers, and removal leaves the earlier alone.
-    QVERIFY(KeyringTool::store(earlier, "r8_changed"));
-    QCOMPARE(*runTask(store->readToken()).value, std::optional<QString>("r8_earlier"));
-    QVERIFY(*runTask(store->setToken(" ")).value);
-    QCOMPARE(KeyringTool::count(current()), 0);
-    QCOMPARE(KeyringTool::lookup(earlier), std::optional<QString>("r8_changed"));
-}
+    void startupAndRemoval_data()
+    {
+        QTest::addColumn<QString>("environmentToken");
+        QTest::newRow("nothing stored") << "";
+        QTest::newRow("environment only") << "r8_from_env";
+    }
+    void startupAndRemoval()
+    {
+        QFETCH(QString, environmentToken);
+        m_environment->mutableEnvironment().environmentToken = environmentToken;
+        const bool fallback = !environmentToken.isEmpty();
+        const auto store = makeStore(false);
+        for (int removed = 0; removed < 2; ++removed) {
+            QCOMPARE(store->hasToken(), fallback);
+            QCOMPARE(store->showWelcome(), !fallback);
+            QCOMPARE(*runTask(store->readToken()).value,
+                     fallback ? std::optional(environmentToken) : std::nullopt);
+            // Removing a token that is not there succeeds; the environment's is never written.
+            QVERIFY(*runTask(store->setToken("")).value);
+        }
+        QCOMPARE(store->tokenSource(),
+                 fallback ? AppStore::TokenSource::environment : AppStore::TokenSource::none);
+        QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::idle());
+        QCOMPARE(KeyringTool::count(current()), 0);
+    }
 
-void AppStoreLoadingTest::startupAndRemoval_data()
-{
-    QTest::addColumn<QString>("environmentToken");
-    QTest::newRow("nothing stored") << "";
-    QTest::newRow("environment only") << "r8_from_env";
-}
+    void failedWriteIsReported()
+    {
+        m_environment->mutableEnvironment().keychainCollection =
+            "/org/freedesktop/secrets/collection/moonforge_absent";
+        const auto store = makeStore(false);
+        QCOMPARE(runTask(store->setToken("r8_lost")).value, std::optional(false));
+        QVERIFY(!store->hasToken());
+        QVERIFY(!store->tokenStoreError().isEmpty());
+        QCOMPARE(*runTask(store->readToken()).value, std::nullopt);
+        QCOMPARE(runTask(store->submitToken("r8_lost")).value, std::optional(false));
+        QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::invalid(store->tokenStoreError()));
+    }
 
-void AppStoreLoadingTest::startupAndRemoval()
-{
-    QFETCH(QString, environmentToken);
-    m_environment->mutableEnvironment().environmentToken = environmentToken;
-    const bool fallback = !environmentToken.isEmpty();
-    const auto store = makeStore(false);
-    QCOMPARE(store->hasToken(), fallback);
-    QCOMPARE(store->showWelcome(), !fallback);
-    QCOMPARE(store->tokenSource(),
-             fallback ? AppStore::TokenSource::environment : AppStore::TokenSource::none);
-    QCOMPARE(*runTask(store->readToken()).value,
-             fallback ? std::optional(environmentToken) : std::nullopt);
-    // Removing a token that is not there succeeds; the environment's is never written.
-    QVERIFY(*runTask(store->setToken("")).value);
-    QCOMPARE(store->hasToken(), fallback);
-    QCOMPARE(store->showWelcome(), !fallback);
-    QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::idle());
-    QCOMPARE(KeyringTool::count(current()), 0);
-}
-
-void AppStoreLoadingTest::failedWriteIsReported()
-{
-    m_environment->mutableEnvironment().keychainCollection =
-        "/org/freedesktop/secrets/collection/moonforge_absent";
-    const auto store = makeStore(false);
-    QCOMPARE(runTask(store->setToken("r8_lost")).value, std::optional(false));
-    QVERIFY(!store->hasToken());
-    QVERIFY(!store->tokenStoreError().isEmpty());
-    QCOMPARE(*runTask(store->readToken()).value, std::nullopt);
-    QCOMPARE(runTask(store->submitToken("r8_lost")).value, std::optional(false));
-    QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::invalid(store->tokenStoreError()));
-}
-
-void AppStoreLoadingTest::submit_data()
-{
-    QTest::addColumn<QString>("token");
-    QTest::addColumn<bool>("reachable");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("accepted, padded") << " r8_good\n" << true << true;
-    QTest::newRow("rejected") << "r8_invalid_token" << true << false;
-    QTest::newRow("unreachable") << "r8_good" << false << false;
-    QTest::newRow("blank") << "   " << true << false;
-}
-
-void AppStoreLoadingTest::submit()
-{
-    QFETCH(QString, token);
-    QFETCH(bool, reachable);
-    QFETCH(bool, accepted);
-    if (!reachable)
-        unreachable();
-    const auto store = makeStore(false);
-    QSignalSpy checks(store.get(), &AppStore::tokenCheckChanged);
-    QCOMPARE(runTask(store->submitToken(token)).value, std::optional(accepted));
-    QCOMPARE(store->hasToken(), accepted);
-    QCOMPARE(KeyringTool::count(current()), accepted ? 1 : 0);
-    AppStore::TokenCheck expected = AppStore::TokenCheck::invalid(AppStore::rejectedTokenText());
-    if (accepted) {
-        expected = AppStore::TokenCheck::valid();
-        QTRY_VERIFY(store->catalogs().contains(Mode::upscale));
-    } else if (!reachable) {
+    void submit_data()
+    {
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<bool>("reachable");
+        QTest::newRow("accepted, padded") << " r8_good\n" << true;
+        QTest::newRow("rejected") << "r8_invalid_token" << true;
+        QTest::newRow("unreachable") << "r8_good" << false;
+        QTest::newRow("blank") << "   " << true;
+    }
+    void submit()
+    {
+        QFETCH(QString, token);
+        QFETCH(bool, reachable);
+        if (!reachable)
+            unreachable();
+        const auto store = makeStore(false);
         const CatalogModel model = store->focusedModel();
         const ReplicateClient direct(store->network(), m_environment->environment().apiBase,
-                                     m_environment->clock(), "r8_good");
-        expected = AppStore::TokenCheck::invalid(
-            runTask(direct.fetchModel(model.owner, model.name)).message());
-    } else if (token.trimmed().isEmpty()) {
-        QCOMPARE(checks.count(), 0);
-        QCOMPARE(m_service->requests("/v1").size(), 0);
-        expected = AppStore::TokenCheck::idle();
-    }
-    QCOMPARE(store->tokenCheck(), expected);
-}
+                                     m_environment->clock(), token.trimmed());
+        const bool accepted = token.contains("good") && reachable;
+        QString expected = runTask(direct.fetchModel(model.owner, model.name)).message();
+        expected = token.contains("invalid") ? AppStore::rejectedTokenText() : expected;
+        QVERIFY(m_service->reset());
 
-void AppStoreLoadingTest::tokenLeaksNowhere()
-{
-    static QStringList log;
-    log.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(
-        [](QtMsgType, const QMessageLogContext &, const QString &text) { log << text; });
-    const QString secret = "r8_secret_7f3a9c";
+        QSignalSpy checks(store.get(), &AppStore::tokenCheckChanged);
+        QCOMPARE(runTask(store->submitToken(token)).value, std::optional(accepted));
+        QCOMPARE(store->hasToken(), accepted);
+        QCOMPARE(KeyringTool::count(current()), accepted ? 1 : 0);
+        if (accepted) {
+            QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::valid());
+            QTRY_VERIFY(store->catalogs().contains(Mode::upscale));
+        } else if (token.trimmed().isEmpty()) {
+            QCOMPARE(checks.count(), 0);
+            QCOMPARE(m_service->requests("/v1").size(), 0);
+        } else {
+            QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::invalid(expected));
+        }
+    }
+
+    void tokenLeaksNowhere()
     {
-        const auto store = makeStore(false);
-        QVERIFY(*runTask(store->submitToken(secret)).value);
-        QTRY_VERIFY(store->schemaState().isReady());
-        runTask(store->submitToken("r8_invalid_" + secret));
-        log << store->tokenCheck().message() << store->tokenStoreError();
+        static QStringList log;
+        log.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { log << text; });
+        const QString secret = "r8_secret_7f3a9c";
+        {
+            const auto store = makeStore(false);
+            QVERIFY(*runTask(store->submitToken(secret)).value);
+            QTRY_VERIFY(store->schemaState().isReady());
+            runTask(store->submitToken("r8_invalid_" + secret));
+            log << store->tokenCheck().message() << store->tokenStoreError();
+        }
+        qInstallMessageHandler(previous);
+        QDirIterator files(m_environment->path({}), QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY(files.hasNext()); // the schema cache at least was written
+        while (files.hasNext()) {
+            QFile file(files.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            log << QString::fromUtf8(file.readAll());
+        }
+        for (const QString &text : std::as_const(log))
+            QVERIFY2(!text.contains(secret), qPrintable(text));
     }
-    qInstallMessageHandler(previous);
-    QDirIterator files(m_environment->path({}), QDir::Files, QDirIterator::Subdirectories);
-    QVERIFY(files.hasNext()); // the schema cache at least was written
-    while (files.hasNext()) {
-        QFile file(files.next());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        log << QString::fromUtf8(file.readAll());
+
+    void collectionRetriedUntilLoaded_data()
+    {
+        QTest::addColumn<bool>("withToken");
+        QTest::addColumn<QJsonObject>("fault");
+        QTest::newRow("no token") << false << QJsonObject();
+        QTest::newRow("server error") << true << QJsonObject{{"status", 500}};
+        QTest::newRow("empty list")
+            << true
+            << QJsonObject{{"status", 200}, {"body", QJsonObject{{"results", QJsonArray()}}}};
+        QTest::newRow("not JSON") << true << QJsonObject{{"action", "malformed"}};
+        QTest::newRow("dropped") << true << QJsonObject{{"action", "drop"}};
     }
-    for (const QString &text : std::as_const(log))
-        QVERIFY2(!text.contains(secret), qPrintable(text));
-}
-
-void AppStoreLoadingTest::collectionRetriedUntilLoaded_data()
-{
-    QTest::addColumn<bool>("withToken");
-    QTest::addColumn<QJsonObject>("fault");
-    QTest::newRow("no token") << false << QJsonObject();
-    QTest::newRow("server error") << true << QJsonObject{{"status", 500}};
-    QTest::newRow("empty list") << true
-                                << QJsonObject{{"status", 200},
-                                               {"body", QJsonObject{{"results", QJsonArray()}}}};
-    QTest::newRow("not JSON") << true << QJsonObject{{"action", "malformed"}};
-    QTest::newRow("dropped") << true << QJsonObject{{"action", "drop"}};
-}
-
-void AppStoreLoadingTest::collectionRetriedUntilLoaded()
-{
-    QFETCH(bool, withToken);
-    QFETCH(QJsonObject, fault);
-    fault.insert("path", "/v1/collections/*");
-    QVERIFY(m_service->addFault(fault));
-    const auto store = makeStore(withToken);
-    store->setMode(Mode::image);
-    QCOMPARE(store->catalogLoads().contains(Mode::image), withToken);
-    QTRY_VERIFY(store->catalogLoads().isEmpty());
-    QVERIFY(store->catalogs().isEmpty());
-    QVERIFY(m_service->reset());
-    if (withToken)
+    void collectionRetriedUntilLoaded()
+    {
+        QFETCH(bool, withToken);
+        QFETCH(QJsonObject, fault);
+        fault.insert("path", "/v1/*");
+        QVERIFY(m_service->addFault(fault));
+        const auto store = makeStore(withToken);
         store->setMode(Mode::image);
-    else // saving a token loads the current mode's collection
-        QVERIFY(*runTask(store->setToken("r8_sim")).value);
-    QTRY_VERIFY(store->catalogs().contains(Mode::image));
-    const qsizetype requests = m_service->requests("/v1/collections").size();
-    QCOMPARE(m_service->requests("/v1/collections").first()["authorization"], "Bearer r8_sim");
-    // Loaded: no further fetch. The search is queued behind any load the assignment started.
-    store->setMode(Mode::image);
-    QVERIFY(!runTask(store->searchModels("flux")).value->isEmpty());
-    QCOMPARE(m_service->requests("/v1/collections").size(), requests);
-}
+        QCOMPARE(store->catalogLoads().contains(Mode::image), withToken);
+        QTRY_VERIFY(store->catalogLoads().isEmpty());
+        QVERIFY(store->catalogs().isEmpty());
+        QVERIFY(runTask(store->searchModels("flux")).value->isEmpty());
+        QVERIFY(m_service->reset());
+        if (withToken)
+            store->setMode(Mode::image);
+        else // saving a token loads the current mode's collection
+            QVERIFY(*runTask(store->setToken("r8_sim")).value);
+        QTRY_VERIFY(store->catalogs().contains(Mode::image));
+        const qsizetype requests = m_service->requests("/v1/collections").size();
+        QCOMPARE(m_service->requests("/v1/collections").first()["authorization"], "Bearer r8_sim");
+        // Loaded: no further fetch. The search is queued behind any load the assignment started.
+        store->setMode(Mode::image);
+        const QList<CatalogModel> found = *runTask(store->searchModels("flux")).value;
+        QVERIFY(!found.isEmpty() && found.first().isCustom);
+        QCOMPARE(m_service->requests("/v1/collections").size(), requests);
+    }
 
-void AppStoreLoadingTest::search_data()
-{
-    QTest::addColumn<bool>("withToken");
-    QTest::addColumn<bool>("failing");
-    QTest::newRow("token") << true << false;
-    QTest::newRow("no token") << false << false;
-    QTest::newRow("service fails") << true << true;
-}
+    void cacheFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // "/": a folder where the file should be
+        QTest::addColumn<qint64>("ageSeconds");
+        QTest::addColumn<bool>("stale");
+        QTest::addColumn<bool>("readable");
+        const QByteArray record = R"({"name":"m"})";
+        QTest::newRow("new") << record << qint64(0) << false << true;
+        QTest::newRow("exactly 7 days") << record << SchemaCache::maxAgeSeconds << false << true;
+        QTest::newRow("7 days and 1 s") << record << SchemaCache::maxAgeSeconds + 1 << true << true;
+        QTest::newRow("missing") << QByteArray() << qint64(-1) << true << false;
+        QTest::newRow("not JSON") << QByteArray("{\"name\": ") << qint64(0) << false << false;
+        QTest::newRow("array") << QByteArray("[1]") << qint64(0) << false << false;
+        QTest::newRow("a folder in its place") << QByteArray("/") << qint64(-1) << false << false;
+    }
+    void cacheFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(qint64, ageSeconds);
+        QFETCH(bool, stale);
+        QFETCH(bool, readable);
+        const QString slug = "owner/a/b", path = SchemaCache::filePath(root(), slug);
+        QVERIFY(path.endsWith("/schemas/owner_a_b.json"));
+        QFile file(path);
+        if (content == "/")
+            QVERIFY(QDir().mkpath(path));
+        else if (!content.isEmpty())
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        if (ageSeconds >= 0)
+            age(slug, ageSeconds);
+        QCOMPARE(SchemaCache::isStale(root(), slug, m_now), stale);
+        QCOMPARE(SchemaCache::load(root(), slug),
+                 readable ? std::optional(QJsonObject{{"name", "m"}}) : std::nullopt);
+        // Without a cache folder nothing is found or written and everything is stale.
+        SchemaCache::store({}, slug, {{"name", "m"}});
+        QVERIFY(!SchemaCache::load({}, slug) && SchemaCache::isStale({}, slug));
+    }
 
-void AppStoreLoadingTest::search()
-{
-    QFETCH(bool, withToken);
-    QFETCH(bool, failing);
-    if (failing)
-        QVERIFY(m_service->addFault({{"method", "QUERY"}, {"status", 503}}));
-    const auto store = makeStore(withToken);
-    const auto found = runTask(store->searchModels("upscale"));
-    QVERIFY(found.finished && !found.error);
-    QCOMPARE(found.value->isEmpty(), !withToken || failing);
-    for (const CatalogModel &model : *found.value)
-        QVERIFY(model.isCustom);
-}
+    void cachedSchemaShownFirst_data()
+    {
+        QTest::addColumn<int>("ageDays");
+        QTest::addColumn<bool>("reachable");
+        QTest::newRow("fresh: no request, even on refresh") << 0 << true;
+        QTest::newRow("stale, replaced") << 8 << true;
+        QTest::newRow("stale, no network: kept") << 8 << false;
+    }
+    void cachedSchemaShownFirst()
+    {
+        QFETCH(int, ageDays);
+        QFETCH(bool, reachable);
+        const QString slug = "nightmareai/real-esrgan";
+        const QJsonObject fresh = record(slug);
+        // The cached copy lacks its version id, so the two schemas tell apart.
+        QJsonObject cached = fresh, version = cached["latest_version"].toObject();
+        version.remove("id");
+        cached["latest_version"] = version;
+        SchemaCache::store(root(), slug, cached);
+        age(slug, ageDays * 24 * 3600);
+        QVERIFY(m_service->reset());
+        if (!reachable)
+            unreachable();
+        const auto store = makeStore(true);
+        const CatalogModel model = *CatalogModel::fromSlug(slug, {}, {}, true);
+        store->selectOnly(model);
+        const SchemaState shown = SchemaState::ready(ModelSchema::parse(cached));
+        QVERIFY(shown != SchemaState::ready(ModelSchema::parse(fresh)));
+        QCOMPARE(store->schemaState(), shown);
+        store->refreshSchema();
+        QCOMPARE(store->schemaState(), shown);
+        QVERIFY(runTask(store->loadSchema(slug, QList{model})).finished);
+        const bool replaced = ageDays > 7 && reachable;
+        QCOMPARE(store->schemaState(),
+                 replaced ? SchemaState::ready(ModelSchema::parse(fresh)) : shown);
+        QCOMPARE(SchemaCache::isStale(root(), slug), ageDays > 7 && !reachable);
+        if (ageDays == 0)
+            QCOMPARE(m_service->requests("/v1/models/" + slug).size(), 0);
+    }
 
-void AppStoreLoadingTest::cacheFiles_data()
-{
-    QTest::addColumn<QByteArray>("content"); // "/": a folder where the file should be
-    QTest::addColumn<qint64>("ageSeconds");
-    QTest::addColumn<bool>("stale");
-    QTest::addColumn<bool>("readable");
-    const QByteArray record = R"({"name":"m"})";
-    QTest::newRow("new") << record << qint64(0) << false << true;
-    QTest::newRow("exactly 7 days") << record << SchemaCache::maxAgeSeconds << false << true;
-    QTest::newRow("7 days and 1 s") << record << SchemaCache::maxAgeSeconds + 1 << true << true;
-    QTest::newRow("missing") << QByteArray() << qint64(-1) << true << false;
-    QTest::newRow("not JSON") << QByteArray("{\"name\": ") << qint64(0) << false << false;
-    QTest::newRow("array") << QByteArray("[1]") << qint64(0) << false << false;
-    QTest::newRow("a folder in its place") << QByteArray("/") << qint64(-1) << false << false;
-}
-
-void AppStoreLoadingTest::cacheFiles()
-{
-    QFETCH(QByteArray, content);
-    QFETCH(qint64, ageSeconds);
-    QFETCH(bool, stale);
-    QFETCH(bool, readable);
-    const QString slug = "owner/a/b", path = SchemaCache::filePath(root(), slug);
-    QVERIFY(path.endsWith("/schemas/owner_a_b.json"));
-    QFile file(path);
-    if (content == "/")
-        QVERIFY(QDir().mkpath(path));
-    else if (!content.isEmpty())
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-    file.close();
-    if (ageSeconds >= 0)
-        age(slug, ageSeconds);
-    QCOMPARE(SchemaCache::isStale(root(), slug, m_now), stale);
-    QCOMPARE(SchemaCache::load(root(), slug),
-             readable ? std::optional(QJsonObject{{"name", "m"}}) : std::nullopt);
-    // Without a cache folder nothing is found or written and everything is stale.
-    SchemaCache::store({}, slug, {{"name", "m"}});
-    QVERIFY(!SchemaCache::load({}, slug) && SchemaCache::isStale({}, slug));
-}
-
-void AppStoreLoadingTest::freshCacheAnswersAlone()
-{
-    const QString slug = "nightmareai/real-esrgan";
-    SchemaCache::store(
-        root(), slug,
-        m_service->call("GET", "/v1/models/" + slug, {}, {{"Authorization", "Bearer r8_sim"}})
-            ->object());
-    QVERIFY(m_service->reset());
-    const auto store = makeStore(true);
-    const QList<CatalogModel> models{*CatalogModel::fromSlug(slug, {}, {}, true)};
-    QVERIFY(runTask(store->loadSchema(slug, models)).finished);
-    QVERIFY(store->schemaStates().value(slug).isReady());
-    store->selectOnly(models.first());
-    store->refreshSchema();
-    QVERIFY(store->schemaState().isReady());
-    QCOMPARE(m_service->requests("/v1/models/" + slug).size(), 0);
-}
-
-void AppStoreLoadingTest::staleCacheShownFirst_data()
-{
-    QTest::addColumn<bool>("reachable");
-    QTest::newRow("service answers") << true;
-    QTest::newRow("no network") << false;
-}
-
-void AppStoreLoadingTest::staleCacheShownFirst()
-{
-    QFETCH(bool, reachable);
-    const QString slug = "nightmareai/real-esrgan";
-    const QJsonObject fresh =
-        m_service->call("GET", "/v1/models/" + slug, {}, {{"Authorization", "Bearer r8_sim"}})
-            ->object();
-    // The cached copy lacks its version, so the two schemas tell apart.
-    QJsonObject cached = fresh, version = cached["latest_version"].toObject();
-    version.remove("id");
-    cached["latest_version"] = version;
-    SchemaCache::store(root(), slug, cached);
-    age(slug, 8 * 24 * 3600);
-    if (!reachable)
-        unreachable();
-    const auto store = makeStore(true);
-    const QList<CatalogModel> models{*CatalogModel::fromSlug(slug, {}, {}, true)};
-    const SchemaState shown = SchemaState::ready(ModelSchema::parse(cached));
-    QVERIFY(shown != SchemaState::ready(ModelSchema::parse(fresh)));
-    auto load = store->loadSchema(slug, models);
-    QCOMPARE(store->schemaStates().value(slug), shown);
-    QVERIFY(runTask(std::move(load)).finished);
-    QCOMPARE(store->schemaStates().value(slug),
-             reachable ? SchemaState::ready(ModelSchema::parse(fresh)) : shown);
-    QCOMPARE(SchemaCache::isStale(root(), slug), !reachable);
-}
-
-void AppStoreLoadingTest::schemaFailures_data()
-{
-    QTest::addColumn<QString>("slug");
-    QTest::addColumn<bool>("withToken");
-    QTest::addColumn<bool>("listed");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("no token") << "nightmareai/real-esrgan" << false << true
-                              << "Add your Replicate API token in Settings first.";
-    QTest::newRow("no input schema") << "sim-parser/no-input-schema" << true << true
-                                     << "This model didn't publish an input schema.";
-    QTest::newRow("not among the models") << "nightmareai/real-esrgan" << true << false << "";
-}
-
-void AppStoreLoadingTest::schemaFailures()
-{
-    QFETCH(QString, slug);
-    QFETCH(bool, withToken);
-    QFETCH(bool, listed);
-    QFETCH(QString, message);
-    SchemaCache::store(root(), slug, {{"owner", "cached"}, {"name", "without schema"}});
-    const auto store = makeStore(withToken);
-    const QList<CatalogModel> models{*CatalogModel::fromSlug(slug, {}, {}, true),
-                                     *CatalogModel::fromSlug("nobody/nothing", {}, {}, true)};
-    // The run's wait covers a model that cannot be found too.
-    QVERIFY(
-        runTask(store->loadSchemasForRun({slug, "nobody/nothing"}, listed ? models : models.mid(1)))
-            .finished);
-    QCOMPARE(store->schemaStates().value(slug),
-             listed ? SchemaState::failed(message) : SchemaState::loading());
-    QCOMPARE(store->schemaStates().value("nobody/nothing").kind(), SchemaState::Kind::failed);
-}
+    void schemaFailures_data()
+    {
+        QTest::addColumn<QString>("slug");
+        QTest::addColumn<bool>("withToken");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no token") << "nightmareai/real-esrgan" << false << true
+                                  << "Add your Replicate API token in Settings first.";
+        QTest::newRow("no input schema") << "sim-parser/no-input-schema" << true << true
+                                         << "This model didn't publish an input schema.";
+        QTest::newRow("not among the models") << "nightmareai/real-esrgan" << true << false << "";
+    }
+    void schemaFailures()
+    {
+        QFETCH(QString, slug);
+        QFETCH(bool, withToken);
+        QFETCH(bool, listed);
+        QFETCH(QString, message);
+        SchemaCache::store(root(), slug, {{"owner", "cached"}, {"name", "without schema"}});
+        const auto store = makeStore(withToken);
+        const QList<CatalogModel> models{*CatalogModel::fromSlug(slug, {}, {}, true),
+                                         *CatalogModel::fromSlug("nobody/nothing", {}, {}, true)};
+        // The run's wait covers a model that cannot be found too.
+        QVERIFY(runTask(store->loadSchemasForRun({slug, "nobody/nothing"},
+                                                 listed ? models : models.mid(1)))
+                    .finished);
+        QCOMPARE(store->schemaStates().value(slug),
+                 listed ? SchemaState::failed(message) : SchemaState::loading());
+        QCOMPARE(store->schemaStates().value("nobody/nothing").kind(), SchemaState::Kind::failed);
+    }
+};
 
 QTEST_GUILESS_MAIN(AppStoreLoadingTest)
 #include "tst_appstore_loading.moc"
