@@ -111,7 +111,7 @@ QCoro::Task<bool> AppStore::setToken(QString token)
         result.stored ? QString()
                       : QStringLiteral("The keyring did not store the token: %1").arg(result.error);
     if (trimmed.isEmpty()) {
-        // Removed (or failing to be): the keyring is not asked again, the token is gone for us.
+        // Removing always clears the flags; a delete the keyring refused is still reported.
         applyToken(false);
         setTokenCheck(TokenCheck::idle());
         co_return result.stored;

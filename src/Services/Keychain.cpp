@@ -54,7 +54,7 @@ QString Keychain::earlierService(const QString &prefix)
     return prefix + QStringLiteral(".Sharpzoom");
 }
 
-std::optional<QString> Keychain::read(const Location &, const QString &service)
+std::optional<QString> Keychain::read(const QString &service)
 {
     GError *error = nullptr;
     SecretService *secrets = secret_service_get_sync(SECRET_SERVICE_OPEN_SESSION, nullptr, &error);
@@ -90,9 +90,9 @@ std::optional<QString> Keychain::read(const Location &, const QString &service)
 
 std::optional<QString> Keychain::readToken(const Location &location)
 {
-    if (auto token = read(location, currentService(location.prefix)))
+    if (auto token = read(currentService(location.prefix)))
         return token;
-    auto earlier = read(location, earlierService(location.prefix));
+    auto earlier = read(earlierService(location.prefix));
     if (earlier)
         writeToken(location, *earlier); // a failed copy is tried again on the next read
     return earlier;

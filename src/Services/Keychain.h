@@ -29,7 +29,7 @@ QString currentService(const QString &prefix);
 QString earlierService(const QString &prefix);
 
 // The token stored for `service`, or none (missing, locked, empty, not UTF-8, no keyring).
-std::optional<QString> read(const Location &location, const QString &service);
+std::optional<QString> read(const QString &service);
 // The current item's token; else the earlier item's, copied to the current item (which is what
 // makes the copy happen once: afterwards the current item answers).
 std::optional<QString> readToken(const Location &location);
