@@ -125,7 +125,8 @@ public:
     QCoro::Task<bool> setToken(QString token);
     // Asks the service for the focused model with the trimmed token and stores the token when
     // the service accepts it; otherwise tokenCheck() says why and nothing else changes. A blank
-    // text changes nothing. Never throws.
+    // text changes nothing. An accepted token the keyring will not keep returns false, with
+    // tokenCheck() invalid and saying why. Never throws.
     QCoro::Task<bool> submitToken(QString token);
     // The token every request uses: the keyring's (an item under the earlier service name is
     // copied to the current one on the way), else the environment's. Never throws.
