@@ -2,13 +2,6 @@
 // the store needs it, so callers stay correct as the bodies arrive.
 #include "Services/AppStore.h"
 
-// Schema loading arrives with the schema cache; until then nothing is fetched.
-void AppStore::loadSelectedSchemas() {}
-void AppStore::startSchemaLoad(const QString &) {}
-
-// Collection loading arrives with the service client.
-void AppStore::loadCatalog(Mode) {}
-
 void AppStore::cancelRun()
 {
     if (m_runTask)
