@@ -92,10 +92,7 @@ JobSnapshot decodeJob(const QJsonObject &object)
 {
     using namespace StoredFields;
     JobSnapshot job;
-    const std::optional<Mode> mode = Modes::fromKey(string(object, "mode"));
-    if (!mode)
-        throw StoredDecodeError("Key \"mode\": unknown mode.");
-    job.mode = *mode;
+    job.mode = StoredFields::mode(object, "mode");
     job.fileURL = optionalUrl(object, "fileURL");
     job.prompt = optionalString(object, "prompt");
     for (const QJsonValue &reference : array(required(object, "references"), "references"))

@@ -49,10 +49,7 @@ ModeState decodeModeState(const QJsonObject &object)
 {
     using namespace StoredFields;
     ModeState state;
-    const std::optional<Mode> mode = Modes::fromKey(string(object, "mode"));
-    if (!mode)
-        throw StoredDecodeError("Key \"mode\": unknown mode.");
-    state.mode = *mode;
+    state.mode = StoredFields::mode(object, "mode");
     state.selectedSlugs = strings(object, "selectedSlugs");
     state.focusedSlug = string(object, "focusedSlug");
     for (const QJsonValue &model : array(required(object, "customModels"), "customModels"))

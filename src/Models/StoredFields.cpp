@@ -153,4 +153,12 @@ std::optional<QUrl> optionalUrl(const QJsonObject &object, const char *key)
     return url(object, key);
 }
 
+Mode mode(const QJsonObject &object, const char *key)
+{
+    const std::optional<Mode> mode = Modes::fromKey(string(object, key));
+    if (!mode)
+        throw StoredDecodeError("Key \"" + std::string(key) + "\": unknown mode.");
+    return *mode;
+}
+
 } // namespace StoredFields

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Models/Mode.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -43,5 +45,7 @@ QString urlText(const QUrl &url);
 QUrl url(const QJsonValue &value, const char *key);
 QUrl url(const QJsonObject &object, const char *key);
 std::optional<QUrl> optionalUrl(const QJsonObject &object, const char *key);
+// A mode stored by its key; an unknown key throws.
+Mode mode(const QJsonObject &object, const char *key);
 
 } // namespace StoredFields
