@@ -7,10 +7,15 @@
 #include "Models/OutputDestination.h"
 #include "Models/SchemaState.h"
 #include "Services/AppEnvironment.h"
+#include "Services/OutputPlan.h"
+#include "Services/ReplicateClient.h"
 #include "Services/TaskHandle.h"
+#include "Services/VariantPipeline.h"
 
+#include <QCoroTask>
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QSettings>
 #include <QThreadPool>
@@ -105,7 +110,20 @@ public:
 
     // --- Run -------------------------------------------------------------------------------------
     bool isRunning() const { return m_runTask.has_value(); }
+    // Processes every pending pair of the current mode, at most four at a time, when no run is
+    // going, a token is stored and something is pending. Returns at once.
+    void startRun();
+    // Stops feeding pairs and cancels every waiting or active pair's work. Waits for nothing:
+    // a new run may start at once.
     void cancelRun();
+    // Carries one variant through the service to its result files; never fails outward.
+    QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
+                              ModelPlan plan, bool tagWithModel, OutputPlan output);
+    static constexpr int maxPairsInFlight = 4;
+    // The text of a pair whose model's settings could not be loaded for the run.
+    static QString missingSchemaText();
+    // The one network manager every request of the store goes through.
+    QNetworkAccessManager *network();
 
     // --- Adding jobs ---------------------------------------------------------------------------
     // Image files and the images directly inside folders become upscale jobs; files already
@@ -180,6 +198,22 @@ private:
     std::optional<Mode> m_mode;
     std::optional<TaskHandle> m_runTask;
     bool m_isLoadingPreferences = false;
+
+    // --- Run ---
+    struct RunInputs;
+    static QCoro::Task<void> runTask(QPointer<AppStore> store, TaskHandle handle,
+                                     std::shared_ptr<const RunInputs> inputs);
+    static QCoro::Task<void> run(QPointer<AppStore> store, TaskHandle handle,
+                                 std::shared_ptr<const RunInputs> inputs);
+    // Ends `handle`'s run: its handle is cleared only while it is still the current one.
+    void finishRun(const TaskHandle &handle, const RunInputs &inputs);
+    std::unique_ptr<QNetworkAccessManager> m_network;
+
+    // --- Run prerequisites, until token and schema loading land ---
+    bool hasToken() const;
+    std::optional<QString> readToken() const;
+    QCoro::Task<void> loadSchemasForRun(QStringList slugs, QList<CatalogModel> models);
+    std::optional<ModelPrice> knownPrice(const QString &slug) const;
 
     // --- Adding jobs ---
     QList<ModelVariantPtr> newVariants() const;

@@ -14,9 +14,3 @@ void AppStore::savePreferences() {}
 void AppStore::saveHistory() {}
 void AppStore::loadPreferences() {}
 void AppStore::loadHistory() {}
-
-void AppStore::cancelRun()
-{
-    if (m_runTask)
-        m_runTask->cancel();
-}
