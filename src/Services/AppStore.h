@@ -203,8 +203,10 @@ private:
     struct RunInputs;
     static QCoro::Task<void> runTask(QPointer<AppStore> store, TaskHandle handle,
                                      std::shared_ptr<const RunInputs> inputs);
-    static QCoro::Task<void> run(QPointer<AppStore> store, TaskHandle handle,
-                                 std::shared_ptr<const RunInputs> inputs);
+    // By reference into runTask()'s frame (GCC 12 mishandles by-value coroutine arguments made
+    // inside a co_await expression).
+    static QCoro::Task<void> run(const QPointer<AppStore> &store, const TaskHandle &handle,
+                                 const std::shared_ptr<const RunInputs> &inputs);
     // Ends `handle`'s run: its handle is cleared only while it is still the current one.
     void finishRun(const TaskHandle &handle, const RunInputs &inputs);
     std::unique_ptr<QNetworkAccessManager> m_network;
@@ -212,7 +214,8 @@ private:
     // --- Run prerequisites, until token and schema loading land ---
     bool hasToken() const;
     std::optional<QString> readToken() const;
-    QCoro::Task<void> loadSchemasForRun(QStringList slugs, QList<CatalogModel> models);
+    QCoro::Task<void> loadSchemasForRun(const QStringList &slugs,
+                                        const QList<CatalogModel> &models);
     std::optional<ModelPrice> knownPrice(const QString &slug) const;
 
     // --- Adding jobs ---

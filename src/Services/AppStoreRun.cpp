@@ -117,8 +117,8 @@ QCoro::Task<void> AppStore::runTask(QPointer<AppStore> store, TaskHandle handle,
         store->finishRun(handle, *inputs);
 }
 
-QCoro::Task<void> AppStore::run(QPointer<AppStore> store, TaskHandle handle,
-                                std::shared_ptr<const RunInputs> inputs)
+QCoro::Task<void> AppStore::run(const QPointer<AppStore> &store, const TaskHandle &handle,
+                                const std::shared_ptr<const RunInputs> &inputs)
 {
     const std::optional<QString> token = store->readToken();
     if (!token)

@@ -18,7 +18,8 @@ std::optional<QString> AppStore::readToken() const
     return token;
 }
 
-QCoro::Task<void> AppStore::loadSchemasForRun(QStringList slugs, QList<CatalogModel> models)
+QCoro::Task<void> AppStore::loadSchemasForRun(const QStringList &slugs,
+                                              const QList<CatalogModel> &models)
 {
     const QPointer<AppStore> store(this);
     const ReplicateClient client(network(), m_environment.apiBase, m_environment.clock,

@@ -120,8 +120,11 @@ QUrl commit(QTemporaryFile &part, const Target &target)
     // result of the same run, or by the user) only makes us pick the next free one.
     for (int attempt = 0; attempt < maxCommitAttempts; ++attempt) {
         const QUrl candidate = ImageFile::uniqueURL(QUrl::fromLocalFile(proposal));
-        if (part.rename(candidate.toLocalFile()))
+        if (part.rename(candidate.toLocalFile())) {
+            // It is the result now, no longer a scratch file.
+            part.setAutoRemove(false);
             return candidate;
+        }
         if (!QFileInfo::exists(candidate.toLocalFile()))
             throw std::runtime_error(part.errorString().toStdString());
     }

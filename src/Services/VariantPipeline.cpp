@@ -15,10 +15,10 @@
 namespace
 {
 
-// Runs `work` on the thread pool and hands back its value, or rethrows what it threw.
-template <typename Work> auto offThread(Work work) -> QCoro::Task<std::invoke_result_t<Work>>
+// The value of work running on the thread pool, or what it threw. Takes the future by reference:
+// GCC 12 destroys by-value coroutine arguments made inside a co_await expression twice.
+template <typename T> QCoro::Task<T> resultOf(QFuture<T> &future)
 {
-    QFuture<std::invoke_result_t<Work>> future = QtConcurrent::run(std::move(work));
     try {
         co_return co_await future;
     } catch (const QUnhandledException &wrapped) {
@@ -139,8 +139,9 @@ QCoro::Task<QList<QUrl>> VariantPipeline::upload()
     const QList<QUrl> sources = m_setup.job->input().uploadSources(m_setup.plan.schema);
     QList<QUrl> uploaded;
     for (const QUrl &source : sources) {
-        const ImageFile::Upload file =
-            co_await offThread([source] { return ImageFile::prepareForUpload(source); });
+        QFuture<ImageFile::Upload> preparing =
+            QtConcurrent::run([source] { return ImageFile::prepareForUpload(source); });
+        const ImageFile::Upload file = co_await resultOf(preparing);
         m_work.throwIfCancelled();
         m_setup.variant->setStatus(RunStatus::uploading());
         const QString address =
@@ -166,7 +167,7 @@ QCoro::Task<void> VariantPipeline::predict()
     }
 }
 
-QCoro::Task<QUrl> VariantPipeline::save(QUrl address, int index, int count)
+QCoro::Task<QUrl> VariantPipeline::save(const QUrl &address, int index, int count)
 {
     const OutputPlacement::Target where = OutputPlacement::target(
         m_setup.output, m_setup.job->input(), m_setup.job->filenameStem(), m_setup.plan.model.name,
@@ -178,22 +179,22 @@ QCoro::Task<QUrl> VariantPipeline::save(QUrl address, int index, int count)
     co_return OutputPlacement::commit(*part, where);
 }
 
-QCoro::Task<void> VariantPipeline::record(QList<QUrl> saved)
+QCoro::Task<void> VariantPipeline::record(const QList<QUrl> &saved)
 {
     const ModelVariantPtr variant = m_setup.variant;
     const QUrl first = saved.first();
     variant->setResultURL(first);
     if (ImageFile::isImage(first)) {
-        const ImageFile::Info info =
-            co_await offThread([first] { return ImageFile::inspect(first); });
-        if (info.pixelSize)
-            variant->setResultPixelSize(info.pixelSize);
+        QFuture<ImageFile::Info> inspecting =
+            QtConcurrent::run([first] { return ImageFile::inspect(first); });
+        variant->setResultPixelSize((co_await resultOf(inspecting)).pixelSize);
     }
     variant->setCost(cost(m_setup.plan.price, m_setup.plan.schema, m_input, int(saved.size()),
                           variant->resultPixelSize(), m_prediction.predictTime));
     if (m_setup.job->thumbnail().isNull()) {
-        const std::optional<QImage> preview =
-            co_await ImageFile::resultThumbnail(first, resultThumbnailSize);
+        QFuture<std::optional<QImage>> previewing =
+            ImageFile::resultThumbnail(first, resultThumbnailSize);
+        const std::optional<QImage> preview = co_await resultOf(previewing);
         if (preview)
             m_setup.job->setThumbnail(*preview);
     }

@@ -71,8 +71,10 @@ private:
     QCoro::Task<void> steps();
     QCoro::Task<QList<QUrl>> upload();
     QCoro::Task<void> predict();
-    QCoro::Task<QUrl> save(QUrl address, int index, int count);
-    QCoro::Task<void> record(QList<QUrl> saved);
+    // Arguments by reference, from the caller's frame: GCC 12 releases by-value coroutine
+    // arguments built inside a co_await expression twice.
+    QCoro::Task<QUrl> save(const QUrl &address, int index, int count);
+    QCoro::Task<void> record(const QList<QUrl> &saved);
     // Ends the variant after `error`: cancelled (telling the service) or failed with its text.
     void fail(const std::exception *error);
 
