@@ -2,6 +2,8 @@
 
 #include "Models/ModelCatalog.h"
 
+#include <QNetworkAccessManager>
+
 #include <algorithm>
 
 AppStore::AppStore(AppEnvironment environment, QObject *parent)

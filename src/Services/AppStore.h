@@ -11,8 +11,10 @@
 #include "Models/SchemaState.h"
 #include "Models/TokenCheck.h"
 #include "Services/AppEnvironment.h"
+#include "Services/OutputPlan.h"
 #include "Services/ReplicateClient.h"
 #include "Services/TaskHandle.h"
+#include "Services/VariantPipeline.h"
 
 #include <QCoroTask>
 #include <QMap>
@@ -194,7 +196,18 @@ public:
 
     // --- Run -------------------------------------------------------------------------------------
     bool isRunning() const { return m_runTask.has_value(); }
+    // Processes every pending pair of the current mode, at most four at a time, when no run is
+    // going, a token is stored and something is pending. Returns at once.
+    void startRun();
+    // Stops feeding pairs and cancels every waiting or active pair's work. Waits for nothing:
+    // a new run may start at once.
     void cancelRun();
+    // Carries one variant through the service to its result files; never fails outward.
+    QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
+                              ModelPlan plan, bool tagWithModel, OutputPlan output);
+    static constexpr int maxPairsInFlight = 4;
+    // The text of a pair whose model's settings could not be loaded for the run.
+    static QString missingSchemaText();
 
     // --- Adding jobs ---------------------------------------------------------------------------
     // Image files and the images directly inside folders become upscale jobs; files already
@@ -287,6 +300,17 @@ private:
     std::optional<Mode> m_mode;
     std::optional<TaskHandle> m_runTask;
     bool m_isLoadingPreferences = false;
+
+    // --- Run ---
+    struct RunInputs;
+    static QCoro::Task<void> runTask(QPointer<AppStore> store, TaskHandle handle,
+                                     std::shared_ptr<const RunInputs> inputs);
+    // By reference into runTask()'s frame (GCC 12 mishandles by-value coroutine arguments made
+    // inside a co_await expression).
+    static QCoro::Task<void> run(const QPointer<AppStore> &store, const TaskHandle &handle,
+                                 const std::shared_ptr<const RunInputs> &inputs);
+    // Ends `handle`'s run: its handle is cleared only while it is still the current one.
+    void finishRun(const TaskHandle &handle, const RunInputs &inputs);
 
     // --- Adding jobs ---
     // The selected models' slugs and titles, for the variants of new jobs.

@@ -6,11 +6,34 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 #include <cmath>
 #include <limits>
 #include <stdexcept>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace
+{
+
+constexpr int maxCommitAttempts = 100;
+
+// The bytes reach the disk before the file gets its final name, so a crash never leaves a
+// truncated result under it.
+bool syncToDisk(QFile &file)
+{
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return ::fsync(file.handle()) == 0;
+#endif
+}
+
+} // namespace
 
 namespace OutputPlacement
 {
@@ -63,24 +86,60 @@ QString extension(const QUrl &address, const QString &fallback)
     return safe.match(suffix).hasMatch() ? suffix : fallback;
 }
 
-QUrl place(const OutputPlan &plan, const JobInput &input, const QString &stem,
-           const QString &modelName, bool tagWithModel, int index, int count, const QUrl &address,
-           const QByteArray &bytes)
+Target target(const OutputPlan &plan, const JobInput &input, const QString &stem,
+              const QString &modelName, bool tagWithModel, int index, int count,
+              const QUrl &address)
 {
-    const QString dirPath = folder(plan, input).toLocalFile();
-    if (!QDir().mkpath(dirPath))
-        throw std::runtime_error(
-            QStringLiteral("Could not create the folder “%1”.").arg(dirPath).toStdString());
     QString fileName = stem + name(plan, modelName, tagWithModel, index, count);
     // A file made only of dots would name the folder itself or its parent.
     if (fileName.isEmpty() || fileName.count(QLatin1Char('.')) == fileName.size())
         fileName = QStringLiteral("result");
     fileName += QLatin1Char('.') + extension(address, plan.fallbackExtension);
-    const QUrl target = ImageFile::uniqueURL(QUrl::fromLocalFile(QDir(dirPath).filePath(fileName)));
-    QSaveFile file(target.toLocalFile());
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw std::runtime_error(file.errorString().toStdString());
-    return target;
+    return {folder(plan, input).toLocalFile(), fileName};
+}
+
+std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath)
+{
+    if (!QDir().mkpath(folderPath))
+        throw std::runtime_error(
+            QStringLiteral("Could not create the folder “%1”.").arg(folderPath).toStdString());
+    // Hidden, and removed again unless committed: an interrupted result never shows up.
+    auto part = std::make_unique<QTemporaryFile>(
+        QDir(folderPath).filePath(QStringLiteral(".moonforge-XXXXXX.part")));
+    if (!part->open())
+        throw std::runtime_error(part->errorString().toStdString());
+    return part;
+}
+
+QUrl commit(QTemporaryFile &part, const Target &target)
+{
+    if (!part.flush() || !syncToDisk(part))
+        throw std::runtime_error(part.errorString().toStdString());
+    const QString proposal = QDir(target.folder).filePath(target.fileName);
+    // The rename refuses to replace a file, so a name taken since it was chosen (by another
+    // result of the same run, or by the user) only makes us pick the next free one.
+    for (int attempt = 0; attempt < maxCommitAttempts; ++attempt) {
+        const QUrl candidate = ImageFile::uniqueURL(QUrl::fromLocalFile(proposal));
+        if (part.rename(candidate.toLocalFile())) {
+            // It is the result now, no longer a scratch file.
+            part.setAutoRemove(false);
+            return candidate;
+        }
+        if (!QFileInfo::exists(candidate.toLocalFile()))
+            throw std::runtime_error(part.errorString().toStdString());
+    }
+    throw std::runtime_error("No free file name is left for this result.");
+}
+
+QUrl place(const OutputPlan &plan, const JobInput &input, const QString &stem,
+           const QString &modelName, bool tagWithModel, int index, int count, const QUrl &address,
+           const QByteArray &bytes)
+{
+    const Target where = target(plan, input, stem, modelName, tagWithModel, index, count, address);
+    const auto part = openPart(where.folder);
+    if (part->write(bytes) != bytes.size())
+        throw std::runtime_error(part->errorString().toStdString());
+    return commit(*part, where);
 }
 
 } // namespace OutputPlacement

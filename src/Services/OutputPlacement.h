@@ -4,8 +4,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryFile>
 #include <QUrl>
 
+#include <memory>
 #include <optional>
 
 class JobInput;
@@ -27,6 +29,23 @@ QString name(const OutputPlan &plan, const QString &modelName, bool tagWithModel
 
 // The extension of the output address when it is short and alphanumeric, else `fallback`.
 QString extension(const QUrl &address, const QString &fallback);
+
+// Where one output goes before any collision is resolved.
+struct Target {
+    QString folder;   // local path
+    QString fileName; // stem, suffix and extension
+};
+Target target(const OutputPlan &plan, const JobInput &input, const QString &stem,
+              const QString &modelName, bool tagWithModel, int index, int count,
+              const QUrl &address);
+
+// A hidden temporary file in `folderPath` (created with its parents) to write a result into.
+// It is removed when dropped uncommitted.
+std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath);
+
+// Moves the finished part file to the first free name for `target` without ever replacing a
+// file. Returns the final file.
+QUrl commit(QTemporaryFile &part, const Target &target);
 
 // Creates the folder, picks a free name and writes `bytes` atomically. Returns the written file.
 QUrl place(const OutputPlan &plan, const JobInput &input, const QString &stem,

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 
+class QIODevice;
 class QNetworkAccessManager;
 
 // Speaks the service's REST interface. A plain value: copies are cheap and every operation
@@ -76,6 +77,13 @@ public:
     QCoro::Task<Prediction> getPrediction(QString address, TaskHandle handle = TaskHandle()) const;
     // Best effort: every failure is swallowed.
     QCoro::Task<void> cancelPrediction(QString address, TaskHandle handle = TaskHandle()) const;
+    // Streams a result file into `sink` as it arrives, so no output is ever held whole in
+    // memory. A plain GET: no token, no extra headers, no retries; a non-2xx answer throws
+    // AppError::api like every other request and its body never reaches `sink`, and a failed
+    // write throws std::runtime_error with the file's own text. `sink` must outlive the task.
+    // Returns the number of bytes written.
+    QCoro::Task<qint64> download(QUrl address, QIODevice *sink,
+                                 TaskHandle handle = TaskHandle()) const;
 
     // The multipart body of an upload, field "content".
     static QByteArray multipartBody(const QByteArray &data, const QString &filename,

@@ -1,0 +1,182 @@
+// Runs: freezing the inputs, loading missing schemas, feeding pairs to the pipeline four at a
+// time, cancelling, and the end of a run.
+#include "Services/AppStore.h"
+
+#include "Services/TaskGroup.h"
+#include "Services/VariantPipeline.h"
+
+// Everything a run works from, captured when it starts so later edits leave it alone.
+struct AppStore::RunInputs {
+    Mode mode = Mode::upscale;
+    QList<JobVariantPair> pairs;
+    QList<CatalogModel> models;
+    QStringList slugs;
+    QMap<QString, ParamOverrides> overrides;
+    OutputPlan output;
+};
+
+QString AppStore::missingSchemaText()
+{
+    return QStringLiteral("Couldn't read this model's settings.");
+}
+
+void AppStore::startRun()
+{
+    if (m_runTask || !hasToken())
+        return;
+    syncVariants();
+    const QList<JobVariantPair> pairs = pendingPairs();
+    if (pairs.isEmpty())
+        return;
+    for (const JobVariantPair &pair : pairs)
+        pair.variant->reset();
+
+    const ModeState current = state();
+    auto inputs = std::make_shared<RunInputs>();
+    inputs->mode = currentMode();
+    inputs->pairs = pairs;
+    inputs->models = selectedModels();
+    inputs->slugs = current.selectedSlugs;
+    inputs->overrides = current.overrides;
+    inputs->output = OutputPlan::make(m_mode, current.outputFolder, current.filenameSuffix,
+                                      current.selectedSlugs.size() == 1 ? scale(current.focusedSlug)
+                                                                        : std::nullopt);
+
+    const TaskHandle handle;
+    m_runTask = handle;
+    Q_EMIT runningChanged();
+    // Runs on by itself; it holds the store only weakly and ends through finishRun().
+    runTask(QPointer<AppStore>(this), handle, std::move(inputs));
+}
+
+void AppStore::cancelRun()
+{
+    if (m_runTask) {
+        m_runTask->cancel();
+        m_runTask.reset();
+        Q_EMIT runningChanged();
+    }
+    for (const QList<ImageJobPtr> &jobs : std::as_const(m_jobsByMode)) {
+        for (const ImageJobPtr &job : jobs) {
+            for (const ModelVariantPtr &variant : job->variants()) {
+                const RunStatus status = variant->status();
+                if ((status.isActive() || status.kind() == RunStatus::Kind::waiting) &&
+                    variant->work())
+                    variant->work()->cancel();
+            }
+        }
+    }
+}
+
+QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
+                                    ReplicateClient client, ModelPlan plan, bool tagWithModel,
+                                    OutputPlan output)
+{
+    const QPointer<AppStore> store(this);
+    VariantPipeline::Setup setup{std::move(job),
+                                 std::move(variant),
+                                 std::move(client),
+                                 std::move(plan),
+                                 tagWithModel,
+                                 std::move(output),
+                                 m_environment.clock,
+                                 [store] {
+                                     if (store)
+                                         store->saveHistory();
+                                 }};
+    return std::make_shared<VariantPipeline>(std::move(setup))->run();
+}
+
+QCoro::Task<void> AppStore::runTask(QPointer<AppStore> store, TaskHandle handle,
+                                    std::shared_ptr<const RunInputs> inputs)
+{
+    if (!store)
+        co_return;
+    QStringList missing;
+    for (const QString &slug : inputs->slugs) {
+        if (!store->m_schemaStates.value(slug).isReady())
+            missing.append(slug);
+    }
+    if (!missing.isEmpty())
+        co_await store->loadSchemasForRun(missing, inputs->models);
+    // A run cancelled while its schemas loaded starts nothing: its pairs stay waiting.
+    if (store && !handle.isCancelled())
+        co_await run(store, handle, inputs);
+    if (store)
+        store->finishRun(handle, *inputs);
+}
+
+QCoro::Task<void> AppStore::run(const QPointer<AppStore> &store, const TaskHandle &handle,
+                                const std::shared_ptr<const RunInputs> &inputs)
+{
+    const std::optional<QString> token = co_await store->readToken();
+    if (!token || !store)
+        co_return;
+
+    QMap<QString, ModelPlan> plans;
+    for (const CatalogModel &model : inputs->models) {
+        const SchemaState schemaState = store->m_schemaStates.value(model.slug());
+        if (!schemaState.isReady() || !schemaState.schema())
+            continue;
+        const ModelSchema &schema = *schemaState.schema();
+        const auto price = store->prices().constFind(model.slug());
+        plans.insert(model.slug(), ModelPlan{model, schema,
+                                             requestInputs(schema, model.slug(), inputs->overrides),
+                                             price == store->prices().constEnd()
+                                                 ? std::nullopt
+                                                 : std::optional<ModelPrice>(*price)});
+    }
+    const bool tagWithModel = inputs->models.size() > 1;
+    const ReplicateClient client = store->client(*token);
+
+    TaskGroup group;
+    qsizetype cursor = 0;
+    // Starts the next pair that has a plan, failing those without on the way.
+    auto startNext = [&]() -> bool {
+        while (cursor < inputs->pairs.size() && store) {
+            const JobVariantPair pair = inputs->pairs.at(cursor++);
+            const auto plan = plans.constFind(pair.variant->modelSlug());
+            if (plan == plans.constEnd()) {
+                pair.variant->setStatus(RunStatus::failed(missingSchemaText()));
+                continue;
+            }
+            // The child starts at once, while the store is known to be there.
+            group.start([store, pair, client, plan = *plan, tagWithModel, inputs]() {
+                return store->process(pair.job, pair.variant, client, plan, tagWithModel,
+                                      inputs->output);
+            });
+            return true;
+        }
+        return false;
+    };
+    // Counted here rather than asked of the group: a pair may end before start() returns.
+    int inFlight = 0;
+    for (int slot = 0; slot < maxPairsInFlight; ++slot)
+        inFlight += startNext() ? 1 : 0;
+    while (inFlight > 0) {
+        co_await group.nextCompletion();
+        --inFlight;
+        if (handle.isCancelled())
+            break;
+        inFlight += startNext() ? 1 : 0;
+    }
+    co_await group.waitForAll();
+}
+
+void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
+{
+    // A run cancelled earlier may end after a newer one started: leave the newer one's handle.
+    if (m_runTask && *m_runTask == handle) {
+        m_runTask.reset();
+        Q_EMIT runningChanged();
+    }
+    if (!m_revealWhenDone || !m_environment.desktop)
+        return;
+    for (const JobVariantPair &pair : inputs.pairs) {
+        if (pair.variant->status().kind() != RunStatus::Kind::done)
+            continue;
+        if (!pair.variant->resultURL().isEmpty())
+            m_environment.desktop->reveal({pair.variant->resultURL()});
+        return;
+    }
+}

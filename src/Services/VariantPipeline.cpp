@@ -1,0 +1,206 @@
+#include "Services/VariantPipeline.h"
+
+#include "Models/AppError.h"
+#include "Services/AppStore.h"
+#include "Services/ImageFile.h"
+#include "Services/NetworkError.h"
+#include "Services/OutputPlacement.h"
+
+#include <QCoroFuture>
+#include <QException>
+#include <QtConcurrent>
+
+#include <algorithm>
+
+namespace
+{
+
+// The value of work running on the thread pool, or what it threw. Takes the future by reference:
+// GCC 12 destroys by-value coroutine arguments made inside a co_await expression twice.
+template <typename T> QCoro::Task<T> resultOf(QFuture<T> &future)
+{
+    try {
+        co_return co_await future;
+    } catch (const QUnhandledException &wrapped) {
+        if (wrapped.exception())
+            std::rethrow_exception(wrapped.exception());
+        throw;
+    }
+}
+
+bool isCancellation(const std::exception *error)
+{
+    if (const auto *appError = dynamic_cast<const AppError *>(error))
+        return appError->kind() == AppError::Kind::cancelled;
+    if (const auto *networkError = dynamic_cast<const NetworkError *>(error))
+        return networkError->code() == QNetworkReply::OperationCanceledError;
+    return false;
+}
+
+} // namespace
+
+VariantPipeline::VariantPipeline(Setup setup) : m_setup(std::move(setup))
+{
+    if (!m_setup.clock)
+        m_setup.clock = std::make_shared<Clock>();
+}
+
+double VariantPipeline::nextPollDelay(double delay)
+{
+    return std::min(delay, 4.5) + 0.5;
+}
+
+bool VariantPipeline::isTerminal(const QString &serviceStatus)
+{
+    return serviceStatus == QLatin1String("succeeded") ||
+           serviceStatus == QLatin1String("failed") || serviceStatus == QLatin1String("canceled") ||
+           serviceStatus == QLatin1String("aborted");
+}
+
+QString VariantPipeline::failureText(const ReplicateClient::Prediction &prediction)
+{
+    const QString error = prediction.error.value_or(QString()).trimmed();
+    if (!error.isEmpty())
+        return error;
+    return QStringLiteral("Prediction ") + prediction.status + QLatin1Char('.');
+}
+
+std::optional<CostRange> VariantPipeline::cost(const std::optional<ModelPrice> &price,
+                                               const ModelSchema &schema, const QJsonObject &input,
+                                               int outputCount, std::optional<QSizeF> pixelSize,
+                                               std::optional<double> predictTime)
+{
+    if (!price)
+        return std::nullopt;
+    return price->charge({outputCount, pixelSize,
+                          schema.numericValue(AppStore::durationKeys(), input), predictTime});
+}
+
+QCoro::Task<void> VariantPipeline::run()
+{
+    // The caller may drop its reference as soon as this has started.
+    const auto self = shared_from_this();
+    m_startedAt = m_setup.clock->now();
+    m_setup.variant->setWork(m_work);
+    try {
+        co_await steps();
+    } catch (const std::exception &error) {
+        fail(&error);
+    } catch (...) {
+        fail(nullptr);
+    }
+}
+
+QCoro::Task<void> VariantPipeline::steps()
+{
+    const ModelVariantPtr variant = m_setup.variant;
+    const QList<QUrl> uploaded = co_await upload();
+
+    m_work.throwIfCancelled();
+    variant->setStatus(RunStatus::running());
+    m_input = m_setup.job->input().predictionInput(m_setup.plan.extraInputs, m_setup.plan.schema,
+                                                   uploaded);
+    co_await predict();
+    if (m_prediction.status != QLatin1String("succeeded"))
+        throw AppError::predictionFailed(failureText(m_prediction));
+
+    const QList<QUrl> addresses = m_prediction.outputURLs();
+    if (addresses.isEmpty())
+        throw AppError::noOutput();
+    variant->setStatus(RunStatus::downloading());
+    QList<QUrl> saved;
+    for (int index = 0; index < addresses.size(); ++index) {
+        m_work.throwIfCancelled();
+        saved.append(co_await save(addresses.at(index), index, int(addresses.size())));
+    }
+    co_await record(saved);
+}
+
+QCoro::Task<QList<QUrl>> VariantPipeline::upload()
+{
+    m_work.throwIfCancelled();
+    m_setup.variant->setStatus(RunStatus::preparing());
+    const QList<QUrl> sources = m_setup.job->input().uploadSources(m_setup.plan.schema);
+    QList<QUrl> uploaded;
+    for (const QUrl &source : sources) {
+        QFuture<ImageFile::Upload> preparing =
+            QtConcurrent::run([source] { return ImageFile::prepareForUpload(source); });
+        const ImageFile::Upload file = co_await resultOf(preparing);
+        m_work.throwIfCancelled();
+        m_setup.variant->setStatus(RunStatus::uploading());
+        const QString address =
+            co_await m_setup.client.uploadFile(file.data, file.filename, file.mimeType, m_work);
+        uploaded.append(QUrl(address));
+    }
+    co_return uploaded;
+}
+
+QCoro::Task<void> VariantPipeline::predict()
+{
+    m_prediction = co_await m_setup.client.createPrediction(m_setup.plan.model, m_setup.plan.schema,
+                                                            m_input, waitSeconds, m_work);
+    m_setup.variant->setPredictionCancelURL(m_prediction.cancelURL);
+    double delay = firstPollDelay;
+    while (!isTerminal(m_prediction.status)) {
+        m_work.throwIfCancelled();
+        co_await m_setup.clock->sleep(delay, m_work);
+        if (!m_prediction.getURL)
+            break;
+        m_prediction = co_await m_setup.client.getPrediction(*m_prediction.getURL, m_work);
+        delay = nextPollDelay(delay);
+    }
+}
+
+QCoro::Task<QUrl> VariantPipeline::save(const QUrl &address, int index, int count)
+{
+    const OutputPlacement::Target where = OutputPlacement::target(
+        m_setup.output, m_setup.job->input(), m_setup.job->filenameStem(), m_setup.plan.model.name,
+        m_setup.tagWithModel, index, count, address);
+    // Dropped, and so removed, unless the whole output arrives and gets its name.
+    const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    co_await m_setup.client.download(address, part.get(), m_work);
+    m_work.throwIfCancelled();
+    co_return OutputPlacement::commit(*part, where);
+}
+
+QCoro::Task<void> VariantPipeline::record(const QList<QUrl> &saved)
+{
+    const ModelVariantPtr variant = m_setup.variant;
+    const QUrl first = saved.first();
+    variant->setResultURL(first);
+    if (ImageFile::isImage(first)) {
+        QFuture<ImageFile::Info> inspecting =
+            QtConcurrent::run([first] { return ImageFile::inspect(first); });
+        variant->setResultPixelSize((co_await resultOf(inspecting)).pixelSize);
+    }
+    variant->setCost(cost(m_setup.plan.price, m_setup.plan.schema, m_input, int(saved.size()),
+                          variant->resultPixelSize(), m_prediction.predictTime));
+    if (m_setup.job->thumbnail().isNull()) {
+        QFuture<std::optional<QImage>> previewing =
+            ImageFile::resultThumbnail(first, resultThumbnailSize);
+        const std::optional<QImage> preview = co_await resultOf(previewing);
+        if (preview)
+            m_setup.job->setThumbnail(*preview);
+    }
+    variant->setElapsed(m_setup.clock->now() - m_startedAt);
+    variant->setStatus(RunStatus::done());
+    if (m_setup.onDone)
+        m_setup.onDone();
+    variant->setPredictionCancelURL(std::nullopt);
+}
+
+void VariantPipeline::fail(const std::exception *error)
+{
+    const ModelVariantPtr variant = m_setup.variant;
+    if (m_work.isCancelled() || isCancellation(error)) {
+        if (const auto address = variant->predictionCancelURL()) {
+            // Nobody waits for this: the service is told, the variant ends now.
+            m_setup.client.cancelPrediction(*address);
+        }
+        variant->setStatus(RunStatus::cancelled());
+    } else {
+        variant->setStatus(RunStatus::failed(error ? localizedDescription(*error)
+                                                   : QStringLiteral("Something went wrong.")));
+    }
+    variant->setPredictionCancelURL(std::nullopt);
+}

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "Models/CatalogModel.h"
+#include "Models/CostRange.h"
+#include "Models/ImageJob.h"
+#include "Models/ModelPrice.h"
+#include "Models/ModelSchema.h"
+#include "Services/Clock.h"
+#include "Services/OutputPlan.h"
+#include "Services/ReplicateClient.h"
+#include "Services/TaskHandle.h"
+
+#include <QCoroTask>
+#include <QJsonObject>
+#include <QSizeF>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+// What a run knows of one selected model, fixed when the run starts.
+struct ModelPlan {
+    CatalogModel model;
+    ModelSchema schema;
+    // The parameter values sent with every prediction of this model.
+    QJsonObject extraInputs;
+    std::optional<ModelPrice> price;
+};
+
+// Carries one variant from waiting to saved result files: upload, prediction, polling,
+// downloads, placement, size, cost and preview. Every step runs on the GUI thread; file
+// preparation and inspection run on the thread pool. It never fails outward: whatever goes
+// wrong ends in the variant's status.
+class VariantPipeline : public std::enable_shared_from_this<VariantPipeline>
+{
+public:
+    struct Setup {
+        ImageJobPtr job;
+        ModelVariantPtr variant;
+        ReplicateClient client;
+        ModelPlan plan;
+        bool tagWithModel = false;
+        OutputPlan output;
+        std::shared_ptr<Clock> clock;
+        // Called once the variant is done, to keep the history current.
+        std::function<void()> onDone;
+    };
+
+    static constexpr int waitSeconds = 60;
+    static constexpr double firstPollDelay = 1.0;
+    static constexpr int resultThumbnailSize = 128;
+
+    explicit VariantPipeline(Setup setup);
+
+    // Stores a new task handle in the variant's `work` and returns when the variant is done,
+    // failed or cancelled. Keeps the pipeline alive until then.
+    QCoro::Task<void> run();
+
+    // The delay before the poll after one that waited `delay`: 1.0, 1.5 … 5.0 s.
+    static double nextPollDelay(double delay);
+    static bool isTerminal(const QString &serviceStatus);
+    // The failure text of a prediction that did not succeed.
+    static QString failureText(const ReplicateClient::Prediction &prediction);
+    // What the outputs cost by the price's unit; none when the quantity is unknown.
+    static std::optional<CostRange> cost(const std::optional<ModelPrice> &price,
+                                         const ModelSchema &schema, const QJsonObject &input,
+                                         int outputCount, std::optional<QSizeF> pixelSize,
+                                         std::optional<double> predictTime);
+
+private:
+    QCoro::Task<void> steps();
+    QCoro::Task<QList<QUrl>> upload();
+    QCoro::Task<void> predict();
+    // Arguments by reference, from the caller's frame: GCC 12 releases by-value coroutine
+    // arguments built inside a co_await expression twice.
+    QCoro::Task<QUrl> save(const QUrl &address, int index, int count);
+    QCoro::Task<void> record(const QList<QUrl> &saved);
+    // Ends the variant after `error`: cancelled (telling the service) or failed with its text.
+    void fail(const std::exception *error);
+
+    Setup m_setup;
+    TaskHandle m_work;
+    double m_startedAt = 0;
+    // The submitted input and the latest answer about the prediction.
+    QJsonObject m_input;
+    ReplicateClient::Prediction m_prediction;
+};

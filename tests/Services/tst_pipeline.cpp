@@ -1,0 +1,356 @@
+#include "Models/AppError.h"
+#include "Models/ModelCatalog.h"
+#include "RunTask.h"
+#include "Services/AppStore.h"
+#include "Services/VariantPipeline.h"
+#include "StandInService.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QSignalSpy>
+#include <QtTest>
+
+// One variant through the service: poll schedule, judging, outputs, files and cost.
+class VariantPipelineTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void pollDelaysGrowToFiveSeconds();
+    void failureTexts_data();
+    void failureTexts();
+    void costByUnit_data();
+    void costByUnit();
+
+    void promptJobWithoutImageKeySkipsUploading();
+    void fourOutputsAreFourFilesAndFourTimesThePrice();
+    void missingSecondOutputKeepsTheFirstFile();
+    void interruptedDownloadLeavesNoFile();
+    void predictionErrorsEndTheVariant_data();
+    void predictionErrorsEndTheVariant();
+
+private:
+    ModelSchema fetchSchema(const QString &owner, const QString &name);
+    ReplicateClient client() const
+    {
+        return ReplicateClient(m_network.get(), m_service->apiBase(), m_environment->clock(),
+                               QStringLiteral("r8_sim"));
+    }
+    // Runs one prompt job of flux-schnell with `extra` inputs; the result files go to m_out.
+    std::pair<ImageJobPtr, ModelVariantPtr> runPrompt(const QString &prompt,
+                                                      const QJsonObject &extra,
+                                                      std::optional<ModelPrice> price = {});
+    QStringList filesIn(const QString &folder) const
+    {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    std::unique_ptr<StandInService> m_service;
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::unique_ptr<AppStore> m_store;
+    std::optional<ModelSchema> m_flux;
+    QString m_out;
+};
+
+static CatalogModel flux()
+{
+    return CatalogModel{QStringLiteral("black-forest-labs"), QStringLiteral("flux-schnell"),
+                        QStringLiteral("Flux Schnell"), QString(), false};
+}
+
+// A schema record with the given input properties, as the service publishes it.
+static ModelSchema schemaWith(const QJsonObject &properties)
+{
+    const QJsonObject input{{QStringLiteral("type"), QStringLiteral("object")},
+                            {QStringLiteral("properties"), properties}};
+    const QJsonObject schemas{{QStringLiteral("Input"), input},
+                              {QStringLiteral("Output"),
+                               QJsonObject{{QStringLiteral("type"), QStringLiteral("string")}}}};
+    const QJsonObject version{{QStringLiteral("id"), QStringLiteral("v1")},
+                              {QStringLiteral("openapi_schema"),
+                               QJsonObject{{QStringLiteral("components"),
+                                            QJsonObject{{QStringLiteral("schemas"), schemas}}}}}};
+    return ModelSchema::parse(QJsonObject{{QStringLiteral("latest_version"), version}});
+}
+
+void VariantPipelineTest::initTestCase()
+{
+    StandInService::Options options;
+    options.predictSeconds = 0.05;
+    m_service = std::make_unique<StandInService>(options);
+    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    m_network = std::make_unique<QNetworkAccessManager>();
+    ReplicateClient::configure(*m_network);
+    m_environment = std::make_unique<TestEnvironment>();
+    m_flux = fetchSchema(QStringLiteral("black-forest-labs"), QStringLiteral("flux-schnell"));
+    QVERIFY(m_flux.has_value());
+}
+
+void VariantPipelineTest::init()
+{
+    QVERIFY(m_service->reset());
+    m_store = std::make_unique<AppStore>(m_environment->environment());
+    m_out = m_environment->path(QStringLiteral("out-") +
+                                QString::fromLatin1(QTest::currentTestFunction()));
+    QDir().mkpath(m_out);
+}
+
+ModelSchema VariantPipelineTest::fetchSchema(const QString &owner, const QString &name)
+{
+    const auto record = runTask(client().fetchModel(owner, name));
+    if (!record.value)
+        qWarning("schema fetch failed: %s", qPrintable(record.message()));
+    return ModelSchema::parse(record.value.value_or(QJsonObject()));
+}
+
+std::pair<ImageJobPtr, ModelVariantPtr>
+VariantPipelineTest::runPrompt(const QString &prompt, const QJsonObject &extra,
+                               std::optional<ModelPrice> price)
+{
+    auto job = std::make_shared<ImageJob>(JobInput::prompt(prompt));
+    auto variant = std::make_shared<ModelVariant>(flux().slug(), flux().title);
+    job->setVariants({variant});
+    OutputPlan plan = OutputPlan::make(Mode::image, m_out, QString(), std::nullopt);
+    runTask(m_store->process(job, variant, client(), ModelPlan{flux(), *m_flux, extra, price},
+                             false, plan));
+    return {job, variant};
+}
+
+void VariantPipelineTest::pollDelaysGrowToFiveSeconds()
+{
+    QList<double> delays;
+    double delay = VariantPipeline::firstPollDelay;
+    for (int i = 0; i < 11; ++i) {
+        delays.append(delay);
+        delay = VariantPipeline::nextPollDelay(delay);
+    }
+    const QList<double> expected{1.0, 1.5, 2.0, 2.5, 3.0, 3.5, 4.0, 4.5, 5.0, 5.0, 5.0};
+    QCOMPARE(delays, expected);
+}
+
+void VariantPipelineTest::failureTexts_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<std::optional<QString>>("error");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("trimmed error")
+        << QStringLiteral("failed")
+        << std::optional<QString>(QStringLiteral("  CUDA out of memory\n"))
+        << QStringLiteral("CUDA out of memory");
+    QTest::newRow("canceled without error")
+        << QStringLiteral("canceled") << std::optional<QString>()
+        << QStringLiteral("Prediction canceled.");
+    QTest::newRow("blank error") << QStringLiteral("aborted")
+                                 << std::optional<QString>(QStringLiteral(" \n\t"))
+                                 << QStringLiteral("Prediction aborted.");
+}
+
+void VariantPipelineTest::failureTexts()
+{
+    QFETCH(QString, status);
+    QFETCH(std::optional<QString>, error);
+    QFETCH(QString, text);
+    ReplicateClient::Prediction prediction;
+    prediction.status = status;
+    prediction.error = error;
+    QCOMPARE(VariantPipeline::failureText(prediction), text);
+    QVERIFY(VariantPipeline::isTerminal(status));
+}
+
+void VariantPipelineTest::costByUnit_data()
+{
+    QTest::addColumn<ModelPrice>("price");
+    QTest::addColumn<QJsonObject>("properties");
+    QTest::addColumn<QJsonObject>("input");
+    QTest::addColumn<int>("outputs");
+    QTest::addColumn<std::optional<QSizeF>>("pixelSize");
+    QTest::addColumn<std::optional<double>>("predictTime");
+    QTest::addColumn<std::optional<CostRange>>("cost");
+
+    const QJsonObject none;
+    const QJsonObject duration{{QStringLiteral("duration"),
+                                QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")},
+                                            {QStringLiteral("default"), 5}}}};
+    const auto price = [](PriceUnit unit, double low, double high) {
+        ModelPrice result;
+        result.unit = unit;
+        result.low = low;
+        result.high = high;
+        return result;
+    };
+    ModelPrice tiers = price(PriceUnit::megapixelStep, 0, 0);
+    tiers.steps = {PriceStep{4, 0.05}, PriceStep{16, 0.1}};
+
+    QTest::newRow("per image times outputs")
+        << price(PriceUnit::image, 0.003, 0.003) << none << none << 4 << std::optional<QSizeF>()
+        << std::optional<double>() << std::optional<CostRange>(CostRange{0.012, 0.012});
+    QTest::newRow("per megapixel of 2048 square")
+        << price(PriceUnit::outputMegapixel, 1, 2) << none << none << 1
+        << std::optional<QSizeF>(QSizeF(2048, 2048)) << std::optional<double>()
+        << std::optional<CostRange>(CostRange{4.194304, 8.388608});
+    QTest::newRow("per megapixel times outputs")
+        << price(PriceUnit::outputMegapixel, 1, 1) << none << none << 2
+        << std::optional<QSizeF>(QSizeF(1000, 1000)) << std::optional<double>()
+        << std::optional<CostRange>(CostRange{2, 2});
+    QTest::newRow("per megapixel without a size")
+        << price(PriceUnit::outputMegapixel, 1, 1) << none << none << 1 << std::optional<QSizeF>()
+        << std::optional<double>() << std::optional<CostRange>();
+    QTest::newRow("tier by size times outputs")
+        << tiers << none << none << 3 << std::optional<QSizeF>(QSizeF(4000, 3000))
+        << std::optional<double>() << std::optional<CostRange>(CostRange{0.3, 0.3});
+    QTest::newRow("video seconds sent")
+        << price(PriceUnit::videoSecond, 0.1, 0.1) << duration
+        << QJsonObject{{QStringLiteral("duration"), 8}} << 1 << std::optional<QSizeF>()
+        << std::optional<double>() << std::optional<CostRange>(CostRange{0.8, 0.8});
+    QTest::newRow("video seconds by default")
+        << price(PriceUnit::videoSecond, 0.1, 0.1) << duration << none << 1
+        << std::optional<QSizeF>() << std::optional<double>()
+        << std::optional<CostRange>(CostRange{0.5, 0.5});
+    QTest::newRow("video without a duration")
+        << price(PriceUnit::videoSecond, 0.1, 0.1) << none << none << 1 << std::optional<QSizeF>()
+        << std::optional<double>() << std::optional<CostRange>();
+    QTest::newRow("compute seconds")
+        << price(PriceUnit::computeSecond, 0.001, 0.001) << none << none << 1
+        << std::optional<QSizeF>() << std::optional<double>(12.5)
+        << std::optional<CostRange>(CostRange{0.0125, 0.0125});
+    QTest::newRow("compute without a run time")
+        << price(PriceUnit::computeSecond, 0.001, 0.001) << none << none << 1
+        << std::optional<QSizeF>() << std::optional<double>() << std::optional<CostRange>();
+}
+
+void VariantPipelineTest::costByUnit()
+{
+    QFETCH(ModelPrice, price);
+    QFETCH(QJsonObject, properties);
+    QFETCH(QJsonObject, input);
+    QFETCH(int, outputs);
+    QFETCH(std::optional<QSizeF>, pixelSize);
+    QFETCH(std::optional<double>, predictTime);
+    QFETCH(std::optional<CostRange>, cost);
+    const auto actual = VariantPipeline::cost(price, schemaWith(properties), input, outputs,
+                                              pixelSize, predictTime);
+    QCOMPARE(actual.has_value(), cost.has_value());
+    if (cost) {
+        QVERIFY2(qAbs(actual->low - cost->low) < 1e-9, qPrintable(QString::number(actual->low)));
+        QVERIFY2(qAbs(actual->high - cost->high) < 1e-9, qPrintable(QString::number(actual->high)));
+    }
+    QVERIFY(!VariantPipeline::cost(std::nullopt, schemaWith(properties), input, outputs, pixelSize,
+                                   predictTime));
+}
+
+void VariantPipelineTest::promptJobWithoutImageKeySkipsUploading()
+{
+    QList<RunStatus::Kind> seen;
+    auto job = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("A quiet harbour")));
+    auto variant = std::make_shared<ModelVariant>(flux().slug(), flux().title);
+    connect(variant.get(), &ModelVariant::statusChanged, this,
+            [&seen, variant] { seen.append(variant->status().kind()); });
+    const OutputPlan plan = OutputPlan::make(Mode::image, m_out, QString(), std::nullopt);
+    runTask(
+        m_store->process(job, variant, client(), ModelPlan{flux(), *m_flux, {}, {}}, false, plan));
+
+    const QList<RunStatus::Kind> expected{RunStatus::Kind::preparing, RunStatus::Kind::running,
+                                          RunStatus::Kind::downloading, RunStatus::Kind::done};
+    QVERIFY2(variant->status() == RunStatus::done(), qPrintable(variant->status().message()));
+    QCOMPARE(seen, expected);
+    QVERIFY(m_service->requests(QStringLiteral("/v1/files")).isEmpty());
+    // The service answered within the create call: nothing was polled.
+    QVERIFY(m_service->requests(QStringLiteral("/v1/predictions/")).isEmpty());
+    QVERIFY2(variant->resultExists(),
+             qPrintable(variant->resultURL().toString() + u" " + filesIn(m_out).join(u',')));
+    QVERIFY(variant->elapsed().has_value());
+    QVERIFY(!variant->predictionCancelURL());
+    QVERIFY(variant->resultPixelSize().has_value());
+    // A prompt job takes its preview from the result.
+    QVERIFY(!job->thumbnail().isNull());
+    QVERIFY(qMax(job->thumbnail().width(), job->thumbnail().height()) <= 128);
+}
+
+void VariantPipelineTest::fourOutputsAreFourFilesAndFourTimesThePrice()
+{
+    ModelPrice price;
+    price.unit = PriceUnit::image;
+    price.low = price.high = 0.003;
+    const auto [job, variant] =
+        runPrompt(QStringLiteral("Four lanterns"), {{QStringLiteral("num_outputs"), 4}}, price);
+    QVERIFY2(variant->status() == RunStatus::done(), qPrintable(variant->status().message()));
+    const QStringList files = filesIn(m_out);
+    QCOMPARE(files.size(), 4);
+    for (int i = 1; i <= 4; ++i)
+        QVERIFY2(files.contains(QStringLiteral("Four-lanterns-%1.png").arg(i)),
+                 qPrintable(files.join(u',')));
+    QCOMPARE(variant->resultURL().fileName(), QStringLiteral("Four-lanterns-1.png"));
+    QVERIFY(variant->cost().has_value());
+    QVERIFY(qAbs(variant->cost()->low - 0.012) < 1e-12);
+}
+
+void VariantPipelineTest::missingSecondOutputKeepsTheFirstFile()
+{
+    QVERIFY(m_service->addFault(
+        QJsonObject{{QStringLiteral("method"), QStringLiteral("GET")},
+                    {QStringLiteral("path"), QStringLiteral("/delivery/*/out-1.*")},
+                    {QStringLiteral("status"), 404}}));
+    const auto [job, variant] =
+        runPrompt(QStringLiteral("Two boats"), {{QStringLiteral("num_outputs"), 2}});
+    QCOMPARE(variant->status().kind(), RunStatus::Kind::failed);
+    QCOMPARE(variant->status().message(),
+             AppError::api(404, QStringLiteral("Simulated error")).message());
+    QCOMPARE(filesIn(m_out), QStringList{QStringLiteral("Two-boats-1.png")});
+    QVERIFY(variant->resultURL().isEmpty());
+}
+
+void VariantPipelineTest::interruptedDownloadLeavesNoFile()
+{
+    QVERIFY(
+        m_service->addFault(QJsonObject{{QStringLiteral("method"), QStringLiteral("GET")},
+                                        {QStringLiteral("path"), QStringLiteral("/delivery/*")},
+                                        {QStringLiteral("action"), QStringLiteral("drop-body")}}));
+    const auto [job, variant] = runPrompt(QStringLiteral("Half a picture"), {});
+    QCOMPARE(variant->status().kind(), RunStatus::Kind::failed);
+    QVERIFY(!variant->status().message().isEmpty());
+    // Neither a truncated result nor its hidden part file remains.
+    QCOMPARE(filesIn(m_out), QStringList());
+}
+
+void VariantPipelineTest::predictionErrorsEndTheVariant_data()
+{
+    QTest::addColumn<QJsonObject>("fault");
+    QTest::addColumn<QString>("text");
+    const auto creation = [](const QString &action) {
+        return QJsonObject{{QStringLiteral("method"), QStringLiteral("POST")},
+                           // Either route of prediction creation.
+                           {QStringLiteral("path"), QStringLiteral("/v1/*predictions")},
+                           {QStringLiteral("action"), action}};
+    };
+    QJsonObject failing = creation(QStringLiteral("fail"));
+    failing.insert(QStringLiteral("error"), QStringLiteral("  NSFW content detected\n"));
+    QTest::newRow("failed, trimmed") << failing << QStringLiteral("NSFW content detected");
+    QTest::newRow("canceled") << creation(QStringLiteral("cancel"))
+                              << QStringLiteral("Prediction canceled.");
+    QTest::newRow("null output") << creation(QStringLiteral("null-output"))
+                                 << QStringLiteral("The model finished but returned no file.");
+}
+
+void VariantPipelineTest::predictionErrorsEndTheVariant()
+{
+    QFETCH(QJsonObject, fault);
+    QFETCH(QString, text);
+    QVERIFY(m_service->addFault(fault));
+    const auto [job, variant] = runPrompt(QStringLiteral("Anything"), {});
+    QCOMPARE(variant->status().message(), text);
+    QCOMPARE(variant->status().kind(), RunStatus::Kind::failed);
+    QVERIFY(!variant->predictionCancelURL());
+    QVERIFY(!variant->elapsed());
+    QCOMPARE(filesIn(m_out), QStringList());
+}
+
+QTEST_MAIN(VariantPipelineTest)
+#include "tst_pipeline.moc"
