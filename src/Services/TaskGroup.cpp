@@ -1,6 +1,6 @@
 #include "Services/TaskGroup.h"
 
-#include <QCoroSignal>
+#include <utility>
 
 void TaskGroup::start(Child child)
 {
@@ -16,19 +16,28 @@ QCoro::Task<void> TaskGroup::runChild(Child child)
         // A child reports its outcome through what it writes, never by throwing at the group.
     }
     ++m_finished;
-    Q_EMIT childFinished();
+    // The waiter is resumed from the event loop, never inside a child's end: it may finish and
+    // take the group with it, and several children may end before it runs again. Dropped
+    // unsent when the group is gone.
+    QMetaObject::invokeMethod(this, &TaskGroup::wakeWaiter, Qt::QueuedConnection);
+}
+
+void TaskGroup::wakeWaiter()
+{
+    if (const std::coroutine_handle<> waiter = std::exchange(m_waiter, {}))
+        waiter.resume();
 }
 
 QCoro::Task<void> TaskGroup::nextCompletion()
 {
     while (m_seen >= m_finished)
-        co_await qCoro(this, &TaskGroup::childFinished);
+        co_await NextEnd{this};
     ++m_seen;
 }
 
 QCoro::Task<void> TaskGroup::waitForAll()
 {
     while (m_finished < m_started)
-        co_await qCoro(this, &TaskGroup::childFinished);
+        co_await NextEnd{this};
     m_seen = m_finished;
 }

@@ -3,6 +3,7 @@
 #include <QCoroTask>
 #include <QObject>
 
+#include <coroutine>
 #include <functional>
 
 // Runs child coroutines side by side and lets one waiter take their completions one at a time.
@@ -22,13 +23,19 @@ public:
     // Resumes once every started child has finished.
     QCoro::Task<void> waitForAll();
 
-Q_SIGNALS:
-    void childFinished();
-
 private:
+    // Suspends the one waiter until the next child's end.
+    struct NextEnd {
+        TaskGroup *group;
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> waiter) noexcept { group->m_waiter = waiter; }
+        void await_resume() const noexcept {}
+    };
     QCoro::Task<void> runChild(Child child);
+    void wakeWaiter();
 
     int m_started = 0;
     int m_finished = 0;
     int m_seen = 0;
+    std::coroutine_handle<> m_waiter;
 };

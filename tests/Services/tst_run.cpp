@@ -1,0 +1,513 @@
+#include "Models/ModelCatalog.h"
+#include "Services/AppStore.h"
+#include "Services/OutputPlacement.h"
+#include "StandInService.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QtTest>
+
+namespace
+{
+
+// Records what the store asks of the desktop.
+class RecordingDesktop : public Desktop
+{
+public:
+    QList<QUrl> chooseFiles(const OpenRequest &) override { return {}; }
+    QUrl chooseFolder(const QString &) override { return {}; }
+    void reveal(const QList<QUrl> &files) override { revealed.append(files); }
+    QList<QList<QUrl>> revealed;
+};
+
+// Both the service and the store run 50 times faster than real time, so a prediction that stays
+// "processing" comes back from its 60 s create call after 1.2 s.
+constexpr double timeScale = 0.02;
+constexpr int settleMs = 30000;
+
+CatalogModel builtIn(Mode mode, const QString &slug)
+{
+    for (const CatalogModel &model : ModelCatalog::builtIn(mode)) {
+        if (model.slug() == slug)
+            return model;
+    }
+    qFatal("no built-in model %s", qPrintable(slug));
+    return {};
+}
+
+int countKind(const QList<JobVariantPair> &pairs, RunStatus::Kind kind)
+{
+    return int(std::count_if(pairs.begin(), pairs.end(), [kind](const JobVariantPair &pair) {
+        return pair.variant->status().kind() == kind;
+    }));
+}
+
+} // namespace
+
+// Whole runs through the store against the stand-in service: order, concurrency, cancellation,
+// reruns, reveal and resilience.
+class RunTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void everyModeEndsWithItsFile_data();
+    void everyModeEndsWithItsFile();
+    void pollsOnTheGrowingSchedule();
+    void pairsStartInOrderFourAtATime();
+    void modelWithoutSchemaFailsOnlyItsPairs();
+    void onlyFailedAndCancelledPairsRunAgain();
+    void cancelStopsFeedingAndAllowsANewRun();
+    void cancelWhileRunningSendsOneCancel();
+    void cancelWhileUploadingSendsNone();
+    void revealShowsTheFirstSuccessfulPair();
+    void stormAndDroppedConnectionsEndCleanly();
+
+private:
+    std::unique_ptr<AppStore> makeStore(const StandInService &service);
+    // The current mode's pairs, in the order the store runs them.
+    QList<JobVariantPair> pairs() const;
+    void addPrompts(Mode mode, const QStringList &slugs, const QStringList &prompts);
+    // Writes `count` small photographs and adds them as upscale jobs for `slugs`.
+    void addPhotos(const QStringList &slugs, int count);
+    void select(Mode mode, const QStringList &slugs);
+    bool settled() const;
+    QJsonArray predictionCreates();
+    int cancelRequests();
+
+    std::unique_ptr<StandInService> m_service;
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::shared_ptr<RecordingDesktop> m_desktop;
+    std::unique_ptr<AppStore> m_store;
+    QString m_out;
+};
+
+void RunTest::initTestCase()
+{
+    StandInService::Options options;
+    options.predictSeconds = 2;
+    options.timeScale = timeScale;
+    m_service = std::make_unique<StandInService>(options);
+    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+}
+
+void RunTest::init()
+{
+    QVERIFY(m_service->reset());
+    m_environment = std::make_unique<TestEnvironment>(timeScale);
+    m_desktop = std::make_shared<RecordingDesktop>();
+    m_out = m_environment->path(QStringLiteral("results"));
+    QVERIFY(QDir().mkpath(m_out));
+    m_store = makeStore(*m_service);
+    QVERIFY(m_store->hasToken());
+}
+
+void RunTest::cleanup()
+{
+    // Nothing of one test's run may reach into the next.
+    if (m_store) {
+        m_store->cancelRun();
+        QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+    }
+    m_store.reset();
+}
+
+std::unique_ptr<AppStore> RunTest::makeStore(const StandInService &service)
+{
+    AppEnvironment &environment = m_environment->mutableEnvironment();
+    environment.apiBase = service.apiBase();
+    environment.webBase = service.webBase();
+    environment.environmentToken = QStringLiteral("r8_sim");
+    environment.desktop = m_desktop;
+    auto store = std::make_unique<AppStore>(environment);
+    [&] { QTRY_VERIFY(store->tokenKnown()); }();
+    return store;
+}
+
+QList<JobVariantPair> RunTest::pairs() const
+{
+    QList<JobVariantPair> all;
+    for (const ImageJobPtr &job : m_store->jobs()) {
+        for (const ModelVariantPtr &variant : job->variants())
+            all.append({job, variant});
+    }
+    return all;
+}
+
+void RunTest::select(Mode mode, const QStringList &slugs)
+{
+    m_store->setMode(mode);
+    m_store->selectOnly(builtIn(mode, slugs.first()));
+    for (const QString &slug : slugs.mid(1))
+        m_store->toggle(builtIn(mode, slug));
+    m_store->setOutputDestination(OutputDestination::folder(QUrl::fromLocalFile(m_out)));
+}
+
+void RunTest::addPrompts(Mode mode, const QStringList &slugs, const QStringList &prompts)
+{
+    select(mode, slugs);
+    for (const QString &prompt : prompts)
+        m_store->addPromptJob(prompt, {});
+}
+
+void RunTest::addPhotos(const QStringList &slugs, int count)
+{
+    select(Mode::upscale, slugs);
+    m_store->setOutputDestination(OutputDestination::besideOriginal());
+    QList<QUrl> files;
+    for (int i = 0; i < count; ++i) {
+        QImage photo(48, 32, QImage::Format_RGB32);
+        photo.fill(QColor::fromHsv(i * 40 % 360, 200, 220));
+        const QString path = m_out + QStringLiteral("/photo-%1.png").arg(i + 1);
+        QVERIFY(photo.save(path));
+        files.append(QUrl::fromLocalFile(path));
+    }
+    m_store->addFiles(files);
+    QTRY_COMPARE(m_store->jobs().size(), count);
+}
+
+bool RunTest::settled() const
+{
+    const QList<JobVariantPair> all = pairs();
+    return !m_store->isRunning() && std::none_of(all.begin(), all.end(), [](const auto &pair) {
+        return pair.variant->status().isActive();
+    });
+}
+
+QJsonArray RunTest::predictionCreates()
+{
+    QJsonArray creates;
+    for (const QJsonValue &request : m_service->requests(QStringLiteral("/v1/"))) {
+        if (request[QStringLiteral("method")] == QStringLiteral("POST") &&
+            request[QStringLiteral("path")].toString().endsWith(QStringLiteral("/predictions")))
+            creates.append(request);
+    }
+    return creates;
+}
+
+int RunTest::cancelRequests()
+{
+    int count = 0;
+    for (const QJsonValue &request : m_service->requests(QStringLiteral("/v1/predictions/"))) {
+        if (request[QStringLiteral("path")].toString().endsWith(QStringLiteral("/cancel")))
+            ++count;
+    }
+    return count;
+}
+
+void RunTest::everyModeEndsWithItsFile_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QString>("slug");
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("upscale") << Mode::upscale << QStringLiteral("nightmareai/real-esrgan")
+                             << QStringLiteral("png");
+    QTest::newRow("image") << Mode::image << QStringLiteral("black-forest-labs/flux-schnell")
+                           << QStringLiteral("png");
+    QTest::newRow("video") << Mode::video << QStringLiteral("google/veo-3-fast")
+                           << QStringLiteral("mp4");
+}
+
+void RunTest::everyModeEndsWithItsFile()
+{
+    QFETCH(Mode, mode);
+    QFETCH(QString, slug);
+    QFETCH(QString, suffix);
+    if (mode == Mode::upscale)
+        addPhotos({slug}, 1);
+    else
+        addPrompts(mode, {slug}, {QStringLiteral("A lighthouse at dusk")});
+    m_store->startRun();
+    QVERIFY(m_store->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+
+    const ModelVariantPtr variant = pairs().first().variant;
+    QVERIFY2(variant->status() == RunStatus::done(), qPrintable(variant->status().message()));
+    QVERIFY(variant->resultExists());
+    QCOMPARE(QFileInfo(variant->resultURL().toLocalFile()).suffix(), suffix);
+    QVERIFY(QFileInfo(variant->resultURL().toLocalFile()).size() > 0);
+    QCOMPARE(variant->resultPixelSize().has_value(), mode != Mode::video);
+    // Only images go up to the service, and only for the upscaler.
+    QCOMPARE(m_service->requests(QStringLiteral("/v1/files")).size(),
+             mode == Mode::upscale ? 1 : 0);
+    QCOMPARE(predictionCreates().size(), 1);
+    QCOMPARE(predictionCreates().first()[QStringLiteral("headers")][QStringLiteral("prefer")],
+             QJsonValue(QStringLiteral("wait=60")));
+
+    // The result outlives the store: a new one reads it back from the history.
+    m_store.reset();
+    m_store = makeStore(*m_service);
+    m_store->setMode(mode);
+    QCOMPARE(m_store->jobs().size(), 1);
+    QCOMPARE(m_store->jobs().first()->variants().first()->resultURL(), variant->resultURL());
+}
+
+void RunTest::pollsOnTheGrowingSchedule()
+{
+    // Longer than the 60 s the create call waits, so the rest is polled.
+    StandInService::Options options;
+    options.predictSeconds = 75;
+    options.timeScale = timeScale;
+    StandInService slow(options);
+    QVERIFY2(slow.isRunning(), qPrintable(slow.errorString()));
+    m_store = makeStore(slow);
+    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
+               {QStringLiteral("A slow sunrise")});
+    m_environment->clock()->clearRequestedDelays();
+    m_store->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+
+    QCOMPARE(pairs().first().variant->status(), RunStatus::done());
+    const QList<double> delays = m_environment->clock()->requestedDelays();
+    const int polls = int(slow.requests(QStringLiteral("/v1/predictions/")).size());
+    QCOMPARE(delays.size(), polls);
+    // 15 s remain after the create call: 1 + 1.5 + … covers them in five or six polls.
+    QVERIFY2(polls >= 4 && polls <= 8, qPrintable(QString::number(polls)));
+    for (int i = 0; i < delays.size(); ++i)
+        QCOMPARE(delays.at(i), std::min(1.0 + 0.5 * i, 5.0));
+}
+
+void RunTest::pairsStartInOrderFourAtATime()
+{
+    addPrompts(Mode::image,
+               {QStringLiteral("black-forest-labs/flux-schnell"),
+                QStringLiteral("black-forest-labs/flux-dev")},
+               {QStringLiteral("First"), QStringLiteral("Second"), QStringLiteral("Third")});
+    const QList<JobVariantPair> pending = m_store->pendingPairs();
+    QCOMPARE(pending.size(), 6);
+
+    // Each pair's start and end, in the order they happened.
+    QList<std::pair<int, bool>> events;
+    const QObject listening;
+    for (int index = 0; index < pending.size(); ++index) {
+        const ModelVariantPtr variant = pending.at(index).variant;
+        connect(variant.get(), &ModelVariant::statusChanged, &listening, [&events, variant, index] {
+            const RunStatus status = variant->status();
+            if (status == RunStatus::preparing())
+                events.append({index, false});
+            else if (status.isTerminal())
+                events.append({index, true});
+        });
+    }
+    m_store->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+
+    QCOMPARE(countKind(pending, RunStatus::Kind::done), 6);
+    QList<int> started;
+    int endedBeforeFifth = -1;
+    int inFlight = 0;
+    int mostInFlight = 0;
+    for (const auto &[index, ended] : events) {
+        inFlight += ended ? -1 : 1;
+        mostInFlight = std::max(mostInFlight, inFlight);
+        if (ended && endedBeforeFifth < 0 && started.size() == 4)
+            endedBeforeFifth = index;
+        if (!ended)
+            started.append(index);
+    }
+    QCOMPARE(started, (QList<int>{0, 1, 2, 3, 4, 5}));
+    QCOMPARE(mostInFlight, 4);
+    QVERIFY2(endedBeforeFifth >= 0, "the fifth pair started before any pair ended");
+}
+
+void RunTest::modelWithoutSchemaFailsOnlyItsPairs()
+{
+    QVERIFY(m_service->addFault({{QStringLiteral("method"), QStringLiteral("GET")},
+                                 {QStringLiteral("path"), QStringLiteral("/v1/models/google/*")},
+                                 {QStringLiteral("status"), 404}}));
+    addPrompts(
+        Mode::image,
+        {QStringLiteral("black-forest-labs/flux-schnell"), QStringLiteral("google/imagen-4")},
+        {QStringLiteral("Dunes"), QStringLiteral("Cliffs")});
+    m_store->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+
+    for (const JobVariantPair &pair : pairs()) {
+        if (pair.variant->modelSlug() == QStringLiteral("google/imagen-4")) {
+            QCOMPARE(pair.variant->status(), RunStatus::failed(AppStore::missingSchemaText()));
+        } else {
+            QVERIFY2(pair.variant->status() == RunStatus::done(),
+                     qPrintable(pair.variant->status().message()));
+        }
+    }
+    QCOMPARE(predictionCreates().size(), 2);
+}
+
+void RunTest::onlyFailedAndCancelledPairsRunAgain()
+{
+    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
+               {QStringLiteral("A calm lake"), QStringLiteral("Broken sim:fail"),
+                QStringLiteral("Forever sim:stuck")});
+    m_store->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(pairs().at(1).variant->status().kind() == RunStatus::Kind::failed &&
+                                 pairs().at(2).variant->predictionCancelURL().has_value(),
+                             settleMs);
+    m_store->cancelRun();
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+    const QList<JobVariantPair> first = pairs();
+    QCOMPARE(first.at(0).variant->status(), RunStatus::done());
+    QCOMPARE(first.at(2).variant->status(), RunStatus::cancelled());
+    const QUrl kept = first.at(0).variant->resultURL();
+
+    QVERIFY(m_service->reset());
+    m_store->startRun();
+    QVERIFY(m_store->isRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(pairs().at(1).variant->status().isTerminal() &&
+                                 pairs().at(2).variant->status().isActive(),
+                             settleMs);
+    const QJsonArray rerun = predictionCreates();
+    QCOMPARE(rerun.size(), 2);
+    for (const QJsonValue &request : rerun)
+        QVERIFY(!request[QStringLiteral("body")].toString().contains(QStringLiteral("calm lake")));
+    QCOMPARE(pairs().at(0).variant->resultURL(), kept);
+}
+
+void RunTest::cancelStopsFeedingAndAllowsANewRun()
+{
+    QStringList prompts;
+    for (int i = 1; i <= 10; ++i)
+        prompts.append(QStringLiteral("Endless %1 sim:stuck").arg(i));
+    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")}, prompts);
+    m_store->startRun();
+    QTRY_COMPARE_WITH_TIMEOUT(countKind(pairs(), RunStatus::Kind::running), 4, settleMs);
+
+    m_store->cancelRun();
+    QVERIFY(!m_store->isRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(countKind(pairs(), RunStatus::Kind::cancelled), 4, settleMs);
+    QCOMPARE(countKind(pairs(), RunStatus::Kind::waiting), 6);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(pairs().at(i).variant->status(), RunStatus::cancelled());
+
+    // The cancelled run's end must not end the new one.
+    m_store->startRun();
+    QVERIFY(m_store->isRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(countKind(pairs(), RunStatus::Kind::running), 4, settleMs);
+    QTest::qWait(300);
+    QVERIFY(m_store->isRunning());
+    QCOMPARE(countKind(pairs(), RunStatus::Kind::running), 4);
+}
+
+void RunTest::cancelWhileRunningSendsOneCancel()
+{
+    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
+               {QStringLiteral("Waiting for ever sim:stuck")});
+    m_store->startRun();
+    const ModelVariantPtr variant = pairs().first().variant;
+    QTRY_VERIFY_WITH_TIMEOUT(variant->predictionCancelURL().has_value(), settleMs);
+    m_store->cancelRun();
+    QTRY_COMPARE_WITH_TIMEOUT(variant->status(), RunStatus::cancelled(), settleMs);
+    QTRY_COMPARE(cancelRequests(), 1);
+    QTest::qWait(200);
+    QCOMPARE(cancelRequests(), 1);
+    QVERIFY(!variant->predictionCancelURL());
+}
+
+void RunTest::cancelWhileUploadingSendsNone()
+{
+    QVERIFY(m_service->addFault({{QStringLiteral("method"), QStringLiteral("POST")},
+                                 {QStringLiteral("path"), QStringLiteral("/v1/files")},
+                                 {QStringLiteral("action"), QStringLiteral("delay")},
+                                 {QStringLiteral("delayMs"), 600000}}));
+    addPhotos({QStringLiteral("nightmareai/real-esrgan")}, 1);
+    m_store->startRun();
+    const ModelVariantPtr variant = pairs().first().variant;
+    QTRY_COMPARE_WITH_TIMEOUT(variant->status(), RunStatus::uploading(), settleMs);
+    m_store->cancelRun();
+    QTRY_COMPARE_WITH_TIMEOUT(variant->status(), RunStatus::cancelled(), settleMs);
+    QTest::qWait(200);
+    QCOMPARE(predictionCreates().size(), 0);
+    QCOMPARE(cancelRequests(), 0);
+}
+
+void RunTest::revealShowsTheFirstSuccessfulPair()
+{
+    m_store->setRevealWhenDone(true);
+    addPrompts(
+        Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
+        {QStringLiteral("Nothing sim:fail"), QStringLiteral("Harbour"), QStringLiteral("Meadow")});
+    m_store->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+    QCOMPARE(m_desktop->revealed.size(), 1);
+    QCOMPARE(m_desktop->revealed.first(), QList<QUrl>{pairs().at(1).variant->resultURL()});
+}
+
+void RunTest::stormAndDroppedConnectionsEndCleanly()
+{
+    const QStringList slugs{QStringLiteral("nightmareai/real-esrgan"),
+                            QStringLiteral("google/upscaler")};
+    addPhotos(slugs, 3);
+    // A file already where the first result would go.
+    const ImageJobPtr firstJob = m_store->jobs().first();
+    const OutputPlan plan = OutputPlan::make(Mode::upscale, std::nullopt,
+                                             m_store->state().filenameSuffix, std::nullopt);
+    const OutputPlacement::Target taken = OutputPlacement::target(
+        plan, firstJob->input(), firstJob->filenameStem(), QStringLiteral("real-esrgan"), true, 0,
+        1, QUrl(QStringLiteral("http://x/out-0.png")));
+    const QString takenPath = taken.folder + u'/' + taken.fileName;
+    {
+        QFile file(takenPath);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("the user's own file");
+    }
+
+    const auto rule = [](const QString &method, const QString &path, int times,
+                         const QJsonObject &what) {
+        QJsonObject fault = what;
+        fault.insert(QStringLiteral("method"), method);
+        fault.insert(QStringLiteral("path"), path);
+        fault.insert(QStringLiteral("times"), times);
+        return fault;
+    };
+    const QJsonObject tooMany{{QStringLiteral("status"), 429}, {QStringLiteral("retryAfter"), 0}};
+    QVERIFY(m_service->addFaults(QJsonArray{
+        rule(QStringLiteral("POST"), QStringLiteral("/v1/files"), 5, tooMany),
+        rule(QStringLiteral("POST"), QStringLiteral("/v1/*predictions"), 4, tooMany),
+        rule(QStringLiteral("POST"), QStringLiteral("/v1/*predictions"), 1,
+             {{QStringLiteral("action"), QStringLiteral("drop")}}),
+        rule(QStringLiteral("GET"), QStringLiteral("/delivery/*"), 2,
+             {{QStringLiteral("action"), QStringLiteral("drop-body")}}),
+        rule(QStringLiteral("GET"), QStringLiteral("/delivery/*"), 1,
+             {{QStringLiteral("action"), QStringLiteral("drop")}}),
+    }));
+    m_store->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+
+    int done = 0;
+    for (const JobVariantPair &pair : pairs()) {
+        QVERIFY(pair.variant->status().isTerminal());
+        if (pair.variant->status() == RunStatus::done()) {
+            ++done;
+            QVERIFY(pair.variant->resultExists());
+            QVERIFY(!QImage(pair.variant->resultURL().toLocalFile()).isNull());
+        } else {
+            QVERIFY(!pair.variant->status().message().isEmpty());
+        }
+    }
+    QVERIFY2(done > 0, "every pair failed");
+    // The storm really happened: every rule was used up.
+    const auto faults = m_service->call("GET", QStringLiteral("/_sim/faults"));
+    QVERIFY(faults);
+    const QJsonArray rules = QJsonDocument::fromJson(faults->body).array();
+    QCOMPARE(rules.size(), 5);
+    for (const QJsonValue &fault : rules)
+        QCOMPARE(fault[QStringLiteral("times")].toInt(), 0);
+    // Every file left is a source, a complete result or the user's own: nothing half-written.
+    for (const QFileInfo &file : QDir(m_out).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QVERIFY2(!file.fileName().startsWith(u'.'), qPrintable(file.fileName()));
+        if (file.filePath() != takenPath)
+            QVERIFY2(!QImage(file.filePath()).isNull(), qPrintable(file.fileName()));
+    }
+    QFile kept(takenPath);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), QByteArray("the user's own file"));
+}
+
+QTEST_MAIN(RunTest)
+#include "tst_run.moc"
