@@ -16,6 +16,8 @@ struct AppEnvironment {
     QString settingsPath;
     // Keyring services are "<prefix>.Moonforge" (current) and "<prefix>.Sharpzoom" (earlier).
     QString keychainPrefix = QStringLiteral("org.moonforge");
+    // Keyring collection new items go into (a D-Bus object path or alias); empty is the default.
+    QString keychainCollection;
     // Read-only fallback token when the keyring holds none (REPLICATE_API_TOKEN).
     QString environmentToken;
     QUrl apiBase = QUrl(QStringLiteral("https://api.replicate.com/v1"));

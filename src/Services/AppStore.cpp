@@ -13,6 +13,7 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
             : std::make_unique<QSettings>(m_environment.settingsPath, QSettings::IniFormat);
     for (Mode mode : Modes::all())
         m_states.insert(mode, ModeState::defaultFor(mode));
+    readStartupToken();
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();

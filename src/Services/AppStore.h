@@ -1,24 +1,30 @@
 #pragma once
 
 #include "Models/CatalogModel.h"
+#include "Models/CostEstimate.h"
+#include "Models/CostRange.h"
 #include "Models/ImageJob.h"
 #include "Models/Mode.h"
+#include "Models/ModelPrice.h"
 #include "Models/ModeState.h"
 #include "Models/OutputDestination.h"
 #include "Models/SchemaState.h"
+#include "Models/TokenCheck.h"
 #include "Services/AppEnvironment.h"
+#include "Services/ReplicateClient.h"
 #include "Services/TaskHandle.h"
 
+#include <QCoroTask>
 #include <QMap>
+#include <QNetworkAccessManager>
 #include <QObject>
+#include <QPointer>
 #include <QSet>
 #include <QSettings>
 #include <QThreadPool>
 
 #include <memory>
 #include <optional>
-
-class QNetworkAccessManager;
 
 // One job and one of its variants: the unit of work of a run.
 struct JobVariantPair {
@@ -96,12 +102,95 @@ public:
     void clearFinished();
     void removeAll();
 
+    // --- Pricing -------------------------------------------------------------------------------
+    // A finished result's own charge comes from ModelPrice::charge (or ModelPrice::cost with a
+    // quantity in the price's unit); Pricing::format prints it.
+    using CostEstimate = ::CostEstimate;
+    // The list prices known in this run, by slug.
+    const QMap<QString, ModelPrice> &prices() const { return m_prices; }
+    // Slugs whose price was looked for in this run; a failed look is not repeated.
+    const QSet<QString> &priceLoads() const { return m_priceLoads; }
+    // Slugs whose price is being read right now.
+    const QSet<QString> &pricesInFlight() const { return m_pricesInFlight; }
+    // Starts reading a model's price unless it is known or was already looked for in this run.
+    // Every schema load calls this first, so a price is looked for whenever a schema is.
+    void loadPrice(const QString &slug);
+    // The list-price cost of running `job` on `slug` with the current settings.
+    std::optional<CostRange> plannedCost(const QString &slug, const ImageJob &job) const;
+    // The summed cost of every pending pair; none when no pending pair has a cost.
+    std::optional<CostEstimate> estimatedCost() const;
+    // "Around $0.12" (with " plus unpriced models"), and the help text that goes with it.
+    static QString estimateLabel(const CostEstimate &estimate);
+    static QString estimateHelp(const CostEstimate &estimate);
+Q_SIGNALS:
+    // prices, priceLoads or pricesInFlight changed.
+    void pricesChanged();
+
+public:
+    // --- API token -----------------------------------------------------------------------------
+    // The token lives in the keyring, whose calls may wait on D-Bus: they run one at a time, in
+    // the order asked, on the store's keyring thread, and the store applies their answers on
+    // the GUI thread. Until the first read at start-up has answered, tokenKnown() is false and
+    // both hasToken() and showWelcome() are false; tokenChanged() reports the answer.
+    using TokenCheck = ::TokenCheck;
+    enum class TokenSource { none, keyring, environment };
+
+    bool tokenKnown() const { return m_tokenKnown; }
+    // A token is stored in the keyring or, failing that, given in REPLICATE_API_TOKEN.
+    bool hasToken() const { return m_hasToken; }
+    bool showWelcome() const { return m_showWelcome; }
+    TokenSource tokenSource() const { return m_tokenSource; }
+    TokenCheck tokenCheck() const { return m_tokenCheck; }
+    // The welcome screen clears a rejection as soon as the user edits the field.
+    void setTokenCheck(const TokenCheck &check);
+    // Why the last setToken() could not write the keyring; empty when it could.
+    QString tokenStoreError() const { return m_tokenStoreError; }
+
+    // Stores the trimmed token without checking it, or removes the stored one when the text is
+    // blank; returns whether the keyring did as asked. On a failed write hasToken() keeps its
+    // value and tokenStoreError() says why. A stored token loads the current mode's collection
+    // (upscale without a mode) and the selected models' schemas.
+    QCoro::Task<bool> setToken(QString token);
+    // Asks the service for the focused model with the trimmed token and stores the token when
+    // the service accepts it; otherwise tokenCheck() says why and nothing else changes. A blank
+    // text changes nothing. An accepted token the keyring will not keep returns false, with
+    // tokenCheck() invalid and saying why. Never throws.
+    QCoro::Task<bool> submitToken(QString token);
+    // The token every request uses: the keyring's (an item under the earlier service name is
+    // copied to the current one on the way), else the environment's. Never throws.
+    QCoro::Task<std::optional<QString>> readToken();
+    static QString rejectedTokenText();
+
+    // --- Collections and search ------------------------------------------------------------
+    // Loads the mode's curated collection once per run of the application: only with a token,
+    // and again on the next call after a failure or an empty answer. Returns at once.
+    void loadCatalog(Mode mode);
+    // Modes whose collection is loading or loaded.
+    const QSet<Mode> &catalogLoads() const { return m_catalogLoads; }
+    // Every model of the service matching `query`, as custom entries; empty without a token and
+    // on any failure. Never throws.
+    QCoro::Task<QList<CatalogModel>> searchModels(QString query);
+    static QString collectionSlug(Mode mode);
+
     // --- Schemas -------------------------------------------------------------------------------
     const QMap<QString, SchemaState> &schemaStates() const { return m_schemaStates; }
+    // The focused model's state; idle when it has none.
+    SchemaState schemaState() const;
     // Loads the schema of every selected model of the current mode.
     void loadSelectedSchemas();
-    // Loads the mode's curated collection once per run of the application.
-    void loadCatalog(Mode mode);
+    // The inspector's Retry: reloads the focused model's schema (a fresh cache still answers).
+    void refreshSchema();
+    // Loads one schema: a fresh cached record answers alone; a stale one is shown at once and
+    // replaced when the service answers; a schema already shown is never taken away by a
+    // failure. The model is looked up in `models`, or in models() when none is given. Never
+    // throws.
+    QCoro::Task<void> loadSchema(QString slug, std::optional<QList<CatalogModel>> models);
+    // For the run: loads side by side the schemas of `slugs` that are not ready yet, finding the
+    // models in `models`, and completes once every one of them has finished, whether it ended
+    // ready or failed. Never throws; the run reads the outcome from schemaStates().
+    QCoro::Task<void> loadSchemasForRun(QStringList slugs, QList<CatalogModel> models);
+    // The one network manager every request of the store goes through.
+    QNetworkAccessManager *network();
 
     // --- Run -------------------------------------------------------------------------------------
     bool isRunning() const { return m_runTask.has_value(); }
@@ -120,6 +209,10 @@ public:
     void reuse(const ImageJobPtr &job);
     // The image files the URLs name or directly contain, in the file browser's order.
     static QList<QUrl> expand(const QList<QUrl> &urls);
+    // The references `reuse` puts back: all of them when a selected model's loaded schema takes
+    // a list of images, else at most the last one.
+    static QList<QUrl> reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
+                                        const QMap<QString, SchemaState> &schemas);
 
     // --- Parameters ----------------------------------------------------------------------------
     // The focused model's override for `param`, else its default.
@@ -144,6 +237,17 @@ public:
     void savePreferences();
     void saveHistory();
 
+    // --- Preferences and history ---------------------------------------------------------------
+    // Settings keys of the two stored documents; an unreadable document is kept aside under its
+    // key with unreadableSuffix before the first save replaces it.
+    static const QString preferencesKey;
+    static const QString historyKey;
+    static const QString unreadableSuffix;
+    // Snapshots kept per mode; older jobs are dropped at the save that passes the cap.
+    static constexpr int historyCapPerMode = 100;
+    // The current mode's file-name suffix, as the inspector edits it; saves preferences.
+    void setFilenameSuffix(const QString &suffix);
+
 Q_SIGNALS:
     void modeChanged();
     void jobsChanged();
@@ -153,6 +257,9 @@ Q_SIGNALS:
     void draftChanged();
     void catalogsChanged();
     void schemaStatesChanged();
+    // tokenKnown, hasToken, showWelcome, tokenSource or tokenStoreError changed.
+    void tokenChanged();
+    void tokenCheckChanged();
     void runningChanged();
 
 private:
@@ -182,7 +289,9 @@ private:
     bool m_isLoadingPreferences = false;
 
     // --- Adding jobs ---
-    QList<ModelVariantPtr> newVariants() const;
+    // The selected models' slugs and titles, for the variants of new jobs.
+    QList<std::pair<QString, QString>> selectedTitles() const;
+    static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
     void inspectInBackground(const ImageJobPtr &job);
     struct PoolDropper {
         // Queued inspections are dropped, running ones finished, when the store goes away.
@@ -193,4 +302,56 @@ private:
         }
     };
     std::unique_ptr<QThreadPool, PoolDropper> m_inspectionPool;
+
+    // --- Preferences and history ---
+    // Writes `bytes` under `key` and flushes; first keeps `unreadable` aside, when set.
+    void writeStored(const QString &key, const QByteArray &bytes,
+                     std::optional<QByteArray> &unreadable);
+    std::optional<QByteArray> m_unreadablePreferences;
+    std::optional<QByteArray> m_unreadableHistory;
+
+    // --- Pricing ---
+    // Tests put ready schemas in place through it while schemas have no loader of their own.
+    friend class AppStoreProbe;
+    void finishPriceLoad(const QString &slug, const std::optional<ModelPrice> &price);
+    // Reads the public model pages; it never carries the token.
+    std::shared_ptr<QNetworkAccessManager> m_pageNetwork;
+    QMap<QString, ModelPrice> m_prices;
+    QSet<QString> m_priceLoads;
+    QSet<QString> m_pricesInFlight;
+    TaskHandle m_priceLoadsTask;
+    // Keep last: cancels m_priceLoadsTask before any other member goes.
+    std::shared_ptr<void> m_priceLoadsCanceller;
+
+    // --- API token, collections and schemas ---
+    QCoro::Task<void> readStartupToken();
+    void applyToken(bool inKeyring);
+    void setSchemaState(const QString &slug, const SchemaState &state);
+    QCoro::Task<void> fetchCatalog(Mode mode);
+    ReplicateClient client(const QString &token);
+    // Still there and not being torn down: the test every load makes after each wait.
+    static bool isLive(const QPointer<AppStore> &store);
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    bool m_tokenKnown = false;
+    bool m_hasToken = false;
+    bool m_showWelcome = false;
+    TokenSource m_tokenSource = TokenSource::none;
+    TokenCheck m_tokenCheck;
+    QString m_tokenStoreError;
+    // Keyring calls, one at a time in the order asked; waits for a running call when it goes.
+    std::unique_ptr<QThreadPool> m_keyringThread = makeKeyringThread();
+    static std::unique_ptr<QThreadPool> makeKeyringThread();
+    struct LoadsCanceller {
+        // Aborts the loads' requests before any other member goes; the loads see `closing`
+        // and touch nothing.
+        ~LoadsCanceller()
+        {
+            closing = true;
+            handle.cancel();
+        }
+        TaskHandle handle;
+        bool closing = false;
+    };
+    // Keep last: destroyed first.
+    LoadsCanceller m_loads;
 };

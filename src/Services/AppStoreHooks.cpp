@@ -2,19 +2,6 @@
 // the store needs it, so callers stay correct as the bodies arrive.
 #include "Services/AppStore.h"
 
-// Schema loading arrives with the schema cache; until then nothing is fetched.
-void AppStore::loadSelectedSchemas() {}
-void AppStore::startSchemaLoad(const QString &) {}
-
-// Collection loading arrives with the service client.
-void AppStore::loadCatalog(Mode) {}
-
-// Preferences and history persistence arrive with their stored formats.
-void AppStore::savePreferences() {}
-void AppStore::saveHistory() {}
-void AppStore::loadPreferences() {}
-void AppStore::loadHistory() {}
-
 void AppStore::cancelRun()
 {
     if (m_runTask)

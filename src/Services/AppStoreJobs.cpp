@@ -1,49 +1,111 @@
 // Adding jobs: files and folders, prompts, and reusing an earlier prompt.
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
+#include "Services/NaturalOrder.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QMetaObject>
+#include <QMimeDatabase>
 #include <QPointer>
 
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+namespace
+{
+
+// Answers ImageFile::isImage for many files of a folder. A name whose extension matches exactly
+// one type is typed by that name alone (so the type database reads no content), and the answer is
+// kept per extension; a photo folder then costs one lookup, not one per file.
+class FolderTyper
+{
+public:
+    bool isImage(const QFileInfo &file)
+    {
+        const QString suffix = file.suffix();
+        if (const auto it = m_bySuffix.constFind(suffix); it != m_bySuffix.constEnd())
+            return *it;
+        const QList<QMimeType> byName = m_db.mimeTypesForFileName(file.fileName());
+        // "a.tar.gz" is typed by more than its last suffix; such names are not remembered.
+        if (byName.size() != 1 || suffix.isEmpty() || !byName.first().suffixes().contains(suffix))
+            return ImageFile::isImage(QUrl::fromLocalFile(file.absoluteFilePath()));
+        const bool image = ImageFile::isImageType(byName.first());
+        m_bySuffix.insert(suffix, image);
+        return image;
+    }
+
+private:
+    QMimeDatabase m_db;
+    QHash<QString, bool> m_bySuffix;
+};
+
+// Qt cannot lower a thread's priority under Linux's normal scheduling policy (its range there is
+// a single value), so decoding would compete as an equal with the GUI thread. A nice value on
+// the pool thread itself lets the GUI thread take the processor as soon as it wakes.
+void lowerThreadPriority()
+{
+#ifdef Q_OS_LINUX
+    static thread_local const bool lowered = ::setpriority(PRIO_PROCESS, ::gettid(), 10) == 0;
+    Q_UNUSED(lowered);
+#endif
+}
+
+} // namespace
+
 QList<QUrl> AppStore::expand(const QList<QUrl> &urls)
 {
     QList<QUrl> found;
+    FolderTyper typer;
     for (const QUrl &url : urls) {
         const QFileInfo info(url.toLocalFile());
         if (!info.exists())
             continue;
         if (info.isDir()) {
-            const QDir dir(info.absoluteFilePath());
+            // Hidden files are left out by not asking for them.
             const QFileInfoList children =
-                dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+                QDir(info.absoluteFilePath()).entryInfoList(QDir::Files, QDir::NoSort);
             for (const QFileInfo &child : children) {
-                const QUrl childUrl = QUrl::fromLocalFile(child.absoluteFilePath());
-                if (!child.isHidden() && ImageFile::isImage(childUrl))
-                    found.append(childUrl);
+                if (typer.isImage(child))
+                    found.append(QUrl::fromLocalFile(child.absoluteFilePath()));
             }
         } else if (ImageFile::isImage(url)) {
             found.append(url);
         }
     }
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(found.begin(), found.end(), [&collator](const QUrl &a, const QUrl &b) {
-        return collator.compare(a.fileName(), b.fileName()) < 0;
+    // Each name is compared many times; split it into runs once.
+    const NaturalOrder order;
+    QList<std::pair<NaturalOrder::Key, QUrl>> keyed;
+    keyed.reserve(found.size());
+    for (const QUrl &url : std::as_const(found))
+        keyed.append({NaturalOrder::key(url.fileName()), url});
+    std::stable_sort(keyed.begin(), keyed.end(), [&order](const auto &a, const auto &b) {
+        return order.compare(a.first, b.first) < 0;
     });
+    for (qsizetype i = 0; i < keyed.size(); ++i)
+        found[i] = keyed.at(i).second;
     return found;
 }
 
-QList<ModelVariantPtr> AppStore::newVariants() const
+QList<std::pair<QString, QString>> AppStore::selectedTitles() const
+{
+    QList<std::pair<QString, QString>> titles;
+    for (const QString &slug : state().selectedSlugs)
+        titles.append({slug, title(slug)});
+    return titles;
+}
+
+QList<ModelVariantPtr> AppStore::newVariants(const QList<std::pair<QString, QString>> &titles)
 {
     QList<ModelVariantPtr> variants;
-    for (const QString &slug : state().selectedSlugs)
-        variants.append(std::make_shared<ModelVariant>(slug, title(slug)));
+    variants.reserve(titles.size());
+    for (const auto &[slug, title] : titles)
+        variants.append(std::make_shared<ModelVariant>(slug, title));
     return variants;
 }
 
@@ -56,12 +118,17 @@ void AppStore::addFiles(const QList<QUrl> &urls)
     for (const ImageJobPtr &job : list)
         if (job->input().isFile())
             existing.insert(job->input().url());
+    // Titles are looked up once for the whole drop, not once per file.
+    const auto titles = selectedTitles();
     QList<ImageJobPtr> added;
     for (const QUrl &url : expand(urls)) {
+        // A file dropped together with its folder, or twice in one drop, becomes one job: a
+        // second row would only run the same work again and write a numbered copy of it.
         if (existing.contains(url))
             continue;
+        existing.insert(url);
         auto job = std::make_shared<ImageJob>(JobInput::file(url));
-        job->setVariants(newVariants());
+        job->setVariants(newVariants(titles));
         added.append(job);
     }
     if (added.isEmpty())
@@ -83,6 +150,7 @@ void AppStore::inspectInBackground(const ImageJobPtr &job)
     const std::weak_ptr<ImageJob> weakJob = job;
     const QPointer<AppStore> store(this);
     m_inspectionPool->start([url, weakJob, store] {
+        lowerThreadPriority();
         // One file's inspection, then its preview, one after the other.
         const ImageFile::Info info = ImageFile::inspect(url);
         const std::optional<QImage> thumb = ImageFile::thumbnail(url, 256);
@@ -135,7 +203,7 @@ void AppStore::addPromptJob(const QString &prompt, const QList<QUrl> &references
     if (text.isEmpty())
         return;
     auto job = std::make_shared<ImageJob>(JobInput::prompt(text, references));
-    job->setVariants(newVariants());
+    job->setVariants(newVariants(selectedTitles()));
     QList<ImageJobPtr> list = jobs();
     list.append(job);
     m_jobsByMode[currentMode()] = list;
@@ -147,14 +215,19 @@ void AppStore::reuse(const ImageJobPtr &job)
     if (!job || !job->input().isPrompt())
         return;
     setDraftPrompt(job->input().text());
-    const QList<QUrl> references = job->input().references();
-    const QStringList slugs = state().selectedSlugs;
-    const bool takesList = std::any_of(slugs.begin(), slugs.end(), [this](const QString &slug) {
-        const auto it = m_schemaStates.constFind(slug);
-        return it != m_schemaStates.constEnd() && it->schema() && it->schema()->imageIsArray;
+    setDraftReferences(
+        reusedReferences(job->input().references(), state().selectedSlugs, m_schemaStates));
+}
+
+QList<QUrl> AppStore::reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
+                                       const QMap<QString, SchemaState> &schemas)
+{
+    const bool takesList = std::any_of(slugs.begin(), slugs.end(), [&schemas](const QString &slug) {
+        const auto it = schemas.constFind(slug);
+        return it != schemas.constEnd() && it->schema() && it->schema()->imageIsArray;
     });
+    // A model that takes one image uses the last reference, so that is the one worth keeping.
     if (takesList || references.size() < 2)
-        setDraftReferences(references);
-    else
-        setDraftReferences({references.last()});
+        return references;
+    return {references.last()};
 }

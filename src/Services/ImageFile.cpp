@@ -22,17 +22,6 @@ QMimeType contentType(const QString &path)
     return db.mimeTypeForFile(path);
 }
 
-bool conformsToImage(const QMimeType &type)
-{
-    if (!type.isValid())
-        return false;
-    if (type.name().startsWith(QLatin1String("image/")))
-        return true;
-    const QStringList ancestors = type.allAncestors();
-    return std::any_of(ancestors.begin(), ancestors.end(),
-                       [](const QString &a) { return a.startsWith(QLatin1String("image/")); });
-}
-
 bool isPassthrough(const QMimeType &type)
 {
     static const QStringList passthrough = {
@@ -57,11 +46,44 @@ void allowLarge()
     Q_UNUSED(raised);
 }
 
-QSize fitInside(QSize size, int maxPixel)
+enum class Backend { heif, raw, qt };
+
+// Camera RAW files are checked by type before Qt sees them: most are TIFF containers whose first
+// directory is a small embedded preview, which Qt's TIFF reader would take for the photo.
+Backend backendFor(const QString &path)
 {
-    if (size.width() <= maxPixel && size.height() <= maxPixel)
-        return size;
-    return size.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (detail::isHeif(path))
+        return Backend::heif;
+    const QMimeType type = contentType(path);
+    if (type.inherits(QStringLiteral("image/x-dcraw")))
+        return Backend::raw;
+    // Under a name the type database does not know, a RAW file is typed as TIFF by its content.
+    if (type.inherits(QStringLiteral("image/tiff")) && detail::isRaw(path))
+        return Backend::raw;
+    return Backend::qt;
+}
+
+std::optional<QSize> qtSize(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    const QSize s = reader.size();
+    if (!s.isValid() || s.isEmpty())
+        return std::nullopt;
+    return s;
+}
+
+std::optional<QImage> qtDecode(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    if (!reader.canRead() || tooLarge(reader.size()))
+        return std::nullopt;
+    allowLarge();
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return image;
 }
 
 std::optional<QImage> qtThumbnail(const QString &path, int maxPixel)
@@ -74,17 +96,49 @@ std::optional<QImage> qtThumbnail(const QString &path, int maxPixel)
     allowLarge();
     if (stored.isValid()) {
         // The scaled size applies before rotation, so it is computed in stored coordinates.
-        reader.setScaledSize(fitInside(stored, maxPixel));
+        reader.setScaledSize(detail::fitInside(stored, maxPixel));
     }
     QImage image = reader.read();
     if (image.isNull())
         return std::nullopt;
-    if (image.width() > maxPixel || image.height() > maxPixel)
-        image = image.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    return image;
+    return detail::scaledToFit(image, maxPixel);
 }
 
 } // namespace
+
+namespace detail
+{
+
+QSize fitInside(QSize size, int maxPixel)
+{
+    const int longest = std::max(size.width(), size.height());
+    if (longest <= maxPixel || maxPixel <= 0)
+        return size;
+    const double factor = double(maxPixel) / longest;
+    return QSize(std::clamp(qRound(size.width() * factor), 1, maxPixel),
+                 std::clamp(qRound(size.height() * factor), 1, maxPixel));
+}
+
+QImage scaledToFit(const QImage &image, int maxPixel)
+{
+    const QSize target = fitInside(image.size(), maxPixel);
+    if (target == image.size())
+        return image;
+    return image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace detail
+
+bool isImageType(const QMimeType &type)
+{
+    if (!type.isValid())
+        return false;
+    if (type.name().startsWith(QLatin1String("image/")))
+        return true;
+    const QStringList ancestors = type.allAncestors();
+    return std::any_of(ancestors.begin(), ancestors.end(),
+                       [](const QString &a) { return a.startsWith(QLatin1String("image/")); });
+}
 
 QStringList acceptedTypes()
 {
@@ -96,7 +150,7 @@ bool isImage(const QUrl &url)
     const QString path = url.toLocalFile();
     if (path.isEmpty() || !QFileInfo(path).isFile())
         return false;
-    return conformsToImage(contentType(path));
+    return isImageType(contentType(path));
 }
 
 Info inspect(const QUrl &url)
@@ -108,16 +162,21 @@ Info inspect(const QUrl &url)
         return info;
     info.byteSize = fi.size();
     std::optional<QSize> size;
-    if (detail::isHeif(path)) {
+    switch (backendFor(path)) {
+    case Backend::heif:
         size = detail::heifSize(path);
-    } else {
-        QImageReader reader(path);
-        reader.setAutoTransform(false);
-        const QSize s = reader.size();
-        if (s.isValid() && !s.isEmpty())
-            size = s;
-        else if (detail::isRaw(path))
+        break;
+    case Backend::raw:
+        size = detail::rawSize(path);
+        if (!size)
+            size = qtSize(path);
+        break;
+    case Backend::qt:
+        size = qtSize(path);
+        // A RAW file under a name the type database does not know.
+        if (!size)
             size = detail::rawSize(path);
+        break;
     }
     if (size)
         info.pixelSize = QSizeF(*size);
@@ -129,12 +188,18 @@ std::optional<QImage> thumbnail(const QUrl &url, int maxPixel)
     const QString path = url.toLocalFile();
     if (maxPixel <= 0 || !QFileInfo(path).isFile())
         return std::nullopt;
-    if (detail::isHeif(path))
+    switch (backendFor(path)) {
+    case Backend::heif:
         return detail::heifDecode(path, maxPixel, true);
-    if (QImageReader(path).canRead())
+    case Backend::raw:
+        if (auto image = detail::rawDecode(path, maxPixel, true))
+            return image;
         return qtThumbnail(path, maxPixel);
-    if (detail::isRaw(path))
+    case Backend::qt:
+        if (auto image = qtThumbnail(path, maxPixel))
+            return image;
         return detail::rawDecode(path, maxPixel, true);
+    }
     return std::nullopt;
 }
 
@@ -160,19 +225,20 @@ Upload prepareForUpload(const QUrl &url)
     }
 
     std::optional<QImage> decoded;
-    if (detail::isHeif(path)) {
+    switch (backendFor(path)) {
+    case Backend::heif:
         decoded = detail::heifDecode(path, 0, false);
-    } else {
-        QImageReader reader(path);
-        reader.setAutoTransform(false);
-        if (reader.canRead() && !tooLarge(reader.size())) {
-            allowLarge();
-            QImage image = reader.read();
-            if (!image.isNull())
-                decoded = std::move(image);
-        } else if (!reader.canRead() && detail::isRaw(path)) {
+        break;
+    case Backend::raw:
+        decoded = detail::rawDecode(path, 0, false);
+        if (!decoded)
+            decoded = qtDecode(path);
+        break;
+    case Backend::qt:
+        decoded = qtDecode(path);
+        if (!decoded)
             decoded = detail::rawDecode(path, 0, false);
-        }
+        break;
     }
     if (!decoded)
         throw AppError::unreadableImage(name);

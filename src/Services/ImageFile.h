@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFuture>
 #include <QImage>
+#include <QMimeType>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,8 @@ struct Upload {
 // MIME filters for the open panels: anything whose type descends from image/*.
 QStringList acceptedTypes();
 bool isImage(const QUrl &url);
+// Whether a MIME type is, or descends from, an image/* type.
+bool isImageType(const QMimeType &type);
 Info inspect(const QUrl &url);
 std::optional<QImage> thumbnail(const QUrl &url, int maxPixel);
 // Runs off the calling thread; falls back to a video's first frame. Never fails.
@@ -48,6 +51,11 @@ bool isRaw(const QString &path);
 std::optional<QSize> rawSize(const QString &path);
 std::optional<QImage> rawDecode(const QString &path, int maxPixel, bool oriented);
 std::optional<QImage> videoFrame(const QString &path, int maxPixel);
+// The size that fits `size` inside maxPixel x maxPixel, each side rounded to the nearest pixel
+// (6000 x 4000 in 256 gives 256 x 171); sizes already inside are kept.
+QSize fitInside(QSize size, int maxPixel);
+// `image` scaled down to fitInside, smoothly; unchanged when it already fits.
+QImage scaledToFit(const QImage &image, int maxPixel);
 // Largest image we agree to decode, in pixels: real photos up to ~250 MP pass.
 constexpr qint64 maxDecodePixels = 256LL * 1024 * 1024;
 } // namespace detail

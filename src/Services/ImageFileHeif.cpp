@@ -97,11 +97,9 @@ std::optional<QImage> heifDecode(const QString &path, int maxPixel, bool oriente
         return std::nullopt;
     const QImage view(data, outW, outH, stride,
                       alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    QImage result;
-    if (maxPixel > 0 && (outW > maxPixel || outH > maxPixel))
-        result = view.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    else
-        result = view.copy();
+    QImage result = maxPixel > 0 && fitInside(view.size(), maxPixel) != view.size()
+                        ? scaledToFit(view, maxPixel)
+                        : view.copy();
     if (result.isNull())
         return std::nullopt;
     return result;

@@ -11,7 +11,11 @@ namespace ImageFile::detail
 
 bool isRaw(const QString &path)
 {
-    return rawSize(path).has_value();
+    // A camera file names its maker or carries a DNG version; a plain scan or export does not.
+    auto raw = std::make_unique<LibRaw>();
+    if (raw->open_file(QFile::encodeName(path).constData()) != LIBRAW_SUCCESS)
+        return false;
+    return raw->imgdata.idata.dng_version != 0 || raw->imgdata.idata.make[0] != '\0';
 }
 
 std::optional<QSize> rawSize(const QString &path)
@@ -52,10 +56,9 @@ std::optional<QImage> rawDecode(const QString &path, int maxPixel, bool oriented
         return std::nullopt;
     const QImage view(processed->data, processed->width, processed->height, processed->width * 3,
                       QImage::Format_RGB888);
-    QImage result =
-        maxPixel > 0 && (view.width() > maxPixel || view.height() > maxPixel)
-            ? view.scaled(maxPixel, maxPixel, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-            : view.copy();
+    QImage result = maxPixel > 0 && fitInside(view.size(), maxPixel) != view.size()
+                        ? scaledToFit(view, maxPixel)
+                        : view.copy();
     if (result.isNull())
         return std::nullopt;
     return result;

@@ -1,0 +1,119 @@
+// Schema loading: the on-disk cache first, then the service, with the rule that a schema once
+// shown is only ever replaced by a newer one.
+#include "Services/AppStore.h"
+
+#include "Models/AppError.h"
+#include "Services/SchemaCache.h"
+#include "Services/TaskGroup.h"
+
+SchemaState AppStore::schemaState() const
+{
+    return m_schemaStates.value(state().focusedSlug);
+}
+
+void AppStore::setSchemaState(const QString &slug, const SchemaState &state)
+{
+    const auto it = m_schemaStates.constFind(slug);
+    if (it != m_schemaStates.constEnd() && *it == state)
+        return;
+    m_schemaStates.insert(slug, state);
+    Q_EMIT schemaStatesChanged();
+}
+
+void AppStore::loadSelectedSchemas()
+{
+    for (const QString &slug : state().selectedSlugs)
+        startSchemaLoad(slug);
+}
+
+void AppStore::startSchemaLoad(const QString &slug)
+{
+    loadSchema(slug, std::nullopt);
+}
+
+void AppStore::refreshSchema()
+{
+    const QString slug = state().focusedSlug;
+    setSchemaState(slug, SchemaState::loading());
+    startSchemaLoad(slug);
+}
+
+QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<CatalogModel>> models)
+{
+    const QPointer<AppStore> self(this);
+    const QString cacheRoot = m_environment.cacheFolder;
+    loadPrice(slug);
+    const auto isReady = [this, &slug] { return m_schemaStates.value(slug).isReady(); };
+    if (isReady() && !SchemaCache::isStale(cacheRoot, slug))
+        co_return;
+
+    if (const std::optional<QJsonObject> record = SchemaCache::load(cacheRoot, slug)) {
+        try {
+            setSchemaState(slug, SchemaState::ready(ModelSchema::parse(*record)));
+            if (!SchemaCache::isStale(cacheRoot, slug))
+                co_return;
+        } catch (const SchemaParseError &) {
+            // A cached record without a usable schema counts as no cache.
+        }
+    }
+    // A schema shown from memory stays while the service is asked again.
+    if (!isReady())
+        setSchemaState(slug, SchemaState::loading());
+
+    auto read = readToken();
+    const std::optional<QString> token = co_await read;
+    if (!isLive(self))
+        co_return;
+    if (!token) {
+        if (!isReady())
+            setSchemaState(slug, SchemaState::failed(AppError::missingToken().message()));
+        co_return;
+    }
+
+    const QList<CatalogModel> candidates = models ? *models : this->models();
+    const auto model =
+        std::find_if(candidates.begin(), candidates.end(),
+                     [&slug](const CatalogModel &candidate) { return candidate.slug() == slug; });
+    if (model == candidates.end())
+        co_return;
+
+    std::optional<SchemaState> outcome;
+    try {
+        const ReplicateClient service = client(*token);
+        auto fetch = service.fetchModel(model->owner, model->name, m_loads.handle);
+        const QJsonObject record = co_await fetch;
+        if (!isLive(self))
+            co_return;
+        try {
+            const ModelSchema schema = ModelSchema::parse(record);
+            SchemaCache::store(cacheRoot, slug, record);
+            outcome = SchemaState::ready(schema);
+        } catch (const SchemaParseError &error) {
+            outcome = SchemaState::failed(error.message());
+        }
+    } catch (const std::exception &error) {
+        if (!isLive(self))
+            co_return;
+        outcome = SchemaState::failed(localizedDescription(error));
+    }
+    // Network and parse trouble never take away a schema that is already shown.
+    if (outcome->isReady() || !isReady())
+        setSchemaState(slug, *outcome);
+}
+
+QCoro::Task<void> AppStore::loadSchemasForRun(QStringList slugs, QList<CatalogModel> models)
+{
+    const QPointer<AppStore> self(this);
+    TaskGroup group;
+    for (const QString &slug : slugs) {
+        if (m_schemaStates.value(slug).isReady())
+            continue;
+        group.start([self, slug, models]() -> QCoro::Task<void> {
+            if (!isLive(self))
+                co_return;
+            auto load = self->loadSchema(slug, models);
+            co_await load;
+        });
+    }
+    co_await group.waitForAll();
+}

@@ -1,0 +1,387 @@
+#include "Services/AppStore.h"
+#include "Services/ImageFile.h"
+#include "TestEnvironment.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+namespace
+{
+
+// Answers open panels from a script and remembers what was asked.
+class ScriptedDesktop : public Desktop
+{
+public:
+    QList<QUrl> answer;
+    QList<OpenRequest> requests;
+
+    QList<QUrl> chooseFiles(const OpenRequest &request) override
+    {
+        requests.append(request);
+        return answer;
+    }
+    QUrl chooseFolder(const QString &) override { return {}; }
+    void reveal(const QList<QUrl> &) override {}
+};
+
+QStringList namesOf(const QList<QUrl> &urls)
+{
+    QStringList names;
+    for (const QUrl &url : urls)
+        names.append(url.fileName());
+    return names;
+}
+
+QStringList namesOf(const QList<ImageJobPtr> &jobs)
+{
+    QList<QUrl> urls;
+    for (const ImageJobPtr &job : jobs)
+        urls.append(job->input().url());
+    return namesOf(urls);
+}
+
+ModelSchema schemaTaking(bool list)
+{
+    ModelSchema schema;
+    schema.imageKey = QStringLiteral("image");
+    schema.imageIsArray = list;
+    return schema;
+}
+
+} // namespace
+
+class TstAddingJobs : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
+
+    void image(const QString &name, QSize size = QSize(64, 48))
+    {
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY2(picture.save(path(name)), qPrintable(name));
+    }
+    void text(const QString &name)
+    {
+        QFile file(path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("not a picture\n");
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("drop/inner")));
+        for (const char *name : {"drop/img10.png", "drop/img2.png", "drop/Img1.jpg",
+                                 "drop/.hidden.png", "drop/inner/deep.png", "loose.png"})
+            image(QString::fromLatin1(name));
+        image(QStringLiteral("wide.jpg"), QSize(600, 400));
+        text(QStringLiteral("drop/notes.txt"));
+    }
+
+    // --- expand ---
+
+    void expand_data()
+    {
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("folder: direct children, hidden and non-images left out, natural order")
+            << QStringList{"drop"} << QStringList{"Img1.jpg", "img2.png", "img10.png"};
+        QTest::newRow("files and a folder are sorted together")
+            << QStringList{"loose.png", "drop"}
+            << QStringList{"Img1.jpg", "img2.png", "img10.png", "loose.png"};
+        QTest::newRow("a file beside its folder appears twice")
+            << QStringList{"drop", "drop/img2.png"}
+            << QStringList{"Img1.jpg", "img2.png", "img2.png", "img10.png"};
+        QTest::newRow("missing paths and non-image files are skipped")
+            << QStringList{"gone.png", "drop/notes.txt", "loose.png"} << QStringList{"loose.png"};
+        QTest::newRow("a hidden file named directly is an image like any other")
+            << QStringList{"drop/.hidden.png"} << QStringList{".hidden.png"};
+    }
+    void expand()
+    {
+        QFETCH(QStringList, dropped);
+        QFETCH(QStringList, expected);
+        QList<QUrl> urls;
+        for (const QString &name : dropped)
+            urls.append(url(name));
+        QCOMPARE(namesOf(AppStore::expand(urls)), expected);
+    }
+
+    void expandSortIsStable()
+    {
+        QTemporaryDir other;
+        QImage picture(8, 8, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(other.filePath(QStringLiteral("IMG2.png"))));
+        // Equal names under the comparison keep the order they were dropped in.
+        const QList<QUrl> dropped = {
+            QUrl::fromLocalFile(other.filePath(QStringLiteral("IMG2.png"))),
+            url(QStringLiteral("drop/img2.png"))};
+        QCOMPARE(AppStore::expand(dropped), dropped);
+        const QList<QUrl> reversed = {dropped.at(1), dropped.at(0)};
+        QCOMPARE(AppStore::expand(reversed), reversed);
+    }
+
+    // --- addFiles ---
+
+    void addFilesMakesUpscaleJobsWithVariants()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        QSignalSpy changed(&store, &AppStore::jobsChanged);
+        store.addFiles({url(QStringLiteral("drop"))});
+        QCOMPARE(changed.count(), 1);
+        const QList<ImageJobPtr> jobs = store.jobs(Mode::upscale);
+        QCOMPARE(namesOf(jobs), (QStringList{"Img1.jpg", "img2.png", "img10.png"}));
+        const QStringList slugs = store.state().selectedSlugs;
+        QVERIFY(!slugs.isEmpty());
+        for (const ImageJobPtr &job : jobs) {
+            QVERIFY(job->input().isFile());
+            QCOMPARE(job->variants().size(), slugs.size());
+            for (int i = 0; i < slugs.size(); ++i) {
+                QCOMPARE(job->variants().at(i)->modelSlug(), slugs.at(i));
+                QCOMPARE(job->variants().at(i)->modelTitle(), store.title(slugs.at(i)));
+                QCOMPARE(job->variants().at(i)->status(), RunStatus::waiting());
+            }
+        }
+    }
+
+    void addFilesSkipsDuplicates()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.addFiles({url(QStringLiteral("drop/img2.png"))});
+        QSignalSpy changed(&store, &AppStore::jobsChanged);
+        store.addFiles({url(QStringLiteral("drop/img2.png"))});
+        QCOMPARE(changed.count(), 0);
+        // Already listed, and twice within the drop itself: each file still gets one row.
+        store.addFiles({url(QStringLiteral("drop")), url(QStringLiteral("drop/img10.png"))});
+        QCOMPARE(namesOf(store.jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
+    }
+
+    void addFilesOnlyInUpscale()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.setMode(Mode::image);
+        store.addFiles({url(QStringLiteral("loose.png"))});
+        QVERIFY(store.jobs(Mode::upscale).isEmpty());
+        QVERIFY(store.jobs(Mode::image).isEmpty());
+        store.setMode(Mode::upscale);
+        store.addFiles({url(QStringLiteral("loose.png"))});
+        QCOMPARE(store.jobs().size(), 1);
+    }
+
+    void sizesAndPreviewArriveOnTheGuiThread()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.addFiles({url(QStringLiteral("wide.jpg")), url(QStringLiteral("drop/notes.txt"))});
+        QCOMPARE(store.jobs().size(), 1);
+        const ImageJobPtr job = store.jobs().first();
+        // The row is there at once; what the file holds is filled in later.
+        QVERIFY(!job->pixelSize());
+        QVERIFY(job->thumbnail().isNull());
+        QList<QThread *> threads;
+        for (auto signal :
+             {&ImageJob::pixelSizeChanged, &ImageJob::byteSizeChanged, &ImageJob::thumbnailChanged})
+            connect(job.get(), signal, this,
+                    [&threads] { threads.append(QThread::currentThread()); });
+        QTRY_VERIFY(!job->thumbnail().isNull());
+        QCOMPARE(job->pixelSize().value_or(QSizeF()), QSizeF(600, 400));
+        QCOMPARE(job->byteSize(), QFileInfo(path(QStringLiteral("wide.jpg"))).size());
+        QCOMPARE(job->thumbnail().size(), QSize(256, 171));
+        QCOMPARE(threads.size(), 3);
+        for (QThread *thread : std::as_const(threads))
+            QCOMPARE(thread, QThread::currentThread());
+    }
+
+    void storeGoingAwayDropsPendingWork()
+    {
+        TestEnvironment env;
+        std::weak_ptr<ImageJob> weak;
+        {
+            AppStore store(env.environment());
+            store.addFiles({url(QStringLiteral("drop")), url(QStringLiteral("wide.jpg"))});
+            weak = store.jobs().first();
+        }
+        // Nothing queued may reach a store or job that is gone.
+        QCoreApplication::processEvents();
+        QVERIFY(weak.expired());
+    }
+
+    // --- open panels ---
+
+    void openPanelAddsChosen_data()
+    {
+        QTest::addColumn<QStringList>("chosen");
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("folder and file") << QStringList{"drop", "loose.png"} << 4;
+        QTest::newRow("dismissed") << QStringList{} << 0;
+    }
+    void openPanelAddsChosen()
+    {
+        QFETCH(QStringList, chosen);
+        QFETCH(int, jobs);
+        TestEnvironment env;
+        auto desktop = std::make_shared<ScriptedDesktop>();
+        for (const QString &name : chosen)
+            desktop->answer.append(url(name));
+        env.mutableEnvironment().desktop = desktop;
+        AppStore store(env.environment());
+        store.presentOpenPanel();
+        QCOMPARE(desktop->requests.size(), 1);
+        const Desktop::OpenRequest request = desktop->requests.first();
+        QCOMPARE(request.title, QStringLiteral("Choose images or a folder of images"));
+        QVERIFY(request.allowFolders);
+        QVERIFY(request.allowMultiple);
+        QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
+        QCOMPARE(store.jobs().size(), jobs);
+    }
+
+    void chooseReferenceImages()
+    {
+        TestEnvironment env;
+        auto desktop = std::make_shared<ScriptedDesktop>();
+        desktop->answer = {url(QStringLiteral("loose.png")), url(QStringLiteral("wide.jpg"))};
+        env.mutableEnvironment().desktop = desktop;
+        AppStore store(env.environment());
+        QCOMPARE(store.chooseReferenceImages(), desktop->answer);
+        const Desktop::OpenRequest request = desktop->requests.first();
+        QCOMPARE(request.title, QStringLiteral("Choose reference images"));
+        QVERIFY(!request.allowFolders);
+        QVERIFY(request.allowMultiple);
+        QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
+        // Choosing references never adds jobs.
+        QVERIFY(store.jobs().isEmpty());
+        desktop->answer.clear();
+        QVERIFY(store.chooseReferenceImages().isEmpty());
+    }
+
+    void withoutDesktopPanelsDoNothing()
+    {
+        TestEnvironment env;
+        env.mutableEnvironment().desktop.reset();
+        AppStore store(env.environment());
+        store.presentOpenPanel();
+        QVERIFY(store.jobs().isEmpty());
+        QVERIFY(store.chooseReferenceImages().isEmpty());
+    }
+
+    // --- prompts ---
+
+    void addPromptJob_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("plain") << "a red fox"
+                               << "a red fox";
+        QTest::newRow("blanks and line breaks around") << " \t a red fox\n\n"
+                                                       << "a red fox";
+        QTest::newRow("inner breaks kept") << "line one\nline two\n"
+                                           << "line one\nline two";
+        QTest::newRow("only white space") << " \n\t " << QString();
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void addPromptJob()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.setMode(Mode::image);
+        const QList<QUrl> references = {url(QStringLiteral("loose.png"))};
+        store.addPromptJob(typed, references);
+        if (stored.isEmpty()) {
+            QVERIFY(store.jobs().isEmpty());
+            return;
+        }
+        QCOMPARE(store.jobs().size(), 1);
+        const ImageJobPtr job = store.jobs().first();
+        QCOMPARE(job->input(), JobInput::prompt(stored, references));
+        QCOMPARE(job->variants().size(), store.state().selectedSlugs.size());
+        QCOMPARE(job->variants().first()->modelSlug(), store.state().selectedSlugs.first());
+        QVERIFY(store.jobs(Mode::upscale).isEmpty());
+    }
+
+    // --- reuse ---
+
+    void reusedReferences_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("listSlugs"); // selected slugs whose schema takes a list
+        QTest::addColumn<QStringList>("oneSlugs");  // selected slugs whose schema takes one
+        QTest::addColumn<int>("kept");              // how many are kept, counted from the end
+        QTest::newRow("one-image model, none") << 0 << QStringList{} << QStringList{"a/one"} << 0;
+        QTest::newRow("one-image model, one") << 1 << QStringList{} << QStringList{"a/one"} << 1;
+        QTest::newRow("one-image model, three keeps the last")
+            << 3 << QStringList{} << QStringList{"a/one"} << 1;
+        QTest::newRow("list model keeps all") << 3 << QStringList{"a/list"} << QStringList{} << 3;
+        QTest::newRow("any list model among the selected keeps all")
+            << 3 << QStringList{"a/list"} << QStringList{"a/one"} << 3;
+        QTest::newRow("no schema loaded") << 2 << QStringList{} << QStringList{} << 1;
+    }
+    void reusedReferences()
+    {
+        QFETCH(int, count);
+        QFETCH(QStringList, listSlugs);
+        QFETCH(QStringList, oneSlugs);
+        QFETCH(int, kept);
+        QList<QUrl> references;
+        for (int i = 0; i < count; ++i)
+            references.append(url(QStringLiteral("ref%1.png").arg(i)));
+        QMap<QString, SchemaState> schemas;
+        for (const QString &slug : listSlugs)
+            schemas.insert(slug, SchemaState::ready(schemaTaking(true)));
+        for (const QString &slug : oneSlugs)
+            schemas.insert(slug, SchemaState::ready(schemaTaking(false)));
+        // A list model that is loaded but not selected does not count.
+        schemas.insert(QStringLiteral("z/unselected"), SchemaState::ready(schemaTaking(true)));
+        const QStringList selected = listSlugs + oneSlugs + QStringList{"b/loading"};
+        schemas.insert(QStringLiteral("b/loading"), SchemaState::loading());
+        QCOMPARE(AppStore::reusedReferences(references, selected, schemas),
+                 references.mid(count - kept));
+    }
+
+    void reuseCopiesPromptIntoDraft()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.setMode(Mode::image);
+        const QList<QUrl> references = {url(QStringLiteral("a.png")), url(QStringLiteral("b.png"))};
+        store.addPromptJob(QStringLiteral("a red fox"), references);
+        QSignalSpy draft(&store, &AppStore::draftChanged);
+        store.reuse(store.jobs().first());
+        QCOMPARE(store.draftPrompt(), QStringLiteral("a red fox"));
+        // No schema is loaded here, so the draft keeps only the last reference.
+        QCOMPARE(store.draftReferences(), QList<QUrl>{references.last()});
+        QVERIFY(draft.count() >= 1);
+    }
+
+    void reuseIgnoresFileJobs()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.setDraftPrompt(QStringLiteral("keep me"));
+        store.addFiles({url(QStringLiteral("loose.png"))});
+        store.reuse(store.jobs().first());
+        store.reuse(nullptr);
+        QCOMPARE(store.draftPrompt(), QStringLiteral("keep me"));
+        QVERIFY(store.draftReferences().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstAddingJobs)
+#include "tst_addingjobs.moc"

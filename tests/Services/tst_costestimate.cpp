@@ -1,0 +1,301 @@
+#include "AppStoreProbe.h"
+#include "StandInService.h"
+#include "TestEnvironment.h"
+
+#include "Models/ModelCatalog.h"
+#include "Services/CostPlanner.h"
+
+#include <QJsonObject>
+#include <QTest>
+
+Q_DECLARE_METATYPE(std::optional<CostRange>)
+Q_DECLARE_METATYPE(std::optional<QSizeF>)
+Q_DECLARE_METATYPE(std::optional<double>)
+
+namespace
+{
+
+using Type = SchemaParam::Kind::Type;
+using OptionalRange = std::optional<CostRange>;
+
+SchemaParam param(const char *key, Type type, std::optional<ParamValue> defaultValue = {})
+{
+    SchemaParam result;
+    result.key = result.title = QLatin1String(key);
+    result.kind.type = type;
+    result.defaultValue = std::move(defaultValue);
+    return result;
+}
+
+ModelSchema schemaWith(const QList<SchemaParam> &params)
+{
+    ModelSchema schema;
+    schema.params = params;
+    return schema;
+}
+
+OptionalRange range(double low, double high)
+{
+    return CostRange{low, high};
+}
+OptionalRange range(double both)
+{
+    return CostRange{both, both};
+}
+
+bool near(const OptionalRange &a, const OptionalRange &b)
+{
+    if (!a || !b)
+        return a.has_value() == b.has_value();
+    return qFuzzyCompare(1 + a->low, 1 + b->low) && qFuzzyCompare(1 + a->high, 1 + b->high);
+}
+
+const ModelPrice perImage{PriceUnit::image, 0.03, 0.05, {}, {}};
+const ModelPrice perVideoSecond{PriceUnit::videoSecond, 0.12, 0.12, {}, {}};
+const ModelPrice perMegapixel{PriceUnit::outputMegapixel, 0.01, 0.01, {}, {}};
+const ModelPrice perSecond{PriceUnit::computeSecond, 0.001, 0.001, 0.0023, {}};
+const ModelPrice tiered{
+    PriceUnit::megapixelStep, 0.05, 0.40, {}, {{4, 0.05}, {9, 0.10}, {16, 0.20}}};
+const std::optional<QSizeF> promptJob;
+const std::optional<QSizeF> megapixel = QSizeF(1000, 1000);
+const std::optional<double> unknown;
+
+} // namespace
+
+class CostEstimateTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<StandInService> m_service;
+    TestEnvironment m_env;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        m_service = std::make_unique<StandInService>();
+        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+        m_env.mutableEnvironment().webBase = m_service->webBase();
+    }
+    void init() { QVERIFY(m_service->reset()); }
+    void cleanupTestCase() { m_service.reset(); }
+
+    void pairCost_data()
+    {
+        QTest::addColumn<ModelPrice>("price");
+        QTest::addColumn<ModelSchema>("schema");
+        QTest::addColumn<std::optional<ParamValue>>("override");
+        QTest::addColumn<std::optional<double>>("scale");
+        QTest::addColumn<std::optional<QSizeF>>("pixels");
+        QTest::addColumn<OptionalRange>("expected");
+        const ModelSchema counted =
+            schemaWith({param("prompt", Type::text),
+                        param("Num_Outputs", Type::integer, ParamValue::integer(2))});
+        const ModelSchema video =
+            schemaWith({param("duration", Type::choice, ParamValue::string(QStringLiteral("5")))});
+        const ModelSchema plain = schemaWith({param("prompt", Type::text)});
+        const std::optional<ParamValue> none;
+        QTest::newRow("per image, 4")
+            << perImage << counted << std::optional(ParamValue::integer(4)) << unknown << promptJob
+            << range(0.12, 0.2);
+        QTest::newRow("per image, default 2")
+            << perImage << counted << none << unknown << promptJob << range(0.06, 0.1);
+        QTest::newRow("per image, no count parameter")
+            << perImage << plain << none << unknown << promptJob << range(0.03, 0.05);
+        QTest::newRow("per image, text count reads the default")
+            << perImage << counted << std::optional(ParamValue::string(QStringLiteral("many")))
+            << unknown << promptJob << range(0.06, 0.1);
+        // A negative count is taken as none: the estimate never goes below nothing.
+        QTest::newRow("per image, -1")
+            << perImage << counted << std::optional(ParamValue::integer(-1)) << unknown << promptJob
+            << range(0);
+        QTest::newRow("video, default 5 s")
+            << perVideoSecond << video << none << unknown << promptJob << range(0.6);
+        QTest::newRow("video, 10 s")
+            << perVideoSecond << video << std::optional(ParamValue::number(10)) << unknown
+            << promptJob << range(1.2);
+        QTest::newRow("video without duration")
+            << perVideoSecond << plain << none << unknown << promptJob << OptionalRange();
+        QTest::newRow("per second, typical run")
+            << perSecond << plain << none << unknown << megapixel << range(0.0023);
+        QTest::newRow("per second, no typical run")
+            << ModelPrice{PriceUnit::computeSecond, 0.001, 0.001, {}, {}} << plain << none
+            << unknown << megapixel << OptionalRange();
+        QTest::newRow("tiered, 16 MP")
+            << tiered << plain << none << std::optional(4.0) << megapixel << range(0.2);
+        QTest::newRow("tiered, 20 MP beyond every tier")
+            << tiered << plain << none << std::optional(4.0) << std::optional(QSizeF(1250, 1000))
+            << range(0.2);
+        QTest::newRow("tiered, no scale")
+            << tiered << plain << none << unknown << megapixel << range(0.05);
+        QTest::newRow("per megapixel, 2x")
+            << perMegapixel << plain << none << std::optional(2.0) << megapixel << range(0.04);
+        QTest::newRow("prompt job, per megapixel")
+            << perMegapixel << plain << none << std::optional(4.0) << promptJob << OptionalRange();
+        QTest::newRow("prompt job, tiered")
+            << tiered << plain << none << unknown << promptJob << OptionalRange();
+    }
+    void pairCost()
+    {
+        QFETCH(ModelPrice, price);
+        QFETCH(ModelSchema, schema);
+        QFETCH(std::optional<ParamValue>, override);
+        QFETCH(std::optional<double>, scale);
+        QFETCH(std::optional<QSizeF>, pixels);
+        QFETCH(OptionalRange, expected);
+        const QString slug = QStringLiteral("acme/model");
+        QMap<QString, ParamOverrides> overrides;
+        if (override)
+            overrides[slug].insert(schema.params.constLast().key, *override);
+        const QJsonObject inputs = AppStore::requestInputs(schema, slug, overrides);
+        QVERIFY(near(CostPlanner::pairCost(price, schema, inputs, scale, pixels), expected));
+    }
+
+    void charge_data()
+    {
+        QTest::addColumn<ModelPrice>("price");
+        QTest::addColumn<int>("outputs");
+        QTest::addColumn<std::optional<QSizeF>>("pixels");
+        QTest::addColumn<std::optional<double>>("seconds");
+        QTest::addColumn<OptionalRange>("expected");
+        QTest::newRow("4 images") << perImage << 4 << promptJob << unknown << range(0.12, 0.2);
+        QTest::newRow("-1 images") << perImage << -1 << promptJob << unknown << range(0);
+        QTest::newRow("2 outputs of 2048 square")
+            << perMegapixel << 2 << std::optional(QSizeF(2048, 2048)) << unknown
+            << range(0.08388608);
+        QTest::newRow("per megapixel, no size")
+            << perMegapixel << 1 << promptJob << unknown << OptionalRange();
+        QTest::newRow("3 outputs of a 9 MP tier")
+            << tiered << 3 << std::optional(QSizeF(3000, 3000)) << unknown << range(0.3);
+        QTest::newRow("6 s of video")
+            << perVideoSecond << 1 << promptJob << std::optional(6.0) << range(0.72);
+        QTest::newRow("video, no length")
+            << perVideoSecond << 1 << promptJob << unknown << OptionalRange();
+        // A finished run is charged by its own time, not the typical one.
+        QTest::newRow("12.5 s run")
+            << perSecond << 1 << promptJob << std::optional(12.5) << range(0.0125);
+    }
+    void charge()
+    {
+        QFETCH(ModelPrice, price);
+        QFETCH(int, outputs);
+        QFETCH(std::optional<QSizeF>, pixels);
+        QFETCH(std::optional<double>, seconds);
+        QFETCH(OptionalRange, expected);
+        const bool video = price.unit == PriceUnit::videoSecond;
+        const std::optional<double> none;
+        QVERIFY(
+            near(price.charge({outputs, pixels, video ? seconds : none, video ? none : seconds}),
+                 expected));
+    }
+
+    void loadPriceReadsOncePerRun()
+    {
+        const QString priced = QStringLiteral("topazlabs/image-upscale");
+        const QString unpriced = QStringLiteral("orvane/codeformer");
+        AppStore store(m_env.environment());
+        store.loadPrice(priced);
+        store.loadPrice(unpriced);
+        QCOMPARE(store.pricesInFlight(), (QSet<QString>{priced, unpriced}));
+        QCOMPARE(store.priceLoads(), (QSet<QString>{priced, unpriced}));
+        QTRY_VERIFY(store.pricesInFlight().isEmpty());
+        QCOMPARE(store.prices().value(priced).unit, PriceUnit::megapixelStep);
+        QVERIFY(!store.prices().contains(unpriced));
+
+        // A second load in the same run does nothing, even after a failure.
+        store.loadPrice(unpriced);
+        store.loadPrice(priced);
+        QVERIFY(store.pricesInFlight().isEmpty());
+        QCOMPARE(m_service->requests(QStringLiteral("/orvane/")).size(), 1);
+
+        // The next run reads the priced model from the cache and tries the other page again.
+        AppStore nextRun(m_env.environment());
+        nextRun.loadPrice(priced);
+        nextRun.loadPrice(unpriced);
+        QTRY_VERIFY(nextRun.pricesInFlight().isEmpty());
+        QVERIFY(nextRun.prices().contains(priced));
+        QCOMPARE(m_service->requests(QStringLiteral("/topazlabs/")).size(), 1);
+        QCOMPARE(m_service->requests(QStringLiteral("/orvane/")).size(), 2);
+    }
+
+    void storeGoingAwayCancelsPageReads()
+    {
+        TaskHandle loads;
+        {
+            AppStore store(m_env.environment());
+            loads = AppStoreProbe::priceLoads(store);
+            store.loadPrice(QStringLiteral("acme/slow"));
+            QVERIFY(!loads.isCancelled());
+        }
+        QVERIFY(loads.isCancelled());
+    }
+
+    void estimateLeavesLoadingPricesOut()
+    {
+        const CatalogModel slow = ModelCatalog::upscale().at(1);
+        QVERIFY(m_service->addFault(
+            QJsonObject{{QStringLiteral("path"), QString(QLatin1Char('/') + slow.slug())},
+                        {QStringLiteral("action"), QStringLiteral("delay")},
+                        {QStringLiteral("delayMs"), 60000}}));
+        const QString tieredSlug = ModelCatalog::upscale().at(0).slug();
+        AppStore store(m_env.environment());
+        auto job = std::make_shared<ImageJob>(
+            JobInput::file(QUrl::fromLocalFile(m_env.path(QStringLiteral("a.jpg")))));
+        job->setPixelSize(QSizeF(1000, 1000));
+        store.setJobs({job});
+        store.toggle(slow);
+        QCOMPARE(store.pendingPairs().size(), 2);
+        store.loadPrice(tieredSlug);
+        store.loadPrice(slow.slug());
+        QTRY_VERIFY(store.prices().contains(tieredSlug));
+        // Priced, but without a ready schema the pair has no cost yet.
+        QCOMPARE(store.estimatedCost(), std::nullopt);
+
+        const auto scaled = SchemaState::ready(
+            schemaWith({param("scale", Type::choice, ParamValue::string(QStringLiteral("4x")))}));
+        AppStoreProbe::setSchemaState(store, tieredSlug, scaled);
+        AppStoreProbe::setSchemaState(store, slow.slug(), scaled);
+        // 1000 × 1000 at 4x is 16 megapixels: the 16-megapixel tier; the other price still loads.
+        QCOMPARE(store.plannedCost(tieredSlug, *job), (CostRange{0.2, 0.2}));
+        QVERIFY(store.pricesInFlight().contains(slow.slug()));
+        QCOMPARE(store.estimatedCost(), (CostEstimate{0.2, 0.2, false}));
+        QCOMPARE(AppStore::estimateLabel(*store.estimatedCost()), QStringLiteral("Around $0.20"));
+        QCOMPARE(AppStore::estimateHelp(*store.estimatedCost()),
+                 QStringLiteral("Replicate's list price for what's queued. The exact charge "
+                                "appears on each result."));
+    }
+
+    void estimateFlagsUnpricedVideoOnceItsLoadEnds()
+    {
+        const QString timed = ModelCatalog::video().at(0).slug();
+        const CatalogModel untimed = ModelCatalog::video().at(1);
+        AppStore store(m_env.environment());
+        store.setMode(Mode::video);
+        store.toggle(untimed);
+        store.addPromptJob(QStringLiteral("a fox"), {});
+        QCOMPARE(store.pendingPairs().size(), 2);
+        const SchemaParam prompt = param("prompt", Type::text);
+        AppStoreProbe::setSchemaState(
+            store, timed,
+            SchemaState::ready(
+                schemaWith({prompt, param("duration", Type::integer, ParamValue::integer(5))})));
+        AppStoreProbe::setSchemaState(store, untimed.slug(),
+                                      SchemaState::ready(schemaWith({prompt})));
+
+        // Selecting the models already started their schema and price loads.
+        store.loadPrice(timed);
+        store.loadPrice(untimed.slug());
+        QTRY_VERIFY(store.prices().contains(timed));
+        QTRY_VERIFY(store.pricesInFlight().isEmpty());
+        // Priced per second of video, but without a duration parameter its length is unknown.
+        QVERIFY(store.prices().contains(untimed.slug()));
+        QCOMPARE(store.estimatedCost(), (CostEstimate{2.5, 3.75, true}));
+        QCOMPARE(AppStore::estimateLabel(*store.estimatedCost()),
+                 QStringLiteral("Around $2.50\u2013$3.75 plus unpriced models"));
+        QCOMPARE(AppStore::estimateHelp(*store.estimatedCost()),
+                 QStringLiteral("Some selected models don't publish a price this app can work "
+                                "out, so the real total is higher."));
+    }
+};
+
+QTEST_GUILESS_MAIN(CostEstimateTest)
+#include "tst_costestimate.moc"

@@ -1,0 +1,31 @@
+#include "RunTask.h"
+#include "Services/AppStore.h"
+#include "TestEnvironment.h"
+
+#include <QtTest>
+
+// Without a session bus, so without any keyring: no token, and a write says why it failed.
+class KeychainNoBusTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void noKeyringMeansNoToken()
+    {
+        AppStore store(TestEnvironment().environment());
+        QTRY_VERIFY(store.tokenKnown());
+        QVERIFY(!store.hasToken() && store.showWelcome());
+        QCOMPARE(runTask(store.setToken(QStringLiteral("r8_nowhere"))).value, std::optional(false));
+        QVERIFY(!store.hasToken());
+        QVERIFY(!store.tokenStoreError().isEmpty());
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/moonforge-bus");
+    QCoreApplication app(argc, argv);
+    KeychainNoBusTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_keychain_nobus.moc"

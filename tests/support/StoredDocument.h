@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonValue>
+#include <QString>
+
+#include <exception>
+
+// Stored-document fixtures and edits of them for the persistence tests.
+namespace StoredDocument
+{
+// The bytes of tests/fixtures/persistence/<name>, exactly as committed.
+QByteArray fixture(const QString &name);
+// `bytes` with the value at `path` ("modes/0/focusedSlug") replaced, or removed when undefined.
+QByteArray edited(const QByteArray &bytes, const QString &path,
+                  const QJsonValue &replacement = QJsonValue::Undefined);
+// Whether `decode` reads `bytes` without throwing.
+template <typename Decode> bool reads(const QByteArray &bytes, Decode decode)
+{
+    try {
+        decode(bytes);
+        return true;
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+} // namespace StoredDocument
