@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
@@ -30,6 +31,15 @@ QString relative(const QString &absolute)
     return QUrl(absolute).path();
 }
 
+QStringList slugsOf(const QJsonArray &models)
+{
+    QStringList slugs;
+    for (const QJsonValue &model : models)
+        slugs.append(model[QLatin1String("owner")].toString() + QLatin1Char('/') +
+                     model[QLatin1String("name")].toString());
+    return slugs;
+}
+
 } // namespace
 
 // The binary end to end, through the launcher other tests use.
@@ -43,6 +53,10 @@ private Q_SLOTS:
     void servesEveryBuiltInModel();
     void tokens_data();
     void tokens();
+    void pagesCollections_data();
+    void pagesCollections();
+    void searchesModels_data();
+    void searchesModels();
     void uploadsAndUpscales();
     void generatesImagesPerRequestedCount();
     void pollsAndCancels();
@@ -137,6 +151,88 @@ void TestStandInService::tokens()
         service.call("GET", QStringLiteral("/v1/models/google/imagen-4"), {}, headers);
     QVERIFY(reply);
     QCOMPARE(reply->status, status);
+}
+
+void TestStandInService::pagesCollections_data()
+{
+    QTest::addColumn<QString>("slug");
+    // Pages until `next` is null; 0 for a collection that never ends.
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<int>("entries");
+    // One entry found only in the collection, one also in the built-in list.
+    QTest::addColumn<QStringList>("includes");
+    QTest::newRow("super-resolution")
+        << "super-resolution" << 3 << 9
+        << QStringList{"sim-lab/tile-upscaler", "topazlabs/image-upscale"};
+    QTest::newRow("text-to-image")
+        << "text-to-image" << 3 << 9 << QStringList{"sim-lab/sketchbook", "google/imagen-4"};
+    QTest::newRow("text-to-video")
+        << "text-to-video" << 3 << 9 << QStringList{"sim-lab/tiny-motion", "google/veo-3"};
+    QTest::newRow("endless") << "endless" << 0 << 48 << QStringList{"google/veo-3"};
+}
+
+void TestStandInService::pagesCollections()
+{
+    QFETCH(QString, slug);
+    QFETCH(int, pages);
+    QFETCH(int, entries);
+    QFETCH(QStringList, includes);
+    StandInService service;
+    QStringList seen;
+    QString next = QStringLiteral("/v1/collections/") + slug;
+    int page = 0;
+    for (; !next.isEmpty() && page < 12; ++page) {
+        const auto reply = service.call("GET", next, {}, kAuth);
+        QVERIFY(reply);
+        QCOMPARE(reply->status, 200);
+        const QJsonObject object = reply->object();
+        QCOMPARE(object.value(QStringLiteral("slug")).toString(), slug);
+        seen += slugsOf(object.value(QStringLiteral("models")).toArray());
+        next = object.value(QStringLiteral("next")).toString();
+        if (!next.isEmpty())
+            QCOMPARE(next, service.apiBase().toString() + QStringLiteral("/collections/") + slug +
+                               QStringLiteral("?cursor=") + QString::number(page + 1));
+        next = QUrl(next).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority);
+    }
+    QCOMPARE(page, pages ? pages : 12);
+    QCOMPARE(next.isEmpty(), pages > 0);
+    QCOMPARE(seen.size(), entries);
+    if (pages)
+        QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), entries);
+    for (const QString &entry : includes)
+        QVERIFY2(seen.contains(entry), qPrintable(seen.join(u' ')));
+    const auto unknown = service.call("GET", QStringLiteral("/v1/collections/no-such"), {}, kAuth);
+    QVERIFY(unknown);
+    QCOMPARE(unknown->status, 404);
+}
+
+void TestStandInService::searchesModels_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("owner") << QByteArray("tarnwick")
+                           << QStringList{"tarnwick/clarity-pro-upscaler",
+                                          "tarnwick/crystal-upscaler"};
+    QTest::newRow("name") << QByteArray("crisp") << QStringList{"recraft-ai/recraft-crisp-upscale"};
+    QTest::newRow("description, any case")
+        << QByteArray("FACE Correction") << QStringList{"nightmareai/real-esrgan"};
+    QTest::newRow("JSON-quoted") << QByteArray("\"crisp\"")
+                                 << QStringList{"recraft-ai/recraft-crisp-upscale"};
+    QTest::newRow("nothing") << QByteArray("no-model-has-this") << QStringList{};
+}
+
+void TestStandInService::searchesModels()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QStringList, expected);
+    StandInService service;
+    const auto reply = service.call("QUERY", QStringLiteral("/v1/models"), body,
+                                    authWith("Content-Type", "text/plain"));
+    QVERIFY(reply);
+    QCOMPARE(reply->status, 200);
+    QStringList found = slugsOf(reply->object().value(QStringLiteral("results")).toArray());
+    found.sort();
+    QCOMPARE(found, expected);
 }
 
 void TestStandInService::uploadsAndUpscales()

@@ -21,11 +21,52 @@ QByteArray encode(const QImage &image, const char *format)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, format);
+    // For PNG, quality 80 means the fastest deflate level: these files live only in memory, so
+    // size matters far less than the CPU time a prediction's outputs take under load.
+    image.save(&buffer, format, qstrcmp(format, "PNG") == 0 ? 80 : -1);
     return bytes;
 }
 
+double scaleOf(const QJsonObject &input)
+{
+    for (const char *key : {"scale", "upscale_factor", "scale_factor"}) {
+        const QJsonValue value = input.value(QLatin1String(key));
+        if (value.isDouble())
+            return value.toDouble();
+        if (value.isString()) {
+            // "4x" and "4" both read as 4.
+            QString text = value.toString();
+            text.remove(QLatin1Char('x'));
+            bool ok = false;
+            const double number = text.toDouble(&ok);
+            if (ok)
+                return number;
+        }
+    }
+    return 2;
+}
+
+int outputCount(const QJsonObject &input)
+{
+    int count = 1;
+    for (const char *key : {"num_outputs", "number_of_images", "num_images", "n"}) {
+        if (input.value(QLatin1String(key)).isDouble())
+            count = qBound(1, input.value(QLatin1String(key)).toInt(), 8);
+    }
+    return count;
+}
+
 } // namespace
+
+QString firstImage(const QJsonObject &input)
+{
+    for (const char *key : {"image", "input_image", "img", "image_url", "start_image"}) {
+        const QString value = input.value(QLatin1String(key)).toString();
+        if (!value.isEmpty())
+            return value;
+    }
+    return {};
+}
 
 QSize sizeFor(const QString &aspectRatio, int longSide)
 {
@@ -101,6 +142,35 @@ Rendered clip()
     QFile file(QStringLiteral(":/resources/clip.mp4"));
     file.open(QIODevice::ReadOnly);
     return Rendered{file.readAll(), "video/mp4", QStringLiteral("output.mp4")};
+}
+
+Outcome render(SchemaFactory::Kind kind, const QJsonObject &input,
+               const std::optional<QByteArray> &source)
+{
+    using SchemaFactory::Kind;
+    Outcome outcome;
+    if (kind == Kind::upscale) {
+        const std::optional<Rendered> out =
+            source ? upscale(*source, scaleOf(input)) : std::nullopt;
+        if (out)
+            outcome.files.append(*out);
+        else
+            outcome.error = source ? QStringLiteral("cannot identify image file")
+                                   : QStringLiteral("could not fetch the input image");
+    } else if (kind == Kind::image) {
+        const QString prompt =
+            input.value(QStringLiteral("prompt"))
+                .toString(input.value(QStringLiteral("negative_prompt")).toString());
+        const qint64 seed = qint64(input.value(QStringLiteral("seed")).toDouble(0));
+        const int count = outputCount(input);
+        for (int i = 0; i < count; ++i)
+            outcome.files.append(generate(
+                prompt, seed, input.value(QStringLiteral("aspect_ratio")).toString(), i,
+                input.value(QStringLiteral("output_format")).toString(QStringLiteral("png"))));
+    } else {
+        outcome.files.append(clip());
+    }
+    return outcome;
 }
 
 } // namespace OutputRenderer

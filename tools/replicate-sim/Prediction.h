@@ -1,8 +1,10 @@
 #pragma once
 
 #include "http/HttpConnection.h"
+#include "OutputRenderer.h"
 
 #include <QDateTime>
+#include <QFuture>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -29,6 +31,8 @@ struct Prediction {
     double predictSeconds = 0;
     PredictionBehaviour behaviour = PredictionBehaviour::normal;
     QString failure;
+    // The outputs, rendered on a pool thread while the prediction is processing.
+    QFuture<OutputRenderer::Outcome> render;
     // Requests held by "Prefer: wait" until the prediction ends.
     QList<std::shared_ptr<HttpReply>> waiters;
 

@@ -4,7 +4,9 @@
 #include "ModelRegistry.h"
 #include "OutputRenderer.h"
 
+#include <QFutureWatcher>
 #include <QJsonArray>
+#include <QtConcurrent>
 #include <QTimer>
 #include <QUuid>
 
@@ -24,33 +26,10 @@ QString newId()
     return id;
 }
 
-QString firstImage(const QJsonObject &input)
+bool producesOutput(PredictionBehaviour behaviour)
 {
-    for (const char *key : {"image", "input_image", "img", "image_url", "start_image"}) {
-        const QString value = input.value(QLatin1String(key)).toString();
-        if (!value.isEmpty())
-            return value;
-    }
-    return {};
-}
-
-double scaleOf(const QJsonObject &input)
-{
-    for (const char *key : {"scale", "upscale_factor", "scale_factor"}) {
-        const QJsonValue value = input.value(QLatin1String(key));
-        if (value.isDouble())
-            return value.toDouble();
-        if (value.isString()) {
-            // "4x" and "4" both read as 4.
-            QString text = value.toString();
-            text.remove(QLatin1Char('x'));
-            bool ok = false;
-            const double number = text.toDouble(&ok);
-            if (ok)
-                return number;
-        }
-    }
-    return 2;
+    return behaviour == PredictionBehaviour::normal ||
+           behaviour == PredictionBehaviour::missingOutput;
 }
 
 } // namespace
@@ -102,15 +81,30 @@ void PredictionEngine::advance(const QString &id)
     prediction->logs = QStringLiteral("Starting prediction\n");
     if (prediction->behaviour == PredictionBehaviour::stuck)
         return;
-    QTimer::singleShot(scaledMs(m_predictSeconds * 0.9), this, [this, id] {
-        Prediction *again = find(id);
-        if (again && !again->terminal())
-            complete(*again);
-    });
+    // Outputs are made while the prediction runs, off the thread that answers requests.
+    if (producesOutput(prediction->behaviour))
+        prediction->render = QtConcurrent::run(OutputRenderer::render, prediction->model->kind,
+                                               prediction->input, sourceOf(*prediction));
+    QTimer::singleShot(scaledMs(m_predictSeconds * 0.9), this, [this, id] { complete(id); });
 }
 
-void PredictionEngine::complete(Prediction &prediction)
+void PredictionEngine::complete(const QString &id)
 {
+    Prediction *found = find(id);
+    if (!found || found->terminal())
+        return;
+    Prediction &prediction = *found;
+    if (producesOutput(prediction.behaviour) && prediction.render.isValid() &&
+        !prediction.render.isFinished()) {
+        // Rendering took longer than the run: end when it is done.
+        auto *watcher = new QFutureWatcher<OutputRenderer::Outcome>(this);
+        connect(watcher, &QFutureWatcherBase::finished, this, [this, id, watcher] {
+            watcher->deleteLater();
+            complete(id);
+        });
+        watcher->setFuture(prediction.render);
+        return;
+    }
     prediction.completedAt = QDateTime::currentDateTimeUtc();
     switch (prediction.behaviour) {
     case PredictionBehaviour::fail:
@@ -134,41 +128,18 @@ void PredictionEngine::complete(Prediction &prediction)
 
 void PredictionEngine::produce(Prediction &prediction)
 {
-    using SchemaFactory::Kind;
     using SchemaFactory::OutputShape;
-    QList<OutputRenderer::Rendered> files;
-    const QJsonObject &input = prediction.input;
-    if (prediction.model->kind == Kind::upscale) {
-        StoredFile scratch;
-        const StoredFile *source = m_files.resolve(firstImage(input), m_base, &scratch);
-        std::optional<OutputRenderer::Rendered> out =
-            source ? OutputRenderer::upscale(source->bytes, scaleOf(input)) : std::nullopt;
-        if (!out) {
-            prediction.status = QStringLiteral("failed");
-            prediction.error = source ? QStringLiteral("cannot identify image file")
-                                      : QStringLiteral("could not fetch the input image");
-            return;
-        }
-        files.append(*out);
-    } else if (prediction.model->kind == Kind::image) {
-        int count = 1;
-        for (const char *key : {"num_outputs", "number_of_images", "num_images", "n"}) {
-            if (input.value(QLatin1String(key)).isDouble())
-                count = qBound(1, input.value(QLatin1String(key)).toInt(), 8);
-        }
-        const QString prompt =
-            input.value(QStringLiteral("prompt"))
-                .toString(input.value(QStringLiteral("negative_prompt")).toString());
-        const qint64 seed = qint64(input.value(QStringLiteral("seed")).toDouble(0));
-        for (int i = 0; i < count; ++i)
-            files.append(OutputRenderer::generate(
-                prompt, seed, input.value(QStringLiteral("aspect_ratio")).toString(), i,
-                input.value(QStringLiteral("output_format")).toString(QStringLiteral("png"))));
-    } else {
-        files.append(OutputRenderer::clip());
+    if (!prediction.render.isValid())
+        prediction.render = QtConcurrent::run(OutputRenderer::render, prediction.model->kind,
+                                              prediction.input, sourceOf(prediction));
+    const OutputRenderer::Outcome outcome = prediction.render.result();
+    if (!outcome.error.isEmpty()) {
+        prediction.status = QStringLiteral("failed");
+        prediction.error = outcome.error;
+        return;
     }
     QJsonArray urls;
-    for (const OutputRenderer::Rendered &file : std::as_const(files)) {
+    for (const OutputRenderer::Rendered &file : outcome.files) {
         QString id = m_files.add(file.fileName, file.contentType, file.bytes);
         if (prediction.behaviour == PredictionBehaviour::missingOutput)
             id = QStringLiteral("missing-") + id;
@@ -187,6 +158,16 @@ void PredictionEngine::produce(Prediction &prediction)
         prediction.output = QJsonObject{{QStringLiteral("url"), urls.first()}};
         break;
     }
+}
+
+std::optional<QByteArray> PredictionEngine::sourceOf(const Prediction &prediction) const
+{
+    if (prediction.model->kind != SchemaFactory::Kind::upscale)
+        return std::nullopt;
+    StoredFile scratch;
+    const StoredFile *source =
+        m_files.resolve(OutputRenderer::firstImage(prediction.input), m_base, &scratch);
+    return source ? std::optional<QByteArray>(source->bytes) : std::nullopt;
 }
 
 void PredictionEngine::cancel(const QString &id)

@@ -27,9 +27,10 @@ public:
 
 private:
     void advance(const QString &id);
-    void complete(Prediction &prediction);
+    void complete(const QString &id);
     void produce(Prediction &prediction);
     void answerWaiters(Prediction &prediction);
+    std::optional<QByteArray> sourceOf(const Prediction &prediction) const;
 
     FileStore &m_files;
     QString m_base;

@@ -10,6 +10,19 @@ namespace
 constexpr int kPageSize = 4;
 const QString kEndless = QStringLiteral("endless");
 
+// The search body is plain text, but some clients send it JSON-encoded ("\"flux\""): take the
+// string inside such a body rather than searching for the quotes.
+QString searchText(const QByteArray &body)
+{
+    const QByteArray trimmed = body.trimmed();
+    if (trimmed.size() >= 2 && trimmed.startsWith('"') && trimmed.endsWith('"')) {
+        const QJsonArray wrapped = QJsonDocument::fromJson("[" + trimmed + "]").array();
+        if (wrapped.size() == 1 && wrapped.first().isString())
+            return wrapped.first().toString();
+    }
+    return QString::fromUtf8(body);
+}
+
 } // namespace
 
 QJsonObject SimService::modelListing(const SimModel &model) const
@@ -24,7 +37,7 @@ bool SimService::handleModels(const HttpRequest &request, HttpReply &reply)
     if ((request.method == "QUERY") && parts.size() == 2 &&
         (parts.at(1) == QLatin1String("models") || parts.at(1) == QLatin1String("search"))) {
         QJsonArray results;
-        for (const SimModel *model : m_models.search(QString::fromUtf8(request.body)))
+        for (const SimModel *model : m_models.search(searchText(request.body)))
             results.append(modelListing(*model));
         reply.send(HttpResponse::json(
             200, QJsonDocument(QJsonObject{{QStringLiteral("results"), results},
