@@ -33,6 +33,37 @@ bool syncToDisk(QFile &file)
 #endif
 }
 
+// What a file the user creates gets: read and write for everyone, less the process's umask. The
+// scratch file is made private, and the result must not stay so.
+QFile::Permissions ordinaryFilePermissions()
+{
+    int mask = 022;
+#ifdef Q_OS_LINUX
+    // Read, not set: setting the umask to learn it would race with other threads' files.
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            bool ok = false;
+            const int value = line.startsWith("Umask:") ? line.mid(6).trimmed().toInt(&ok, 8) : 0;
+            if (ok)
+                mask = value;
+        }
+    }
+#endif
+    const std::pair<int, QFile::Permissions> bits[] = {{0400, QFile::ReadOwner | QFile::ReadUser},
+                                                       {0200, QFile::WriteOwner | QFile::WriteUser},
+                                                       {0040, QFile::ReadGroup},
+                                                       {0020, QFile::WriteGroup},
+                                                       {0004, QFile::ReadOther},
+                                                       {0002, QFile::WriteOther}};
+    QFile::Permissions permissions;
+    for (const auto &[bit, permission] : bits) {
+        if (!(mask & bit))
+            permissions |= permission;
+    }
+    return permissions;
+}
+
 } // namespace
 
 namespace OutputPlacement
@@ -113,7 +144,7 @@ std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath)
 
 QUrl commit(QTemporaryFile &part, const Target &target)
 {
-    if (!part.flush() || !syncToDisk(part))
+    if (!part.flush() || !part.setPermissions(ordinaryFilePermissions()) || !syncToDisk(part))
         throw std::runtime_error(part.errorString().toStdString());
     const QString proposal = QDir(target.folder).filePath(target.fileName);
     // The rename refuses to replace a file, so a name taken since it was chosen (by another

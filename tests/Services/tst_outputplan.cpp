@@ -124,6 +124,18 @@ private Q_SLOTS:
         QCOMPARE(a.readAll(), QByteArray("one"));
     }
 
+    void resultHasTheUsualPermissions()
+    {
+        // A file made the ordinary way shows what the umask allows; the result must match it,
+        // not keep its private scratch-file mode.
+        const QString input = makeFile(QStringLiteral("modes/photo.jpg"), "jpeg");
+        const auto plan = OutputPlan::make(Mode::upscale, std::nullopt, QStringLiteral("-up"), {});
+        const QUrl out = OutputPlacement::place(plan, JobInput::file(QUrl::fromLocalFile(input)),
+                                                QStringLiteral("photo"), QStringLiteral("m"), false,
+                                                0, 1, png(), "bytes");
+        QCOMPARE(QFile::permissions(out.toLocalFile()), QFile::permissions(input));
+    }
+
     void emptySuffixKeepsInput()
     {
         const QString input = makeFile(QStringLiteral("same/photo.jpg"), "original");
