@@ -6,6 +6,8 @@
 # ratio_vs_js=<ours/theirs>.
 #   bench/pipeline.sh [PAIRS]        (default 200; build first with scripts/test)
 # SIZE (default 640x480) sets the photo's pixel size.
+# The driver alone also takes a scale (moonforge-bench-pipeline BASE N PHOTO DIR 4): peak memory
+# stays flat as the outputs grow, since downloads stream to disk.
 set -euo pipefail
 pairs=${1:-200}
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,7 +1,7 @@
 // Runs N upscale pairs through the store against a service, four at a time, exactly as the
 // application would: add the photos, pick the model, set its scale, start the run and wait for
 // its end. Prints the wall time of the run, the CPU time per pair, peak memory and the outcome.
-//   moonforge-bench-pipeline <api base .../v1> <pairs> <input image> <work folder>
+//   moonforge-bench-pipeline <api base .../v1> <pairs> <input image> <work folder> [scale=2]
 #include "Models/ModelCatalog.h"
 #include "Services/AppStore.h"
 
@@ -65,8 +65,9 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 5)
-        return fail("usage: moonforge-bench-pipeline <api base> <pairs> <input image> <folder>");
+    if (args.size() != 5 && args.size() != 6)
+        return fail("usage: moonforge-bench-pipeline <api base> <pairs> <input image> <folder> "
+                    "[scale]");
     const int pairs = args.at(2).toInt();
     const QString work = QDir(args.at(4)).absolutePath();
     const QString photos = work + QStringLiteral("/photos");
@@ -105,7 +106,7 @@ int main(int argc, char *argv[])
         store.schemaStates().value(slug).schema()->scaleParam();
     if (!scale)
         return fail("the model has no scale");
-    store.setValue(ParamValue::number(2), *scale);
+    store.setValue(ParamValue::number(args.size() == 6 ? args.at(5).toDouble() : 2.0), *scale);
     store.setOutputDestination(
         OutputDestination::folder(QUrl::fromLocalFile(work + QStringLiteral("/out"))));
     store.addFiles(files);
