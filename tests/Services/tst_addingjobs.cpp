@@ -29,20 +29,21 @@ public:
     void reveal(const QList<QUrl> &) override {}
 };
 
-QStringList namesOf(const QList<QUrl> &urls)
+QUrl urlOf(const QUrl &url)
 {
-    QStringList names;
-    for (const QUrl &url : urls)
-        names.append(url.fileName());
-    return names;
+    return url;
+}
+QUrl urlOf(const ImageJobPtr &job)
+{
+    return job->input().url();
 }
 
-QStringList namesOf(const QList<ImageJobPtr> &jobs)
+template <typename List> QStringList namesOf(const List &items)
 {
-    QList<QUrl> urls;
-    for (const ImageJobPtr &job : jobs)
-        urls.append(job->input().url());
-    return namesOf(urls);
+    QStringList names;
+    for (const auto &item : items)
+        names.append(urlOf(item).fileName());
+    return names;
 }
 
 ModelSchema schemaTaking(bool list)
@@ -71,11 +72,14 @@ private:
         picture.fill(Qt::darkCyan);
         QVERIFY2(picture.save(path(name)), qPrintable(name));
     }
-    void text(const QString &name)
+    std::shared_ptr<ScriptedDesktop> scriptedDesktop(TestEnvironment &env,
+                                                     const QStringList &answer)
     {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not a picture\n");
+        auto desktop = std::make_shared<ScriptedDesktop>();
+        for (const QString &name : answer)
+            desktop->answer.append(url(name));
+        env.mutableEnvironment().desktop = desktop;
+        return desktop;
     }
 
 private Q_SLOTS:
@@ -87,7 +91,8 @@ private Q_SLOTS:
                                  "drop/.hidden.png", "drop/inner/deep.png", "loose.png"})
             image(QString::fromLatin1(name));
         image(QStringLiteral("wide.jpg"), QSize(600, 400));
-        text(QStringLiteral("drop/notes.txt"));
+        QFile notes(path("drop/notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a picture\n") > 0);
     }
 
     // --- expand ---
@@ -121,14 +126,10 @@ private Q_SLOTS:
 
     void expandSortIsStable()
     {
-        QTemporaryDir other;
-        QImage picture(8, 8, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        QVERIFY(picture.save(other.filePath(QStringLiteral("IMG2.png"))));
+        QVERIFY(QDir(m_dir.path()).mkpath("other"));
+        image("other/IMG2.png");
         // Equal names under the comparison keep the order they were dropped in.
-        const QList<QUrl> dropped = {
-            QUrl::fromLocalFile(other.filePath(QStringLiteral("IMG2.png"))),
-            url(QStringLiteral("drop/img2.png"))};
+        const QList<QUrl> dropped = {url("other/IMG2.png"), url("drop/img2.png")};
         QCOMPARE(AppStore::expand(dropped), dropped);
         const QList<QUrl> reversed = {dropped.at(1), dropped.at(0)};
         QCOMPARE(AppStore::expand(reversed), reversed);
@@ -236,10 +237,7 @@ private Q_SLOTS:
         QFETCH(QStringList, chosen);
         QFETCH(int, jobs);
         TestEnvironment env;
-        auto desktop = std::make_shared<ScriptedDesktop>();
-        for (const QString &name : chosen)
-            desktop->answer.append(url(name));
-        env.mutableEnvironment().desktop = desktop;
+        const auto desktop = scriptedDesktop(env, chosen);
         AppStore store(env.environment());
         store.presentOpenPanel();
         QCOMPARE(desktop->requests.size(), 1);
@@ -254,9 +252,7 @@ private Q_SLOTS:
     void chooseReferenceImages()
     {
         TestEnvironment env;
-        auto desktop = std::make_shared<ScriptedDesktop>();
-        desktop->answer = {url(QStringLiteral("loose.png")), url(QStringLiteral("wide.jpg"))};
-        env.mutableEnvironment().desktop = desktop;
+        const auto desktop = scriptedDesktop(env, {"loose.png", "wide.jpg"});
         AppStore store(env.environment());
         QCOMPARE(store.chooseReferenceImages(), desktop->answer);
         const Desktop::OpenRequest request = desktop->requests.first();
@@ -286,14 +282,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("plain") << "a red fox"
-                               << "a red fox";
-        QTest::newRow("blanks and line breaks around") << " \t a red fox\n\n"
-                                                       << "a red fox";
-        QTest::newRow("inner breaks kept") << "line one\nline two\n"
-                                           << "line one\nline two";
-        QTest::newRow("only white space") << " \n\t " << QString();
-        QTest::newRow("empty") << QString() << QString();
+        const auto row = [](const char *name, const char *typed, const char *stored) {
+            QTest::newRow(name) << QString(typed) << QString(stored);
+        };
+        row("plain", "a red fox", "a red fox");
+        row("blanks and line breaks around", " \t a red fox\n\n", "a red fox");
+        row("inner breaks kept", "line one\nline two\n", "line one\nline two");
+        row("only white space", " \n\t ", "");
+        row("empty", "", "");
     }
     void addPromptJob()
     {
@@ -324,14 +320,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("listSlugs"); // selected slugs whose schema takes a list
         QTest::addColumn<QStringList>("oneSlugs");  // selected slugs whose schema takes one
         QTest::addColumn<int>("kept");              // how many are kept, counted from the end
-        QTest::newRow("one-image model, none") << 0 << QStringList{} << QStringList{"a/one"} << 0;
-        QTest::newRow("one-image model, one") << 1 << QStringList{} << QStringList{"a/one"} << 1;
-        QTest::newRow("one-image model, three keeps the last")
-            << 3 << QStringList{} << QStringList{"a/one"} << 1;
-        QTest::newRow("list model keeps all") << 3 << QStringList{"a/list"} << QStringList{} << 3;
-        QTest::newRow("any list model among the selected keeps all")
-            << 3 << QStringList{"a/list"} << QStringList{"a/one"} << 3;
-        QTest::newRow("no schema loaded") << 2 << QStringList{} << QStringList{} << 1;
+        const auto row = [](const char *name, int count, QStringList list, QStringList one,
+                            int kept) { QTest::newRow(name) << count << list << one << kept; };
+        row("one-image model, none", 0, {}, {"a/one"}, 0);
+        row("one-image model, one", 1, {}, {"a/one"}, 1);
+        row("one-image model, three keeps the last", 3, {}, {"a/one"}, 1);
+        row("list model keeps all", 3, {"a/list"}, {}, 3);
+        row("any list model among the selected keeps all", 3, {"a/list"}, {"a/one"}, 3);
+        row("no schema loaded", 2, {}, {}, 1);
     }
     void reusedReferences()
     {
