@@ -28,8 +28,7 @@ QJsonObject record(const QByteArray &properties, const QByteArray &required = "[
                                              ",\"properties\":" + properties + "}"));
     const QJsonObject components{{QStringLiteral("schemas"), all}};
     const QJsonObject openapi{{QStringLiteral("components"), components}};
-    const QJsonObject latest{{QStringLiteral("id"), QStringLiteral("v1")},
-                             {QStringLiteral("openapi_schema"), openapi}};
+    const QJsonObject latest{{"id", "v1"}, {QStringLiteral("openapi_schema"), openapi}};
     return QJsonObject{{QStringLiteral("latest_version"), latest}};
 }
 
@@ -150,15 +149,15 @@ private Q_SLOTS:
         };
         // Booleans read as 1 and 0, so an enum of them counts as numeric.
         row("enum before boolean", R"({"type":"boolean","enum":[true,false]})", true, Type::choice,
-            true, {QStringLiteral("true"), QStringLiteral("false")});
+            true, {"true", "false"});
         row("numeric string enum", R"({"type":"string","enum":["1024","2048"]})", true,
-            Type::choice, true, {QStringLiteral("1024"), QStringLiteral("2048")});
+            Type::choice, true, {"1024", "2048"});
         row("mixed enum", R"({"type":"string","enum":["1024","big"]})", true, Type::choice, false,
-            {QStringLiteral("1024"), QStringLiteral("big")});
+            {"1024", "big"});
         row("integer enum", R"({"type":"integer","enum":[1,2,4]})", true, Type::choice, true,
-            {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4")});
+            {"1", "2", "4"});
         row("enum without type", R"({"enum":["a",null,{"x":1}]})", true, Type::choice, false,
-            {QStringLiteral("a")});
+            {"a"});
         row("empty enum falls through", R"({"type":"boolean","enum":[]})", true, Type::toggle,
             false);
         row("no type", R"({"title":"Thing"})", false, Type::text, false);
@@ -519,12 +518,11 @@ private Q_SLOTS:
     void numericValue()
     {
         const ModelSchema schema = fixture(QStringLiteral("nightmareai_real-esrgan"));
-        const QSet<QString> keys{QStringLiteral("scale")};
+        const QSet<QString> keys{"scale"};
         QCOMPARE(schema.numericValue(keys, {}), std::optional<double>(4));
         QCOMPARE(schema.numericValue(keys, json(R"({"scale":"2"})")), std::optional<double>(2));
         QCOMPARE(schema.numericValue(keys, json(R"({"scale":"big"})")), std::optional<double>(4));
-        QCOMPARE(schema.numericValue({QStringLiteral("width")}, json(R"({"width":3})")),
-                 std::optional<double>());
+        QCOMPARE(schema.numericValue({"width"}, json(R"({"width":3})")), std::optional<double>());
     }
     void errorMessages()
     {
