@@ -220,6 +220,9 @@ private Q_SLOTS:
         QCOMPARE(status.count(), 1);
         variant.setStatus(RunStatus::failed(QStringLiteral("b")));
         QCOMPARE(status.count(), 2);
+        variant.setStatus(RunStatus::cancelled()); // not the same as a failure without a message
+        variant.setStatus(RunStatus::failed(QString()));
+        QCOMPARE(status.count(), 4);
         variant.setCost(CostRange{0.1, 0.2});
         variant.setCost(CostRange{0.1, 0.2});
         QCOMPARE(cost.count(), 1);
