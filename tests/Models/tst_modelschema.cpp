@@ -517,7 +517,7 @@ private Q_SLOTS:
     }
     void numericValue()
     {
-        const ModelSchema schema = fixture(QStringLiteral("nightmareai_real-esrgan"));
+        const ModelSchema schema = fixture("nightmareai_real-esrgan");
         const QSet<QString> keys{"scale"};
         QCOMPARE(schema.numericValue(keys, {}), std::optional<double>(4));
         QCOMPARE(schema.numericValue(keys, json(R"({"scale":"2"})")), std::optional<double>(2));

@@ -90,7 +90,7 @@ private Q_SLOTS:
         for (const char *name : {"drop/img10.png", "drop/img2.png", "drop/Img1.jpg",
                                  "drop/.hidden.png", "drop/inner/deep.png", "loose.png"})
             image(QString::fromLatin1(name));
-        image(QStringLiteral("wide.jpg"), QSize(600, 400));
+        image("wide.jpg", QSize(600, 400));
         QFile notes(path("drop/notes.txt"));
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a picture\n") > 0);
     }
@@ -142,7 +142,7 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         QSignalSpy changed(&store, &AppStore::jobsChanged);
-        store.addFiles({url(QStringLiteral("drop"))});
+        store.addFiles({url("drop")});
         QCOMPARE(changed.count(), 1);
         const QList<ImageJobPtr> jobs = store.jobs(Mode::upscale);
         QCOMPARE(namesOf(jobs), (QStringList{"Img1.jpg", "img2.png", "img10.png"}));
@@ -163,12 +163,12 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.addFiles({url(QStringLiteral("drop/img2.png"))});
+        store.addFiles({url("drop/img2.png")});
         QSignalSpy changed(&store, &AppStore::jobsChanged);
-        store.addFiles({url(QStringLiteral("drop/img2.png"))});
+        store.addFiles({url("drop/img2.png")});
         QCOMPARE(changed.count(), 0);
         // Already listed, and twice within the drop itself: each file still gets one row.
-        store.addFiles({url(QStringLiteral("drop")), url(QStringLiteral("drop/img10.png"))});
+        store.addFiles({url("drop"), url("drop/img10.png")});
         QCOMPARE(namesOf(store.jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
     }
 
@@ -177,11 +177,11 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         store.setMode(Mode::image);
-        store.addFiles({url(QStringLiteral("loose.png"))});
+        store.addFiles({url("loose.png")});
         QVERIFY(store.jobs(Mode::upscale).isEmpty());
         QVERIFY(store.jobs(Mode::image).isEmpty());
         store.setMode(Mode::upscale);
-        store.addFiles({url(QStringLiteral("loose.png"))});
+        store.addFiles({url("loose.png")});
         QCOMPARE(store.jobs().size(), 1);
     }
 
@@ -189,7 +189,7 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.addFiles({url(QStringLiteral("wide.jpg")), url(QStringLiteral("drop/notes.txt"))});
+        store.addFiles({url("wide.jpg"), url("drop/notes.txt")});
         QCOMPARE(store.jobs().size(), 1);
         const ImageJobPtr job = store.jobs().first();
         // The row is there at once; what the file holds is filled in later.
@@ -202,7 +202,7 @@ private Q_SLOTS:
                     [&threads] { threads.append(QThread::currentThread()); });
         QTRY_VERIFY(!job->thumbnail().isNull());
         QCOMPARE(job->pixelSize().value_or(QSizeF()), QSizeF(600, 400));
-        QCOMPARE(job->byteSize(), QFileInfo(path(QStringLiteral("wide.jpg"))).size());
+        QCOMPARE(job->byteSize(), QFileInfo(path("wide.jpg")).size());
         QCOMPARE(job->thumbnail().size(), QSize(256, 171));
         QCOMPARE(threads.size(), 3);
         for (QThread *thread : std::as_const(threads))
@@ -215,7 +215,7 @@ private Q_SLOTS:
         std::weak_ptr<ImageJob> weak;
         {
             AppStore store(env.environment());
-            store.addFiles({url(QStringLiteral("drop")), url(QStringLiteral("wide.jpg"))});
+            store.addFiles({url("drop"), url("wide.jpg")});
             weak = store.jobs().first();
         }
         // Nothing queued may reach a store or job that is gone.
@@ -298,7 +298,7 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         store.setMode(Mode::image);
-        const QList<QUrl> references = {url(QStringLiteral("loose.png"))};
+        const QList<QUrl> references = {url("loose.png")};
         store.addPromptJob(typed, references);
         if (stored.isEmpty()) {
             QVERIFY(store.jobs().isEmpty());
@@ -356,8 +356,8 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         store.setMode(Mode::image);
-        const QList<QUrl> references = {url(QStringLiteral("a.png")), url(QStringLiteral("b.png"))};
-        store.addPromptJob(QStringLiteral("a red fox"), references);
+        const QList<QUrl> references = {url("a.png"), url("b.png")};
+        store.addPromptJob("a red fox", references);
         QSignalSpy draft(&store, &AppStore::draftChanged);
         store.reuse(store.jobs().first());
         QCOMPARE(store.draftPrompt(), QStringLiteral("a red fox"));
@@ -370,8 +370,8 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.setDraftPrompt(QStringLiteral("keep me"));
-        store.addFiles({url(QStringLiteral("loose.png"))});
+        store.setDraftPrompt("keep me");
+        store.addFiles({url("loose.png")});
         store.reuse(store.jobs().first());
         store.reuse(nullptr);
         QCOMPARE(store.draftPrompt(), QStringLiteral("keep me"));

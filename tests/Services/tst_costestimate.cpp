@@ -187,7 +187,7 @@ private Q_SLOTS:
         store.loadPrice(unpriced);
         store.loadPrice(priced);
         QVERIFY(store.pricesInFlight().isEmpty());
-        QCOMPARE(m_service->requests(QStringLiteral("/orvane/")).size(), 1);
+        QCOMPARE(m_service->requests("/orvane/").size(), 1);
 
         // The next run reads the priced model from the cache and tries the other page again.
         AppStore nextRun(m_env.environment());
@@ -195,8 +195,8 @@ private Q_SLOTS:
         nextRun.loadPrice(unpriced);
         QTRY_VERIFY(nextRun.pricesInFlight().isEmpty());
         QVERIFY(nextRun.prices().contains(priced));
-        QCOMPARE(m_service->requests(QStringLiteral("/topazlabs/")).size(), 1);
-        QCOMPARE(m_service->requests(QStringLiteral("/orvane/")).size(), 2);
+        QCOMPARE(m_service->requests("/topazlabs/").size(), 1);
+        QCOMPARE(m_service->requests("/orvane/").size(), 2);
     }
 
     void storeGoingAwayCancelsPageReads()
@@ -205,7 +205,7 @@ private Q_SLOTS:
         {
             AppStore store(m_env.environment());
             loads = AppStoreProbe::priceLoads(store);
-            store.loadPrice(QStringLiteral("acme/slow"));
+            store.loadPrice("acme/slow");
             QVERIFY(!loads.isCancelled());
         }
         QVERIFY(loads.isCancelled());
@@ -220,8 +220,8 @@ private Q_SLOTS:
                         {QStringLiteral("delayMs"), 60000}}));
         const QString tieredSlug = ModelCatalog::upscale().at(0).slug();
         AppStore store(m_env.environment());
-        auto job = std::make_shared<ImageJob>(
-            JobInput::file(QUrl::fromLocalFile(m_env.path(QStringLiteral("a.jpg")))));
+        auto job =
+            std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(m_env.path("a.jpg"))));
         job->setPixelSize(QSizeF(1000, 1000));
         store.setJobs({job});
         store.toggle(slow);
@@ -253,7 +253,7 @@ private Q_SLOTS:
         AppStore store(m_env.environment());
         store.setMode(Mode::video);
         store.toggle(untimed);
-        store.addPromptJob(QStringLiteral("a fox"), {});
+        store.addPromptJob("a fox", {});
         QCOMPARE(store.pendingPairs().size(), 2);
         const SchemaParam prompt = param("prompt", Type::text);
         AppStoreProbe::setSchemaState(

@@ -254,7 +254,7 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         const PriceCache cache(env.environment().cacheFolder);
-        QVERIFY(addFault("/acme/thing", "malformed", fixture(QStringLiteral("per-thousand.html"))));
+        QVERIFY(addFault("/acme/thing", "malformed", fixture("per-thousand.html")));
         QCOMPARE(fetch(cache, QStringLiteral("acme/thing")), price(PriceUnit::image, 0.04, 0.04));
 
         // A page that takes a minute: cancelling ends the read at once, with nothing.
@@ -265,7 +265,7 @@ private Q_SLOTS:
                                       m_service->webBase(), cache, QStringLiteral("acme/slow"),
                                       handle),
                        this, [&ended](const std::optional<ModelPrice> &got) { ended = got; });
-        QTRY_COMPARE(m_service->requests(QStringLiteral("/acme/slow")).size(), 1);
+        QTRY_COMPARE(m_service->requests("/acme/slow").size(), 1);
         QVERIFY(!ended);
         handle.cancel();
         QTRY_VERIFY(ended);
