@@ -28,9 +28,20 @@ QJsonObject record(const QByteArray &properties, const QByteArray &required = "[
                                              ",\"properties\":" + properties + "}"));
     const QJsonObject components{{QStringLiteral("schemas"), all}};
     const QJsonObject openapi{{QStringLiteral("components"), components}};
-    const QJsonObject latest{{QStringLiteral("id"), QStringLiteral("v1")},
-                             {QStringLiteral("openapi_schema"), openapi}};
+    const QJsonObject latest{{"id", "v1"}, {QStringLiteral("openapi_schema"), openapi}};
     return QJsonObject{{QStringLiteral("latest_version"), latest}};
+}
+
+// Properties of one JSON type from "name:order name:order", e.g. "mask:0 image:5".
+QByteArray properties(const char *type, const char *spec)
+{
+    QStringList entries;
+    for (const QString &entry : QString::fromLatin1(spec).split(QLatin1Char(' '))) {
+        const QStringList parts = entry.split(QLatin1Char(':'));
+        entries.append(QStringLiteral("\"%1\":{%2,\"x-order\":%3}")
+                           .arg(parts.at(0), QLatin1String(type), parts.at(1)));
+    }
+    return "{" + entries.join(QLatin1Char(',')).toUtf8() + "}";
 }
 
 ModelSchema fixture(const QString &name)
@@ -65,534 +76,464 @@ class ModelSchemaTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void realRecords_data();
-    void realRecords();
-    void missingSchema_data();
-    void missingSchema();
-    void kinds_data();
-    void kinds();
-    void defaults_data();
-    void defaults();
-    void allOfOwnKeysWin();
-    void imageKey_data();
-    void imageKey();
-    void promptKey_data();
-    void promptKey();
-    void outputKind_data();
-    void outputKind();
-    void order_data();
-    void order();
-    void humanized_data();
-    void humanized();
-    void conversions_data();
-    void conversions();
-    void encode_data();
-    void encode();
-    void partition();
-    void scaleParam_data();
-    void scaleParam();
-    void numericValue();
-    void errorMessages();
-};
 
-void ModelSchemaTest::realRecords_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("imageKey");
-    QTest::addColumn<QString>("promptKey");
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QString>("versionPrefix");
-
-    QTest::newRow("upscaler") << QStringLiteral("nightmareai_real-esrgan")
-                              << QStringLiteral("image") << QString()
-                              << QStringList{QStringLiteral("scale"),
-                                             QStringLiteral("face_enhance")}
-                              << QStringLiteral("f121d640");
-    QTest::newRow("image generator")
-        << QStringLiteral("black-forest-labs_flux-schnell") << QString() << QStringLiteral("prompt")
-        << QStringList{QStringLiteral("prompt"),         QStringLiteral("aspect_ratio"),
-                       QStringLiteral("num_outputs"),    QStringLiteral("num_inference_steps"),
-                       QStringLiteral("seed"),           QStringLiteral("output_format"),
-                       QStringLiteral("output_quality"), QStringLiteral("disable_safety_checker"),
-                       QStringLiteral("go_fast"),        QStringLiteral("megapixels")}
-        << QStringLiteral("53d5d158");
-    QTest::newRow("video generator")
-        << QStringLiteral("minimax_video-01") << QStringLiteral("first_frame_image")
-        << QStringLiteral("prompt")
-        << QStringList{QStringLiteral("prompt"), QStringLiteral("prompt_optimizer")}
-        << QStringLiteral("6be8dfbb");
-}
-
-void ModelSchemaTest::realRecords()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, imageKey);
-    QFETCH(QString, promptKey);
-    QFETCH(QStringList, keys);
-    QFETCH(QString, versionPrefix);
-
-    const ModelSchema schema = fixture(name);
-    QCOMPARE(schema.imageKey.value_or(QString()), imageKey);
-    QCOMPARE(schema.promptKey.value_or(QString()), promptKey);
-    QCOMPARE(keysOf(schema.params), keys);
-    QVERIFY(schema.versionID.value_or(QString()).startsWith(versionPrefix));
-    QVERIFY(!schema.isOfficial);
-}
-
-void ModelSchemaTest::missingSchema_data()
-{
-    QTest::addColumn<QByteArray>("document");
-    QTest::newRow("empty") << QByteArray("{}");
-    QTest::newRow("null version") << QByteArray("{\"latest_version\":null}");
-    QTest::newRow("no components")
-        << QByteArray("{\"latest_version\":{\"id\":\"x\",\"openapi_schema\":{}}}");
-    QTest::newRow("properties not an object")
-        << QByteArray("{\"latest_version\":{\"openapi_schema\":{\"components\":{\"schemas\":"
-                      "{\"Input\":{\"properties\":[]}}}}}}");
-}
-
-void ModelSchemaTest::missingSchema()
-{
-    QFETCH(QByteArray, document);
-    try {
-        ModelSchema::parse(json(document));
-        QFAIL("parse accepted a record without input properties");
-    } catch (const SchemaParseError &error) {
-        QCOMPARE(error.kind(), SchemaParseError::Kind::missingSchema);
-        QCOMPARE(error.message(), QStringLiteral("This model didn't publish an input schema."));
+    void realRecords_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("imageKey");
+        QTest::addColumn<QString>("promptKey");
+        QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QString>("versionPrefix");
+        const auto row = [](const char *name, const char *image, const char *prompt,
+                            QStringList keys, const char *version) {
+            QTest::newRow(name) << QString(name) << QString(image) << QString(prompt) << keys
+                                << QString(version);
+        };
+        row("nightmareai_real-esrgan", "image", "", {"scale", "face_enhance"}, "f121d640");
+        row("black-forest-labs_flux-schnell", "", "prompt",
+            {"prompt", "aspect_ratio", "num_outputs", "num_inference_steps", "seed",
+             "output_format", "output_quality", "disable_safety_checker", "go_fast", "megapixels"},
+            "53d5d158");
+        row("minimax_video-01", "first_frame_image", "prompt", {"prompt", "prompt_optimizer"},
+            "6be8dfbb");
     }
-}
+    void realRecords()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, imageKey);
+        QFETCH(QString, promptKey);
+        QFETCH(QStringList, keys);
+        QFETCH(QString, versionPrefix);
 
-void ModelSchemaTest::kinds_data()
-{
-    QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<bool>("kept");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<bool>("flag"); // multiline for text, numeric for choice
-    QTest::addColumn<QStringList>("options");
-
-    const auto row = [](const char *name, const char *property, bool kept, Type type, bool flag,
-                        QStringList options = {}) {
-        QTest::newRow(name) << QByteArray(property) << kept << static_cast<int>(type) << flag
-                            << options;
-    };
-    // Booleans read as 1 and 0, so an enum of them counts as numeric.
-    row("enum before boolean", R"({"type":"boolean","enum":[true,false]})", true, Type::choice,
-        true, {QStringLiteral("true"), QStringLiteral("false")});
-    row("numeric string enum", R"({"type":"string","enum":["1024","2048"]})", true, Type::choice,
-        true, {QStringLiteral("1024"), QStringLiteral("2048")});
-    row("mixed enum", R"({"type":"string","enum":["1024","big"]})", true, Type::choice, false,
-        {QStringLiteral("1024"), QStringLiteral("big")});
-    row("integer enum", R"({"type":"integer","enum":[1,2,4]})", true, Type::choice, true,
-        {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("4")});
-    row("enum without type", R"({"enum":["a",null,{"x":1}]})", true, Type::choice, false,
-        {QStringLiteral("a")});
-    row("empty enum falls through", R"({"type":"boolean","enum":[]})", true, Type::toggle, false);
-    row("no type", R"({"title":"Thing"})", false, Type::text, false);
-    row("boolean", R"({"type":"boolean"})", true, Type::toggle, false);
-    row("integer", R"({"type":"integer","minimum":1,"maximum":"x"})", true, Type::integer, false);
-    row("number", R"({"type":"number"})", true, Type::number, false);
-    row("uri", R"({"type":"string","format":"uri"})", false, Type::uri, false);
-    row("plain text", R"({"type":"string","description":"Seed words"})", true, Type::text, false);
-    row("prompt in description",
-        R"({"type":"string","description":"What the PROMPT should avoid"})", true, Type::text,
-        true);
-    row("array of uris", R"({"type":"array","items":{"type":"string","format":"uri"}})", false,
-        Type::uri, false);
-    row("array of strings", R"({"type":"array","items":{"type":"string"}})", false, Type::text,
-        false);
-    row("object", R"({"type":"object"})", false, Type::text, false);
-}
-
-void ModelSchemaTest::kinds()
-{
-    QFETCH(QByteArray, property);
-    QFETCH(bool, kept);
-    QFETCH(int, type);
-    QFETCH(bool, flag);
-    QFETCH(QStringList, options);
-
-    const ModelSchema schema = ModelSchema::parse(record("{\"thing\":" + property + "}"));
-    const SchemaParam *param = find(schema, QStringLiteral("thing"));
-    QCOMPARE(param != nullptr, kept);
-    if (!param)
-        return;
-    QCOMPARE(static_cast<int>(param->kind.type), type);
-    if (param->kind.type == Type::choice) {
-        QCOMPARE(param->kind.numeric, flag);
-        QCOMPARE(param->kind.options, options);
+        const ModelSchema schema = fixture(name);
+        QCOMPARE(schema.imageKey.value_or(QString()), imageKey);
+        QCOMPARE(schema.promptKey.value_or(QString()), promptKey);
+        QCOMPARE(keysOf(schema.params), keys);
+        QVERIFY(schema.versionID.value_or(QString()).startsWith(versionPrefix));
+        QVERIFY(!schema.isOfficial);
     }
-    if (param->kind.type == Type::text)
-        QCOMPARE(param->kind.multiline, flag);
-    if (param->kind.type == Type::integer) {
-        QCOMPARE(param->kind.min, std::optional<double>(1.0));
-        QVERIFY(!param->kind.max);
+    void missingSchema_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::newRow("empty") << QByteArray("{}");
+        QTest::newRow("null version") << QByteArray("{\"latest_version\":null}");
+        QTest::newRow("no components")
+            << QByteArray("{\"latest_version\":{\"id\":\"x\",\"openapi_schema\":{}}}");
+        QTest::newRow("properties not an object")
+            << QByteArray("{\"latest_version\":{\"openapi_schema\":{\"components\":{\"schemas\":"
+                          "{\"Input\":{\"properties\":[]}}}}}}");
     }
-}
+    void missingSchema()
+    {
+        QFETCH(QByteArray, document);
+        try {
+            ModelSchema::parse(json(document));
+            QFAIL("parse accepted a record without input properties");
+        } catch (const SchemaParseError &error) {
+            QCOMPARE(error.kind(), SchemaParseError::Kind::missingSchema);
+            QCOMPARE(error.message(), QStringLiteral("This model didn't publish an input schema."));
+        }
+    }
+    void kinds_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<bool>("kept");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("flag"); // multiline for text, numeric for choice
+        QTest::addColumn<QStringList>("options");
 
-void ModelSchemaTest::defaults_data()
-{
-    QTest::addColumn<QByteArray>("property");
-    QTest::addColumn<std::optional<ParamValue>>("expected");
+        const auto row = [](const char *name, const char *property, bool kept, Type type, bool flag,
+                            QStringList options = {}) {
+            QTest::newRow(name) << QByteArray(property) << kept << static_cast<int>(type) << flag
+                                << options;
+        };
+        // Booleans read as 1 and 0, so an enum of them counts as numeric.
+        row("enum before boolean", R"({"type":"boolean","enum":[true,false]})", true, Type::choice,
+            true, {"true", "false"});
+        row("numeric string enum", R"({"type":"string","enum":["1024","2048"]})", true,
+            Type::choice, true, {"1024", "2048"});
+        row("mixed enum", R"({"type":"string","enum":["1024","big"]})", true, Type::choice, false,
+            {"1024", "big"});
+        row("integer enum", R"({"type":"integer","enum":[1,2,4]})", true, Type::choice, true,
+            {"1", "2", "4"});
+        row("enum without type", R"({"enum":["a",null,{"x":1}]})", true, Type::choice, false,
+            {"a"});
+        row("empty enum falls through", R"({"type":"boolean","enum":[]})", true, Type::toggle,
+            false);
+        row("no type", R"({"title":"Thing"})", false, Type::text, false);
+        row("boolean", R"({"type":"boolean"})", true, Type::toggle, false);
+        row("integer", R"({"type":"integer","minimum":1,"maximum":"x"})", true, Type::integer,
+            false);
+        row("number", R"({"type":"number"})", true, Type::number, false);
+        row("uri", R"({"type":"string","format":"uri"})", false, Type::uri, false);
+        row("plain text", R"({"type":"string","description":"Seed words"})", true, Type::text,
+            false);
+        row("prompt in description",
+            R"({"type":"string","description":"What the PROMPT should avoid"})", true, Type::text,
+            true);
+        row("array of uris", R"({"type":"array","items":{"type":"string","format":"uri"}})", false,
+            Type::uri, false);
+        row("array of strings", R"({"type":"array","items":{"type":"string"}})", false, Type::text,
+            false);
+        row("object", R"({"type":"object"})", false, Type::text, false);
+    }
+    void kinds()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(bool, kept);
+        QFETCH(int, type);
+        QFETCH(bool, flag);
+        QFETCH(QStringList, options);
 
-    QTest::newRow("null") << QByteArray(R"({"type":"integer","default":null})")
-                          << std::optional<ParamValue>();
-    QTest::newRow("integer from string") << QByteArray(R"({"type":"integer","default":"8"})")
-                                         << std::optional<ParamValue>(ParamValue::integer(8));
-    QTest::newRow("integer truncated") << QByteArray(R"({"type":"integer","default":-2.7})")
-                                       << std::optional<ParamValue>(ParamValue::integer(-2));
-    QTest::newRow("integer exact past doubles")
-        << QByteArray(R"({"type":"integer","default":9007199254740993})")
-        << std::optional<ParamValue>(ParamValue::integer(9007199254740993LL));
-    QTest::newRow("integer beyond 64 bits")
-        << QByteArray(R"({"type":"integer","default":123456789012345678901234})")
-        << std::optional<ParamValue>();
-    QTest::newRow("integer unreadable")
-        << QByteArray(R"({"type":"integer","default":"eight"})") << std::optional<ParamValue>();
-    QTest::newRow("number") << QByteArray(R"({"type":"number","default":4})")
-                            << std::optional<ParamValue>(ParamValue::number(4));
-    QTest::newRow("toggle from string") << QByteArray(R"({"type":"boolean","default":"true"})")
-                                        << std::optional<ParamValue>(ParamValue::boolean(true));
-    QTest::newRow("toggle from zero") << QByteArray(R"({"type":"boolean","default":0})")
-                                      << std::optional<ParamValue>(ParamValue::boolean(false));
-    QTest::newRow("text from number")
-        << QByteArray(R"({"type":"string","default":2.5})")
-        << std::optional<ParamValue>(ParamValue::string(QStringLiteral("2.5")));
-    QTest::newRow("choice from integer")
-        << QByteArray(R"({"type":"integer","enum":[2,4],"default":4})")
-        << std::optional<ParamValue>(ParamValue::string(QStringLiteral("4")));
-    QTest::newRow("text from object")
-        << QByteArray(R"({"type":"string","default":{}})") << std::optional<ParamValue>();
-}
-
-void ModelSchemaTest::defaults()
-{
-    QFETCH(QByteArray, property);
-    QFETCH(std::optional<ParamValue>, expected);
-    const ModelSchema schema = ModelSchema::parse(record("{\"thing\":" + property + "}"));
-    QVERIFY(find(schema, QStringLiteral("thing")));
-    QCOMPARE(find(schema, QStringLiteral("thing"))->defaultValue, expected);
-}
-
-void ModelSchemaTest::allOfOwnKeysWin()
-{
-    const ModelSchema schema = ModelSchema::parse(record(
-        R"({"size":{"allOf":[{"$ref":"#/components/schemas/size"},{"$ref":"#/nowhere/gone"}],
+        const ModelSchema schema = ModelSchema::parse(record("{\"thing\":" + property + "}"));
+        const SchemaParam *param = find(schema, QStringLiteral("thing"));
+        QCOMPARE(param != nullptr, kept);
+        if (!param)
+            return;
+        QCOMPARE(static_cast<int>(param->kind.type), type);
+        if (param->kind.type == Type::choice) {
+            QCOMPARE(param->kind.numeric, flag);
+            QCOMPARE(param->kind.options, options);
+        }
+        if (param->kind.type == Type::text)
+            QCOMPARE(param->kind.multiline, flag);
+        if (param->kind.type == Type::integer) {
+            QCOMPARE(param->kind.min, std::optional<double>(1.0));
+            QVERIFY(!param->kind.max);
+        }
+    }
+    void defaults_data()
+    {
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<std::optional<ParamValue>>("expected");
+        const auto row = [](const char *name, const char *property,
+                            std::optional<ParamValue> value) {
+            QTest::newRow(name) << QByteArray(property) << value;
+        };
+        row("null", R"({"type":"integer","default":null})", {});
+        row("integer from string", R"({"type":"integer","default":"8"})", ParamValue::integer(8));
+        row("integer truncated", R"({"type":"integer","default":-2.7})", ParamValue::integer(-2));
+        row("integer exact past doubles", R"({"type":"integer","default":9007199254740993})",
+            ParamValue::integer(9007199254740993LL));
+        row("integer beyond 64 bits", R"({"type":"integer","default":123456789012345678901234})",
+            {});
+        row("integer unreadable", R"({"type":"integer","default":"eight"})", {});
+        row("number", R"({"type":"number","default":4})", ParamValue::number(4));
+        row("toggle from string", R"({"type":"boolean","default":"true"})",
+            ParamValue::boolean(true));
+        row("toggle from zero", R"({"type":"boolean","default":0})", ParamValue::boolean(false));
+        row("text from number", R"({"type":"string","default":2.5})", ParamValue::string("2.5"));
+        row("choice from integer", R"({"type":"integer","enum":[2,4],"default":4})",
+            ParamValue::string("4"));
+        row("text from object", R"({"type":"string","default":{}})", {});
+    }
+    void defaults()
+    {
+        QFETCH(QByteArray, property);
+        QFETCH(std::optional<ParamValue>, expected);
+        const ModelSchema schema = ModelSchema::parse(record("{\"thing\":" + property + "}"));
+        QVERIFY(find(schema, QStringLiteral("thing")));
+        QCOMPARE(find(schema, QStringLiteral("thing"))->defaultValue, expected);
+    }
+    void allOfOwnKeysWin()
+    {
+        const ModelSchema schema = ModelSchema::parse(record(
+            R"({"size":{"allOf":[{"$ref":"#/components/schemas/size"},{"$ref":"#/nowhere/gone"}],
                     "default":"2048","x-order":1},
             "style":{"allOf":[{"$ref":"#/components/schemas/style"}]}})",
-        "[]",
-        R"({"size":{"type":"string","enum":["1024","2048"],"default":"1024","title":"size"},
+            "[]",
+            R"({"size":{"type":"string","enum":["1024","2048"],"default":"1024","title":"size"},
             "style":{"type":"string","enum":["a","b"],"default":"b"}})"));
-    const SchemaParam *size = find(schema, QStringLiteral("size"));
-    QVERIFY(size);
-    QCOMPARE(size->kind.type, Type::choice);
-    QVERIFY(size->kind.numeric);
-    QCOMPARE(size->defaultValue, std::optional(ParamValue::string(QStringLiteral("2048"))));
-    QCOMPARE(size->title, QStringLiteral("Size"));
-    QCOMPARE(size->order, qint64(1));
-    // The numeric choice goes out as a JSON integer.
-    QCOMPARE(size->encode(ParamValue::string(QStringLiteral("1024"))), QJsonValue(1024));
-    const SchemaParam *style = find(schema, QStringLiteral("style"));
-    QVERIFY(style);
-    QCOMPARE(style->defaultValue, std::optional(ParamValue::string(QStringLiteral("b"))));
-}
+        const SchemaParam *size = find(schema, QStringLiteral("size"));
+        QVERIFY(size);
+        QCOMPARE(size->kind.type, Type::choice);
+        QVERIFY(size->kind.numeric);
+        QCOMPARE(size->defaultValue, std::optional(ParamValue::string(QStringLiteral("2048"))));
+        QCOMPARE(size->title, QStringLiteral("Size"));
+        QCOMPARE(size->order, qint64(1));
+        // The numeric choice goes out as a JSON integer.
+        QCOMPARE(size->encode(ParamValue::string(QStringLiteral("1024"))), QJsonValue(1024));
+        const SchemaParam *style = find(schema, QStringLiteral("style"));
+        QVERIFY(style);
+        QCOMPARE(style->defaultValue, std::optional(ParamValue::string(QStringLiteral("b"))));
+    }
+    void imageKey_data()
+    {
+        QTest::addColumn<QByteArray>("properties");
+        QTest::addColumn<QByteArray>("required");
+        QTest::addColumn<QString>("imageKey");
+        QTest::addColumn<bool>("isArray");
+        QTest::addColumn<bool>("isRequired");
 
-void ModelSchemaTest::imageKey_data()
-{
-    QTest::addColumn<QByteArray>("properties");
-    QTest::addColumn<QByteArray>("required");
-    QTest::addColumn<QString>("imageKey");
-    QTest::addColumn<bool>("isArray");
-    QTest::addColumn<bool>("isRequired");
+        const auto row = [](const char *name, const QByteArray &properties, const char *required,
+                            const char *key, bool isArray, bool isRequired) {
+            QTest::newRow(name) << properties << QByteArray(required) << QString(key) << isArray
+                                << isRequired;
+        };
+        const char *uri = R"("type":"string","format":"uri")";
+        row("preferred name", properties(uri, "mask:0 image:5"), R"(["image"])", "image", false,
+            true);
+        row("smallest order", properties(uri, "init_picture:3 ref_picture:1"), "[]", "ref_picture",
+            false, false);
+        row("preference order beats order", properties(uri, "input:0 img:9"), "[]", "img", false,
+            false);
+        row("exact case only", properties(uri, "Image:4 photo:2"), "[]", "photo", false, false);
+        row("array", R"({"input_images":{"type":"array","items":{"format":"uri"}}})",
+            R"(["input_images"])", "input_images", true, true);
+        row("none", R"({"prompt":{"type":"string"}})", "[]", "", false, false);
+    }
+    void imageKey()
+    {
+        QFETCH(QByteArray, properties);
+        QFETCH(QByteArray, required);
+        QFETCH(QString, imageKey);
+        QFETCH(bool, isArray);
+        QFETCH(bool, isRequired);
+        const ModelSchema schema = ModelSchema::parse(record(properties, required));
+        QCOMPARE(schema.imageKey.value_or(QString()), imageKey);
+        QCOMPARE(schema.imageIsArray, isArray);
+        QCOMPARE(schema.imageIsRequired, isRequired);
+        for (const SchemaParam &param : schema.params)
+            QVERIFY(param.kind.type != Type::uri);
+    }
+    void promptKey_data()
+    {
+        QTest::addColumn<QByteArray>("properties");
+        QTest::addColumn<QByteArray>("required");
+        QTest::addColumn<QString>("promptKey");
 
-    QTest::newRow("preferred name")
-        << QByteArray(R"({"mask":{"type":"string","format":"uri","x-order":0},
-                          "image":{"type":"string","format":"uri","x-order":5}})")
-        << QByteArray(R"(["image"])") << QStringLiteral("image") << false << true;
-    QTest::newRow("smallest order")
-        << QByteArray(R"({"init_picture":{"type":"string","format":"uri","x-order":3},
-                          "ref_picture":{"type":"string","format":"uri","x-order":1}})")
-        << QByteArray("[]") << QStringLiteral("ref_picture") << false << false;
-    QTest::newRow("preference order beats order")
-        << QByteArray(R"({"input":{"type":"string","format":"uri","x-order":0},
-                          "img":{"type":"string","format":"uri","x-order":9}})")
-        << QByteArray("[]") << QStringLiteral("img") << false << false;
-    QTest::newRow("exact case only")
-        << QByteArray(R"({"Image":{"type":"string","format":"uri","x-order":4},
-                          "photo":{"type":"string","format":"uri","x-order":2}})")
-        << QByteArray("[]") << QStringLiteral("photo") << false << false;
-    QTest::newRow("array") << QByteArray(
-                                  R"({"input_images":{"type":"array","items":{"format":"uri"}}})")
-                           << QByteArray(R"(["input_images"])") << QStringLiteral("input_images")
-                           << true << true;
-    QTest::newRow("none") << QByteArray(R"({"prompt":{"type":"string"}})") << QByteArray("[]")
-                          << QString() << false << false;
-}
+        const auto row = [](const char *name, const QByteArray &properties, const char *required,
+                            const char *key) {
+            QTest::newRow(name) << properties << QByteArray(required) << QString(key);
+        };
+        const char *text = R"("type":"string")";
+        row("named prompt in any case", properties(text, "Prompt:2 caption:1"), R"(["caption"])",
+            "Prompt");
+        row("negative prompt when required", properties(text, "negative_prompt:1 style:2"),
+            R"(["negative_prompt","style"])", "negative_prompt");
+        row("first required text", properties(text, "negative_prompt:1 text:2"), R"(["text"])",
+            "text");
+        row("prompt must be text", R"({"prompt":{"type":"string","enum":["a","b"]}})",
+            R"(["prompt"])", "");
+    }
+    void promptKey()
+    {
+        QFETCH(QByteArray, properties);
+        QFETCH(QByteArray, required);
+        QFETCH(QString, promptKey);
+        const ModelSchema schema = ModelSchema::parse(record(properties, required));
+        QCOMPARE(schema.promptKey.value_or(QString()), promptKey);
+        if (const SchemaParam *negative = find(schema, QStringLiteral("negative_prompt")))
+            QVERIFY(negative->kind.multiline);
+    }
+    void outputKind_data()
+    {
+        QTest::addColumn<QByteArray>("schemas");
+        QTest::addColumn<OutputKind>("kind");
 
-void ModelSchemaTest::imageKey()
-{
-    QFETCH(QByteArray, properties);
-    QFETCH(QByteArray, required);
-    QFETCH(QString, imageKey);
-    QFETCH(bool, isArray);
-    QFETCH(bool, isRequired);
-    const ModelSchema schema = ModelSchema::parse(record(properties, required));
-    QCOMPARE(schema.imageKey.value_or(QString()), imageKey);
-    QCOMPARE(schema.imageIsArray, isArray);
-    QCOMPARE(schema.imageIsRequired, isRequired);
-    for (const SchemaParam &param : schema.params)
-        QVERIFY(param.kind.type != Type::uri);
-}
+        QTest::newRow("absent") << QByteArray("{}") << OutputKind::unknown;
+        QTest::newRow("uri array without words")
+            << QByteArray(R"({"Output":{"type":"array","items":{"type":"string","format":"uri"}}})")
+            << OutputKind::unknown;
+        QTest::newRow("image word")
+            << QByteArray(R"({"Output":{"title":"Output PNG"}})") << OutputKind::image;
+        QTest::newRow("video wins")
+            << QByteArray(R"({"Output":{"title":"image","x":"clip.MOV"}})") << OutputKind::video;
+        QTest::newRow("word in a key")
+            << QByteArray(R"({"Output":{"webm":true}})") << OutputKind::video;
+    }
+    void outputKind()
+    {
+        QFETCH(QByteArray, schemas);
+        QFETCH(OutputKind, kind);
+        QCOMPARE(ModelSchema::parse(record("{}", "[]", schemas)).outputKind, kind);
+    }
+    void order_data()
+    {
+        QTest::addColumn<QByteArray>("order");
+        QTest::addColumn<qint64>("expected");
+        QTest::newRow("integer") << QByteArray("3") << qint64(3);
+        QTest::newRow("fraction") << QByteArray("2.5") << qint64(999);
+        QTest::newRow("string") << QByteArray("\"3\"") << qint64(999);
+        QTest::newRow("negative") << QByteArray("-4") << qint64(-4);
+        QTest::newRow("huge") << QByteArray("1e30") << qint64(999);
+    }
+    void order()
+    {
+        QFETCH(QByteArray, order);
+        QFETCH(qint64, expected);
+        const ModelSchema schema = ModelSchema::parse(
+            record(R"({"a":{"type":"number","x-order":)" + order + R"(},"b":{"type":"number"}})"));
+        QVERIFY(find(schema, QStringLiteral("a")));
+        QCOMPARE(find(schema, QStringLiteral("a"))->order, expected);
+    }
+    void humanized_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *text, const char *expected) {
+            QTest::newRow(text) << QString(text) << QString(expected);
+        };
+        for (const char *same : {"aspectRatio", "Output Format", "", "seed value"})
+            row(same, same); // camel case, titles, spaced lower case and nothing stay as they are
+        row("num_outputs", "Num Outputs");
+        row("guidance", "Guidance");
+        row("CFG_scale", "Cfg Scale");
+    }
+    void humanized()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(ModelSchema::humanized(text), expected);
+    }
+    void conversions_data()
+    {
+        QTest::addColumn<QByteArray>("value"); // a JSON array holding the one value, or [] for none
+        QTest::addColumn<std::optional<double>>("asDouble");
+        QTest::addColumn<std::optional<bool>>("asBool");
+        QTest::addColumn<std::optional<QString>>("asString");
 
-void ModelSchemaTest::promptKey_data()
-{
-    QTest::addColumn<QByteArray>("properties");
-    QTest::addColumn<QByteArray>("required");
-    QTest::addColumn<QString>("promptKey");
+        using D = std::optional<double>;
+        using B = std::optional<bool>;
+        using S = std::optional<QString>;
+        QTest::newRow("none") << QByteArray("[]") << D() << B() << S();
+        QTest::newRow("integer") << QByteArray("[3]") << D(3) << B(true) << S(QStringLiteral("3"));
+        QTest::newRow("fraction") << QByteArray("[0.1]") << D(0.1) << B(true)
+                                  << S(QStringLiteral("0.1"));
+        QTest::newRow("zero") << QByteArray("[0]") << D(0) << B(false) << S(QStringLiteral("0"));
+        QTest::newRow("true") << QByteArray("[true]") << D(1) << B(true)
+                              << S(QStringLiteral("true"));
+        QTest::newRow("decimal text")
+            << QByteArray("[\"-1.5e2\"]") << D(-150) << B(true) << S(QStringLiteral("-1.5e2"));
+        QTest::newRow("padded text")
+            << QByteArray("[\" 2\"]") << D() << B(false) << S(QStringLiteral(" 2"));
+        QTest::newRow("word true")
+            << QByteArray("[\"true\"]") << D() << B(true) << S(QStringLiteral("true"));
+        QTest::newRow("nan text") << QByteArray("[\"nan\"]") << D() << B(false)
+                                  << S(QStringLiteral("nan"));
+        QTest::newRow("null") << QByteArray("[null]") << D() << B() << S();
+        QTest::newRow("array") << QByteArray("[[1]]") << D() << B() << S();
+        QTest::newRow("big integer")
+            << QByteArray("[1e20]") << D(1e20) << B(true) << S(QStringLiteral("1e+20"));
+    }
+    void conversions()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(std::optional<double>, asDouble);
+        QFETCH(std::optional<bool>, asBool);
+        QFETCH(std::optional<QString>, asString);
+        const QJsonArray array = QJsonDocument::fromJson(value).array();
+        const QJsonValue input =
+            array.isEmpty() ? QJsonValue(QJsonValue::Undefined) : array.first();
+        QCOMPARE(ModelSchema::asDouble(input), asDouble);
+        QCOMPARE(ModelSchema::asBool(input), asBool);
+        QCOMPARE(ModelSchema::asString(input), asString);
+    }
+    void encode_data()
+    {
+        QTest::addColumn<bool>("numericChoice");
+        QTest::addColumn<ParamValue>("value");
+        QTest::addColumn<QByteArray>("expected"); // compact JSON of [encoded]
 
-    QTest::newRow("named prompt in any case")
-        << QByteArray(R"({"Prompt":{"type":"string","x-order":2},
-                          "caption":{"type":"string","x-order":1}})")
-        << QByteArray(R"(["caption"])") << QStringLiteral("Prompt");
-    QTest::newRow("negative prompt when required")
-        << QByteArray(R"({"negative_prompt":{"type":"string","x-order":1},
-                          "style":{"type":"string","x-order":2}})")
-        << QByteArray(R"(["negative_prompt","style"])") << QStringLiteral("negative_prompt");
-    QTest::newRow("first required text")
-        << QByteArray(R"({"negative_prompt":{"type":"string","x-order":1},
-                          "text":{"type":"string","x-order":2}})")
-        << QByteArray(R"(["text"])") << QStringLiteral("text");
-    QTest::newRow("prompt must be text")
-        << QByteArray(R"({"prompt":{"type":"string","enum":["a","b"]}})")
-        << QByteArray(R"(["prompt"])") << QString();
-}
-
-void ModelSchemaTest::promptKey()
-{
-    QFETCH(QByteArray, properties);
-    QFETCH(QByteArray, required);
-    QFETCH(QString, promptKey);
-    const ModelSchema schema = ModelSchema::parse(record(properties, required));
-    QCOMPARE(schema.promptKey.value_or(QString()), promptKey);
-    if (const SchemaParam *negative = find(schema, QStringLiteral("negative_prompt")))
-        QVERIFY(negative->kind.multiline);
-}
-
-void ModelSchemaTest::outputKind_data()
-{
-    QTest::addColumn<QByteArray>("schemas");
-    QTest::addColumn<OutputKind>("kind");
-
-    QTest::newRow("absent") << QByteArray("{}") << OutputKind::unknown;
-    QTest::newRow("uri array without words")
-        << QByteArray(R"({"Output":{"type":"array","items":{"type":"string","format":"uri"}}})")
-        << OutputKind::unknown;
-    QTest::newRow("image word") << QByteArray(R"({"Output":{"title":"Output PNG"}})")
-                                << OutputKind::image;
-    QTest::newRow("video wins") << QByteArray(R"({"Output":{"title":"image","x":"clip.MOV"}})")
-                                << OutputKind::video;
-    QTest::newRow("word in a key")
-        << QByteArray(R"({"Output":{"webm":true}})") << OutputKind::video;
-}
-
-void ModelSchemaTest::outputKind()
-{
-    QFETCH(QByteArray, schemas);
-    QFETCH(OutputKind, kind);
-    QCOMPARE(ModelSchema::parse(record("{}", "[]", schemas)).outputKind, kind);
-}
-
-void ModelSchemaTest::order_data()
-{
-    QTest::addColumn<QByteArray>("order");
-    QTest::addColumn<qint64>("expected");
-    QTest::newRow("integer") << QByteArray("3") << qint64(3);
-    QTest::newRow("fraction") << QByteArray("2.5") << qint64(999);
-    QTest::newRow("string") << QByteArray("\"3\"") << qint64(999);
-    QTest::newRow("negative") << QByteArray("-4") << qint64(-4);
-    QTest::newRow("huge") << QByteArray("1e30") << qint64(999);
-}
-
-void ModelSchemaTest::order()
-{
-    QFETCH(QByteArray, order);
-    QFETCH(qint64, expected);
-    const ModelSchema schema = ModelSchema::parse(
-        record(R"({"a":{"type":"number","x-order":)" + order + R"(},"b":{"type":"number"}})"));
-    QVERIFY(find(schema, QStringLiteral("a")));
-    QCOMPARE(find(schema, QStringLiteral("a"))->order, expected);
-}
-
-void ModelSchemaTest::humanized_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("snake") << QStringLiteral("num_outputs") << QStringLiteral("Num Outputs");
-    QTest::newRow("word") << QStringLiteral("guidance") << QStringLiteral("Guidance");
-    QTest::newRow("camel") << QStringLiteral("aspectRatio") << QStringLiteral("aspectRatio");
-    QTest::newRow("title") << QStringLiteral("Output Format") << QStringLiteral("Output Format");
-    QTest::newRow("mixed case snake") << QStringLiteral("CFG_scale") << QStringLiteral("Cfg Scale");
-    QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("spaced lower") << QStringLiteral("seed value") << QStringLiteral("seed value");
-}
-
-void ModelSchemaTest::humanized()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, expected);
-    QCOMPARE(ModelSchema::humanized(text), expected);
-}
-
-void ModelSchemaTest::conversions_data()
-{
-    QTest::addColumn<QByteArray>("value"); // a JSON array holding the one value, or [] for none
-    QTest::addColumn<std::optional<double>>("asDouble");
-    QTest::addColumn<std::optional<bool>>("asBool");
-    QTest::addColumn<std::optional<QString>>("asString");
-
-    using D = std::optional<double>;
-    using B = std::optional<bool>;
-    using S = std::optional<QString>;
-    QTest::newRow("none") << QByteArray("[]") << D() << B() << S();
-    QTest::newRow("integer") << QByteArray("[3]") << D(3) << B(true) << S(QStringLiteral("3"));
-    QTest::newRow("fraction") << QByteArray("[0.1]") << D(0.1) << B(true)
-                              << S(QStringLiteral("0.1"));
-    QTest::newRow("zero") << QByteArray("[0]") << D(0) << B(false) << S(QStringLiteral("0"));
-    QTest::newRow("true") << QByteArray("[true]") << D(1) << B(true) << S(QStringLiteral("true"));
-    QTest::newRow("decimal text") << QByteArray("[\"-1.5e2\"]") << D(-150) << B(true)
-                                  << S(QStringLiteral("-1.5e2"));
-    QTest::newRow("padded text") << QByteArray("[\" 2\"]") << D() << B(false)
-                                 << S(QStringLiteral(" 2"));
-    QTest::newRow("word true") << QByteArray("[\"true\"]") << D() << B(true)
-                               << S(QStringLiteral("true"));
-    QTest::newRow("nan text") << QByteArray("[\"nan\"]") << D() << B(false)
-                              << S(QStringLiteral("nan"));
-    QTest::newRow("null") << QByteArray("[null]") << D() << B() << S();
-    QTest::newRow("array") << QByteArray("[[1]]") << D() << B() << S();
-    QTest::newRow("big integer") << QByteArray("[1e20]") << D(1e20) << B(true)
-                                 << S(QStringLiteral("1e+20"));
-}
-
-void ModelSchemaTest::conversions()
-{
-    QFETCH(QByteArray, value);
-    QFETCH(std::optional<double>, asDouble);
-    QFETCH(std::optional<bool>, asBool);
-    QFETCH(std::optional<QString>, asString);
-    const QJsonArray array = QJsonDocument::fromJson(value).array();
-    const QJsonValue input = array.isEmpty() ? QJsonValue(QJsonValue::Undefined) : array.first();
-    QCOMPARE(ModelSchema::asDouble(input), asDouble);
-    QCOMPARE(ModelSchema::asBool(input), asBool);
-    QCOMPARE(ModelSchema::asString(input), asString);
-}
-
-void ModelSchemaTest::encode_data()
-{
-    QTest::addColumn<bool>("numericChoice");
-    QTest::addColumn<ParamValue>("value");
-    QTest::addColumn<QByteArray>("expected"); // compact JSON of [encoded]
-
-    const auto row = [](const char *name, bool numeric, ParamValue value, const char *expected) {
-        QTest::newRow(name) << numeric << value << QByteArray(expected);
-    };
-    row("numeric string integral", true, ParamValue::string(QStringLiteral("1024")), "[1024]");
-    row("numeric string fraction", true, ParamValue::string(QStringLiteral("0.5")), "[0.5]");
-    row("numeric string exponent", true, ParamValue::string(QStringLiteral("1e3")), "[1000]");
-    row("numeric string word", true, ParamValue::string(QStringLiteral("large")), "[\"large\"]");
-    row("numeric string beyond 64 bits", true,
-        ParamValue::string(QStringLiteral("123456789012345678901234")),
-        "[\"123456789012345678901234\"]");
-    row("numeric string exact", true, ParamValue::string(QStringLiteral("9007199254740993")),
-        "[9007199254740993]");
-    row("numeric number integral", true, ParamValue::number(4), "[4]");
-    row("numeric number fraction", true, ParamValue::number(2.5), "[2.5]");
-    row("numeric bool", true, ParamValue::boolean(true), "[true]");
-    row("plain string stays", false, ParamValue::string(QStringLiteral("1024")), "[\"1024\"]");
-    row("plain number", false, ParamValue::number(2.5), "[2.5]");
-    row("plain integer", false, ParamValue::integer(-7), "[-7]");
-    row("plain bool", false, ParamValue::boolean(false), "[false]");
-}
-
-void ModelSchemaTest::encode()
-{
-    QFETCH(bool, numericChoice);
-    QFETCH(ParamValue, value);
-    QFETCH(QByteArray, expected);
-    SchemaParam param;
-    param.key = QStringLiteral("size");
-    param.kind.type = numericChoice ? Type::choice : Type::text;
-    param.kind.numeric = numericChoice;
-    const QJsonValue encoded = param.encode(value);
-    QCOMPARE(QJsonDocument(QJsonArray{encoded}).toJson(QJsonDocument::Compact), expected);
-    if (!numericChoice && value.kind() == ParamValue::Kind::number)
-        QCOMPARE(encoded.toVariant().typeId(), QMetaType::Double);
-}
-
-void ModelSchemaTest::partition()
-{
-    const ModelSchema schema = ModelSchema::parse(record(
-        R"({"prompt":{"type":"string","x-order":0},"seed":{"type":"integer","x-order":1},
+        const auto row = [](const char *name, bool numeric, ParamValue value,
+                            const char *expected) {
+            QTest::newRow(name) << numeric << value << QByteArray(expected);
+        };
+        row("numeric string integral", true, ParamValue::string(QStringLiteral("1024")), "[1024]");
+        row("numeric string fraction", true, ParamValue::string(QStringLiteral("0.5")), "[0.5]");
+        row("numeric string exponent", true, ParamValue::string(QStringLiteral("1e3")), "[1000]");
+        row("numeric string word", true, ParamValue::string(QStringLiteral("large")),
+            "[\"large\"]");
+        row("numeric string beyond 64 bits", true,
+            ParamValue::string(QStringLiteral("123456789012345678901234")),
+            "[\"123456789012345678901234\"]");
+        row("numeric string exact", true, ParamValue::string(QStringLiteral("9007199254740993")),
+            "[9007199254740993]");
+        row("numeric number integral", true, ParamValue::number(4), "[4]");
+        row("numeric number fraction", true, ParamValue::number(2.5), "[2.5]");
+        row("numeric bool", true, ParamValue::boolean(true), "[true]");
+        row("plain string stays", false, ParamValue::string(QStringLiteral("1024")), "[\"1024\"]");
+        row("plain number", false, ParamValue::number(2.5), "[2.5]");
+        row("plain integer", false, ParamValue::integer(-7), "[-7]");
+        row("plain bool", false, ParamValue::boolean(false), "[false]");
+    }
+    void encode()
+    {
+        QFETCH(bool, numericChoice);
+        QFETCH(ParamValue, value);
+        QFETCH(QByteArray, expected);
+        SchemaParam param;
+        param.key = QStringLiteral("size");
+        param.kind.type = numericChoice ? Type::choice : Type::text;
+        param.kind.numeric = numericChoice;
+        const QJsonValue encoded = param.encode(value);
+        QCOMPARE(QJsonDocument(QJsonArray{encoded}).toJson(QJsonDocument::Compact), expected);
+        if (!numericChoice && value.kind() == ParamValue::Kind::number)
+            QCOMPARE(encoded.toVariant().typeId(), QMetaType::Double);
+    }
+    void partition()
+    {
+        const ModelSchema schema = ModelSchema::parse(record(
+            R"({"prompt":{"type":"string","x-order":0},"seed":{"type":"integer","x-order":1},
             "webhook_mode":{"type":"string","x-order":2},"Face_Enhance":{"type":"boolean","x-order":3},
             "steps":{"type":"integer","x-order":4},"resolution":{"type":"integer","x-order":5}})"));
-    const QStringList primary{QStringLiteral("prompt"), QStringLiteral("Face_Enhance"),
-                              QStringLiteral("resolution")};
-    const QStringList advanced{QStringLiteral("seed"), QStringLiteral("webhook_mode"),
-                               QStringLiteral("steps")};
-    QCOMPARE(keysOf(schema.primaryParams()), primary);
-    QCOMPARE(keysOf(schema.advancedParams()), advanced);
-    QCOMPARE(find(schema, QStringLiteral("seed"))->title, QStringLiteral("Seed"));
-    const QSet<SchemaParam> unique(schema.params.begin(), schema.params.end());
-    QCOMPARE(unique.size(), schema.params.size());
-    QVERIFY(unique.contains(*find(schema, QStringLiteral("steps"))));
+        const QStringList primary{QStringLiteral("prompt"), QStringLiteral("Face_Enhance"),
+                                  QStringLiteral("resolution")};
+        const QStringList advanced{QStringLiteral("seed"), QStringLiteral("webhook_mode"),
+                                   QStringLiteral("steps")};
+        QCOMPARE(keysOf(schema.primaryParams()), primary);
+        QCOMPARE(keysOf(schema.advancedParams()), advanced);
+        QCOMPARE(find(schema, QStringLiteral("seed"))->title, QStringLiteral("Seed"));
+        const QSet<SchemaParam> unique(schema.params.begin(), schema.params.end());
+        QCOMPARE(unique.size(), schema.params.size());
+        QVERIFY(unique.contains(*find(schema, QStringLiteral("steps"))));
 
-    const auto shown = schema.inspectorParams(false);
-    QCOMPARE(keysOf(shown.first), primary);
-    const auto hidden = schema.inspectorParams(true);
-    QCOMPARE(keysOf(hidden.first), primary.mid(1));
-    QCOMPARE(keysOf(hidden.second), advanced);
-}
-
-void ModelSchemaTest::scaleParam_data()
-{
-    QTest::addColumn<QByteArray>("properties");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("listed key wins") << QByteArray(R"({"cfg_scale":{"type":"number","x-order":0},
+        const auto shown = schema.inspectorParams(false);
+        QCOMPARE(keysOf(shown.first), primary);
+        const auto hidden = schema.inspectorParams(true);
+        QCOMPARE(keysOf(hidden.first), primary.mid(1));
+        QCOMPARE(keysOf(hidden.second), advanced);
+    }
+    void scaleParam_data()
+    {
+        QTest::addColumn<QByteArray>("properties");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("listed key wins")
+            << QByteArray(R"({"cfg_scale":{"type":"number","x-order":0},
                           "Upscale":{"type":"integer","x-order":1}})")
-                                     << QStringLiteral("Upscale");
-    QTest::newRow("contains scale") << QByteArray(R"({"use_scale":{"type":"boolean","x-order":0},
+            << QStringLiteral("Upscale");
+        QTest::newRow("contains scale")
+            << QByteArray(R"({"use_scale":{"type":"boolean","x-order":0},
                           "cfg_scale":{"type":"number","x-order":1}})")
-                                    << QStringLiteral("cfg_scale");
-    QTest::newRow("none") << QByteArray(R"({"steps":{"type":"integer"}})") << QString();
-}
-
-void ModelSchemaTest::scaleParam()
-{
-    QFETCH(QByteArray, properties);
-    QFETCH(QString, expected);
-    const auto param = ModelSchema::parse(record(properties)).scaleParam();
-    QCOMPARE(param ? param->key : QString(), expected);
-}
-
-void ModelSchemaTest::numericValue()
-{
-    const ModelSchema schema = fixture(QStringLiteral("nightmareai_real-esrgan"));
-    const QSet<QString> keys{QStringLiteral("scale")};
-    QCOMPARE(schema.numericValue(keys, {}), std::optional<double>(4));
-    QCOMPARE(schema.numericValue(keys, json(R"({"scale":"2"})")), std::optional<double>(2));
-    QCOMPARE(schema.numericValue(keys, json(R"({"scale":"big"})")), std::optional<double>(4));
-    QCOMPARE(schema.numericValue({QStringLiteral("width")}, json(R"({"width":3})")),
-             std::optional<double>());
-}
-
-void ModelSchemaTest::errorMessages()
-{
-    QCOMPARE(SchemaParseError::noImageInput().message(),
-             QStringLiteral("This model doesn't take an image input."));
-    QCOMPARE(SchemaParseError::noPromptInput().message(),
-             QStringLiteral("This model doesn't take a text prompt."));
-    QCOMPARE(QString::fromUtf8(SchemaParseError::imageRequired().what()),
-             QStringLiteral("This model needs a reference image, which this job has none of."));
-}
+            << QStringLiteral("cfg_scale");
+        QTest::newRow("none") << QByteArray(R"({"steps":{"type":"integer"}})") << QString();
+    }
+    void scaleParam()
+    {
+        QFETCH(QByteArray, properties);
+        QFETCH(QString, expected);
+        const auto param = ModelSchema::parse(record(properties)).scaleParam();
+        QCOMPARE(param ? param->key : QString(), expected);
+    }
+    void numericValue()
+    {
+        const ModelSchema schema = fixture("nightmareai_real-esrgan");
+        const QSet<QString> keys{"scale"};
+        QCOMPARE(schema.numericValue(keys, {}), std::optional<double>(4));
+        QCOMPARE(schema.numericValue(keys, json(R"({"scale":"2"})")), std::optional<double>(2));
+        QCOMPARE(schema.numericValue(keys, json(R"({"scale":"big"})")), std::optional<double>(4));
+        QCOMPARE(schema.numericValue({"width"}, json(R"({"width":3})")), std::optional<double>());
+    }
+    void errorMessages()
+    {
+        QCOMPARE(SchemaParseError::noImageInput().message(),
+                 QStringLiteral("This model doesn't take an image input."));
+        QCOMPARE(SchemaParseError::noPromptInput().message(),
+                 QStringLiteral("This model doesn't take a text prompt."));
+        QCOMPARE(QString::fromUtf8(SchemaParseError::imageRequired().what()),
+                 QStringLiteral("This model needs a reference image, which this job has none of."));
+    }
+};
 
 QTEST_GUILESS_MAIN(ModelSchemaTest)
 #include "tst_modelschema.moc"

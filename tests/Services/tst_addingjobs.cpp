@@ -29,20 +29,21 @@ public:
     void reveal(const QList<QUrl> &) override {}
 };
 
-QStringList namesOf(const QList<QUrl> &urls)
+QUrl urlOf(const QUrl &url)
 {
-    QStringList names;
-    for (const QUrl &url : urls)
-        names.append(url.fileName());
-    return names;
+    return url;
+}
+QUrl urlOf(const ImageJobPtr &job)
+{
+    return job->input().url();
 }
 
-QStringList namesOf(const QList<ImageJobPtr> &jobs)
+template <typename List> QStringList namesOf(const List &items)
 {
-    QList<QUrl> urls;
-    for (const ImageJobPtr &job : jobs)
-        urls.append(job->input().url());
-    return namesOf(urls);
+    QStringList names;
+    for (const auto &item : items)
+        names.append(urlOf(item).fileName());
+    return names;
 }
 
 ModelSchema schemaTaking(bool list)
@@ -71,11 +72,14 @@ private:
         picture.fill(Qt::darkCyan);
         QVERIFY2(picture.save(path(name)), qPrintable(name));
     }
-    void text(const QString &name)
+    std::shared_ptr<ScriptedDesktop> scriptedDesktop(TestEnvironment &env,
+                                                     const QStringList &answer)
     {
-        QFile file(path(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not a picture\n");
+        auto desktop = std::make_shared<ScriptedDesktop>();
+        for (const QString &name : answer)
+            desktop->answer.append(url(name));
+        env.mutableEnvironment().desktop = desktop;
+        return desktop;
     }
 
 private Q_SLOTS:
@@ -86,8 +90,9 @@ private Q_SLOTS:
         for (const char *name : {"drop/img10.png", "drop/img2.png", "drop/Img1.jpg",
                                  "drop/.hidden.png", "drop/inner/deep.png", "loose.png"})
             image(QString::fromLatin1(name));
-        image(QStringLiteral("wide.jpg"), QSize(600, 400));
-        text(QStringLiteral("drop/notes.txt"));
+        image("wide.jpg", QSize(600, 400));
+        QFile notes(path("drop/notes.txt"));
+        QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a picture\n") > 0);
     }
 
     // --- expand ---
@@ -121,14 +126,10 @@ private Q_SLOTS:
 
     void expandSortIsStable()
     {
-        QTemporaryDir other;
-        QImage picture(8, 8, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        QVERIFY(picture.save(other.filePath(QStringLiteral("IMG2.png"))));
+        QVERIFY(QDir(m_dir.path()).mkpath("other"));
+        image("other/IMG2.png");
         // Equal names under the comparison keep the order they were dropped in.
-        const QList<QUrl> dropped = {
-            QUrl::fromLocalFile(other.filePath(QStringLiteral("IMG2.png"))),
-            url(QStringLiteral("drop/img2.png"))};
+        const QList<QUrl> dropped = {url("other/IMG2.png"), url("drop/img2.png")};
         QCOMPARE(AppStore::expand(dropped), dropped);
         const QList<QUrl> reversed = {dropped.at(1), dropped.at(0)};
         QCOMPARE(AppStore::expand(reversed), reversed);
@@ -141,7 +142,7 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         QSignalSpy changed(&store, &AppStore::jobsChanged);
-        store.addFiles({url(QStringLiteral("drop"))});
+        store.addFiles({url("drop")});
         QCOMPARE(changed.count(), 1);
         const QList<ImageJobPtr> jobs = store.jobs(Mode::upscale);
         QCOMPARE(namesOf(jobs), (QStringList{"Img1.jpg", "img2.png", "img10.png"}));
@@ -162,12 +163,12 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.addFiles({url(QStringLiteral("drop/img2.png"))});
+        store.addFiles({url("drop/img2.png")});
         QSignalSpy changed(&store, &AppStore::jobsChanged);
-        store.addFiles({url(QStringLiteral("drop/img2.png"))});
+        store.addFiles({url("drop/img2.png")});
         QCOMPARE(changed.count(), 0);
         // Already listed, and twice within the drop itself: each file still gets one row.
-        store.addFiles({url(QStringLiteral("drop")), url(QStringLiteral("drop/img10.png"))});
+        store.addFiles({url("drop"), url("drop/img10.png")});
         QCOMPARE(namesOf(store.jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
     }
 
@@ -176,11 +177,11 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         store.setMode(Mode::image);
-        store.addFiles({url(QStringLiteral("loose.png"))});
+        store.addFiles({url("loose.png")});
         QVERIFY(store.jobs(Mode::upscale).isEmpty());
         QVERIFY(store.jobs(Mode::image).isEmpty());
         store.setMode(Mode::upscale);
-        store.addFiles({url(QStringLiteral("loose.png"))});
+        store.addFiles({url("loose.png")});
         QCOMPARE(store.jobs().size(), 1);
     }
 
@@ -188,7 +189,7 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.addFiles({url(QStringLiteral("wide.jpg")), url(QStringLiteral("drop/notes.txt"))});
+        store.addFiles({url("wide.jpg"), url("drop/notes.txt")});
         QCOMPARE(store.jobs().size(), 1);
         const ImageJobPtr job = store.jobs().first();
         // The row is there at once; what the file holds is filled in later.
@@ -201,7 +202,7 @@ private Q_SLOTS:
                     [&threads] { threads.append(QThread::currentThread()); });
         QTRY_VERIFY(!job->thumbnail().isNull());
         QCOMPARE(job->pixelSize().value_or(QSizeF()), QSizeF(600, 400));
-        QCOMPARE(job->byteSize(), QFileInfo(path(QStringLiteral("wide.jpg"))).size());
+        QCOMPARE(job->byteSize(), QFileInfo(path("wide.jpg")).size());
         QCOMPARE(job->thumbnail().size(), QSize(256, 171));
         QCOMPARE(threads.size(), 3);
         for (QThread *thread : std::as_const(threads))
@@ -214,7 +215,7 @@ private Q_SLOTS:
         std::weak_ptr<ImageJob> weak;
         {
             AppStore store(env.environment());
-            store.addFiles({url(QStringLiteral("drop")), url(QStringLiteral("wide.jpg"))});
+            store.addFiles({url("drop"), url("wide.jpg")});
             weak = store.jobs().first();
         }
         // Nothing queued may reach a store or job that is gone.
@@ -236,10 +237,7 @@ private Q_SLOTS:
         QFETCH(QStringList, chosen);
         QFETCH(int, jobs);
         TestEnvironment env;
-        auto desktop = std::make_shared<ScriptedDesktop>();
-        for (const QString &name : chosen)
-            desktop->answer.append(url(name));
-        env.mutableEnvironment().desktop = desktop;
+        const auto desktop = scriptedDesktop(env, chosen);
         AppStore store(env.environment());
         store.presentOpenPanel();
         QCOMPARE(desktop->requests.size(), 1);
@@ -254,9 +252,7 @@ private Q_SLOTS:
     void chooseReferenceImages()
     {
         TestEnvironment env;
-        auto desktop = std::make_shared<ScriptedDesktop>();
-        desktop->answer = {url(QStringLiteral("loose.png")), url(QStringLiteral("wide.jpg"))};
-        env.mutableEnvironment().desktop = desktop;
+        const auto desktop = scriptedDesktop(env, {"loose.png", "wide.jpg"});
         AppStore store(env.environment());
         QCOMPARE(store.chooseReferenceImages(), desktop->answer);
         const Desktop::OpenRequest request = desktop->requests.first();
@@ -286,14 +282,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("plain") << "a red fox"
-                               << "a red fox";
-        QTest::newRow("blanks and line breaks around") << " \t a red fox\n\n"
-                                                       << "a red fox";
-        QTest::newRow("inner breaks kept") << "line one\nline two\n"
-                                           << "line one\nline two";
-        QTest::newRow("only white space") << " \n\t " << QString();
-        QTest::newRow("empty") << QString() << QString();
+        const auto row = [](const char *name, const char *typed, const char *stored) {
+            QTest::newRow(name) << QString(typed) << QString(stored);
+        };
+        row("plain", "a red fox", "a red fox");
+        row("blanks and line breaks around", " \t a red fox\n\n", "a red fox");
+        row("inner breaks kept", "line one\nline two\n", "line one\nline two");
+        row("only white space", " \n\t ", "");
+        row("empty", "", "");
     }
     void addPromptJob()
     {
@@ -302,7 +298,7 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         store.setMode(Mode::image);
-        const QList<QUrl> references = {url(QStringLiteral("loose.png"))};
+        const QList<QUrl> references = {url("loose.png")};
         store.addPromptJob(typed, references);
         if (stored.isEmpty()) {
             QVERIFY(store.jobs().isEmpty());
@@ -324,14 +320,14 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("listSlugs"); // selected slugs whose schema takes a list
         QTest::addColumn<QStringList>("oneSlugs");  // selected slugs whose schema takes one
         QTest::addColumn<int>("kept");              // how many are kept, counted from the end
-        QTest::newRow("one-image model, none") << 0 << QStringList{} << QStringList{"a/one"} << 0;
-        QTest::newRow("one-image model, one") << 1 << QStringList{} << QStringList{"a/one"} << 1;
-        QTest::newRow("one-image model, three keeps the last")
-            << 3 << QStringList{} << QStringList{"a/one"} << 1;
-        QTest::newRow("list model keeps all") << 3 << QStringList{"a/list"} << QStringList{} << 3;
-        QTest::newRow("any list model among the selected keeps all")
-            << 3 << QStringList{"a/list"} << QStringList{"a/one"} << 3;
-        QTest::newRow("no schema loaded") << 2 << QStringList{} << QStringList{} << 1;
+        const auto row = [](const char *name, int count, QStringList list, QStringList one,
+                            int kept) { QTest::newRow(name) << count << list << one << kept; };
+        row("one-image model, none", 0, {}, {"a/one"}, 0);
+        row("one-image model, one", 1, {}, {"a/one"}, 1);
+        row("one-image model, three keeps the last", 3, {}, {"a/one"}, 1);
+        row("list model keeps all", 3, {"a/list"}, {}, 3);
+        row("any list model among the selected keeps all", 3, {"a/list"}, {"a/one"}, 3);
+        row("no schema loaded", 2, {}, {}, 1);
     }
     void reusedReferences()
     {
@@ -360,8 +356,8 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         store.setMode(Mode::image);
-        const QList<QUrl> references = {url(QStringLiteral("a.png")), url(QStringLiteral("b.png"))};
-        store.addPromptJob(QStringLiteral("a red fox"), references);
+        const QList<QUrl> references = {url("a.png"), url("b.png")};
+        store.addPromptJob("a red fox", references);
         QSignalSpy draft(&store, &AppStore::draftChanged);
         store.reuse(store.jobs().first());
         QCOMPARE(store.draftPrompt(), QStringLiteral("a red fox"));
@@ -374,8 +370,8 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.setDraftPrompt(QStringLiteral("keep me"));
-        store.addFiles({url(QStringLiteral("loose.png"))});
+        store.setDraftPrompt("keep me");
+        store.addFiles({url("loose.png")});
         store.reuse(store.jobs().first());
         store.reuse(nullptr);
         QCOMPARE(store.draftPrompt(), QStringLiteral("keep me"));

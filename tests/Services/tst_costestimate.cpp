@@ -56,9 +56,7 @@ const ModelPrice perMegapixel{PriceUnit::outputMegapixel, 0.01, 0.01, {}, {}};
 const ModelPrice perSecond{PriceUnit::computeSecond, 0.001, 0.001, 0.0023, {}};
 const ModelPrice tiered{
     PriceUnit::megapixelStep, 0.05, 0.40, {}, {{4, 0.05}, {9, 0.10}, {16, 0.20}}};
-const std::optional<QSizeF> promptJob;
-const std::optional<QSizeF> megapixel = QSizeF(1000, 1000);
-const std::optional<double> unknown;
+const QSizeF megapixel(1000, 1000);
 
 } // namespace
 
@@ -93,46 +91,32 @@ private Q_SLOTS:
         const ModelSchema video =
             schemaWith({param("duration", Type::choice, ParamValue::string(QStringLiteral("5")))});
         const ModelSchema plain = schemaWith({param("prompt", Type::text)});
-        const std::optional<ParamValue> none;
-        QTest::newRow("per image, 4")
-            << perImage << counted << std::optional(ParamValue::integer(4)) << unknown << promptJob
-            << range(0.12, 0.2);
-        QTest::newRow("per image, default 2")
-            << perImage << counted << none << unknown << promptJob << range(0.06, 0.1);
-        QTest::newRow("per image, no count parameter")
-            << perImage << plain << none << unknown << promptJob << range(0.03, 0.05);
-        QTest::newRow("per image, text count reads the default")
-            << perImage << counted << std::optional(ParamValue::string(QStringLiteral("many")))
-            << unknown << promptJob << range(0.06, 0.1);
+        const auto row = [](const char *name, const ModelPrice &price, const ModelSchema &schema,
+                            std::optional<ParamValue> override, std::optional<double> scale,
+                            std::optional<QSizeF> pixels, OptionalRange expected) {
+            QTest::newRow(name) << price << schema << override << scale << pixels << expected;
+        };
+        const auto noTypical = ModelPrice{PriceUnit::computeSecond, 0.001, 0.001, {}, {}};
+        const QSizeF twentyMegapixels(1250, 1000);
+        row("per image, 4", perImage, counted, ParamValue::integer(4), {}, {}, range(0.12, 0.2));
+        row("per image, default 2", perImage, counted, {}, {}, {}, range(0.06, 0.1));
+        row("per image, no count parameter", perImage, plain, {}, {}, {}, range(0.03, 0.05));
+        row("per image, text count reads the default", perImage, counted,
+            ParamValue::string(QStringLiteral("many")), {}, {}, range(0.06, 0.1));
         // A negative count is taken as none: the estimate never goes below nothing.
-        QTest::newRow("per image, -1")
-            << perImage << counted << std::optional(ParamValue::integer(-1)) << unknown << promptJob
-            << range(0);
-        QTest::newRow("video, default 5 s")
-            << perVideoSecond << video << none << unknown << promptJob << range(0.6);
-        QTest::newRow("video, 10 s")
-            << perVideoSecond << video << std::optional(ParamValue::number(10)) << unknown
-            << promptJob << range(1.2);
-        QTest::newRow("video without duration")
-            << perVideoSecond << plain << none << unknown << promptJob << OptionalRange();
-        QTest::newRow("per second, typical run")
-            << perSecond << plain << none << unknown << megapixel << range(0.0023);
-        QTest::newRow("per second, no typical run")
-            << ModelPrice{PriceUnit::computeSecond, 0.001, 0.001, {}, {}} << plain << none
-            << unknown << megapixel << OptionalRange();
-        QTest::newRow("tiered, 16 MP")
-            << tiered << plain << none << std::optional(4.0) << megapixel << range(0.2);
-        QTest::newRow("tiered, 20 MP beyond every tier")
-            << tiered << plain << none << std::optional(4.0) << std::optional(QSizeF(1250, 1000))
-            << range(0.2);
-        QTest::newRow("tiered, no scale")
-            << tiered << plain << none << unknown << megapixel << range(0.05);
-        QTest::newRow("per megapixel, 2x")
-            << perMegapixel << plain << none << std::optional(2.0) << megapixel << range(0.04);
-        QTest::newRow("prompt job, per megapixel")
-            << perMegapixel << plain << none << std::optional(4.0) << promptJob << OptionalRange();
-        QTest::newRow("prompt job, tiered")
-            << tiered << plain << none << unknown << promptJob << OptionalRange();
+        row("per image, -1", perImage, counted, ParamValue::integer(-1), {}, {}, range(0));
+        row("video, default 5 s", perVideoSecond, video, {}, {}, {}, range(0.6));
+        row("video, 10 s", perVideoSecond, video, ParamValue::number(10), {}, {}, range(1.2));
+        row("video without duration", perVideoSecond, plain, {}, {}, {}, {});
+        row("per second, typical run", perSecond, plain, {}, {}, megapixel, range(0.0023));
+        row("per second, no typical run", noTypical, plain, {}, {}, megapixel, {});
+        row("tiered, 16 MP", tiered, plain, {}, 4.0, megapixel, range(0.2));
+        row("tiered, 20 MP beyond every tier", tiered, plain, {}, 4.0, twentyMegapixels,
+            range(0.2));
+        row("tiered, no scale", tiered, plain, {}, {}, megapixel, range(0.05));
+        row("per megapixel, 2x", perMegapixel, plain, {}, 2.0, megapixel, range(0.04));
+        row("prompt job, per megapixel", perMegapixel, plain, {}, 4.0, {}, {});
+        row("prompt job, tiered", tiered, plain, {}, {}, {}, {});
     }
     void pairCost()
     {
@@ -157,22 +141,20 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QSizeF>>("pixels");
         QTest::addColumn<std::optional<double>>("seconds");
         QTest::addColumn<OptionalRange>("expected");
-        QTest::newRow("4 images") << perImage << 4 << promptJob << unknown << range(0.12, 0.2);
-        QTest::newRow("-1 images") << perImage << -1 << promptJob << unknown << range(0);
-        QTest::newRow("2 outputs of 2048 square")
-            << perMegapixel << 2 << std::optional(QSizeF(2048, 2048)) << unknown
-            << range(0.08388608);
-        QTest::newRow("per megapixel, no size")
-            << perMegapixel << 1 << promptJob << unknown << OptionalRange();
-        QTest::newRow("3 outputs of a 9 MP tier")
-            << tiered << 3 << std::optional(QSizeF(3000, 3000)) << unknown << range(0.3);
-        QTest::newRow("6 s of video")
-            << perVideoSecond << 1 << promptJob << std::optional(6.0) << range(0.72);
-        QTest::newRow("video, no length")
-            << perVideoSecond << 1 << promptJob << unknown << OptionalRange();
+        const auto row = [](const char *name, const ModelPrice &price, int outputs,
+                            std::optional<QSizeF> pixels, std::optional<double> seconds,
+                            OptionalRange expected) {
+            QTest::newRow(name) << price << outputs << pixels << seconds << expected;
+        };
+        row("4 images", perImage, 4, {}, {}, range(0.12, 0.2));
+        row("-1 images", perImage, -1, {}, {}, range(0));
+        row("2 outputs of 2048 square", perMegapixel, 2, QSizeF(2048, 2048), {}, range(0.08388608));
+        row("per megapixel, no size", perMegapixel, 1, {}, {}, {});
+        row("3 outputs of a 9 MP tier", tiered, 3, QSizeF(3000, 3000), {}, range(0.3));
+        row("6 s of video", perVideoSecond, 1, {}, 6.0, range(0.72));
+        row("video, no length", perVideoSecond, 1, {}, {}, {});
         // A finished run is charged by its own time, not the typical one.
-        QTest::newRow("12.5 s run")
-            << perSecond << 1 << promptJob << std::optional(12.5) << range(0.0125);
+        row("12.5 s run", perSecond, 1, {}, 12.5, range(0.0125));
     }
     void charge()
     {
@@ -205,7 +187,7 @@ private Q_SLOTS:
         store.loadPrice(unpriced);
         store.loadPrice(priced);
         QVERIFY(store.pricesInFlight().isEmpty());
-        QCOMPARE(m_service->requests(QStringLiteral("/orvane/")).size(), 1);
+        QCOMPARE(m_service->requests("/orvane/").size(), 1);
 
         // The next run reads the priced model from the cache and tries the other page again.
         AppStore nextRun(m_env.environment());
@@ -213,8 +195,8 @@ private Q_SLOTS:
         nextRun.loadPrice(unpriced);
         QTRY_VERIFY(nextRun.pricesInFlight().isEmpty());
         QVERIFY(nextRun.prices().contains(priced));
-        QCOMPARE(m_service->requests(QStringLiteral("/topazlabs/")).size(), 1);
-        QCOMPARE(m_service->requests(QStringLiteral("/orvane/")).size(), 2);
+        QCOMPARE(m_service->requests("/topazlabs/").size(), 1);
+        QCOMPARE(m_service->requests("/orvane/").size(), 2);
     }
 
     void storeGoingAwayCancelsPageReads()
@@ -223,7 +205,7 @@ private Q_SLOTS:
         {
             AppStore store(m_env.environment());
             loads = AppStoreProbe::priceLoads(store);
-            store.loadPrice(QStringLiteral("acme/slow"));
+            store.loadPrice("acme/slow");
             QVERIFY(!loads.isCancelled());
         }
         QVERIFY(loads.isCancelled());
@@ -238,8 +220,8 @@ private Q_SLOTS:
                         {QStringLiteral("delayMs"), 60000}}));
         const QString tieredSlug = ModelCatalog::upscale().at(0).slug();
         AppStore store(m_env.environment());
-        auto job = std::make_shared<ImageJob>(
-            JobInput::file(QUrl::fromLocalFile(m_env.path(QStringLiteral("a.jpg")))));
+        auto job =
+            std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(m_env.path("a.jpg"))));
         job->setPixelSize(QSizeF(1000, 1000));
         store.setJobs({job});
         store.toggle(slow);
@@ -271,7 +253,7 @@ private Q_SLOTS:
         AppStore store(m_env.environment());
         store.setMode(Mode::video);
         store.toggle(untimed);
-        store.addPromptJob(QStringLiteral("a fox"), {});
+        store.addPromptJob("a fox", {});
         QCOMPARE(store.pendingPairs().size(), 2);
         const SchemaParam prompt = param("prompt", Type::text);
         AppStoreProbe::setSchemaState(

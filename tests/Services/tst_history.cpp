@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSettings>
 #include <QTest>
 #include <QThread>
 
@@ -18,34 +17,21 @@ const QString key = "MoonforgeHistory.v1";
 QList<JobSnapshot> fixtureSnapshots()
 {
     const auto file = [](const char *path) { return QUrl::fromLocalFile(path); };
-    return {{Mode::upscale,
-             file("/home/ana/Pictures/beach day.jpg"),
-             {},
-             {},
-             1024,
-             768,
-             482133,
-             {{"tarnwick/crystal-upscaler", "Crystal", file("/home/ana/Pictures/beach day-4x.png"),
-               4096, 3072, 12.5, CostRange{0.05, 0.1}}}},
-            {Mode::image,
-             {},
-             "a lighthouse \"at\" dusk",
-             {file("/home/ana/ref#1.png")},
-             {},
-             {},
-             0,
-             {{"google/nano-banana",
-               "Nano Banana",
-               file("/home/ana/Pictures/Moonforge/lighthouse.png"),
-               {},
-               {},
-               {},
-               {}}}}};
-}
-
-QSettings settings(const TestEnvironment &env)
-{
-    return QSettings(env.environment().settingsPath, QSettings::IniFormat);
+    JobSnapshot upscale{
+        Mode::upscale, file("/home/ana/Pictures/beach day.jpg"), {}, {}, 1024, 768, 482133, {}};
+    upscale.variants = {{"tarnwick/crystal-upscaler", "Crystal",
+                         file("/home/ana/Pictures/beach day-4x.png"), 4096, 3072, 12.5,
+                         CostRange{0.05, 0.1}}};
+    JobSnapshot prompt{
+        Mode::image, {}, "a lighthouse \"at\" dusk", {file("/home/ana/ref#1.png")}, {}, {}, 0, {}};
+    prompt.variants = {{"google/nano-banana",
+                        "Nano Banana",
+                        file("/home/ana/Pictures/Moonforge/lighthouse.png"),
+                        {},
+                        {},
+                        {},
+                        {}}};
+    return {upscale, prompt};
 }
 
 QUrl image(const TestEnvironment &env, const QString &name, int side = 8)
@@ -130,8 +116,7 @@ private Q_SLOTS:
              finishedJob(JobInput::file(source), deleted, 2),
              finishedJob(JobInput::file(source), image(env, "kept.png"), 3)});
         appStore.saveHistory();
-        const QList<JobSnapshot> saved =
-            JobSnapshot::decode(settings(env).value(key).toByteArray());
+        const QList<JobSnapshot> saved = JobSnapshot::decode(StoredDocument::stored(env, key));
         QCOMPARE(saved.size(), 1);
         QCOMPARE(saved.first().byteSize, 3);
     }
@@ -175,7 +160,7 @@ private Q_SLOTS:
         prompt.references = {gone, image(env, "ref.png")};
         prompt.pixelHeight.reset();
         prompt.variants.append({"c/d", "D", gone, 1, 1, 1, CostRange{1, 1}});
-        settings(env).setValue(key, *JobSnapshot::encode({missingSource, prompt}));
+        StoredDocument::store(env, key, *JobSnapshot::encode({missingSource, prompt}));
 
         AppStore appStore(env.environment());
         QVERIFY(appStore.jobs(Mode::upscale).isEmpty());
@@ -194,13 +179,13 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         const QByteArray bad = "[{\"mode\":\"upscale\"}]";
-        settings(env).setValue(key, bad);
+        StoredDocument::store(env, key, bad);
         AppStore appStore(env.environment());
         QVERIFY(appStore.jobs(Mode::upscale).isEmpty());
-        QCOMPARE(settings(env).value(key).toByteArray(), bad);
+        QCOMPARE(StoredDocument::stored(env, key), bad);
         appStore.saveHistory();
-        QCOMPARE(settings(env).value(key + ".unreadable").toByteArray(), bad);
-        QCOMPARE(settings(env).value(key).toByteArray(), QByteArray("[]"));
+        QCOMPARE(StoredDocument::stored(env, key + ".unreadable"), bad);
+        QCOMPARE(StoredDocument::stored(env, key), QByteArray("[]"));
     }
 
     void previewsArriveInOrderOnTheGuiThread()
@@ -213,7 +198,7 @@ private Q_SLOTS:
             snapshots.append({Mode::upscale, source, {}, {}, {}, {}, i, {}});
             snapshots.last().variants = {{"a/b", "B", source, {}, {}, {}, {}}};
         }
-        settings(env).setValue(key, *JobSnapshot::encode(snapshots));
+        StoredDocument::store(env, key, *JobSnapshot::encode(snapshots));
         AppStore appStore(env.environment());
         const QList<ImageJobPtr> jobs = appStore.jobs(Mode::upscale);
         QCOMPARE(jobs.size(), 3);

@@ -1,13 +1,12 @@
 #include "DngWriter.h"
 #include "Models/AppError.h"
+#include "SampleFiles.h"
 #include "Services/ImageFile.h"
 
-#include <QImage>
-#include <QImageWriter>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace SampleFiles;
 
 // The formats beyond Qt's own readers: camera RAW, animated GIF, video results, and the
 // rounding of preview sizes. Samples are written here or by the command-line encoders.
@@ -20,23 +19,6 @@ private:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
-
-    static bool run(const QString &program, const QStringList &args)
-    {
-        if (QStandardPaths::findExecutable(program).isEmpty())
-            return false;
-        QProcess process;
-        process.start(program, args);
-        return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
-               process.exitCode() == 0;
-    }
-
-    static QImage decodedUpload(const ImageFile::Upload &upload)
-    {
-        QImage image;
-        image.loadFromData(upload.data, "PNG");
-        return image;
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -51,67 +33,39 @@ private Q_SLOTS:
     }
 
     // Before RAW files were routed by type, Qt's TIFF reader answered with the embedded
-    // 32 x 24 preview of the first directory instead of the 120 x 80 sensor image.
-    void rawReportsSensorSize_data()
+    // 32 x 24 preview of the first directory instead of the 120 x 80 sensor image. Uploads send
+    // the full sensor as PNG with no orientation applied; only the thumbnail is turned.
+    void raw_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("dng") << "photo.dng";
-        QTest::newRow("rotated dng keeps stored size") << "rotated.dng";
+        QTest::addColumn<QSize>("thumb");
+        QTest::addColumn<QString>("upload");
+        QTest::newRow("dng") << "photo.dng" << QSize(64, 43) << "photo.png";
+        QTest::newRow("rotated") << "rotated.dng" << QSize(43, 64) << "rotated.png";
+        QTest::newRow("unknown extension") << "photo.unknownraw" << QSize(64, 43) << "photo.png";
     }
-    void rawReportsSensorSize()
+    void raw()
     {
         QFETCH(QString, name);
+        QFETCH(QSize, thumb);
+        QFETCH(QString, upload);
         QVERIFY(ImageFile::isImage(url(name)));
         const ImageFile::Info info = ImageFile::inspect(url(name));
         QCOMPARE(info.pixelSize.value_or(QSizeF()), QSizeF(120, 80));
         QCOMPARE(info.byteSize, QFileInfo(path(name)).size());
-    }
-
-    void rawThumbnail_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QSize>("size");
-        QTest::newRow("upright") << "photo.dng" << QSize(64, 43);
-        QTest::newRow("turned by its orientation") << "rotated.dng" << QSize(43, 64);
-    }
-    void rawThumbnail()
-    {
-        QFETCH(QString, name);
-        QFETCH(QSize, size);
-        const auto thumb = ImageFile::thumbnail(url(name), 64);
-        QVERIFY(thumb);
-        QCOMPARE(thumb->size(), size);
-    }
-
-    void rawUploadsFullSensorAsPng_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("filename");
-        QTest::newRow("dng") << "photo.dng"
-                             << "photo.png";
-        QTest::newRow("no orientation applied") << "rotated.dng"
-                                                << "rotated.png";
-        QTest::newRow("unknown extension") << "photo.unknownraw"
-                                           << "photo.png";
-    }
-    void rawUploadsFullSensorAsPng()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, filename);
-        const ImageFile::Upload upload = ImageFile::prepareForUpload(url(name));
-        QCOMPARE(upload.filename, filename);
-        QCOMPARE(upload.mimeType, QStringLiteral("image/png"));
-        QCOMPARE(decodedUpload(upload).size(), QSize(120, 80));
+        const auto image = ImageFile::thumbnail(url(name), 64);
+        QCOMPARE(image ? image->size() : QSize(), thumb);
+        const ImageFile::Upload prepared = ImageFile::prepareForUpload(url(name));
+        QCOMPARE(prepared.filename, upload);
+        QCOMPARE(prepared.mimeType, QStringLiteral("image/png"));
+        QCOMPARE(decodedPng(prepared.data).size(), QSize(120, 80));
     }
 
     void truncatedRawFailsWithName()
     {
         QByteArray bytes = DngWriter::make({});
         bytes.truncate(bytes.size() / 3);
-        QFile file(path("cut.dng"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
+        QVERIFY(writeBytes(path("cut.dng"), bytes));
         try {
             ImageFile::prepareForUpload(url("cut.dng"));
             QFAIL("expected a failure");
@@ -127,13 +81,12 @@ private Q_SLOTS:
         red.fill(Qt::red);
         QImage blue(40, 30, QImage::Format_RGB32);
         blue.fill(Qt::blue);
-        QVERIFY(red.save(path("f1.png")));
-        QVERIFY(blue.save(path("f2.png")));
-        if (!run("convert", {"-delay", "10", path("f1.png"), path("f2.png"), path("anim.gif")}))
+        QVERIFY(red.save(path("f1.png")) && blue.save(path("f2.png")));
+        if (!runTool("convert", {"-delay", "10", path("f1.png"), path("f2.png"), path("anim.gif")}))
             QSKIP("ImageMagick's convert is needed to make an animated GIF");
         const ImageFile::Upload upload = ImageFile::prepareForUpload(url("anim.gif"));
         QCOMPARE(upload.filename, QStringLiteral("anim.png"));
-        const QImage first = decodedUpload(upload);
+        const QImage first = decodedPng(upload.data);
         QCOMPARE(first.size(), QSize(40, 30));
         QCOMPARE(first.pixelColor(20, 15), QColor(Qt::red));
         QCOMPARE(ImageFile::inspect(url("anim.gif")).pixelSize.value_or(QSizeF()), QSizeF(40, 30));
@@ -141,9 +94,9 @@ private Q_SLOTS:
 
     void videoResultGetsFirstFramePreview()
     {
-        if (!run("ffmpeg",
-                 {"-v", "error", "-f", "lavfi", "-i", "color=c=green:size=320x240:rate=10", "-t",
-                  "1", "-pix_fmt", "yuv420p", path("clip.mp4")}))
+        if (!runTool("ffmpeg",
+                     {"-v", "error", "-f", "lavfi", "-i", "color=c=green:size=320x240:rate=10",
+                      "-t", "1", "-pix_fmt", "yuv420p", path("clip.mp4")}))
             QSKIP("ffmpeg is needed to make a video sample");
         QVERIFY(!ImageFile::isImage(url("clip.mp4")));
         QVERIFY(!ImageFile::inspect(url("clip.mp4")).pixelSize);
@@ -181,8 +134,7 @@ private Q_SLOTS:
     {
         QImage photo(6000, 4000, QImage::Format_RGB32);
         photo.fill(Qt::darkGreen);
-        QImageWriter writer(path("large.jpg"), "jpeg");
-        QVERIFY(writer.write(photo));
+        QVERIFY(writeImage(photo, path("large.jpg"), "jpeg"));
         const auto thumb = ImageFile::thumbnail(url("large.jpg"), 256);
         QVERIFY(thumb);
         QCOMPARE(thumb->size(), QSize(256, 171));

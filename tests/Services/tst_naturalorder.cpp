@@ -13,26 +13,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("a");
         QTest::addColumn<QString>("b");
         QTest::addColumn<int>("expected");
-        QTest::newRow("digit runs by value") << "img2.png"
-                                             << "img10.png" << -1;
-        QTest::newRow("case does not count") << "Photo.png"
-                                             << "photo.png" << 0;
-        QTest::newRow("case-insensitive letters") << "a.png"
-                                                  << "B.png" << -1;
-        QTest::newRow("leading zeros are the same value") << "shot007.jpg"
-                                                          << "shot7.jpg" << 0;
-        QTest::newRow("large numbers") << "x99999999999999999999"
-                                       << "x100000000000000000000" << -1;
-        QTest::newRow("later runs decide") << "a1b9"
-                                           << "a1b10" << -1;
-        QTest::newRow("digits before letters") << "2.png"
-                                               << "a.png" << -1;
-        QTest::newRow("a prefix sorts first") << "img"
-                                              << "img1" << -1;
-        QTest::newRow("text before a number") << "abc"
-                                              << "abd" << -1;
-        QTest::newRow("reversed") << "img10.png"
-                                  << "img9.png" << 1;
+        const auto row = [](const char *name, const char *a, const char *b, int expected) {
+            QTest::newRow(name) << QString(a) << QString(b) << expected;
+        };
+        row("digit runs by value", "img2.png", "img10.png", -1);
+        row("case does not count", "Photo.png", "photo.png", 0);
+        row("case-insensitive letters", "a.png", "B.png", -1);
+        row("leading zeros are the same value", "shot007.jpg", "shot7.jpg", 0);
+        row("large numbers", "x99999999999999999999", "x100000000000000000000", -1);
+        row("later runs decide", "a1b9", "a1b10", -1);
+        row("digits before letters", "2.png", "a.png", -1);
+        row("a prefix sorts first", "img", "img1", -1);
+        row("text before a number", "abc", "abd", -1);
+        row("reversed", "img10.png", "img9.png", 1);
     }
     void compare()
     {

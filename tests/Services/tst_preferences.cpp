@@ -6,7 +6,6 @@
 #include "TestEnvironment.h"
 
 #include <QJsonDocument>
-#include <QSettings>
 #include <QTest>
 
 namespace
@@ -33,19 +32,6 @@ PreferencesRecord fixtureRecord()
     video.focusedSlug = "google/veo-3";
     video.outputFolder = "/home/ana/Movies/Moonforge";
     return {{upscale, video}, true};
-}
-
-void store(const TestEnvironment &env, const QByteArray &bytes)
-{
-    QSettings settings(env.environment().settingsPath, QSettings::IniFormat);
-    settings.setValue(key, bytes);
-}
-
-QByteArray stored(const TestEnvironment &env, const QString &name = key)
-{
-    return QSettings(env.environment().settingsPath, QSettings::IniFormat)
-        .value(name)
-        .toByteArray();
 }
 
 } // namespace
@@ -105,7 +91,7 @@ private Q_SLOTS:
             R"({"modes":[{"mode":"upscale","selectedSlugs":["gone\/model","google\/upscaler"],)"
             R"("focusedSlug":"gone\/model","customModels":[],"overrides":{},)"
             R"("filenameSuffix":"-x"}],"revealWhenDone":true})";
-        store(env, bytes);
+        StoredDocument::store(env, key, bytes);
         AppStore appStore(env.environment());
         QCOMPARE(appStore.state(Mode::upscale).selectedSlugs, QStringList{"google/upscaler"});
         QCOMPARE(appStore.state(Mode::upscale).focusedSlug, "google/upscaler");
@@ -114,7 +100,7 @@ private Q_SLOTS:
         QCOMPARE(appStore.state(Mode::video), ModeState::defaultFor(Mode::video));
         QVERIFY(appStore.revealWhenDone());
         // The reveal switch was assigned while loading, yet nothing was written back.
-        QCOMPARE(stored(env), bytes);
+        QCOMPARE(StoredDocument::stored(env, key), bytes);
     }
 
     void unreadableDocumentIsKeptAside()
@@ -122,15 +108,15 @@ private Q_SLOTS:
         TestEnvironment env;
         const QByteArray bad = StoredDocument::edited(StoredDocument::fixture("preferences.json"),
                                                       "modes/1/filenameSuffix");
-        store(env, bad);
+        StoredDocument::store(env, key, bad);
         AppStore appStore(env.environment());
         for (Mode mode : Modes::all())
             QCOMPARE(appStore.state(mode), ModeState::defaultFor(mode));
         QVERIFY(!appStore.revealWhenDone());
-        QCOMPARE(stored(env), bad);        // nothing written until something changes
-        appStore.setRevealWhenDone(false); // the same value still writes
-        QCOMPARE(stored(env, key + ".unreadable"), bad);
-        QCOMPARE(PreferencesRecord::decode(stored(env)).modes.size(), 3);
+        QCOMPARE(StoredDocument::stored(env, key), bad); // nothing written until something changes
+        appStore.setRevealWhenDone(false);               // the same value still writes
+        QCOMPARE(StoredDocument::stored(env, key + ".unreadable"), bad);
+        QCOMPARE(PreferencesRecord::decode(StoredDocument::stored(env, key)).modes.size(), 3);
     }
 
     void changesSurviveRestart()

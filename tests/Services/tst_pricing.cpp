@@ -134,16 +134,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<std::optional<double>>("expected");
-        for (const auto &[text, value] :
-             QList<std::pair<const char *, std::optional<double>>>{{"40", 40},
-                                                                   {"0.000001", 1e-6},
-                                                                   {".5", 0.5},
-                                                                   {"1.2.3", {}},
-                                                                   {"", {}},
-                                                                   {".", {}},
-                                                                   {" 1", {}},
-                                                                   {"1e3", {}}})
-            QTest::newRow(text) << QString::fromLatin1(text) << value;
+        const auto row = [](const char *text, std::optional<double> value) {
+            QTest::newRow(text) << QString(text) << value;
+        };
+        row("40", 40);
+        row("0.000001", 1e-6);
+        row(".5", 0.5);
+        for (const char *bad : {"1.2.3", "", ".", " 1", "1e3"})
+            row(bad, {});
     }
     void readsDecimalsStrictly()
     {
@@ -159,16 +157,17 @@ private Q_SLOTS:
         QTest::addColumn<double>("low");
         QTest::addColumn<double>("high");
         QTest::addColumn<QString>("expected");
-        for (const auto &[value, text] :
-             QList<std::pair<double, const char *>>{{0.5, "$0.50"},
-                                                    {0.25, "$0.25"},
-                                                    {0.004, "$0.004"},
-                                                    {0.0123, "$0.012"},
-                                                    {12, "$12.00"},
-                                                    {0, "$0.00"},
-                                                    {0.001, "$0.001"},
-                                                    {0.00012, "$0.0001"}})
+        const auto row = [](double value, const char *text) {
             QTest::newRow(text) << value << value << QString::fromUtf8(text);
+        };
+        row(0.5, "$0.50");
+        row(0.25, "$0.25");
+        row(0.004, "$0.004");
+        row(0.0123, "$0.012");
+        row(12, "$12.00");
+        row(0, "$0.00");
+        row(0.001, "$0.001");
+        row(0.00012, "$0.0001");
         QTest::newRow("range") << 0.03 << 0.05 << QStringLiteral("$0.03\u2013$0.05");
         QTest::newRow("same text") << 0.5 << 0.50001 << QStringLiteral("$0.50");
     }
@@ -255,7 +254,7 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         const PriceCache cache(env.environment().cacheFolder);
-        QVERIFY(addFault("/acme/thing", "malformed", fixture(QStringLiteral("per-thousand.html"))));
+        QVERIFY(addFault("/acme/thing", "malformed", fixture("per-thousand.html")));
         QCOMPARE(fetch(cache, QStringLiteral("acme/thing")), price(PriceUnit::image, 0.04, 0.04));
 
         // A page that takes a minute: cancelling ends the read at once, with nothing.
@@ -266,7 +265,7 @@ private Q_SLOTS:
                                       m_service->webBase(), cache, QStringLiteral("acme/slow"),
                                       handle),
                        this, [&ended](const std::optional<ModelPrice> &got) { ended = got; });
-        QTRY_COMPARE(m_service->requests(QStringLiteral("/acme/slow")).size(), 1);
+        QTRY_COMPARE(m_service->requests("/acme/slow").size(), 1);
         QVERIFY(!ended);
         handle.cancel();
         QTRY_VERIFY(ended);

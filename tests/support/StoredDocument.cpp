@@ -1,9 +1,11 @@
 #include "StoredDocument.h"
+#include "TestEnvironment.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QStringList>
 
 namespace
@@ -48,4 +50,14 @@ QByteArray StoredDocument::edited(const QByteArray &bytes, const QString &path,
     const QJsonValue result = edit(root, path.split(QLatin1Char('/')), replacement);
     return (result.isArray() ? QJsonDocument(result.toArray()) : QJsonDocument(result.toObject()))
         .toJson(QJsonDocument::Compact);
+}
+
+QByteArray StoredDocument::stored(const TestEnvironment &env, const QString &key)
+{
+    return QSettings(env.environment().settingsPath, QSettings::IniFormat).value(key).toByteArray();
+}
+
+void StoredDocument::store(const TestEnvironment &env, const QString &key, const QByteArray &bytes)
+{
+    QSettings(env.environment().settingsPath, QSettings::IniFormat).setValue(key, bytes);
 }

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+#include <QStringList>
+
+// Sample images for the image tests, made at test time by Qt or by command-line encoders.
+namespace SampleFiles
+{
+// A w x h picture with a gradient in every channel, so scaling and cropping show.
+QImage pattern(int w, int h, QImage::Format format = QImage::Format_RGB32);
+bool writeImage(const QImage &image, const QString &path, const char *format);
+bool writeBytes(const QString &path, const QByteArray &bytes);
+QByteArray readAll(const QString &path);
+// Runs an encoder; false when it is not installed or fails, so the caller can skip.
+bool runTool(const QString &program, const QStringList &args);
+// Decodes PNG upload bytes; a null image when they are not a PNG.
+QImage decodedPng(const QByteArray &bytes);
+} // namespace SampleFiles
