@@ -84,20 +84,18 @@ void TestStandInService::servesEveryBuiltInModel_data()
 {
     QTest::addColumn<QString>("slug");
     QTest::addColumn<QString>("requiredKey");
-    QTest::newRow("real-esrgan") << "nightmareai/real-esrgan"
-                                 << "image";
-    QTest::newRow("topaz") << "topazlabs/image-upscale"
-                           << "image";
-    QTest::newRow("flux pro") << "black-forest-labs/flux-1.1-pro"
-                              << "prompt";
-    QTest::newRow("nano banana") << "google/nano-banana"
-                                 << "prompt";
-    QTest::newRow("veo") << "google/veo-3"
-                         << "prompt";
-    QTest::newRow("pixverse") << "pixverse/pixverse-v4.5"
-                              << "prompt";
-    QTest::newRow("negative only") << "sim-parser/negative-only"
-                                   << "negative_prompt";
+    QTest::newRow("real-esrgan") << QStringLiteral("nightmareai/real-esrgan")
+                                 << QStringLiteral("image");
+    QTest::newRow("topaz") << QStringLiteral("topazlabs/image-upscale") << QStringLiteral("image");
+    QTest::newRow("flux pro") << QStringLiteral("black-forest-labs/flux-1.1-pro")
+                              << QStringLiteral("prompt");
+    QTest::newRow("nano banana") << QStringLiteral("google/nano-banana")
+                                 << QStringLiteral("prompt");
+    QTest::newRow("veo") << QStringLiteral("google/veo-3") << QStringLiteral("prompt");
+    QTest::newRow("pixverse") << QStringLiteral("pixverse/pixverse-v4.5")
+                              << QStringLiteral("prompt");
+    QTest::newRow("negative only")
+        << QStringLiteral("sim-parser/negative-only") << QStringLiteral("negative_prompt");
 }
 
 void TestStandInService::servesEveryBuiltInModel()
@@ -394,14 +392,10 @@ void TestStandInService::faultsCanStickOrFailAPrediction_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("status");
-    QTest::newRow("fail") << "fail"
-                          << "failed";
-    QTest::newRow("cancel") << "cancel"
-                            << "canceled";
-    QTest::newRow("stuck") << "stuck"
-                           << "processing";
-    QTest::newRow("null") << "null-output"
-                          << "succeeded";
+    QTest::newRow("fail") << QStringLiteral("fail") << QStringLiteral("failed");
+    QTest::newRow("cancel") << QStringLiteral("cancel") << QStringLiteral("canceled");
+    QTest::newRow("stuck") << QStringLiteral("stuck") << QStringLiteral("processing");
+    QTest::newRow("null") << QStringLiteral("null-output") << QStringLiteral("succeeded");
 }
 
 void TestStandInService::faultsCanStickOrFailAPrediction()
