@@ -38,11 +38,24 @@ QStringList slugsOf(const ImageJobPtr &job)
 class TestAppStore : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<AppStore> m_store;
+
 private Q_SLOTS:
+    void init()
+    {
+        m_env = std::make_unique<TestEnvironment>();
+        m_store = std::make_unique<AppStore>(m_env->environment());
+    }
+    void cleanup()
+    {
+        m_store.reset();
+        m_env.reset();
+    }
+
     void startsWithDefaults()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         QVERIFY(!store.mode());
         QVERIFY(store.jobs().isEmpty());
         for (Mode mode : Modes::all())
@@ -53,8 +66,7 @@ private Q_SLOTS:
 
     void noModeMeansUpscale()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         addFileJob(store, QStringLiteral("a.jpg"));
         QCOMPARE(store.jobs(Mode::upscale).size(), 1);
         store.setMode(Mode::image);
@@ -67,13 +79,13 @@ private Q_SLOTS:
 
     void outputDestinationWritesState()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         store.setMode(Mode::image);
         QVERIFY(!store.outputDestination().isBesideOriginal());
-        store.setOutputDestination(OutputDestination::folder(QUrl::fromLocalFile(env.path("out"))));
-        QCOMPARE(*store.state().outputFolder, env.path("out"));
-        QCOMPARE(store.outputDestination().folderUrl(), QUrl::fromLocalFile(env.path("out")));
+        store.setOutputDestination(
+            OutputDestination::folder(QUrl::fromLocalFile(m_env->path("out"))));
+        QCOMPARE(*store.state().outputFolder, m_env->path("out"));
+        QCOMPARE(store.outputDestination().folderUrl(), QUrl::fromLocalFile(m_env->path("out")));
         store.setOutputDestination(OutputDestination::besideOriginal());
         QVERIFY(!store.state().outputFolder);
         QVERIFY(store.state(Mode::video).outputFolder.has_value());
@@ -81,8 +93,7 @@ private Q_SLOTS:
 
     void mergedModelsOrder()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         const CatalogModel custom = model(QStringLiteral("me/mine"));
         store.toggle(custom);
         QList<CatalogModel> expected{custom};
@@ -99,8 +110,7 @@ private Q_SLOTS:
 
     void toggleAndSelectOnly()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         const QString first = ModelCatalog::upscale().first().slug();
         store.toggle(ModelCatalog::upscale().first());
         QCOMPARE(store.state().selectedSlugs, QStringList{first});
@@ -121,25 +131,15 @@ private Q_SLOTS:
         QCOMPARE(store.selectedModels(), QList<CatalogModel>{searched});
 
         store.removeCustom(searched);
+        store.removeCustom(ModelCatalog::upscale().first()); // built-in: refused
         QCOMPARE(store.state().selectedSlugs, QStringList{first});
         QCOMPARE(store.state().focusedSlug, first);
         QVERIFY(store.state().customModels.isEmpty());
     }
 
-    void builtInRemovalIsRefused()
-    {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        const CatalogModel builtIn = ModelCatalog::upscale().at(2);
-        store.toggle(builtIn);
-        store.removeCustom(builtIn);
-        QVERIFY(store.state().selectedSlugs.contains(builtIn.slug()));
-    }
-
     void syncKeepsVariantsOfReselectedModels()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         const CatalogModel a = ModelCatalog::upscale().at(0);
         const CatalogModel b = ModelCatalog::upscale().at(1);
         store.toggle(b);
@@ -159,8 +159,7 @@ private Q_SLOTS:
 
     void syncDropsUnfinishedVariantsOfDeselectedModels()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         const CatalogModel b = ModelCatalog::upscale().at(1);
         const CatalogModel c = ModelCatalog::upscale().at(2);
         store.toggle(b);
@@ -177,8 +176,7 @@ private Q_SLOTS:
 
     void progressCountsKeptResults()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         const CatalogModel a = ModelCatalog::upscale().at(0);
         const CatalogModel b = ModelCatalog::upscale().at(1);
         const CatalogModel c = ModelCatalog::upscale().at(2);
@@ -198,8 +196,7 @@ private Q_SLOTS:
 
     void pendingPairsInOrder()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         const CatalogModel b = ModelCatalog::upscale().at(1);
         store.toggle(b);
         const ImageJobPtr first = addFileJob(store, QStringLiteral("1.jpg"));
@@ -218,8 +215,7 @@ private Q_SLOTS:
 
     void finishedJobs()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         store.toggle(ModelCatalog::upscale().at(1));
         const ImageJobPtr empty = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("p")));
         store.setJobs({empty});
@@ -235,8 +231,7 @@ private Q_SLOTS:
 
     void removeCancelsWork()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
         const ImageJobPtr other = addFileJob(store, QStringLiteral("b.jpg"));
         const TaskHandle work;
@@ -248,20 +243,9 @@ private Q_SLOTS:
         QVERIFY(store.jobs().isEmpty());
     }
 
-    void showsPlayer()
-    {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
-        QVERIFY(!store.showsPlayer(job));
-        store.setMode(Mode::video);
-        QVERIFY(store.showsPlayer(job));
-    }
-
     void setterSignalsOnlyOnChange()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
+        AppStore &store = *m_store;
         QSignalSpy mode(&store, &AppStore::modeChanged);
         QSignalSpy draft(&store, &AppStore::draftChanged);
         store.setMode(Mode::image);

@@ -76,16 +76,14 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("png") << "https://x/y/a.png"
-                             << "png";
-        QTest::newRow("webp with query") << "https://x/y/a.webp?sig=1"
-                                         << "webp";
-        QTest::newRow("none") << "https://x/y/output"
-                              << "mp4";
-        QTest::newRow("too long") << "https://x/y/a.verylongextension"
-                                  << "mp4";
-        QTest::newRow("not alphanumeric") << "https://x/y/a.p%20g"
-                                          << "mp4";
+        QTest::newRow("png") << QStringLiteral("https://x/y/a.png") << QStringLiteral("png");
+        QTest::newRow("webp with query")
+            << QStringLiteral("https://x/y/a.webp?sig=1") << QStringLiteral("webp");
+        QTest::newRow("none") << QStringLiteral("https://x/y/output") << QStringLiteral("mp4");
+        QTest::newRow("too long") << QStringLiteral("https://x/y/a.verylongextension")
+                                  << QStringLiteral("mp4");
+        QTest::newRow("not alphanumeric")
+            << QStringLiteral("https://x/y/a.p%20g") << QStringLiteral("mp4");
     }
     void extensions()
     {

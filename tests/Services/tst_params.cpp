@@ -224,14 +224,6 @@ private Q_SLOTS:
         if (present)
             QCOMPARE(*got, expected);
     }
-
-    void keySets()
-    {
-        QCOMPARE(AppStore::outputCountKeys().size(), 8);
-        QVERIFY(AppStore::outputCountKeys().contains(QStringLiteral("num_images_per_prompt")));
-        QCOMPARE(AppStore::durationKeys().size(), 5);
-        QVERIFY(AppStore::durationKeys().contains(QStringLiteral("video_length")));
-    }
 };
 
 QTEST_GUILESS_MAIN(TstParams)

@@ -15,8 +15,6 @@ private Q_SLOTS:
     void sameResultWhenSplitAnywhere();
     void rejectsMalformed_data();
     void rejectsMalformed();
-    void keepAlive_data();
-    void keepAlive();
     void pipelinedRequestsComeOutInOrder();
     void asksForContinue();
     void largeBodyInPieces();
@@ -62,38 +60,47 @@ void TestHttpParser::parsesBodies_data()
 {
     QTest::addColumn<QByteArray>("raw");
     QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("keepAlive");
     QTest::newRow("content-length") << QByteArray("POST / HTTP/1.1\r\nHost: h\r\nContent-Length: "
                                                   "5\r\n\r\nhello")
-                                    << QByteArray("hello");
+                                    << QByteArray("hello") << true;
     QTest::newRow("zero length") << QByteArray("POST / HTTP/1.1\r\nHost: h\r\nContent-Length: "
                                                "0\r\n\r\n")
-                                 << QByteArray();
+                                 << QByteArray() << true;
     QTest::newRow("chunked") << QByteArray("POST / HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: "
                                            "chunked\r\n\r\n5\r\nhello\r\n1;ext=1\r\n \r\n"
                                            "A\r\n0123456789\r\n0\r\n\r\n")
-                             << QByteArray("hello 0123456789");
+                             << QByteArray("hello 0123456789") << true;
     QTest::newRow("chunked with trailers")
         << QByteArray("POST / HTTP/1.1\r\nHost: h\r\nTransfer-Encoding: Chunked\r\n\r\n"
                       "3\r\nabc\r\n0\r\nX-Trailer: 1\r\n\r\n")
-        << QByteArray("abc");
+        << QByteArray("abc") << true;
     QTest::newRow("binary") << QByteArray(
                                    "PUT / HTTP/1.1\r\nHost: h\r\nContent-Length: 4\r\n\r\n") +
                                    QByteArray("\0\r\n\xff", 4)
-                            << QByteArray("\0\r\n\xff", 4);
+                            << QByteArray("\0\r\n\xff", 4) << true;
     QTest::newRow("duplicate equal lengths")
         << QByteArray("POST / HTTP/1.1\r\nHost: h\r\nContent-Length: 2\r\nContent-Length: "
                       "2\r\n\r\nok")
-        << QByteArray("ok");
+        << QByteArray("ok") << true;
+    QTest::newRow("1.1 close") << QByteArray(
+                                      "GET / HTTP/1.1\r\nHost: h\r\nConnection: Close\r\n\r\n")
+                               << QByteArray() << false;
+    QTest::newRow("1.0 default") << QByteArray("GET / HTTP/1.0\r\n\r\n") << QByteArray() << false;
+    QTest::newRow("1.0 keep-alive")
+        << QByteArray("GET / HTTP/1.0\r\nConnection: keep-alive\r\n\r\n") << QByteArray() << true;
 }
 
 void TestHttpParser::parsesBodies()
 {
     QFETCH(QByteArray, raw);
     QFETCH(QByteArray, body);
+    QFETCH(bool, keepAlive);
     HttpRequestParser::State state;
     const HttpRequest request = parseWhole(raw, &state);
     QCOMPARE(state, HttpRequestParser::State::ready);
     QCOMPARE(request.body, body);
+    QCOMPARE(request.keepAlive, keepAlive);
 }
 
 void TestHttpParser::sameResultWhenSplitAnywhere_data()
@@ -185,30 +192,6 @@ void TestHttpParser::rejectsMalformed()
     // An error is final: more bytes do not revive the parser.
     parser.append("GET / HTTP/1.1\r\nHost: h\r\n\r\n");
     QCOMPARE(parser.parse(), HttpRequestParser::State::error);
-}
-
-void TestHttpParser::keepAlive_data()
-{
-    QTest::addColumn<QByteArray>("raw");
-    QTest::addColumn<bool>("keepAlive");
-    QTest::newRow("1.1 default") << QByteArray("GET / HTTP/1.1\r\nHost: h\r\n\r\n") << true;
-    QTest::newRow("1.1 close") << QByteArray("GET / HTTP/1.1\r\nHost: h\r\nConnection: "
-                                             "Close\r\n\r\n")
-                               << false;
-    QTest::newRow("1.0 default") << QByteArray("GET / HTTP/1.0\r\n\r\n") << false;
-    QTest::newRow("1.0 keep-alive") << QByteArray("GET / HTTP/1.0\r\nConnection: "
-                                                  "keep-alive\r\n\r\n")
-                                    << true;
-}
-
-void TestHttpParser::keepAlive()
-{
-    QFETCH(QByteArray, raw);
-    QFETCH(bool, keepAlive);
-    HttpRequestParser::State state;
-    const HttpRequest request = parseWhole(raw, &state);
-    QCOMPARE(state, HttpRequestParser::State::ready);
-    QCOMPARE(request.keepAlive, keepAlive);
 }
 
 void TestHttpParser::pipelinedRequestsComeOutInOrder()

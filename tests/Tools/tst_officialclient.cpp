@@ -203,34 +203,28 @@ void TestOfficialClient::smallerCalls_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("request");
-    QTest::newRow("run by version") << "version"
-                                    << "output"
-                                    << "/delivery/"
-                                    << "POST /v1/predictions";
-    QTest::newRow("create is starting") << "cancel"
-                                        << "created"
-                                        << "starting"
-                                        << "POST /v1/models/google/veo-3/predictions";
-    QTest::newRow("cancel") << "cancel"
-                            << "polled"
-                            << "canceled"
-                            << "POST /v1/predictions/[a-z2-7]+/cancel";
-    QTest::newRow("search") << "search"
-                            << "names"
-                            << "\"nightmareai/real-esrgan\""
-                            << "QUERY /v1/models";
-    QTest::newRow("collection") << "collection"
-                                << "next"
-                                << "/v1/collections/text-to-image?cursor=1"
-                                << "GET /v1/collections/text-to-image";
-    QTest::newRow("failed prediction") << "failed"
-                                       << "error"
-                                       << "Simulated model error"
-                                       << "POST /v1/models/google/imagen-4/predictions";
-    QTest::newRow("invalid input") << "invalid"
-                                   << "status"
-                                   << "422"
-                                   << "POST /v1/models/nightmareai/real-esrgan/predictions";
+    QTest::newRow("run by version")
+        << QStringLiteral("version") << QStringLiteral("output") << QStringLiteral("/delivery/")
+        << QStringLiteral("POST /v1/predictions");
+    QTest::newRow("create is starting")
+        << QStringLiteral("cancel") << QStringLiteral("created") << QStringLiteral("starting")
+        << QStringLiteral("POST /v1/models/google/veo-3/predictions");
+    QTest::newRow("cancel") << QStringLiteral("cancel") << QStringLiteral("polled")
+                            << QStringLiteral("canceled")
+                            << QStringLiteral("POST /v1/predictions/[a-z2-7]+/cancel");
+    QTest::newRow("search") << QStringLiteral("search") << QStringLiteral("names")
+                            << QStringLiteral("\"nightmareai/real-esrgan\"")
+                            << QStringLiteral("QUERY /v1/models");
+    QTest::newRow("collection") << QStringLiteral("collection") << QStringLiteral("next")
+                                << QStringLiteral("/v1/collections/text-to-image?cursor=1")
+                                << QStringLiteral("GET /v1/collections/text-to-image");
+    QTest::newRow("failed prediction")
+        << QStringLiteral("failed") << QStringLiteral("error")
+        << QStringLiteral("Simulated model error")
+        << QStringLiteral("POST /v1/models/google/imagen-4/predictions");
+    QTest::newRow("invalid input")
+        << QStringLiteral("invalid") << QStringLiteral("status") << QStringLiteral("422")
+        << QStringLiteral("POST /v1/models/nightmareai/real-esrgan/predictions");
 }
 
 void TestOfficialClient::smallerCalls()

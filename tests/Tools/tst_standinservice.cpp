@@ -84,20 +84,18 @@ void TestStandInService::servesEveryBuiltInModel_data()
 {
     QTest::addColumn<QString>("slug");
     QTest::addColumn<QString>("requiredKey");
-    QTest::newRow("real-esrgan") << "nightmareai/real-esrgan"
-                                 << "image";
-    QTest::newRow("topaz") << "topazlabs/image-upscale"
-                           << "image";
-    QTest::newRow("flux pro") << "black-forest-labs/flux-1.1-pro"
-                              << "prompt";
-    QTest::newRow("nano banana") << "google/nano-banana"
-                                 << "prompt";
-    QTest::newRow("veo") << "google/veo-3"
-                         << "prompt";
-    QTest::newRow("pixverse") << "pixverse/pixverse-v4.5"
-                              << "prompt";
-    QTest::newRow("negative only") << "sim-parser/negative-only"
-                                   << "negative_prompt";
+    QTest::newRow("real-esrgan") << QStringLiteral("nightmareai/real-esrgan")
+                                 << QStringLiteral("image");
+    QTest::newRow("topaz") << QStringLiteral("topazlabs/image-upscale") << QStringLiteral("image");
+    QTest::newRow("flux pro") << QStringLiteral("black-forest-labs/flux-1.1-pro")
+                              << QStringLiteral("prompt");
+    QTest::newRow("nano banana") << QStringLiteral("google/nano-banana")
+                                 << QStringLiteral("prompt");
+    QTest::newRow("veo") << QStringLiteral("google/veo-3") << QStringLiteral("prompt");
+    QTest::newRow("pixverse") << QStringLiteral("pixverse/pixverse-v4.5")
+                              << QStringLiteral("prompt");
+    QTest::newRow("negative only")
+        << QStringLiteral("sim-parser/negative-only") << QStringLiteral("negative_prompt");
 }
 
 void TestStandInService::servesEveryBuiltInModel()
@@ -113,19 +111,9 @@ void TestStandInService::servesEveryBuiltInModel()
     QCOMPARE(record.value(QStringLiteral("owner")).toString() + QLatin1Char('/') +
                  record.value(QStringLiteral("name")).toString(),
              slug);
-    const QJsonObject schemas = record.value(QStringLiteral("latest_version"))
-                                    .toObject()
-                                    .value(QStringLiteral("openapi_schema"))
-                                    .toObject()
-                                    .value(QStringLiteral("components"))
-                                    .toObject()
-                                    .value(QStringLiteral("schemas"))
-                                    .toObject();
-    QVERIFY(schemas.contains(QStringLiteral("Output")));
-    const QJsonArray required = schemas.value(QStringLiteral("Input"))
-                                    .toObject()
-                                    .value(QStringLiteral("required"))
-                                    .toArray();
+    const QJsonValue schemas = record["latest_version"]["openapi_schema"]["components"]["schemas"];
+    QVERIFY(schemas["Output"].isObject());
+    const QJsonArray required = schemas["Input"]["required"].toArray();
     QVERIFY(required.contains(requiredKey));
 }
 
@@ -256,11 +244,7 @@ void TestStandInService::uploadsAndUpscales()
                      authWith("Content-Type", "multipart/form-data; boundary=" + boundary));
     QVERIFY(upload);
     QCOMPARE(upload->status, 201);
-    const QString fileUrl = upload->object()
-                                .value(QStringLiteral("urls"))
-                                .toObject()
-                                .value(QStringLiteral("get"))
-                                .toString();
+    const QString fileUrl = upload->object().value("urls")["get"].toString();
     QVERIFY(fileUrl.startsWith(service.baseUrl().toString()));
     QCOMPARE(upload->object().value(QStringLiteral("size")).toInt(), png.size());
 
@@ -272,9 +256,7 @@ void TestStandInService::uploadsAndUpscales()
     QCOMPARE(created->status, 201);
     const QJsonObject prediction = created->object();
     QCOMPARE(prediction.value(QStringLiteral("status")).toString(), QStringLiteral("succeeded"));
-    QVERIFY(prediction.value(QStringLiteral("metrics"))
-                .toObject()
-                .contains(QStringLiteral("predict_time")));
+    QVERIFY(prediction["metrics"]["predict_time"].isDouble());
     const QString output = prediction.value(QStringLiteral("output")).toString();
     const auto download = service.call("GET", relative(output));
     QVERIFY(download);
@@ -394,14 +376,10 @@ void TestStandInService::faultsCanStickOrFailAPrediction_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("status");
-    QTest::newRow("fail") << "fail"
-                          << "failed";
-    QTest::newRow("cancel") << "cancel"
-                            << "canceled";
-    QTest::newRow("stuck") << "stuck"
-                           << "processing";
-    QTest::newRow("null") << "null-output"
-                          << "succeeded";
+    QTest::newRow("fail") << QStringLiteral("fail") << QStringLiteral("failed");
+    QTest::newRow("cancel") << QStringLiteral("cancel") << QStringLiteral("canceled");
+    QTest::newRow("stuck") << QStringLiteral("stuck") << QStringLiteral("processing");
+    QTest::newRow("null") << QStringLiteral("null-output") << QStringLiteral("succeeded");
 }
 
 void TestStandInService::faultsCanStickOrFailAPrediction()
