@@ -243,6 +243,14 @@ private Q_SLOTS:
         QVERIFY(store.jobs().isEmpty());
     }
 
+    void showsPlayer()
+    {
+        const ImageJobPtr job = addFileJob(*m_store, QStringLiteral("a.jpg"));
+        QVERIFY(!m_store->showsPlayer(job));
+        m_store->setMode(Mode::video);
+        QVERIFY(m_store->showsPlayer(job));
+    }
+
     void setterSignalsOnlyOnChange()
     {
         AppStore &store = *m_store;
