@@ -26,8 +26,8 @@ private Q_SLOTS:
     void pollDelaysGrowToFiveSeconds();
     void failureTexts_data();
     void failureTexts();
-    void costByUnit_data();
-    void costByUnit();
+    void videoCostFollowsTheDurationSent_data();
+    void videoCostFollowsTheDurationSent();
 
     void promptJobWithoutImageKeySkipsUploading();
     void fourOutputsAreFourFilesAndFourTimesThePrice();
@@ -165,85 +165,31 @@ void VariantPipelineTest::failureTexts()
     QVERIFY(VariantPipeline::isTerminal(status));
 }
 
-void VariantPipelineTest::costByUnit_data()
+void VariantPipelineTest::videoCostFollowsTheDurationSent_data()
 {
-    QTest::addColumn<ModelPrice>("price");
-    QTest::addColumn<QJsonObject>("properties");
     QTest::addColumn<QJsonObject>("input");
-    QTest::addColumn<int>("outputs");
-    QTest::addColumn<std::optional<QSizeF>>("pixelSize");
-    QTest::addColumn<std::optional<double>>("predictTime");
-    QTest::addColumn<std::optional<CostRange>>("cost");
-
-    const QJsonObject none;
-    const QJsonObject duration{{QStringLiteral("duration"),
-                                QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")},
-                                            {QStringLiteral("default"), 5}}}};
-    const auto price = [](PriceUnit unit, double low, double high) {
-        ModelPrice result;
-        result.unit = unit;
-        result.low = low;
-        result.high = high;
-        return result;
-    };
-    ModelPrice tiers = price(PriceUnit::megapixelStep, 0, 0);
-    tiers.steps = {PriceStep{4, 0.05}, PriceStep{16, 0.1}};
-
-    QTest::newRow("per image times outputs")
-        << price(PriceUnit::image, 0.003, 0.003) << none << none << 4 << std::optional<QSizeF>()
-        << std::optional<double>() << std::optional<CostRange>(CostRange{0.012, 0.012});
-    QTest::newRow("per megapixel of 2048 square")
-        << price(PriceUnit::outputMegapixel, 1, 2) << none << none << 1
-        << std::optional<QSizeF>(QSizeF(2048, 2048)) << std::optional<double>()
-        << std::optional<CostRange>(CostRange{4.194304, 8.388608});
-    QTest::newRow("per megapixel times outputs")
-        << price(PriceUnit::outputMegapixel, 1, 1) << none << none << 2
-        << std::optional<QSizeF>(QSizeF(1000, 1000)) << std::optional<double>()
-        << std::optional<CostRange>(CostRange{2, 2});
-    QTest::newRow("per megapixel without a size")
-        << price(PriceUnit::outputMegapixel, 1, 1) << none << none << 1 << std::optional<QSizeF>()
-        << std::optional<double>() << std::optional<CostRange>();
-    QTest::newRow("tier by size times outputs")
-        << tiers << none << none << 3 << std::optional<QSizeF>(QSizeF(4000, 3000))
-        << std::optional<double>() << std::optional<CostRange>(CostRange{0.3, 0.3});
-    QTest::newRow("video seconds sent")
-        << price(PriceUnit::videoSecond, 0.1, 0.1) << duration
-        << QJsonObject{{QStringLiteral("duration"), 8}} << 1 << std::optional<QSizeF>()
-        << std::optional<double>() << std::optional<CostRange>(CostRange{0.8, 0.8});
-    QTest::newRow("video seconds by default")
-        << price(PriceUnit::videoSecond, 0.1, 0.1) << duration << none << 1
-        << std::optional<QSizeF>() << std::optional<double>()
-        << std::optional<CostRange>(CostRange{0.5, 0.5});
-    QTest::newRow("video without a duration")
-        << price(PriceUnit::videoSecond, 0.1, 0.1) << none << none << 1 << std::optional<QSizeF>()
-        << std::optional<double>() << std::optional<CostRange>();
-    QTest::newRow("compute seconds")
-        << price(PriceUnit::computeSecond, 0.001, 0.001) << none << none << 1
-        << std::optional<QSizeF>() << std::optional<double>(12.5)
-        << std::optional<CostRange>(CostRange{0.0125, 0.0125});
-    QTest::newRow("compute without a run time")
-        << price(PriceUnit::computeSecond, 0.001, 0.001) << none << none << 1
-        << std::optional<QSizeF>() << std::optional<double>() << std::optional<CostRange>();
+    QTest::addColumn<std::optional<double>>("cost");
+    QTest::newRow("sent") << QJsonObject{{QStringLiteral("duration"), 8}}
+                          << std::optional<double>(0.8);
+    QTest::newRow("schema default") << QJsonObject() << std::optional<double>(0.5);
 }
 
-void VariantPipelineTest::costByUnit()
+void VariantPipelineTest::videoCostFollowsTheDurationSent()
 {
-    QFETCH(ModelPrice, price);
-    QFETCH(QJsonObject, properties);
+    // The charge rules themselves are the price's; what the pipeline adds is the quantity.
     QFETCH(QJsonObject, input);
-    QFETCH(int, outputs);
-    QFETCH(std::optional<QSizeF>, pixelSize);
-    QFETCH(std::optional<double>, predictTime);
-    QFETCH(std::optional<CostRange>, cost);
-    const auto actual = VariantPipeline::cost(price, schemaWith(properties), input, outputs,
-                                              pixelSize, predictTime);
-    QCOMPARE(actual.has_value(), cost.has_value());
-    if (cost) {
-        QVERIFY2(qAbs(actual->low - cost->low) < 1e-9, qPrintable(QString::number(actual->low)));
-        QVERIFY2(qAbs(actual->high - cost->high) < 1e-9, qPrintable(QString::number(actual->high)));
-    }
-    QVERIFY(!VariantPipeline::cost(std::nullopt, schemaWith(properties), input, outputs, pixelSize,
-                                   predictTime));
+    QFETCH(std::optional<double>, cost);
+    const ModelSchema schema =
+        schemaWith({{QStringLiteral("duration"),
+                     QJsonObject{{QStringLiteral("type"), QStringLiteral("integer")},
+                                 {QStringLiteral("default"), 5}}}});
+    ModelPrice price;
+    price.unit = PriceUnit::videoSecond;
+    price.low = price.high = 0.1;
+    const auto actual = VariantPipeline::cost(price, schema, input, 1, {}, {});
+    QVERIFY(actual.has_value());
+    QVERIFY2(qAbs(actual->low - *cost) < 1e-9, qPrintable(QString::number(actual->low)));
+    QVERIFY(!VariantPipeline::cost(std::nullopt, schema, input, 1, {}, {}));
 }
 
 void VariantPipelineTest::promptJobWithoutImageKeySkipsUploading()
