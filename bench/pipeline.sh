@@ -8,6 +8,7 @@
 # SIZE (default 640x480) sets the photo's pixel size.
 # The driver alone also takes a scale (moonforge-bench-pipeline BASE N PHOTO DIR 4): peak memory
 # stays flat as the outputs grow, since downloads stream to disk.
+# MOONFORGE_BENCH_WRAP runs the driver under a profiler, e.g. "perf record -g --".
 set -euo pipefail
 pairs=${1:-200}
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -96,10 +96,8 @@ int main(int argc, char *argv[])
 
     store.setMode(Mode::upscale);
     const QString slug = QStringLiteral("nightmareai/real-esrgan");
-    for (const CatalogModel &model : ModelCatalog::builtIn(Mode::upscale)) {
-        if (model.slug() == slug)
-            store.selectOnly(model);
-    }
+    if (const auto model = ModelCatalog::find(ModelCatalog::builtIn(Mode::upscale), slug))
+        store.selectOnly(*model);
     if (!waitFor([&] { return store.schemaStates().value(slug).isReady(); }, 30))
         return fail("the model's settings did not load");
     const std::optional<SchemaParam> scale =

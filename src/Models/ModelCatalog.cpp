@@ -108,6 +108,15 @@ const QList<CatalogModel> &builtIn(Mode mode)
     return upscale();
 }
 
+std::optional<CatalogModel> find(const QList<CatalogModel> &models, const QString &slug)
+{
+    for (const CatalogModel &model : models) {
+        if (model.slug() == slug)
+            return model;
+    }
+    return std::nullopt;
+}
+
 QList<CatalogModel> dedup(const QList<CatalogModel> &models)
 {
     QList<CatalogModel> unique;

@@ -5,6 +5,8 @@
 
 #include <QList>
 
+#include <optional>
+
 // The built-in models of each mode. The first entry of each list is the mode's default model.
 namespace ModelCatalog
 {
@@ -16,5 +18,8 @@ const QList<CatalogModel> &builtIn(Mode mode);
 
 // First occurrence of each slug, order kept.
 QList<CatalogModel> dedup(const QList<CatalogModel> &models);
+
+// The first model of `models` with that slug.
+std::optional<CatalogModel> find(const QList<CatalogModel> &models, const QString &slug);
 
 } // namespace ModelCatalog

@@ -143,11 +143,8 @@ QList<CatalogModel> AppStore::models() const
 
 QString AppStore::title(const QString &slug) const
 {
-    for (const CatalogModel &model : models()) {
-        if (model.slug() == slug)
-            return model.title;
-    }
-    return slug;
+    const std::optional<CatalogModel> model = ModelCatalog::find(models(), slug);
+    return model ? model->title : slug;
 }
 
 QList<CatalogModel> AppStore::selectedModels() const
@@ -155,21 +152,16 @@ QList<CatalogModel> AppStore::selectedModels() const
     const QList<CatalogModel> all = models();
     QList<CatalogModel> selected;
     for (const QString &slug : state().selectedSlugs) {
-        const auto it = std::find_if(all.begin(), all.end(),
-                                     [&slug](const CatalogModel &m) { return m.slug() == slug; });
-        if (it != all.end())
-            selected.append(*it);
+        if (const std::optional<CatalogModel> model = ModelCatalog::find(all, slug))
+            selected.append(*model);
     }
     return selected;
 }
 
 CatalogModel AppStore::focusedModel() const
 {
-    const QString focused = state().focusedSlug;
-    for (const CatalogModel &model : models()) {
-        if (model.slug() == focused)
-            return model;
-    }
+    if (const std::optional<CatalogModel> model = ModelCatalog::find(models(), state().focusedSlug))
+        return *model;
     const QList<CatalogModel> selected = selectedModels();
     if (!selected.isEmpty())
         return selected.constFirst();

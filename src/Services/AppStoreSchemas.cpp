@@ -3,6 +3,7 @@
 #include "Services/AppStore.h"
 
 #include "Models/AppError.h"
+#include "Models/ModelCatalog.h"
 #include "Services/SchemaCache.h"
 #include "Services/TaskGroup.h"
 
@@ -70,11 +71,9 @@ QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<Catalog
         co_return;
     }
 
-    const QList<CatalogModel> candidates = models ? *models : this->models();
-    const auto model =
-        std::find_if(candidates.begin(), candidates.end(),
-                     [&slug](const CatalogModel &candidate) { return candidate.slug() == slug; });
-    if (model == candidates.end())
+    const std::optional<CatalogModel> model =
+        ModelCatalog::find(models ? *models : this->models(), slug);
+    if (!model)
         co_return;
 
     std::optional<SchemaState> outcome;

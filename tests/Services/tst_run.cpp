@@ -30,12 +30,10 @@ constexpr int settleMs = 30000;
 
 CatalogModel builtIn(Mode mode, const QString &slug)
 {
-    for (const CatalogModel &model : ModelCatalog::builtIn(mode)) {
-        if (model.slug() == slug)
-            return model;
-    }
-    qFatal("no built-in model %s", qPrintable(slug));
-    return {};
+    const std::optional<CatalogModel> model = ModelCatalog::find(ModelCatalog::builtIn(mode), slug);
+    if (!model)
+        qFatal("no built-in model %s", qPrintable(slug));
+    return *model;
 }
 
 int countKind(const QList<JobVariantPair> &pairs, RunStatus::Kind kind)
