@@ -164,8 +164,10 @@ void DropZoneView::paintIllustration(QPainter &painter, const QPointF &centre, q
     const qreal side = symbolSide * bounce;
     const QString symbol =
         m_targeted ? u"arrow.down.circle.fill"_s : u"photo.on.rectangle.angled"_s;
+    // The filled arrow draws its inner stroke in white, so its disc takes a deep accent.
+    const QColor tint = m_targeted ? Theme::accent().darker(135) : QColor(Qt::white);
     Icons::paint(painter, QRectF(centre - QPointF(side / 2, side / 2), QSizeF(side, side)), symbol,
-                 Qt::white, Icons::Weight::light);
+                 tint, Icons::Weight::light);
 }
 
 void DropZoneView::paintEvent(QPaintEvent *)

@@ -6,6 +6,7 @@
 #include "Views/Workspace/VariantPill.h"
 
 #include <QEasingCurve>
+#include <QFocusEvent>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -380,7 +381,7 @@ void JobListView::paintEvent(QPaintEvent *event)
     const bool animate = Animation::enabled();
     const qreal rotation = ProgressRing::rotation();
     const QModelIndex current = currentIndex();
-    const bool focused = hasFocus();
+    const bool focused = hasFocus() && m_keyboardFocus;
     m_movingRows.clear();
     for (int r = first; r <= last; ++r) {
         const ImageJobPtr job = m_model->job(r);
@@ -488,6 +489,7 @@ void JobListView::mouseMoveEvent(QMouseEvent *event)
 void JobListView::mousePressEvent(QMouseEvent *event)
 {
     setFocus(Qt::MouseFocusReason);
+    m_keyboardFocus = false;
     const QModelIndex index = indexAt(event->position().toPoint());
     if (!index.isValid() || event->button() != Qt::LeftButton) {
         QAbstractItemView::mousePressEvent(event);
@@ -556,8 +558,20 @@ void JobListView::activate(int row, JobRowDelegate::Hit hit)
     }
 }
 
+void JobListView::focusInEvent(QFocusEvent *event)
+{
+    m_keyboardFocus = event->reason() == Qt::TabFocusReason ||
+                      event->reason() == Qt::BacktabFocusReason ||
+                      event->reason() == Qt::ShortcutFocusReason;
+    QAbstractItemView::focusInEvent(event);
+}
+
 void JobListView::keyPressEvent(QKeyEvent *event)
 {
+    if (!m_keyboardFocus) {
+        m_keyboardFocus = true;
+        viewport()->update();
+    }
     const ImageJobPtr job = m_model->job(currentIndex());
     switch (event->key()) {
     case Qt::Key_Return:

@@ -68,6 +68,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 protected Q_SLOTS:
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
@@ -107,6 +108,8 @@ private:
     JobRowDelegate::Hit m_pointer;
     const ImageJob *m_pressedJob = nullptr;
     JobRowDelegate::Hit m_pressed;
+    // The current row is ringed only while the keyboard drives the list.
+    bool m_keyboardFocus = false;
 
     // Status changes seen on screen and the colour each pill had before.
     struct Transition {

@@ -8,7 +8,6 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <cmath>
 
@@ -22,6 +21,7 @@ constexpr qreal lineGap = 5;  // name line to pills
 constexpr qreal itemGap = 8;  // between the items of the name line
 constexpr qreal pillGap = 5;  // between pills and between their lines
 constexpr qreal removeSide = 20;
+constexpr qreal thumbnailRadius = 7;
 
 QFont nameFont()
 {
@@ -68,7 +68,11 @@ qreal flow(const QList<QSizeF> &sizes, qreal width, QList<QRectF> *frames)
 
 } // namespace
 
-JobRowDelegate::JobRowDelegate(QObject *parent) : QAbstractItemDelegate(parent), m_previews(4096) {}
+JobRowDelegate::JobRowDelegate(QObject *parent)
+    : QAbstractItemDelegate(parent), m_previews(4096), m_names(nameFont()),
+      m_dimensions(dimensionsFont())
+{
+}
 
 QList<QSizeF> JobRowDelegate::pillSizes(const ImageJob &job)
 {
@@ -146,25 +150,20 @@ void JobRowDelegate::paintRow(QPainter &painter, const QRectF &rect, const Image
     paintThumbnail(painter, g.thumbnail, job, palette);
 
     // Name, then the source's size 8 points after it; the name gives way in its middle.
-    QString dimensions = job.sourceDimensions().value_or(QString());
-    const QFontMetricsF nameMetrics(nameFont());
-    const QFontMetricsF dimensionMetrics(dimensionsFont());
-    const qreal dimensionsWidth =
-        dimensions.isEmpty() ? 0 : std::ceil(dimensionMetrics.horizontalAdvance(dimensions));
+    const QString dimensions = job.sourceDimensions().value_or(QString());
+    const qreal centreY = g.name.center().y();
+    const qreal dimensionsWidth = dimensions.isEmpty() ? 0 : m_dimensions.width(dimensions);
     const qreal nameRoom =
         std::max<qreal>(0, g.name.width() - (dimensions.isEmpty() ? 0 : itemGap + dimensionsWidth));
-    const QString name = nameMetrics.elidedText(JobListModel::name(job), Qt::ElideMiddle, nameRoom);
-    const qreal nameWidth = std::ceil(nameMetrics.horizontalAdvance(name));
-    painter.setFont(nameFont());
+    QString name = JobListModel::name(job);
+    if (m_names.width(name) > nameRoom)
+        name = m_names.metrics().elidedText(name, Qt::ElideMiddle, nameRoom);
     painter.setPen(Theme::primary(palette));
-    painter.drawText(QRectF(g.name.left(), g.name.top(), nameWidth + 1, g.name.height()),
-                     Qt::AlignLeft | Qt::AlignVCenter, name);
+    m_names.draw(painter, g.name.left(), centreY, name);
     if (!dimensions.isEmpty()) {
-        painter.setFont(dimensionsFont());
         painter.setPen(Theme::tertiary(palette));
-        painter.drawText(QRectF(g.name.left() + nameWidth + itemGap, g.name.top(),
-                                dimensionsWidth + 1, g.name.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, dimensions);
+        m_dimensions.draw(painter, g.name.left() + m_names.width(name) + itemGap, centreY,
+                          dimensions);
     }
 
     if (job.hasViewableResult()) {
@@ -198,22 +197,20 @@ void JobRowDelegate::paintRow(QPainter &painter, const QRectF &rect, const Image
 void JobRowDelegate::paintThumbnail(QPainter &painter, const QRectF &rect, const ImageJob &job,
                                     const QPalette &palette) const
 {
-    QPainterPath clip;
-    clip.addRoundedRect(rect, 7, 7);
-    painter.save();
-    painter.setClipPath(clip);
-    painter.fillRect(rect, Theme::primaryAt(palette, 0.08));
     const QImage image = job.thumbnail();
     if (image.isNull()) {
-        painter.restore();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::primaryAt(palette, 0.08));
+        painter.drawRoundedRect(rect, thumbnailRadius, thumbnailRadius);
         Icons::paint(painter, rect.adjusted(13, 13, -13, -13), u"photo"_s,
                      Theme::tertiary(palette));
         return;
     }
-    // Scaled to fill the square once per image and pixel ratio, then drawn 1:1.
+    // Scaled to fill the square and rounded once per image and pixel ratio, then drawn 1:1.
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const int side = int(std::ceil(rect.width() * ratio));
-    const QString key = QString::number(image.cacheKey()) + u'@' + QString::number(side);
+    const QString key = QString::number(image.cacheKey()) + u'@' + QString::number(side) + u'@' +
+                        QString::number(Theme::primaryAt(palette, 0.08).rgba());
     QPixmap *preview = m_previews.object(key);
     if (!preview) {
         const QImage filled = image.width() == side && image.height() == side
@@ -221,12 +218,22 @@ void JobRowDelegate::paintThumbnail(QPainter &painter, const QRectF &rect, const
                                   : image.scaled(side, side, Qt::KeepAspectRatioByExpanding,
                                                  Qt::SmoothTransformation);
         const QRect crop((filled.width() - side) / 2, (filled.height() - side) / 2, side, side);
-        preview = new QPixmap(QPixmap::fromImage(filled.copy(crop)));
+        QImage rounded(side, side, QImage::Format_ARGB32_Premultiplied);
+        rounded.fill(Qt::transparent);
+        QPainter mask(&rounded);
+        mask.setRenderHint(QPainter::Antialiasing);
+        mask.setPen(Qt::NoPen);
+        mask.setBrush(Theme::primaryAt(palette, 0.08));
+        const qreal radius = thumbnailRadius * ratio;
+        mask.drawRoundedRect(QRectF(0, 0, side, side), radius, radius);
+        mask.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+        mask.drawImage(QPoint(0, 0), filled, crop);
+        mask.end();
+        preview = new QPixmap(QPixmap::fromImage(rounded));
         m_previews.insert(key, preview, 1);
     }
     preview->setDevicePixelRatio(ratio);
     painter.drawPixmap(rect.topLeft(), *preview);
-    painter.restore();
 }
 
 void JobRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/ImageJob.h"
+#include "Views/Workspace/TextCache.h"
 
 #include <QAbstractItemDelegate>
 #include <QCache>
@@ -68,4 +69,6 @@ private:
 
     // Previews scaled to the row's square at the screen's pixel ratio, by image and size.
     mutable QCache<QString, QPixmap> m_previews;
+    mutable TextCache m_names;
+    mutable TextCache m_dimensions;
 };

@@ -75,9 +75,12 @@ ReferenceRow::ReferenceRow(AppStore &store, QWidget *parent)
     row->addSpacing(symbolSide);
     row->addWidget(m_add);
     row->addWidget(m_hint);
-    row->addWidget(m_strip, 1);
+    // The strip is as wide as its chips, up to the room there is; the plus button follows it.
+    m_strip->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_strip->setMinimumWidth(0);
+    row->addWidget(m_strip);
     row->addWidget(m_plus);
-    row->addStretch();
+    row->addStretch(1);
 
     connect(m_add, &QPushButton::clicked, this, &ReferenceRow::choose);
     connect(m_plus, &QPushButton::clicked, this, &ReferenceRow::choose);
@@ -143,6 +146,8 @@ void ReferenceRow::rebuild()
         });
         m_chipLayout->addWidget(chip);
     }
+    m_chipLayout->activate();
+    m_strip->setMaximumWidth(m_chips->sizeHint().width());
 }
 
 void ReferenceRow::addReferences(const QList<QUrl> &urls)

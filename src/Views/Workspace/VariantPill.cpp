@@ -4,6 +4,7 @@
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/ProgressRing.h"
 #include "Views/Theme/Theme.h"
+#include "Views/Workspace/TextCache.h"
 
 #include <QFontMetricsF>
 #include <QHash>
@@ -22,35 +23,21 @@ constexpr qreal gap = 4;
 constexpr qreal iconSide = 8.5;
 constexpr qreal ringSide = 10;
 
-// Pills are measured for every row whenever the list is laid out; a text's width is worked out
-// once per font and kept.
-struct MeasuredFont {
-    explicit MeasuredFont(QFont f) : font(std::move(f)), metrics(font) {}
-    qreal width(const QString &text)
-    {
-        auto it = widths.constFind(text);
-        if (it == widths.cend())
-            it = widths.insert(text, std::ceil(metrics.horizontalAdvance(text)));
-        return *it;
-    }
-    QFont font;
-    QFontMetricsF metrics;
-    QHash<QString, qreal> widths;
-};
-
-MeasuredFont &titleFont()
+// Pills are measured for every row whenever the list is laid out and painted many times a
+// second while a run goes; each text is laid out once per font and kept.
+TextCache &titleFont()
 {
-    static MeasuredFont font(Theme::font(10.5, QFont::Medium));
+    static TextCache font(Theme::font(10.5, QFont::Medium));
     return font;
 }
-MeasuredFont &dimensionsFont()
+TextCache &dimensionsFont()
 {
-    static MeasuredFont font(Theme::font(10));
+    static TextCache font(Theme::font(10));
     return font;
 }
-MeasuredFont &costFont()
+TextCache &costFont()
 {
-    static MeasuredFont font(Theme::font(10, QFont::Medium));
+    static TextCache font(Theme::font(10, QFont::Medium));
     return font;
 }
 
@@ -202,13 +189,10 @@ void paint(QPainter &painter, const QRectF &rect, const ModelVariant &variant,
 
     const Content content = contentOf(variant);
     const bool done = status.kind() == RunStatus::Kind::done;
-    auto text = [&](MeasuredFont &font, const QString &value, const QColor &colour) {
-        const qreal width = font.width(value);
-        painter.setFont(font.font);
+    auto text = [&](TextCache &font, const QString &value, const QColor &colour) {
         painter.setPen(colour);
-        painter.drawText(QRectF(x, rect.top(), width + 1, rect.height()),
-                         Qt::AlignLeft | Qt::AlignVCenter, value);
-        x += width + gap;
+        font.draw(painter, x, rect.center().y(), value);
+        x += font.width(value) + gap;
     };
     text(titleFont(), content.title, done ? Theme::primary(palette) : Theme::secondary(palette));
     if (!content.dimensions.isEmpty())
