@@ -7,13 +7,17 @@ using namespace Qt::StringLiterals;
 namespace
 {
 constexpr qsizetype nameLimit = 60;
-}
+// Rows followed at once when they arrive, and per later slice.
+constexpr qsizetype watchSlice = 500;
+} // namespace
 
 JobListModel::JobListModel(AppStore &store, QObject *parent)
     : QAbstractListModel(parent), m_store(store)
 {
     connect(&store, &AppStore::jobsChanged, this, &JobListModel::sync);
     connect(&store, &AppStore::modeChanged, this, &JobListModel::sync);
+    m_watchTimer.setInterval(0);
+    connect(&m_watchTimer, &QTimer::timeout, this, &JobListModel::watchPending);
     sync();
 }
 
@@ -75,12 +79,18 @@ void JobListModel::sync()
         if (next.size() == oldCount)
             return;
         beginInsertRows({}, int(oldCount), int(next.size() - 1));
+        const bool later = next.size() - oldCount > watchSlice;
         for (qsizetype i = oldCount; i < next.size(); ++i) {
             m_jobs.append(next.at(i));
             m_rows.insert(next.at(i).get(), int(i));
-            watch(next.at(i));
+            if (later)
+                m_pendingWatch.append(next.at(i));
+            else
+                watch(next.at(i));
         }
         endInsertRows();
+        if (later)
+            m_watchTimer.start();
         return;
     }
     // Removals only: `next` is `m_jobs` with some entries left out, in the same order.
@@ -112,6 +122,8 @@ void JobListModel::sync()
     beginResetModel();
     for (const ImageJobPtr &job : std::as_const(m_jobs))
         unwatch(job);
+    m_pendingWatch.clear();
+    m_watchTimer.stop();
     m_jobs = next;
     m_rows.clear();
     for (qsizetype i = 0; i < m_jobs.size(); ++i) {
@@ -134,20 +146,43 @@ void JobListModel::watch(const ImageJobPtr &job)
     connect(raw, &ImageJob::thumbnailChanged, this, changed);
     connect(raw, &ImageJob::pixelSizeChanged, this, changed);
     connect(raw, &ImageJob::variantsChanged, this, [this, raw] {
-        watchVariants(raw);
+        watchVariants(raw, false);
         rowChanged(raw);
     });
-    watchVariants(raw);
+    watchVariants(raw, true);
+}
+
+void JobListModel::watchPending()
+{
+    const qsizetype count = std::min(watchSlice, m_pendingWatch.size());
+    int first = -1;
+    int last = -1;
+    for (qsizetype i = 0; i < count; ++i) {
+        const ImageJobPtr job = m_pendingWatch.at(i).lock();
+        const int r = job ? row(job.get()) : -1;
+        if (r < 0)
+            continue;
+        watch(job);
+        first = first < 0 ? r : std::min(first, r);
+        last = std::max(last, r);
+    }
+    m_pendingWatch.remove(0, count);
+    if (m_pendingWatch.isEmpty())
+        m_watchTimer.stop();
+    // Whatever changed before the rows were followed is read again.
+    if (first >= 0)
+        Q_EMIT dataChanged(index(first), index(last));
 }
 
 // Only what a row shows is followed: the elapsed time and the rest are read when a tooltip asks.
-void JobListModel::watchVariants(const ImageJob *job)
+void JobListModel::watchVariants(const ImageJob *job, bool fresh)
 {
     auto changed = [this, job] { rowChanged(job); };
     for (const ModelVariantPtr &variant : job->variants()) {
         const ModelVariant *v = variant.get();
         // Variants kept across a selection change are already followed.
-        disconnect(v, nullptr, this, nullptr);
+        if (!fresh)
+            disconnect(v, nullptr, this, nullptr);
         connect(v, &ModelVariant::statusChanged, this, changed);
         connect(v, &ModelVariant::resultChanged, this, changed);
         connect(v, &ModelVariant::costChanged, this, changed);

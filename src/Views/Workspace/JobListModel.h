@@ -5,6 +5,7 @@
 #include <QAbstractListModel>
 #include <QHash>
 #include <QList>
+#include <QTimer>
 
 class AppStore;
 
@@ -34,7 +35,9 @@ public:
 private:
     void sync();
     void watch(const ImageJobPtr &job);
-    void watchVariants(const ImageJob *job);
+    // `fresh`: the variants were never followed, so there is nothing to disconnect first.
+    void watchVariants(const ImageJob *job, bool fresh);
+    void watchPending();
     void unwatch(const ImageJobPtr &job);
     void rowChanged(const ImageJob *job);
     void reindex(int from);
@@ -42,4 +45,8 @@ private:
     AppStore &m_store;
     QList<ImageJobPtr> m_jobs;
     QHash<const ImageJob *, int> m_rows;
+    // Rows of a large drop not followed yet: they are followed a slice at a time, so the drop
+    // itself does not hold the GUI thread for tens of thousands of connections.
+    QList<std::weak_ptr<ImageJob>> m_pendingWatch;
+    QTimer m_watchTimer;
 };

@@ -66,6 +66,8 @@ JobListView::JobListView(AppStore &store, QWidget *parent)
     setMouseTracking(true);
     setItemDelegate(m_delegate);
     setModel(m_model);
+    // Previews of files added before the list first paints are already made at its size.
+    m_store.setPreviewFillSide(int(std::ceil(JobRowDelegate::thumbnailSide * devicePixelRatioF())));
     m_clock.start();
     m_frames.setInterval(16);
     connect(&m_frames, &QTimer::timeout, this, &JobListView::tick);
