@@ -106,6 +106,7 @@ private Q_SLOTS:
     void contextMenus_data();
     void contextMenus();
     void pillsFollowARealRun();
+    void rowsOnScreenArePreviewedFirst();
 
 private:
     void makeStore(const StandInService *service = nullptr);
@@ -667,6 +668,41 @@ void WorkspaceTest::pillsFollowARealRun()
     QVERIFY(!seen.last().contains(u"moved or deleted"));
     QVERIFY(job->hasViewableResult());
     QVERIFY(list->showsRemove(*job));
+}
+
+void WorkspaceTest::rowsOnScreenArePreviewedFirst()
+{
+    select(Mode::upscale, 1);
+    show();
+    // Two hundred names for one real photo, so decoding costs what a photo costs.
+    const QString photo = path("photo.jpg");
+    QImage(1600, 1067, QImage::Format_RGB32).save(photo, "JPEG");
+    QList<QUrl> files;
+    for (int i = 0; i < 200; ++i) {
+        const QString name = path(u"p-%1.jpg"_s.arg(i, 3, 10, QLatin1Char('0')));
+        QVERIFY(QFile::link(photo, name));
+        files.append(QUrl::fromLocalFile(name));
+    }
+    m_store->addFiles(files);
+    QList<const ImageJob *> made;
+    for (const ImageJobPtr &job : m_store->jobs())
+        connect(job.get(), &ImageJob::thumbnailChanged, this,
+                [&made, raw = job.get()] { made.append(raw); });
+    // The person jumps to the end of the list at once.
+    JobListView *list = m_centre->jobList();
+    list->scrollToBottom();
+    const auto [first, last] = list->visibleRows();
+    QVERIFY(last == 199 && first > 150);
+    const QList<ImageJobPtr> jobs = m_store->jobs();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::all_of(jobs.begin() + first, jobs.end(),
+                    [](const auto &job) { return !job->thumbnail().isNull(); }),
+        60000);
+    for (int row = first; row <= last; ++row)
+        QVERIFY2(made.indexOf(jobs.at(row).get()) < 60, qPrintable(QString::number(row)));
+    // Each keeps no more than the square its row paints.
+    const int side = int(std::ceil(44 * list->devicePixelRatioF()));
+    QCOMPARE(jobs.last()->thumbnail().size(), QSize(side, side));
 }
 
 QTEST_MAIN(WorkspaceTest)
