@@ -81,7 +81,7 @@ ParameterControl::ParameterControl(AppStore &store, const SchemaParam &param, QW
     m_reset->setAccessibleName(QStringLiteral("Reset ") + param.title +
                                QStringLiteral(" to default"));
     m_reset->setSymbolSize(10);
-    connect(m_reset, &QAbstractButton::clicked, this, [this] { store(std::nullopt); });
+    connect(m_reset, &QAbstractButton::clicked, this, [this] { write(std::nullopt); });
     header->addWidget(m_reset);
     column->addLayout(header);
     buildWidget();
@@ -122,7 +122,7 @@ void ParameterControl::buildWidget()
         if (m_widget == Widget::text) {
             m_line->setPlaceholderText(help);
             connect(m_line, &QLineEdit::textEdited, this, [this](const QString &text) {
-                store(text.isEmpty() ? std::nullopt : std::optional(ParamValue::string(text)));
+                write(text.isEmpty() ? std::nullopt : std::optional(ParamValue::string(text)));
             });
         } else {
             connect(m_line, &QLineEdit::textEdited, this, &ParameterControl::fieldEdited);
@@ -140,7 +140,7 @@ void ParameterControl::buildWidget()
             if (m_updating)
                 return;
             const QString text = m_text->toPlainText();
-            store(text.isEmpty() ? std::nullopt : std::optional(ParamValue::string(text)));
+            write(text.isEmpty() ? std::nullopt : std::optional(ParamValue::string(text)));
         });
         editor = m_text;
         break;
@@ -169,14 +169,14 @@ void ParameterControl::buildWidget()
         m_choice->setFont(Theme::font(11.5));
         m_choice->addItems(m_param.kind.options);
         connect(m_choice, &QComboBox::activated, this, [this](int index) {
-            store(ParamValue::string(m_param.kind.options.value(index)));
+            write(ParamValue::string(m_param.kind.options.value(index)));
         });
         editor = m_choice;
         break;
     case Widget::toggle:
         m_switch = new ToggleSwitch(help.isEmpty() ? QStringLiteral("Enabled") : help, this);
         connect(m_switch, &QAbstractButton::clicked, this,
-                [this](bool on) { store(ParamValue::boolean(on)); });
+                [this](bool on) { write(ParamValue::boolean(on)); });
         editor = m_switch;
         break;
     }
@@ -186,7 +186,7 @@ void ParameterControl::buildWidget()
     layout()->addWidget(editor);
 }
 
-void ParameterControl::store(const std::optional<ParamValue> &value)
+void ParameterControl::write(const std::optional<ParamValue> &value)
 {
     // What the editor now stands for; set first, because the store reports the change at once.
     m_shown = value ? value : m_param.defaultValue;
@@ -201,16 +201,16 @@ void ParameterControl::fieldEdited(const QString &text)
     if (!number) {
         // Half-typed text stays on screen; only an empty field goes back to the default.
         if (text.isEmpty())
-            store(std::nullopt);
+            write(std::nullopt);
         return;
     }
     if (m_param.kind.type == Type::integer) {
         const double whole = std::trunc(*number);
         if (whole < -9.2e18 || whole > 9.2e18)
             return;
-        store(ParamValue::integer(static_cast<qint64>(whole)));
+        write(ParamValue::integer(static_cast<qint64>(whole)));
     } else {
-        store(ParamValue::number(*number));
+        write(ParamValue::number(*number));
     }
 }
 
@@ -234,11 +234,11 @@ void ParameterControl::sliderMoved(int position)
     if (m_updating)
         return;
     if (m_widget == Widget::integerSlider) {
-        store(ParamValue::integer(position));
+        write(ParamValue::integer(position));
         return;
     }
     // Two decimals, halves away from zero.
-    store(ParamValue::number(std::round(sliderValue(position) * 100) / 100));
+    write(ParamValue::number(std::round(sliderValue(position) * 100) / 100));
 }
 
 void ParameterControl::fitTextHeight()

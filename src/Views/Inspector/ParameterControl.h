@@ -38,7 +38,7 @@ private:
     static Widget widgetFor(const SchemaParam &param);
 
     void buildWidget();
-    void store(const std::optional<ParamValue> &value);
+    void write(const std::optional<ParamValue> &value);
     void fieldEdited(const QString &text);
     void sliderMoved(int position);
     double sliderValue(int position) const;

@@ -40,7 +40,7 @@ QVariant PickerListModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         return entry.slug();
     case Qt::AccessibleTextRole:
-        return entry.title + (selected ? QStringLiteral(", selected") : QString());
+        return QString(entry.title + (selected ? QStringLiteral(", selected") : QString()));
     case Qt::AccessibleDescriptionRole:
         return entry.blurb;
     case ModelRole:
