@@ -307,7 +307,7 @@ private Q_SLOTS:
         schema.params = {param("prompt", Type::text), param("output_format", Type::choice)};
         schema.promptKey = "prompt";
         m_store->setMode(Mode::image);
-        showSchema(schema);
+        showSchema(schema, "test/prompted");
         QVERIFY(shown("parameter:output_format") && !shown("parameter:prompt"));
         QVERIFY(!shown("resetParameters"));
         m_store->setValue(ParamValue::string("png"), schema.params.at(1));
@@ -319,8 +319,8 @@ private Q_SLOTS:
         m_store->toggle(*CatalogModel::fromSlug("test/other", {}, "Custom model", true));
         QVERIFY(shown("modelTabs"));
         QCOMPARE(m_store->state().focusedSlug, "test/other");
-        QTest::mouseClick(find<QAbstractButton>("modelTab:test/model"), Qt::LeftButton);
-        QCOMPARE(m_store->state().focusedSlug, "test/model");
+        QTest::mouseClick(find<QAbstractButton>("modelTab:test/prompted"), Qt::LeftButton);
+        QCOMPARE(m_store->state().focusedSlug, "test/prompted");
         QVERIFY(shown("parameter:output_format"));
     }
 

@@ -115,8 +115,10 @@ void SettingsSection::rebuildCard()
 {
     m_controls.clear();
     // The old content may hold the button ("Retry") whose click brought us here.
+    // Out of the card at once, so nothing finds it, and deleted once that click has returned.
     if (m_cardContent) {
         m_cardContent->hide();
+        m_cardContent->setParent(nullptr);
         m_cardContent->deleteLater();
     }
     m_cardContent = new QWidget(m_card);
