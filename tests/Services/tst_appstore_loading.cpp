@@ -360,11 +360,12 @@ private Q_SLOTS:
     {
         QFETCH(int, status);
         const QString slug = "nightmareai/real-esrgan";
-        QJsonObject slow{{"method", "GET"},
-                         {"path", "/v1/models/" + slug},
-                         {"times", 1},
-                         {"delayMs", 300},
-                         {"action", status == 200 ? "delay" : "status"}};
+        QJsonObject slow;
+        slow["method"] = "GET";
+        slow["path"] = QString("/v1/models/" + slug);
+        slow["times"] = 1;
+        slow["delayMs"] = 300;
+        slow["action"] = status == 200 ? "delay" : "status";
         if (status != 200)
             slow["status"] = status;
         QVERIFY(m_service->addFault(slow));

@@ -5,8 +5,10 @@
 #include "Views/Inspector/ModelList.h"
 #include "Views/Inspector/ModelPicker.h"
 #include "Views/Inspector/PickerListModel.h"
+#include "Views/Inspector/PlainButton.h"
 #include "Views/Theme/Animation.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QJsonArray>
 #include <QLabel>
@@ -131,7 +133,8 @@ private Q_SLOTS:
         QTest::keyClicks(field(), "f");
         QVERIFY(!picker.isSearching() && picker.remote().isEmpty());
         for (const CatalogModel &model : picker.results())
-            QVERIFY((model.slug() + model.title + model.blurb).contains("f", Qt::CaseInsensitive));
+            QVERIFY(QString(model.slug() + model.title + model.blurb)
+                        .contains("f", Qt::CaseInsensitive));
         QTest::keyClicks(field(), "lux");
         QTRY_VERIFY(!picker.remote().isEmpty());
         QVERIFY(!picker.isSearching());
