@@ -95,6 +95,13 @@ class InspectorTest : public QObject
         QApplication::setActiveWindow(&widget);
         QVERIFY(QTest::qWaitForWindowActive(&widget));
     }
+    static void typeLines(QWidget *edit, const QStringList &lines)
+    {
+        for (const QString &line : lines) {
+            QTest::keyClick(edit, Qt::Key_Return);
+            QTest::keyClicks(edit, line);
+        }
+    }
     template <typename T = QWidget> T *find(const QString &name) const
     {
         return m_view->findChild<T *>(name);
@@ -249,13 +256,13 @@ private Q_SLOTS:
         QTest::keyClicks(edit, "one");
         QCOMPARE(edit->height(), twoLines);
         QCOMPARE(m_store->value(prompt), std::optional(ParamValue::string("one")));
-        QTest::keyClicks(edit, "\n2\n3\n4");
+        typeLines(edit, {"2", "3", "4"});
         const int fourLines = edit->height();
         QVERIFY(fourLines > twoLines);
-        QTest::keyClicks(edit, "\n5\n6\n7");
+        typeLines(edit, {"5", "6", "7"});
         QVERIFY(edit->height() > fourLines);
         const int fiveLines = edit->height();
-        QTest::keyClicks(edit, "\n8");
+        typeLines(edit, {"8"});
         QCOMPARE(edit->height(), fiveLines);
     }
 
@@ -352,7 +359,7 @@ private Q_SLOTS:
         m_store->setFocusedSlug("test/model");
         auto *suffix = find<QLineEdit>("filenameSuffix");
         QCOMPARE(suffix->placeholderText(), "-upscaled");
-        suffix->setFocus();
+        suffix->selectAll();
         QTest::keyClicks(suffix, "-{scale}x");
         QCOMPARE(m_store->state().filenameSuffix, "-{scale}x");
         QTEST(find<QLabel>("filenamePreview")->text(), "preview");
@@ -378,7 +385,10 @@ private Q_SLOTS:
                  "Results for the long weekend trip");
         QCOMPARE(find("outputFolder")->toolTip(), QDir::toNativeSeparators(folder));
 
+        // Video results go to the Movies folder until the person clears it.
         m_store->setMode(Mode::video);
+        QVERIFY(shown("outputFolder") && !shown("chooseFolder"));
+        m_store->setOutputDestination(OutputDestination::besideOriginal());
         QVERIFY(shown("chooseFolder") && !shown("outputDestination") && !shown("outputFolder"));
         QCOMPARE(find<QLineEdit>("filenameSuffix")->placeholderText(), "optional");
         QCOMPARE(find<QLabel>("filenamePreview")->text(), "your-prompt.mp4");

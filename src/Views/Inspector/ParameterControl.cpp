@@ -85,6 +85,7 @@ ParameterControl::ParameterControl(AppStore &store, const SchemaParam &param, QW
     header->addWidget(m_reset);
     column->addLayout(header);
     buildWidget();
+    connect(&store, &AppStore::stateChanged, this, &ParameterControl::refresh);
     refresh();
 }
 

@@ -70,13 +70,11 @@ void SettingsSection::refresh()
     rebuildTabs();
     const CardKey key{m_store.mode().value_or(Mode::upscale), state.focusedSlug,
                       m_store.schemaState(), m_store.hasToken()};
+    // Each control follows the store itself; only a new model or schema rebuilds the card.
     if (key != m_cardKey) {
         m_cardKey = key;
         rebuildCard();
-        return;
     }
-    for (ParameterControl *control : std::as_const(m_controls))
-        control->refresh();
 }
 
 void SettingsSection::rebuildTabs()
@@ -113,7 +111,6 @@ void SettingsSection::rebuildTabs()
 
 void SettingsSection::rebuildCard()
 {
-    m_controls.clear();
     // The old content may hold the button ("Retry") whose click brought us here.
     // Out of the card at once, so nothing finds it, and deleted once that click has returned.
     if (m_cardContent) {
@@ -192,7 +189,6 @@ QWidget *SettingsSection::buildControls(const ModelSchema &schema)
     }
     for (const SchemaParam &param : primary) {
         auto *control = new ParameterControl(m_store, param, host);
-        m_controls.append(control);
         column->addWidget(control);
     }
     if (advanced.isEmpty())
@@ -209,7 +205,6 @@ QWidget *SettingsSection::buildControls(const ModelSchema &schema)
     groupColumn->setSpacing(14);
     for (const SchemaParam &param : advanced) {
         auto *control = new ParameterControl(m_store, param, group);
-        m_controls.append(control);
         groupColumn->addWidget(control);
     }
     group->setVisible(m_showAdvanced);

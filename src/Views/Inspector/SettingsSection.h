@@ -50,7 +50,6 @@ private:
     Card *m_card;
     QWidget *m_cardContent = nullptr;
     std::optional<CardKey> m_cardKey;
-    QList<ParameterControl *> m_controls;
     // Whether the advanced parameters are open; shared by whichever model is focused.
     bool m_showAdvanced = false;
 };
