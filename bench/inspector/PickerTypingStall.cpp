@@ -105,7 +105,10 @@ int main(int argc, char **argv)
     int next = 0;
     QTimer typist;
     typist.setInterval(80);
+    // The worst stall seen so far when each key is pressed, to tell which keys cost most.
+    QList<double> worstBefore;
     QObject::connect(&typist, &QTimer::timeout, &app, [&] {
+        worstBefore.append(meter.worstMs());
         if (next == keys.size()) {
             typist.stop();
             QTimer::singleShot(400, &app, &QCoreApplication::quit);
@@ -128,6 +131,10 @@ int main(int argc, char **argv)
     app.exec();
     meter.stop();
 
+    for (int i = 1; i < worstBefore.size(); ++i) {
+        if (worstBefore.at(i) > worstBefore.at(i - 1) && worstBefore.at(i) > 16)
+            std::printf("  stall of %.1f ms after key %d\n", worstBefore.at(i), i);
+    }
     std::sort(keystrokeMs.begin(), keystrokeMs.end());
     const double median = keystrokeMs.isEmpty() ? 0 : keystrokeMs.at(keystrokeMs.size() / 2);
     const double worst = keystrokeMs.isEmpty() ? 0 : keystrokeMs.last();

@@ -6,6 +6,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QStyle>
 
 ModelList::ModelList(QWidget *parent)
     : QListView(parent), m_model(new PickerListModel(this)), m_row(new ModelRow(this)),
@@ -88,7 +89,9 @@ void ModelList::keyPressEvent(QKeyEvent *event)
 
 void ModelList::resizeEvent(QResizeEvent *event)
 {
-    m_row->setWidth(viewport()->width());
+    // Measured as if the scroll bar were always there: its coming and going as the list fills
+    // and empties would otherwise throw away every row's measured height.
+    m_row->setWidth(width() - style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this));
     QListView::resizeEvent(event);
     doItemsLayout();
 }

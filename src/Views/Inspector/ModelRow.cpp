@@ -49,12 +49,9 @@ QSize ModelRow::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index)
         const int textWidth = m_width - (inset + padX + mark + gap) - trashSpace - inset;
         int blurbHeight = 0;
         if (!model.blurb.isEmpty()) {
-            const int oneLine = blurb.lineSpacing();
-            const int wrapped = blurb
-                                    .boundingRect(QRect(0, 0, qMax(40, textWidth), 10000),
-                                                  Qt::TextWordWrap, model.blurb)
-                                    .height();
-            blurbHeight = wrapped > oneLine ? 2 * oneLine : oneLine;
+            // Text no wider than the column fits one line; anything wider takes the two allowed.
+            const bool wraps = blurb.horizontalAdvance(model.blurb) > qMax(40, textWidth);
+            blurbHeight = (wraps ? 2 : 1) * blurb.lineSpacing();
         }
         it = m_heights.insert(key,
                               2 * padY + title.height() + (blurbHeight ? 1 + blurbHeight : 0) + 1);

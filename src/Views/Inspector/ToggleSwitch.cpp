@@ -31,6 +31,11 @@ QSize ToggleSwitch::sizeHint() const
             qMax(qCeil(trackHeight) + 2, metrics.height())};
 }
 
+QSize ToggleSwitch::minimumSizeHint() const
+{
+    return {qCeil(trackWidth + gap) + 40, sizeHint().height()};
+}
+
 void ToggleSwitch::checkStateSet()
 {
     // Set from the store: no motion.

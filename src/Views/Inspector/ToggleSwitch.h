@@ -14,7 +14,8 @@ public:
     explicit ToggleSwitch(const QString &label, QWidget *parent = nullptr);
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
+    // A long label is shortened rather than widening the column.
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -12,9 +12,10 @@ namespace
 {
 constexpr int width = InspectorView::columnWidth;
 
-InspectorView *inspector(SceneSetup &setup, Mode mode, const QString &slug = {})
+InspectorView *inspector(SceneSetup &setup, Mode mode, const QString &slug = {},
+                         bool withToken = true)
 {
-    AppStore &store = setup.store();
+    AppStore &store = setup.store(withToken);
     store.setMode(mode);
     if (!slug.isEmpty())
         store.selectOnly(
@@ -47,7 +48,7 @@ MOONFORGE_SCENE("inspector-upscale", width, 860)
 
 MOONFORGE_SCENE("inspector-image", width, 860)
 {
-    return inspector(setup, Mode::image, QStringLiteral("black-forest-labs/flux-schnell"));
+    return inspector(setup, Mode::image);
 }
 
 MOONFORGE_SCENE("inspector-video", width, 860)
@@ -70,15 +71,16 @@ MOONFORGE_SCENE("inspector-picker", width, 860)
     return view;
 }
 
+// Without a token: the card offers Settings beside Retry, and the run section asks for a token.
 MOONFORGE_SCENE("inspector-failed", width, 700)
 {
-    return inspector(setup, Mode::upscale, QStringLiteral("someone/missing-model"));
+    return inspector(setup, Mode::upscale, QStringLiteral("someone/missing-model"), false);
 }
 
-MOONFORGE_SCENE("inspector-advanced", width, 1100)
+MOONFORGE_SCENE("inspector-advanced", width, 1000)
 {
     InspectorView *view =
-        inspector(setup, Mode::upscale, QStringLiteral("nightmareai/real-esrgan"));
+        inspector(setup, Mode::image, QStringLiteral("black-forest-labs/flux-schnell"));
     if (auto *advanced = view->findChild<QAbstractButton *>(QStringLiteral("advancedToggle")))
         advanced->click();
     return view;
