@@ -196,6 +196,18 @@ private Q_SLOTS:
         QCOMPARE(m_store->state().selectedSlugs, QStringList{builtIn().first().slug()});
         QVERIFY(!rowSlugs().contains("someone/new-model"));
     }
+
+    void keyboardPick()
+    {
+        ModelPicker &picker = makePicker();
+        QTest::keyClick(field(), Qt::Key_Down);
+        QVERIFY(list()->hasFocus());
+        QTest::keyClick(list(), Qt::Key_Down);
+        const QString second = rowSlugs().at(1);
+        QTest::keyClick(list(), Qt::Key_Return);
+        QCOMPARE(m_store->state().selectedSlugs, QStringList{second});
+        QVERIFY(!picker.isExpanded());
+    }
 };
 
 QTEST_MAIN(ModelPickerTest)

@@ -71,16 +71,19 @@ RunSection::RunSection(AppStore &store, QWidget *parent)
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &RunSection::refresh);
+    connect(&m_refresh, &QTimer::timeout, this, [this] {
+        if (m_rewatch)
+            watchJobs();
+        refresh();
+    });
     const auto schedule = [this] { m_refresh.start(); };
-    connect(&store, &AppStore::jobsChanged, this, [this] {
-        watchJobs();
+    // A selection change re-makes every job's variants at once: follow them again only once.
+    const auto rewatch = [this] {
+        m_rewatch = true;
         m_refresh.start();
-    });
-    connect(&store, &AppStore::modeChanged, this, [this] {
-        watchJobs();
-        m_refresh.start();
-    });
+    };
+    connect(&store, &AppStore::jobsChanged, this, rewatch);
+    connect(&store, &AppStore::modeChanged, this, rewatch);
     connect(&store, &AppStore::stateChanged, this, schedule);
     connect(&store, &AppStore::runningChanged, this, schedule);
     connect(&store, &AppStore::tokenChanged, this, schedule);
@@ -94,11 +97,12 @@ RunSection::RunSection(AppStore &store, QWidget *parent)
 void RunSection::watchJobs()
 {
     // One context object per watch: deleting it drops every connection of the previous jobs.
+    m_rewatch = false;
     delete m_jobWatch;
     m_jobWatch = new QObject(this);
     for (const ImageJobPtr &job : m_store.jobs()) {
         connect(job.get(), &ImageJob::variantsChanged, m_jobWatch, [this] {
-            watchJobs();
+            m_rewatch = true;
             m_refresh.start();
         });
         for (const ModelVariantPtr &variant : job->variants())

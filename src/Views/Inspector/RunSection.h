@@ -39,4 +39,5 @@ private:
     // Many variants change at once during a run: one refresh per pass of the event loop.
     QTimer m_refresh;
     QObject *m_jobWatch = nullptr;
+    bool m_rewatch = false;
 };
