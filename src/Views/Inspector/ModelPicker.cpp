@@ -97,6 +97,10 @@ ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
     m_search->setPlaceholderText(QStringLiteral("Search every Replicate model…"));
     m_search->setFont(Theme::font(11.5));
     m_search->setFrame(false);
+    // A plain field: the panel's own fill shows through.
+    QPalette plain = m_search->palette();
+    plain.setColor(QPalette::Base, Qt::transparent);
+    m_search->setPalette(plain);
     m_search->installEventFilter(this);
     searchLayout->addWidget(m_search, 1);
     m_ring->setParent(searchRow);
