@@ -61,7 +61,8 @@ ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
                             m_panel)),
       m_status(
           new TintedLabel(QString(), TintedLabel::Tint::secondary, 11, QFont::Normal, m_panel)),
-      m_compareBox(new QCheckBox(QStringLiteral("Compare several models at once"), m_panel))
+      m_compareBox(new QCheckBox(QStringLiteral("Compare several models at once"), m_panel)),
+      m_reveal(this, 0)
 {
     setObjectName(QStringLiteral("modelPicker"));
     const QString settingsPath = store.environment().settingsPath;
@@ -152,6 +153,7 @@ ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
     m_debounce.setSingleShot(true);
     m_debounce.setInterval(searchDelayMs);
     connect(&m_debounce, &QTimer::timeout, this, &ModelPicker::startSearch);
+    connect(&m_reveal, &AnimatedValue::changed, this, &ModelPicker::applyReveal);
     connect(m_search, &QLineEdit::textChanged, this, &ModelPicker::queryChanged);
     connect(m_clear, &QAbstractButton::clicked, this, [this] {
         m_search->clear();
@@ -180,19 +182,32 @@ void ModelPicker::setExpanded(bool expanded)
         return;
     m_expanded = expanded;
     m_header->setExpanded(expanded);
+    m_reveal.springTo(expanded ? 1 : 0, 0.18);
+    applyReveal();
     if (expanded) {
-        m_panel->show();
         refresh();
         m_search->setFocus(Qt::OtherFocusReason);
     } else {
         // A reopened panel starts unfiltered: the query and the service's results go with it.
-        m_panel->hide();
         ++m_searchSerial;
         m_debounce.stop();
         m_searching = false;
         m_remote.clear();
         m_search->clear();
     }
+}
+
+void ModelPicker::applyReveal()
+{
+    const qreal shown = m_reveal.value();
+    if (!m_expanded && shown <= 0.001) {
+        m_panel->hide();
+        return;
+    }
+    m_panel->show();
+    // The panel grows from its top edge; its content keeps its size and is clipped meanwhile.
+    m_panel->setMaximumHeight(shown >= 0.999 ? QWIDGETSIZE_MAX
+                                             : qRound(shown * m_panel->sizeHint().height()));
 }
 
 void ModelPicker::setCompareModels(bool compare)

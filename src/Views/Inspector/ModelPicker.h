@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/CatalogModel.h"
+#include "Views/Theme/Animation.h"
 
 #include <QCoroTask>
 #include <QTimer>
@@ -45,6 +46,8 @@ public:
     static constexpr int listHeight = 300;
 
 private:
+    // Shows the part of the panel the opening or closing motion has reached.
+    void applyReveal();
     void queryChanged();
     void refresh();
     void pick(const CatalogModel &model);
@@ -65,6 +68,7 @@ private:
     QLabel *m_status;
     QCheckBox *m_compareBox;
     QTimer m_debounce;
+    AnimatedValue m_reveal;
     bool m_expanded = false;
     bool m_compare = false;
     bool m_searching = false;
