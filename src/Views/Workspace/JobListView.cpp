@@ -85,16 +85,23 @@ JobListView::JobListView(AppStore &store, QWidget *parent)
     reset();
 }
 
+bool JobListView::showsPlayer(const ImageJob &job) const
+{
+    // A job that has just left the list is still asked about by an open menu.
+    const ImageJobPtr listed = m_model->job(m_model->row(&job));
+    return listed ? m_store.showsPlayer(listed) : m_store.mode() == Mode::video;
+}
+
 QString JobListView::openLabel(const ImageJob &job) const
 {
-    if (m_store.showsPlayer(m_model->job(m_model->row(&job))))
+    if (showsPlayer(job))
         return u"Play"_s;
     return job.input().isFile() ? u"Compare"_s : u"View"_s;
 }
 
 QString JobListView::longOpenLabel(const ImageJob &job) const
 {
-    if (m_store.showsPlayer(m_model->job(m_model->row(&job))))
+    if (showsPlayer(job))
         return u"Play Result"_s;
     return job.input().isFile() ? u"Compare Results"_s : u"View Result"_s;
 }

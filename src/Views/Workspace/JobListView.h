@@ -78,6 +78,7 @@ protected Q_SLOTS:
     void reset() override;
 
 private:
+    bool showsPlayer(const ImageJob &job) const;
     void relayout();
     void restack(int from);
     int layoutWidth() const;
