@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QRectF>
+#include <QSize>
+
+#include <memory>
+
+class QPainter;
+
+// A decoded image and copies of it halved again and again, down to about a screen's size. One
+// full-size copy is kept; the smaller ones together add a third of it. Painting picks the
+// smallest copy that still has at least one pixel per device pixel and draws only the visible
+// part of it, so a 192-megapixel result pans and zooms as cheaply as a photo.
+class ImagePyramid final
+{
+public:
+    // Decodes `path` at full resolution and builds the copies; null when it cannot be decoded.
+    // Runs on any thread.
+    static std::shared_ptr<const ImagePyramid> load(const QString &path);
+    static std::shared_ptr<const ImagePyramid> fromImage(QImage image);
+
+    QSize size() const { return m_levels.isEmpty() ? QSize() : m_levels.first().size(); }
+    const QImage &full() const { return m_levels.first(); }
+    int levelCount() const { return int(m_levels.size()); }
+    const QImage &level(int index) const { return m_levels.at(index); }
+    // The level to draw from when one image pixel covers `devicePixelsPerPixel` device pixels.
+    int levelFor(double devicePixelsPerPixel) const;
+    qint64 byteCount() const;
+
+    // Draws the image scaled into `frame`, clipped to `clip` (both in the painter's logical
+    // coordinates), with smooth interpolation.
+    void draw(QPainter &painter, const QRectF &frame, const QRectF &clip) const;
+
+    // A 2 × 2 box-filtered half of `image` (which must be RGB32 or ARGB32_Premultiplied).
+    static QImage halved(const QImage &image);
+
+private:
+    explicit ImagePyramid(QImage image);
+
+    QList<QImage> m_levels;
+};
+
+using ImagePyramidPtr = std::shared_ptr<const ImagePyramid>;
