@@ -11,8 +11,8 @@
 
 #include <QCoroFuture>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QPointer>
-#include <QShortcut>
 #include <QStackedLayout>
 #include <QtConcurrent>
 #include <QVBoxLayout>
@@ -53,20 +53,9 @@ CompareView::CompareView(AppStore &store, ImageJobPtr job, QWidget *parent)
             [this](ZoomMode mode) { m_canvas->applyZoom(mode, true); });
     connect(m_canvas, &CompareCanvas::zoomChanged, this,
             [this] { m_zoomButtons->setCurrent(m_canvas->zoom().mode()); });
-    for (const auto &[key, step] : {std::pair{Qt::Key_Left, -1}, std::pair{Qt::Key_Right, 1}}) {
-        auto *shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, step = step] {
-            const int next = m_chips->neighbour(step);
-            if (next >= 0 && next != m_chips->current())
-                choose(next);
-        });
-    }
     // A run may finish more results while the sheet is open: the chips follow.
-    connect(m_job.get(), &ImageJob::variantsChanged, this, &CompareView::refreshChips);
-    for (const ModelVariantPtr &variant : m_job->variants())
-        connect(variant.get(), &ModelVariant::statusChanged, this, &CompareView::refreshChips);
-    refreshChips();
+    connect(m_job.get(), &ImageJob::variantsChanged, this, &CompareView::followVariants);
+    followVariants();
     refreshToolbar();
 }
 
@@ -89,7 +78,7 @@ ZoomMode CompareView::openingZoom() const
 
 bool CompareView::isLoaded() const
 {
-    return m_canvas->after() != nullptr;
+    return m_canvas->after() && !m_canvas->after()->isPreview();
 }
 
 void CompareView::showEvent(QShowEvent *event)
@@ -162,29 +151,43 @@ void CompareView::load()
 QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString resultPath)
 {
     QPointer<CompareView> self(this);
-    auto latest = m_latest;
-    auto decodeIfWanted = [latest, generation](const QString &path) -> ImagePyramidPtr {
-        if (latest->load() != generation)
-            return nullptr;
-        return ImagePyramid::load(path);
-    };
-    QFuture<ImagePyramidPtr> original;
+    auto wanted = [latest = m_latest, generation] { return latest->load() == generation; };
+    // The result first: it is the long decode. A quick preview of it and the original share the
+    // other thread.
+    QFuture<ImagePyramidPtr> result = QtConcurrent::run([wanted, resultPath]() -> ImagePyramidPtr {
+        return wanted() ? ImagePyramid::load(resultPath) : nullptr;
+    });
+    QFuture<ImagePyramidPtr> preview = QtConcurrent::run([wanted, resultPath]() -> ImagePyramidPtr {
+        return wanted() ? ImagePyramid::quickPreview(resultPath) : nullptr;
+    });
     const bool reuseOriginal =
         !originalPath.isEmpty() && m_original && m_originalPath == originalPath;
-    if (!originalPath.isEmpty() && !reuseOriginal)
-        original = QtConcurrent::run(decodeIfWanted, originalPath);
-    QFuture<ImagePyramidPtr> result = QtConcurrent::run(decodeIfWanted, resultPath);
+    QFuture<ImagePyramidPtr> original;
+    if (!originalPath.isEmpty() && !reuseOriginal) {
+        original = QtConcurrent::run([wanted, originalPath]() -> ImagePyramidPtr {
+            return wanted() ? ImagePyramid::load(originalPath) : nullptr;
+        });
+    }
 
     ImagePyramidPtr before = reuseOriginal ? m_original : nullptr;
     if (original.isValid())
         before = co_await original;
-    ImagePyramidPtr after = co_await result;
     if (!self || generation != self->m_generation)
         co_return;
     if (before) {
         self->m_original = before;
         self->m_originalPath = originalPath;
     }
+    if (before || originalPath.isEmpty()) {
+        ImagePyramidPtr quick = co_await preview;
+        if (!self || generation != self->m_generation)
+            co_return;
+        if (quick && !result.isFinished())
+            self->showImages(before, std::move(quick));
+    }
+    ImagePyramidPtr after = co_await result;
+    if (!self || generation != self->m_generation)
+        co_return;
     self->finishLoad(std::move(before), std::move(after));
 }
 
@@ -198,6 +201,12 @@ void CompareView::finishLoad(ImagePyramidPtr before, ImagePyramidPtr after)
         fail(ResultText::resultUndecodable(m_selected->resultURL()));
         return;
     }
+    showImages(std::move(before), std::move(after));
+    Q_EMIT loadFinished();
+}
+
+void CompareView::showImages(ImagePyramidPtr before, ImagePyramidPtr after)
+{
     const QSize size = after->size();
     if (m_lastResultPixelSize != size) {
         // A result of another size: zoom and pan mean nothing for it. The very first result
@@ -207,7 +216,6 @@ void CompareView::finishLoad(ImagePyramidPtr before, ImagePyramidPtr after)
     m_lastResultPixelSize = size;
     m_canvas->setImages(std::move(before), std::move(after));
     refreshToolbar();
-    Q_EMIT loadFinished();
 }
 
 void CompareView::fail(const QString &message)
@@ -216,6 +224,14 @@ void CompareView::fail(const QString &message)
     m_message->setText(message);
     m_stack->setCurrentWidget(m_message);
     Q_EMIT loadFinished();
+}
+
+void CompareView::followVariants()
+{
+    for (const ModelVariantPtr &variant : m_job->variants())
+        connect(variant.get(), &ModelVariant::statusChanged, this, &CompareView::refreshChips,
+                Qt::UniqueConnection);
+    refreshChips();
 }
 
 void CompareView::refreshChips()
@@ -271,4 +287,17 @@ void CompareView::reveal()
         return;
     if (const auto &desktop = m_store.environment().desktop)
         desktop->reveal({m_selected->resultURL()});
+}
+
+void CompareView::keyPressEvent(QKeyEvent *event)
+{
+    // Arrows reach here only when the focused control has no use for them (a slider has).
+    if (event->modifiers() == Qt::NoModifier &&
+        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        const int next = m_chips->neighbour(event->key() == Qt::Key_Left ? -1 : 1);
+        if (m_chips->isVisible() && next >= 0 && next != m_chips->current())
+            choose(next);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

@@ -37,6 +37,7 @@ public:
     void reload();
     // The message shown instead of the images; empty while loading or when they are shown.
     QString loadError() const { return m_loadError.value_or(QString()); }
+    // The full result is shown (not only its quick preview).
     bool isLoaded() const;
 
     CompareCanvas *canvas() const { return m_canvas; }
@@ -50,13 +51,16 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void open();
     void load();
     QCoro::Task<> decode(int generation, QString originalPath, QString resultPath);
     void finishLoad(ImagePyramidPtr before, ImagePyramidPtr after);
+    void showImages(ImagePyramidPtr before, ImagePyramidPtr after);
     void fail(const QString &message);
+    void followVariants();
     void refreshChips();
     void refreshToolbar();
     void reveal();

@@ -2,6 +2,7 @@
 
 #include "Services/ImageFile.h"
 
+#include <QImageReader>
 #include <QPainter>
 #include <QUrl>
 
@@ -9,6 +10,10 @@
 
 namespace
 {
+// Pictures above this many pixels get a quick preview first, when their format allows one.
+constexpr qint64 previewThreshold = 16'000'000;
+constexpr int previewSide = 2048;
+
 // Halving stops once the longest side is below this: smaller levels save nothing worth having.
 constexpr int smallestLevel = 512;
 
@@ -24,7 +29,7 @@ QImage paintable(QImage image)
 }
 } // namespace
 
-ImagePyramid::ImagePyramid(QImage image)
+ImagePyramid::ImagePyramid(QImage image, QSize size) : m_size(size)
 {
     m_levels.append(paintable(std::move(image)));
     while (std::max(m_levels.last().width(), m_levels.last().height()) > smallestLevel * 2)
@@ -35,7 +40,15 @@ std::shared_ptr<const ImagePyramid> ImagePyramid::fromImage(QImage image)
 {
     if (image.isNull())
         return nullptr;
-    return std::shared_ptr<const ImagePyramid>(new ImagePyramid(std::move(image)));
+    const QSize size = image.size();
+    return std::shared_ptr<const ImagePyramid>(new ImagePyramid(std::move(image), size));
+}
+
+std::shared_ptr<const ImagePyramid> ImagePyramid::preview(QImage image, QSize fullSize)
+{
+    if (image.isNull() || fullSize.isEmpty())
+        return nullptr;
+    return std::shared_ptr<const ImagePyramid>(new ImagePyramid(std::move(image), fullSize));
 }
 
 std::shared_ptr<const ImagePyramid> ImagePyramid::load(const QString &path)
@@ -44,6 +57,18 @@ std::shared_ptr<const ImagePyramid> ImagePyramid::load(const QString &path)
     if (!image || image->isNull())
         return nullptr;
     return fromImage(std::move(*image));
+}
+
+std::shared_ptr<const ImagePyramid> ImagePyramid::quickPreview(const QString &path)
+{
+    QImageReader reader(path);
+    reader.setAutoTransform(false); // as the full decode, so the two line up
+    const QSize size = reader.size();
+    if (reader.format() != QByteArrayLiteral("jpeg") || !size.isValid() ||
+        qint64(size.width()) * size.height() < previewThreshold)
+        return nullptr;
+    reader.setScaledSize(ImageFile::detail::fitInside(size, previewSide));
+    return preview(reader.read(), size);
 }
 
 QImage ImagePyramid::halved(const QImage &image)
@@ -80,9 +105,9 @@ QImage ImagePyramid::halved(const QImage &image)
 
 int ImagePyramid::levelFor(double devicePixelsPerPixel) const
 {
-    // Level i has 2^-i of the full resolution; it is enough while 2^-i ≥ the drawn scale.
+    const double needed = m_size.width() * devicePixelsPerPixel;
     int index = 0;
-    while (index + 1 < m_levels.size() && std::ldexp(1.0, -(index + 1)) >= devicePixelsPerPixel)
+    while (index + 1 < m_levels.size() && m_levels.at(index + 1).width() >= needed)
         ++index;
     return index;
 }

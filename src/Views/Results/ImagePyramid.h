@@ -20,12 +20,21 @@ public:
     // Runs on any thread.
     static std::shared_ptr<const ImagePyramid> load(const QString &path);
     static std::shared_ptr<const ImagePyramid> fromImage(QImage image);
+    // A stand-in drawn while the full image decodes: `image` is a reduced copy of a picture of
+    // `fullSize` pixels, and everything measures in the full size.
+    static std::shared_ptr<const ImagePyramid> preview(QImage image, QSize fullSize);
+    // A preview of `path` when its format reads a reduced copy much faster than the whole (JPEG
+    // scales while decoding) and the picture is large enough for that to matter; null otherwise.
+    static std::shared_ptr<const ImagePyramid> quickPreview(const QString &path);
 
-    QSize size() const { return m_levels.isEmpty() ? QSize() : m_levels.first().size(); }
+    // The picture's size in pixels (the full size, also for a preview).
+    QSize size() const { return m_size; }
+    bool isPreview() const { return m_levels.first().size() != m_size; }
     const QImage &full() const { return m_levels.first(); }
     int levelCount() const { return int(m_levels.size()); }
     const QImage &level(int index) const { return m_levels.at(index); }
-    // The level to draw from when one image pixel covers `devicePixelsPerPixel` device pixels.
+    // The level to draw from when one image pixel covers `devicePixelsPerPixel` device pixels:
+    // the smallest that still has a pixel for every device pixel.
     int levelFor(double devicePixelsPerPixel) const;
     qint64 byteCount() const;
 
@@ -37,9 +46,10 @@ public:
     static QImage halved(const QImage &image);
 
 private:
-    explicit ImagePyramid(QImage image);
+    ImagePyramid(QImage image, QSize size);
 
     QList<QImage> m_levels;
+    QSize m_size;
 };
 
 using ImagePyramidPtr = std::shared_ptr<const ImagePyramid>;

@@ -54,7 +54,12 @@ ResultChips::ResultChips(QWidget *parent) : QWidget(parent), m_row(new QHBoxLayo
 
 void ResultChips::setTitles(const QStringList &titles)
 {
-    qDeleteAll(m_chips);
+    // A chip may be the sender of the click that led here: it goes once the click is over.
+    for (ResultChip *chip : std::as_const(m_chips)) {
+        m_row->removeWidget(chip);
+        chip->hide();
+        chip->deleteLater();
+    }
     m_chips.clear();
     m_current = -1;
     for (const QString &title : titles) {

@@ -8,8 +8,9 @@
 #include "Views/Results/ResultToolbar.h"
 #include "Views/Theme/QuietButton.h"
 
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QStackedLayout>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
@@ -45,20 +46,12 @@ VideoResultView::VideoResultView(AppStore &store, ImageJobPtr job, QWidget *pare
     m_stack->addWidget(m_placeholder);
     m_stack->addWidget(m_error);
     column->addLayout(m_stack, 1);
+    setFocusProxy(m_controls->playButton());
 
     connect(m_toolbar, &ResultToolbar::doneRequested, this, &VideoResultView::doneRequested);
     connect(m_toolbar, &ResultToolbar::revealRequested, this, &VideoResultView::reveal);
     connect(m_chips, &ResultChips::chosen, this, &VideoResultView::choose);
     connect(&m_player, &QMediaPlayer::errorOccurred, this, &VideoResultView::showError);
-    for (const auto &[key, step] : {std::pair{Qt::Key_Left, -1}, std::pair{Qt::Key_Right, 1}}) {
-        auto *shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, step = step] {
-            const int next = m_chips->neighbour(step);
-            if (next >= 0 && next != m_chips->current())
-                choose(next);
-        });
-    }
     refresh();
 }
 
@@ -144,7 +137,11 @@ void VideoResultView::refresh()
         QStringList titles;
         for (const ModelVariantPtr &variant : m_chipVariants)
             titles.append(variant->modelTitle());
-        m_chips->setTitles(titles);
+        QStringList shown;
+        for (int i = 0; i < m_chips->count(); ++i)
+            shown.append(m_chips->chip(i)->text());
+        if (shown != titles)
+            m_chips->setTitles(titles);
         m_chips->setCurrent(int(m_chipVariants.indexOf(m_selected)));
     }
     m_chips->setVisible(showChips);
@@ -166,4 +163,17 @@ void VideoResultView::reveal()
         return;
     if (const auto &desktop = m_store.environment().desktop)
         desktop->reveal({m_selected->resultURL()});
+}
+
+void VideoResultView::keyPressEvent(QKeyEvent *event)
+{
+    // Arrows reach here only when the focused control has no use for them (a slider has).
+    if (event->modifiers() == Qt::NoModifier &&
+        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+        const int next = m_chips->neighbour(event->key() == Qt::Key_Left ? -1 : 1);
+        if (m_chips->isVisible() && next >= 0 && next != m_chips->current())
+            choose(next);
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
