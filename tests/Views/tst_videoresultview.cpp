@@ -7,6 +7,7 @@
 #include "Views/Results/ResultToolbar.h"
 #include "Views/Results/VideoResultView.h"
 #include "Views/Theme/Animation.h"
+#include "Views/Theme/QuietButton.h"
 
 #include <QFile>
 #include <QJsonArray>

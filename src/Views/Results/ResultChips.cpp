@@ -16,6 +16,8 @@ QFont chipFont()
 ResultChip::ResultChip(const QString &title, QWidget *parent) : ThemedButton(title, parent)
 {
     setCheckable(true);
+    // Return stays with "Done", the sheet's default button, whatever has focus.
+    setAutoDefault(false);
     setFont(chipFont());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setAccessibleName(title);

@@ -31,6 +31,7 @@ ResultMessage::ResultMessage(const QString &symbol, qreal symbolSize, bool offer
     if (offersRetry) {
         m_retry = new QuietButton(QStringLiteral("Try Again"), true, this);
         m_retry->setObjectName(QStringLiteral("tryAgainButton"));
+        m_retry->setAutoDefault(false);
         m_retry->setAccessibleName(QStringLiteral("Try Again"));
         column->addWidget(m_retry, 0, Qt::AlignHCenter);
         connect(m_retry, &QPushButton::clicked, this, &ResultMessage::retryRequested);

@@ -23,6 +23,8 @@ ResultToolbar::ResultToolbar(QWidget *parent)
     m_reveal->setToolTip(QStringLiteral("Show the result in the File Manager"));
     m_done->setObjectName(QStringLiteral("doneButton"));
     m_done->setAccessibleName(QStringLiteral("Done"));
+    // Return closes the sheet whatever has focus: no other button takes the default role.
+    m_reveal->setAutoDefault(false);
     m_done->setDefault(true);
     connect(m_reveal, &QPushButton::clicked, this, &ResultToolbar::revealRequested);
     connect(m_done, &QPushButton::clicked, this, &ResultToolbar::doneRequested);

@@ -20,6 +20,8 @@ ZoomButton::ZoomButton(const QString &text, ZoomMode mode, QWidget *parent)
     : ThemedButton(text, parent), m_mode(mode)
 {
     setCheckable(true);
+    // Return stays with "Done", the sheet's default button, whatever has focus.
+    setAutoDefault(false);
     setFont(labelFont());
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
