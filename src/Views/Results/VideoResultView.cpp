@@ -27,6 +27,11 @@ VideoResultView::VideoResultView(AppStore &store, ImageJobPtr job, QWidget *pare
     m_player.setVideoOutput(m_video);
     m_video->setObjectName(QStringLiteral("videoWidget"));
     m_video->setAccessibleName(QStringLiteral("Video"));
+    // Letterboxing is black in either appearance, as in every player.
+    QPalette black = m_video->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    m_video->setPalette(black);
+    m_video->setAutoFillBackground(true);
     m_placeholder->setObjectName(QStringLiteral("noResultMessage"));
     m_placeholder->setText(ResultText::noPlayableResult());
     m_error->setObjectName(QStringLiteral("playerErrorMessage"));

@@ -27,19 +27,63 @@ ModelVariantPtr doneVariant(const QString &slug, const QString &title, const QSt
     return variant;
 }
 
-// An "upscaled" copy: the photo enlarged and given crisper detail than the original shows.
-QString upscaled(const QString &original, const QString &name, int factor, int detail)
+// A harbour at dusk drawn at any size, so that the "original" can be small and soft and the
+// "results" large and crisp, as a real upscale looks. `contrast` sets the results apart.
+QImage harbour(QSize size, qreal contrast)
 {
-    QImage image = QImage(original).scaled(QImage(original).size() * factor, Qt::IgnoreAspectRatio,
-                                           Qt::SmoothTransformation);
+    QImage image(size, QImage::Format_RGB32);
     QPainter painter(&image);
-    painter.setPen(QPen(QColor(255, 255, 255, 60), 1));
-    for (int x = 0; x < image.width(); x += detail)
-        painter.drawLine(x, 0, x, image.height());
-    painter.end();
-    const QString path = QFileInfo(original).absolutePath() + QLatin1Char('/') + name;
-    SampleFiles::writeImage(image, path, "JPEG");
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size.width() / 1000.0, size.height() / 666.0);
+    QLinearGradient sky(0, 0, 0, 400);
+    sky.setColorAt(0, QColor(38, 52, 110));
+    sky.setColorAt(0.6, QColor(214, 120, 110).darker(int(100 * contrast)));
+    sky.setColorAt(1, QColor(250, 196, 120));
+    painter.fillRect(QRectF(0, 0, 1000, 400), sky);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 226, 160));
+    painter.drawEllipse(QPointF(700, 360), 46, 46);
+    painter.setBrush(QColor(48, 44, 70));
+    painter.drawPolygon(
+        QPolygonF({{0, 400}, {0, 300}, {160, 250}, {320, 330}, {420, 300}, {560, 400}}));
+    QLinearGradient sea(0, 400, 0, 666);
+    sea.setColorAt(0, QColor(120, 96, 120));
+    sea.setColorAt(1, QColor(20, 34, 64));
+    painter.fillRect(QRectF(0, 400, 1000, 266), sea);
+    painter.setPen(QPen(QColor(255, 214, 150, int(120 * contrast)), 1.2));
+    for (int row = 0; row < 40; ++row) {
+        const qreal y = 405 + row * row * 0.16;
+        for (int x = (row * 37) % 60; x < 1000; x += 60)
+            painter.drawLine(QPointF(x, y), QPointF(x + 18 + row % 5 * 4, y));
+    }
+    // Boats and their masts: thin lines that a soft original blurs.
+    for (int i = 0; i < 5; ++i) {
+        const qreal x = 90 + i * 170;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(30, 26, 40));
+        painter.drawPolygon(QPolygonF({{x, 520}, {x + 110, 520}, {x + 92, 548}, {x + 14, 548}}));
+        painter.setPen(QPen(QColor(30, 26, 40), 2));
+        painter.drawLine(QPointF(x + 55, 520), QPointF(x + 55, 420 - i * 6));
+        painter.setPen(QPen(QColor(30, 26, 40), 0.8));
+        painter.drawLine(QPointF(x + 55, 430 - i * 6), QPointF(x + 104, 519));
+        painter.drawLine(QPointF(x + 55, 430 - i * 6), QPointF(x + 8, 519));
+    }
+    return image;
+}
+
+QString saved(SceneSetup &setup, const QString &name, const QImage &image)
+{
+    const QString path = setup.environment().path(name);
+    SampleFiles::writeImage(image, path, name.endsWith(QLatin1String(".png")) ? "PNG" : "JPEG");
     return path;
+}
+
+// The original: the scene drawn small and softened, as a phone photo enlarged would look.
+QString softOriginal(SceneSetup &setup)
+{
+    const QImage small = harbour(QSize(400, 266), 1.0);
+    return saved(setup, QStringLiteral("harbour.jpg"),
+                 small.scaled(800, 533, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
 }
 
 ResultSheet *showSheet(SceneSetup &setup, const ImageJobPtr &job, QSize size)
@@ -72,15 +116,17 @@ QString clip(SceneSetup &setup, const QString &name)
 
 MOONFORGE_SCENE("compare-upscale", 960, 680)
 {
-    const QString original = setup.photo(QStringLiteral("harbour.jpg"), 800, 533);
+    const QString original = softOriginal(setup);
     auto job = std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(original)));
     job->setPixelSize(QSizeF(800, 533));
     job->setVariants(
         {doneVariant(QStringLiteral("nightmareai/real-esrgan"), QStringLiteral("Real-ESRGAN"),
-                     upscaled(original, QStringLiteral("harbour-4x.jpg"), 2, 6), 7.6),
-         doneVariant(QStringLiteral("philz1337x/clarity-upscaler"),
-                     QStringLiteral("Clarity Upscaler"),
-                     upscaled(original, QStringLiteral("harbour-clarity.jpg"), 2, 3), 31.2)});
+                     saved(setup, QStringLiteral("harbour-4x.jpg"), harbour({1600, 1066}, 1.0)),
+                     7.6),
+         doneVariant(
+             QStringLiteral("philz1337x/clarity-upscaler"), QStringLiteral("Clarity Upscaler"),
+             saved(setup, QStringLiteral("harbour-clarity.jpg"), harbour({1600, 1066}, 1.3)),
+             31.2)});
     ResultSheet *sheet = showSheet(setup, job, QSize(960, 680));
     sheet->compareView()->canvas()->applyZoom(ZoomMode::fitted(), false);
     return sheet;
@@ -88,7 +134,8 @@ MOONFORGE_SCENE("compare-upscale", 960, 680)
 
 MOONFORGE_SCENE("compare-prompt", 960, 680)
 {
-    const QString result = setup.photo(QStringLiteral("lighthouse.png"), 1024, 768);
+    const QString result =
+        saved(setup, QStringLiteral("lighthouse.png"), harbour({1024, 682}, 1.15));
     auto job = std::make_shared<ImageJob>(JobInput::prompt(
         QStringLiteral("A lighthouse on a basalt cliff at dusk, long exposure, waves crashing\n"
                        "on the rocks below, warm light in the lantern room")));
@@ -99,7 +146,7 @@ MOONFORGE_SCENE("compare-prompt", 960, 680)
 
 MOONFORGE_SCENE("compare-missing", 960, 680)
 {
-    const QString original = setup.photo(QStringLiteral("harbour.jpg"), 800, 533);
+    const QString original = softOriginal(setup);
     const QString result = setup.photo(QStringLiteral("harbour-4x.png"), 320, 213);
     auto job = std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(original)));
     job->setPixelSize(QSizeF(800, 533));
