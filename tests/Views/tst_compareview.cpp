@@ -456,10 +456,24 @@ void CompareViewTest::hugeResultOpensFromOneDecode()
         writer.setQuality(85); // quick compression: the picture is made, not judged
         QVERIFY(writer.write(huge));
     }
-    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_qs, result)}));
-    QVERIFY(sheet);
-    CompareView *view = sheet->compareView();
+    m_sheet = new ResultSheet(*m_store, fileJob(original, {done(u"Upscaler"_qs, result)}));
+    m_sheet->resize(960, 680);
+    CompareView *view = m_sheet->compareView();
+    // While the PNG is read, what has arrived of it already shows, at its full size.
+    bool previewShown = false;
+    connect(view->canvas(), &CompareCanvas::zoomChanged, this, [&] {
+        const ImagePyramidPtr shown = view->canvas()->after();
+        if (shown && shown->isPreview()) {
+            previewShown = true;
+            QCOMPARE(shown->size(), QSize(16000, 12000));
+        }
+    });
+    QSignalSpy finished(view, &CompareView::loadFinished);
+    m_sheet->show();
+    QVERIFY(finished.wait(120000));
+    QVERIFY(previewShown);
     QCOMPARE(view->loadError(), QString());
+    QVERIFY(view->isLoaded());
     const ImagePyramidPtr after = view->canvas()->after();
     QVERIFY(after);
     QCOMPARE(after->size(), QSize(16000, 12000));
@@ -469,7 +483,7 @@ void CompareViewTest::hugeResultOpensFromOneDecode()
     // Fit draws from a small level; 1:1 from the full one, only what is visible.
     view->canvas()->applyZoom(ZoomMode::fitted(), false);
     QVERIFY(after->levelFor(view->canvas()->displayedScale()) >= 4);
-    QImage frame = view->canvas()->grab().toImage();
+    const QImage frame = view->canvas()->grab().toImage();
     const QPoint middle(frame.width() * 3 / 4, frame.height() / 2);
     QCOMPARE(frame.pixelColor(middle), QColor(40, 90, 160));
 }

@@ -52,7 +52,8 @@ void CompareCanvas::setImages(ImagePyramidPtr before, ImagePyramidPtr after)
     m_before = std::move(before);
     m_after = std::move(after);
     m_zoom.setResultPixels(m_after ? std::optional<QSizeF>(QSizeF(m_after->size())) : std::nullopt);
-    m_spinner->setVisible(!m_after);
+    // The ring keeps turning over a preview: the full picture is still on its way.
+    m_spinner->setVisible(!m_after || m_after->isPreview());
     afterChange();
 }
 

@@ -9,6 +9,7 @@
 #include "Views/Results/ZoomButtons.h"
 #include "Views/Theme/QuietButton.h"
 
+#include <QApplication>
 #include <QCoroFuture>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -120,6 +121,9 @@ void CompareView::load()
 {
     const int generation = ++m_generation;
     m_latest->store(generation);
+    m_previewReady = false;
+    m_pendingPreview.reset();
+    m_previewBefore.reset();
     m_loadError.reset();
     m_canvas->clearImages();
     m_stack->setCurrentWidget(m_canvas);
@@ -154,9 +158,21 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
     auto wanted = [latest = m_latest, generation] { return latest->load() == generation; };
     // The result first: it is the long decode. A quick preview of it and the original share the
     // other thread.
-    QFuture<ImagePyramidPtr> result = QtConcurrent::run([wanted, resultPath]() -> ImagePyramidPtr {
-        return wanted() ? ImagePyramid::load(resultPath) : nullptr;
-    });
+    // A PNG result shows what has been read of it so far, a few times a second.
+    const QPointer<CompareView> guard(this);
+    ImagePyramid::Progress progress = [guard, generation](ImagePyramidPtr preview) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [guard, generation, preview = std::move(preview)] {
+                if (guard && guard->m_generation == generation)
+                    guard->offerPreview(preview);
+            },
+            Qt::QueuedConnection);
+    };
+    QFuture<ImagePyramidPtr> result =
+        QtConcurrent::run([wanted, resultPath, progress]() -> ImagePyramidPtr {
+            return wanted() ? ImagePyramid::load(resultPath, progress, wanted) : nullptr;
+        });
     QFuture<ImagePyramidPtr> preview = QtConcurrent::run([wanted, resultPath]() -> ImagePyramidPtr {
         return wanted() ? ImagePyramid::quickPreview(resultPath) : nullptr;
     });
@@ -179,6 +195,11 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
         self->m_originalPath = originalPath;
     }
     if (before || originalPath.isEmpty()) {
+        // Previews wait for the original, which is drawn over them left of the divider.
+        self->m_previewBefore = before;
+        self->m_previewReady = true;
+        if (self->m_pendingPreview && !result.isFinished())
+            self->showImages(before, self->m_pendingPreview);
         ImagePyramidPtr quick = co_await preview;
         if (!self || generation != self->m_generation)
             co_return;
@@ -191,8 +212,20 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
     self->finishLoad(std::move(before), std::move(after));
 }
 
+void CompareView::offerPreview(ImagePyramidPtr preview)
+{
+    if (isLoaded() || !preview)
+        return;
+    m_pendingPreview = std::move(preview);
+    if (m_previewReady)
+        showImages(m_previewBefore, m_pendingPreview);
+}
+
 void CompareView::finishLoad(ImagePyramidPtr before, ImagePyramidPtr after)
 {
+    m_previewReady = false;
+    m_pendingPreview.reset();
+    m_previewBefore.reset();
     if (hasOriginal() && !before) {
         fail(ResultText::originalUndecodable());
         return;

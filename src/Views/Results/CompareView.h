@@ -59,6 +59,7 @@ private:
     QCoro::Task<> decode(int generation, QString originalPath, QString resultPath);
     void finishLoad(ImagePyramidPtr before, ImagePyramidPtr after);
     void showImages(ImagePyramidPtr before, ImagePyramidPtr after);
+    void offerPreview(ImagePyramidPtr preview);
     void fail(const QString &message);
     void followVariants();
     void refreshChips();
@@ -76,6 +77,10 @@ private:
     // The decoded original, kept across chip switches: every result compares with the same one.
     ImagePyramidPtr m_original;
     QString m_originalPath;
+    // The latest partial preview of the result and whether it may show yet (the original is in).
+    ImagePyramidPtr m_pendingPreview;
+    ImagePyramidPtr m_previewBefore;
+    bool m_previewReady = false;
     bool m_opened = false;
     int m_generation = 0;
     // Decodes that have not started yet skip themselves once a newer load is asked for, so quick

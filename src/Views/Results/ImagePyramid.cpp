@@ -1,6 +1,7 @@
 #include "Views/Results/ImagePyramid.h"
 
 #include "Services/ImageFile.h"
+#include "Views/Results/StreamingPng.h"
 
 #include <QImageReader>
 #include <QPainter>
@@ -51,9 +52,21 @@ std::shared_ptr<const ImagePyramid> ImagePyramid::preview(QImage image, QSize fu
     return std::shared_ptr<const ImagePyramid>(new ImagePyramid(std::move(image), fullSize));
 }
 
-std::shared_ptr<const ImagePyramid> ImagePyramid::load(const QString &path)
+std::shared_ptr<const ImagePyramid> ImagePyramid::load(const QString &path,
+                                                       const Progress &progress,
+                                                       const std::function<bool()> &wanted)
 {
-    std::optional<QImage> image = ImageFile::decode(QUrl::fromLocalFile(path));
+    std::optional<QImage> image;
+    if (progress) {
+        image = StreamingPng::decode(
+            path, previewSide,
+            [&progress](const QImage &reduced, QSize size) { progress(preview(reduced, size)); },
+            [&wanted] { return !wanted || wanted(); });
+        if (!image && wanted && !wanted())
+            return nullptr;
+    }
+    if (!image)
+        image = ImageFile::decode(QUrl::fromLocalFile(path));
     if (!image || image->isNull())
         return nullptr;
     return fromImage(std::move(*image));

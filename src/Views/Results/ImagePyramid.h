@@ -5,6 +5,7 @@
 #include <QRectF>
 #include <QSize>
 
+#include <functional>
 #include <memory>
 
 class QPainter;
@@ -16,9 +17,15 @@ class QPainter;
 class ImagePyramid final
 {
 public:
+    // Called from the decoding thread with a preview of what has been read so far.
+    using Progress = std::function<void(std::shared_ptr<const ImagePyramid> preview)>;
+
     // Decodes `path` at full resolution and builds the copies; null when it cannot be decoded.
-    // Runs on any thread.
-    static std::shared_ptr<const ImagePyramid> load(const QString &path);
+    // Runs on any thread. A PNG reports its progress through `progress` while it is read, and
+    // stops early once `wanted` answers false.
+    static std::shared_ptr<const ImagePyramid> load(const QString &path,
+                                                    const Progress &progress = {},
+                                                    const std::function<bool()> &wanted = {});
     static std::shared_ptr<const ImagePyramid> fromImage(QImage image);
     // A stand-in drawn while the full image decodes: `image` is a reduced copy of a picture of
     // `fullSize` pixels, and everything measures in the full size.

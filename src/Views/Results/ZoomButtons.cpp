@@ -52,14 +52,14 @@ ZoomButtons::ZoomButtons(QWidget *parent) : QWidget(parent)
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(0);
-    struct Spec {
+    struct Entry {
         const char *name;
         QString text;
         ZoomMode mode;
         int key;
         QString help;
     };
-    const Spec specs[] = {
+    const Entry entries[] = {
         {"zoomFit", QStringLiteral("Fit"), ZoomMode::fitted(), Qt::Key_0,
          QStringLiteral("Fit the result to the window")},
         {"zoomActual", QStringLiteral("1:1"), ZoomMode::ratio(1.0), Qt::Key_1,
@@ -68,15 +68,15 @@ ZoomButtons::ZoomButtons(QWidget *parent) : QWidget(parent)
          QStringLiteral("Show the result at twice its size")},
     };
     int index = 0;
-    for (const Spec &spec : specs) {
-        auto *button = new ZoomButton(spec.text, spec.mode, this);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setAccessibleName(spec.text);
-        const QKeySequence keys(QKeyCombination(Qt::ControlModifier, Qt::Key(spec.key)));
-        button->setToolTip(spec.help + u" ("_s + keys.toString(QKeySequence::NativeText) + u')');
+    for (const Entry &entry : entries) {
+        auto *button = new ZoomButton(entry.text, entry.mode, this);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setAccessibleName(entry.text);
+        const QKeySequence keys(QKeyCombination(Qt::ControlModifier, Qt::Key(entry.key)));
+        button->setToolTip(entry.help + u" ("_s + keys.toString(QKeySequence::NativeText) + u')');
         row->addWidget(button);
         m_buttons[index++] = button;
-        const ZoomMode mode = spec.mode;
+        const ZoomMode mode = entry.mode;
         connect(button, &QPushButton::clicked, this, [this, button, mode] {
             button->setChecked(!button->isChecked()); // the zoom itself decides what is lit
             Q_EMIT zoomRequested(mode);
