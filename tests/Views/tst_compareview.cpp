@@ -4,9 +4,11 @@
 #include "TestEnvironment.h"
 #include "Views/Results/CompareCanvas.h"
 #include "Views/Results/CompareView.h"
+#include "Views/Results/ImagePyramid.h"
 #include "Views/Results/ResultChips.h"
 #include "Views/Results/ResultSheet.h"
 #include "Views/Results/ResultToolbar.h"
+#include "Views/Results/StreamingPng.h"
 #include "Views/Results/ZoomButtons.h"
 #include "Views/Results/ZoomState.h"
 #include "Views/Theme/Animation.h"
@@ -52,6 +54,8 @@ private Q_SLOTS:
     void wheelAndShortcutsDriveTheCanvas();
     void revealAndDone();
     void hugeResultOpensFromOneDecode();
+    void pngsReadRowByRowMatchTheOrdinaryDecode_data();
+    void pngsReadRowByRowMatchTheOrdinaryDecode();
 
 private:
     QString file(const QString &name, int w, int h);
@@ -486,6 +490,50 @@ void CompareViewTest::hugeResultOpensFromOneDecode()
     const QImage frame = view->canvas()->grab().toImage();
     const QPoint middle(frame.width() * 3 / 4, frame.height() / 2);
     QCOMPARE(frame.pixelColor(middle), QColor(40, 90, 160));
+}
+
+void CompareViewTest::pngsReadRowByRowMatchTheOrdinaryDecode_data()
+{
+    QTest::addColumn<QImage>("image");
+    QImage alpha = SampleFiles::pattern(257, 129, QImage::Format_ARGB32);
+    for (int y = 0; y < alpha.height(); ++y)
+        for (int x = 0; x < alpha.width(); ++x)
+            alpha.setPixelColor(x, y, QColor(x % 256, y * 2, 90, (x + y) % 256));
+    QTest::newRow("colour, odd size") << SampleFiles::pattern(3001, 203);
+    QTest::newRow("with alpha") << alpha;
+    QTest::newRow("grey") << SampleFiles::pattern(640, 480).convertToFormat(
+        QImage::Format_Grayscale8);
+    QTest::newRow("palette") << SampleFiles::pattern(300, 200).convertToFormat(
+        QImage::Format_Indexed8);
+    QTest::newRow("16 bits a channel")
+        << SampleFiles::pattern(300, 200).convertToFormat(QImage::Format_RGBA64);
+}
+
+// The row-by-row reader gives the same pixels as Qt's own decoder.
+void CompareViewTest::pngsReadRowByRowMatchTheOrdinaryDecode()
+{
+    QFETCH(QImage, image);
+    const QString path = m_environment->path(u"result.png"_qs);
+    QVERIFY(SampleFiles::writeImage(image, path, "PNG"));
+    const std::optional<QImage> streamed = StreamingPng::decode(
+        path, 64, [](const QImage &, QSize) {}, [] { return true; });
+    QVERIFY(streamed);
+    const ImagePyramidPtr pyramid = ImagePyramid::fromImage(*streamed);
+    QImage expected(path);
+    expected = expected.convertToFormat(
+        expected.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    const QImage &decoded = pyramid->full();
+    QCOMPARE(decoded.size(), expected.size());
+    QCOMPARE(decoded.format(), expected.format());
+    int worst = 0;
+    for (int y = 0; y < decoded.height(); ++y) {
+        const auto *a = reinterpret_cast<const uchar *>(decoded.constScanLine(y));
+        const auto *b = reinterpret_cast<const uchar *>(expected.constScanLine(y));
+        for (int i = 0; i < decoded.width() * 4; ++i)
+            worst = std::max(worst, std::abs(a[i] - b[i]));
+    }
+    // 16-bit channels are cut to 8 bits by dropping the low byte rather than rounding.
+    QVERIFY2(worst <= 1, qPrintable(QString::number(worst)));
 }
 
 QTEST_MAIN(CompareViewTest)
