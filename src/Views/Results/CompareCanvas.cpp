@@ -19,6 +19,8 @@ constexpr qreal handleDiameter = 30;
 // How near the divider line a press still takes the divider.
 constexpr qreal lineGrab = 6;
 constexpr qreal badgeMargin = 12;
+// How long the wheel or a pinch must rest before the smooth picture replaces the quick one.
+constexpr int settleMs = 120;
 
 QFont badgeFont(bool bold)
 {
@@ -45,6 +47,21 @@ CompareCanvas::CompareCanvas(QWidget *parent)
     setAttribute(Qt::WA_AcceptTouchEvents, false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     connect(&m_progress, &AnimatedValue::changed, this, &CompareCanvas::zoomChanged);
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(settleMs);
+    connect(&m_settle, &QTimer::timeout, this, [this] {
+        m_quick = false;
+        update();
+    });
+}
+
+void CompareCanvas::zoomStep()
+{
+    // Smooth scaling costs about ten times a plain one; at 2× pixel ratio a smooth frame of a
+    // large canvas takes longer than a display refresh. Between wheel notches nobody can judge
+    // the interpolation, so those frames are drawn plainly and one smooth frame follows.
+    m_quick = true;
+    m_settle.start();
 }
 
 void CompareCanvas::setImages(ImagePyramidPtr before, ImagePyramidPtr after)
@@ -207,10 +224,10 @@ void CompareCanvas::paintEvent(QPaintEvent *event)
     // Under an opaque original only the part right of the divider can show the result.
     const bool afterHidden = m_before && !m_before->full().hasAlphaChannel();
     const QRectF afterClip = afterHidden ? canvas.adjusted(splitX, 0, 0, 0) : canvas;
-    m_after->draw(painter, frame, afterClip.intersected(QRectF(event->rect())));
+    m_after->draw(painter, frame, afterClip.intersected(QRectF(event->rect())), m_quick);
     if (m_before) {
         const QRectF beforeClip(0, 0, splitX, height());
-        m_before->draw(painter, frame, beforeClip.intersected(QRectF(event->rect())));
+        m_before->draw(painter, frame, beforeClip.intersected(QRectF(event->rect())), m_quick);
         paintDivider(painter, splitX);
         paintBadge(
             painter,
@@ -299,6 +316,7 @@ void CompareCanvas::wheelEvent(QWheelEvent *event)
         event->ignore();
         return;
     }
+    zoomStep();
     applyZoom(ZoomMode::ratio(*m_zoom.wheelScale(deltaY, precise)), false);
     event->accept();
 }
@@ -321,6 +339,7 @@ bool CompareCanvas::event(QEvent *event)
         if (!m_pinching && std::abs(m_pinchMagnification - 1.0) < 0.01)
             break;
         m_pinching = true;
+        zoomStep();
         m_fromScale = displayedScale();
         m_zoom.pinch(m_pinchMagnification);
         m_progress.setValue(1);

@@ -5,6 +5,7 @@
 #include "Views/Theme/Animation.h"
 
 #include <QPixmap>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -41,6 +42,8 @@ public:
     QPointF displayedPan() const;
     // "100%": the scale on screen as a whole percentage.
     QString zoomText() const;
+    // Whether frames are drawn the quick way (a wheel or pinch zoom is under way).
+    bool isDrawingQuickly() const { return m_quick; }
 
     double split() const { return m_split; }
     // Puts the divider at `x` (canvas coordinates), clamped to the canvas.
@@ -78,6 +81,8 @@ private:
                     const QString &detail);
     QRectF badgeRect(const QString &label, const QString &detail, bool right) const;
     void afterChange();
+    // Wheel and pinch steps paint quickly; the smooth picture follows once they pause.
+    void zoomStep();
 
     ZoomState m_zoom;
     AnimatedValue m_progress;
@@ -96,4 +101,6 @@ private:
     QPixmap m_checkerTile;
     bool m_tileDark = false;
     ProgressRing *m_spinner;
+    QTimer m_settle;
+    bool m_quick = false;
 };

@@ -133,7 +133,8 @@ qint64 ImagePyramid::byteCount() const
     return total;
 }
 
-void ImagePyramid::draw(QPainter &painter, const QRectF &frame, const QRectF &clip) const
+void ImagePyramid::draw(QPainter &painter, const QRectF &frame, const QRectF &clip,
+                        bool quick) const
 {
     if (m_levels.isEmpty() || frame.isEmpty())
         return;
@@ -148,7 +149,7 @@ void ImagePyramid::draw(QPainter &painter, const QRectF &frame, const QRectF &cl
                             (visible.top() - frame.top()) * toSource, visible.width() * toSource,
                             visible.height() * toSource);
     painter.save();
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, !quick);
     painter.drawImage(visible, source, sourceRect);
     painter.restore();
 }

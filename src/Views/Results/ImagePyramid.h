@@ -46,8 +46,9 @@ public:
     qint64 byteCount() const;
 
     // Draws the image scaled into `frame`, clipped to `clip` (both in the painter's logical
-    // coordinates), with smooth interpolation.
-    void draw(QPainter &painter, const QRectF &frame, const QRectF &clip) const;
+    // coordinates), with smooth interpolation unless `quick` (for frames in the middle of a
+    // zoom gesture, which a smooth frame replaces once it rests).
+    void draw(QPainter &painter, const QRectF &frame, const QRectF &clip, bool quick = false) const;
 
     // A 2 × 2 box-filtered half of `image` (which must be RGB32 or ARGB32_Premultiplied).
     static QImage halved(const QImage &image);
