@@ -382,6 +382,8 @@ void CompareViewTest::chipsKeepZoomForTheSameSizeAndResetOtherwise()
     QCOMPARE(canvas->zoom().pan(), QPointF(120, -40));
 
     // The Right arrow moves on to the next chip: a result of another size starts afresh.
+    QApplication::setActiveWindow(sheet);
+    QVERIFY(QTest::qWaitForWindowActive(sheet));
     QTest::keyClick(canvas, Qt::Key_Right);
     QVERIFY(finished.wait(10000));
     QCOMPARE(view->selected(), other);

@@ -159,6 +159,12 @@ void VideoResultViewTest::switchingRestartsFromTheBeginning()
     QVERIFY(player.position() < reached);
     QTRY_COMPARE(player.playbackState(), QMediaPlayer::PlayingState);
     QVERIFY(view->chips()->chip(1)->isChecked());
+    // The Left arrow goes back to the first chip, whatever has focus.
+    QApplication::setActiveWindow(m_sheet);
+    QVERIFY(QTest::qWaitForWindowActive(m_sheet));
+    QTest::keyClick(view->chips()->chip(1), Qt::Key_Left);
+    QCOMPARE(view->selected(), first);
+    QCOMPARE(player.source(), first->resultURL());
 }
 
 void VideoResultViewTest::closingPausesAtOnce()

@@ -12,8 +12,8 @@
 #include <QApplication>
 #include <QCoroFuture>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QPointer>
+#include <QShortcut>
 #include <QStackedLayout>
 #include <QtConcurrent>
 #include <QVBoxLayout>
@@ -31,7 +31,9 @@ QString localPath(const QUrl &url)
 CompareView::CompareView(AppStore &store, ImageJobPtr job, QWidget *parent)
     : QWidget(parent), m_store(store), m_job(std::move(job)), m_toolbar(new ResultToolbar(this)),
       m_zoomButtons(new ZoomButtons(this)), m_chips(new ResultChips(this)),
-      m_stack(new QStackedLayout), m_canvas(new CompareCanvas(this)),
+      m_previousChip(new QShortcut(QKeySequence(Qt::Key_Left), this)),
+      m_nextChip(new QShortcut(QKeySequence(Qt::Key_Right), this)), m_stack(new QStackedLayout),
+      m_canvas(new CompareCanvas(this)),
       m_message(new ResultMessage(QStringLiteral("exclamationmark.triangle"), 28, true, this))
 {
     setObjectName(QStringLiteral("compareView"));
@@ -50,6 +52,8 @@ CompareView::CompareView(AppStore &store, ImageJobPtr job, QWidget *parent)
     connect(m_toolbar, &ResultToolbar::revealRequested, this, &CompareView::reveal);
     connect(m_message, &ResultMessage::retryRequested, this, &CompareView::reload);
     connect(m_chips, &ResultChips::chosen, this, &CompareView::choose);
+    connect(m_previousChip, &QShortcut::activated, this, [this] { stepChip(-1); });
+    connect(m_nextChip, &QShortcut::activated, this, [this] { stepChip(1); });
     connect(m_zoomButtons, &ZoomButtons::zoomRequested, this,
             [this](ZoomMode mode) { m_canvas->applyZoom(mode, true); });
     connect(m_canvas, &CompareCanvas::zoomChanged, this,
@@ -283,6 +287,8 @@ void CompareView::refreshChips()
         m_chips->setCurrent(int(m_chipVariants.indexOf(m_selected)));
     }
     m_chips->setVisible(show);
+    m_previousChip->setEnabled(show);
+    m_nextChip->setEnabled(show);
 }
 
 void CompareView::refreshToolbar()
@@ -322,15 +328,9 @@ void CompareView::reveal()
         desktop->reveal({m_selected->resultURL()});
 }
 
-void CompareView::keyPressEvent(QKeyEvent *event)
+void CompareView::stepChip(int step)
 {
-    // Arrows reach here only when the focused control has no use for them (a slider has).
-    if (event->modifiers() == Qt::NoModifier &&
-        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-        const int next = m_chips->neighbour(event->key() == Qt::Key_Left ? -1 : 1);
-        if (m_chips->isVisible() && next >= 0 && next != m_chips->current())
-            choose(next);
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    const int next = m_chips->neighbour(step);
+    if (next >= 0 && next != m_chips->current())
+        choose(next);
 }

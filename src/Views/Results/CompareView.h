@@ -16,6 +16,7 @@ class CompareCanvas;
 class ResultChips;
 class ResultMessage;
 class ResultToolbar;
+class QShortcut;
 class QStackedLayout;
 class ZoomButtons;
 
@@ -51,7 +52,6 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void open();
@@ -65,6 +65,8 @@ private:
     void refreshChips();
     void refreshToolbar();
     void reveal();
+    // Left and Right walk the chips, while there are chips.
+    void stepChip(int step);
     ZoomMode openingZoom() const;
     bool hasOriginal() const;
 
@@ -90,6 +92,8 @@ private:
     ResultToolbar *m_toolbar;
     ZoomButtons *m_zoomButtons;
     ResultChips *m_chips;
+    QShortcut *m_previousChip;
+    QShortcut *m_nextChip;
     QStackedLayout *m_stack;
     CompareCanvas *m_canvas;
     ResultMessage *m_message;

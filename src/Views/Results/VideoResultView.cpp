@@ -8,7 +8,7 @@
 #include "Views/Results/ResultToolbar.h"
 #include "Views/Theme/QuietButton.h"
 
-#include <QKeyEvent>
+#include <QShortcut>
 #include <QStackedLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -16,8 +16,10 @@
 
 VideoResultView::VideoResultView(AppStore &store, ImageJobPtr job, QWidget *parent)
     : QWidget(parent), m_store(store), m_job(std::move(job)), m_toolbar(new ResultToolbar(this)),
-      m_chips(new ResultChips(this)), m_stack(new QStackedLayout), m_playerArea(new QWidget(this)),
-      m_video(new QVideoWidget(m_playerArea)),
+      m_chips(new ResultChips(this)),
+      m_previousChip(new QShortcut(QKeySequence(Qt::Key_Left), this)),
+      m_nextChip(new QShortcut(QKeySequence(Qt::Key_Right), this)), m_stack(new QStackedLayout),
+      m_playerArea(new QWidget(this)), m_video(new QVideoWidget(m_playerArea)),
       m_controls(new PlayerControls(m_player, m_playerArea)),
       m_placeholder(new ResultMessage(QStringLiteral("film.stack"), 26, false, this)),
       m_error(new ResultMessage(QStringLiteral("exclamationmark.triangle"), 26, false, this))
@@ -56,6 +58,9 @@ VideoResultView::VideoResultView(AppStore &store, ImageJobPtr job, QWidget *pare
     connect(m_toolbar, &ResultToolbar::doneRequested, this, &VideoResultView::doneRequested);
     connect(m_toolbar, &ResultToolbar::revealRequested, this, &VideoResultView::reveal);
     connect(m_chips, &ResultChips::chosen, this, &VideoResultView::choose);
+    // While there are chips the arrows walk them; the position slider keeps Page Up and Down.
+    connect(m_previousChip, &QShortcut::activated, this, [this] { stepChip(-1); });
+    connect(m_nextChip, &QShortcut::activated, this, [this] { stepChip(1); });
     connect(&m_player, &QMediaPlayer::errorOccurred, this, &VideoResultView::showError);
     refresh();
 }
@@ -150,6 +155,8 @@ void VideoResultView::refresh()
         m_chips->setCurrent(int(m_chipVariants.indexOf(m_selected)));
     }
     m_chips->setVisible(showChips);
+    m_previousChip->setEnabled(showChips);
+    m_nextChip->setEnabled(showChips);
     m_stack->setCurrentWidget(m_selected ? m_playerArea : static_cast<QWidget *>(m_placeholder));
 
     ResultHeading *heading = m_toolbar->heading();
@@ -170,15 +177,9 @@ void VideoResultView::reveal()
         desktop->reveal({m_selected->resultURL()});
 }
 
-void VideoResultView::keyPressEvent(QKeyEvent *event)
+void VideoResultView::stepChip(int step)
 {
-    // Arrows reach here only when the focused control has no use for them (a slider has).
-    if (event->modifiers() == Qt::NoModifier &&
-        (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-        const int next = m_chips->neighbour(event->key() == Qt::Key_Left ? -1 : 1);
-        if (m_chips->isVisible() && next >= 0 && next != m_chips->current())
-            choose(next);
-        return;
-    }
-    QWidget::keyPressEvent(event);
+    const int next = m_chips->neighbour(step);
+    if (next >= 0 && next != m_chips->current())
+        choose(next);
 }

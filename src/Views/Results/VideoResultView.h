@@ -8,6 +8,7 @@
 
 class AppStore;
 class PlayerControls;
+class QShortcut;
 class QStackedLayout;
 class QVideoWidget;
 class ResultChips;
@@ -42,7 +43,6 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
@@ -50,6 +50,8 @@ private:
     void refresh();
     void showError();
     void reveal();
+    // Left and Right walk the chips, while there are chips.
+    void stepChip(int step);
 
     AppStore &m_store;
     ImageJobPtr m_job;
@@ -61,6 +63,8 @@ private:
 
     ResultToolbar *m_toolbar;
     ResultChips *m_chips;
+    QShortcut *m_previousChip;
+    QShortcut *m_nextChip;
     QStackedLayout *m_stack;
     QWidget *m_playerArea;
     QVideoWidget *m_video;
