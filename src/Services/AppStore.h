@@ -17,6 +17,8 @@
 #include "Services/VariantPipeline.h"
 
 #include <QCoroTask>
+#include <QFuture>
+#include <QHash>
 #include <QMap>
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -356,6 +358,8 @@ private:
     // Still there and not being torn down: the test every load makes after each wait.
     static bool isLive(const QPointer<AppStore> &store);
     std::unique_ptr<QNetworkAccessManager> m_network;
+    // The schema fetch under way per slug; it completes once its answer is written.
+    QHash<QString, QFuture<void>> m_schemaFetches;
     bool m_tokenKnown = false;
     bool m_hasToken = false;
     bool m_showWelcome = false;
