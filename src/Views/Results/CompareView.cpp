@@ -158,21 +158,23 @@ void CompareView::load()
 
 QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString resultPath)
 {
-    QPointer<CompareView> self(this);
+    // The view may go while the files decode: after every wait only `self` is used.
+    const QPointer<CompareView> self(this);
     auto wanted = [latest = m_latest, generation] { return latest->load() == generation; };
-    // The result first: it is the long decode. A quick preview of it and the original share the
-    // other thread.
-    // A PNG result shows what has been read of it so far, a few times a second.
-    const QPointer<CompareView> guard(this);
-    ImagePyramid::Progress progress = [guard, generation](ImagePyramidPtr preview) {
+    // A PNG result shows what has been read of it so far, a few times a second; the call comes
+    // from the decoding thread and is carried over to this one.
+    ImagePyramid::Progress progress = [self, generation](ImagePyramidPtr preview) {
         QMetaObject::invokeMethod(
             qApp,
-            [guard, generation, preview = std::move(preview)] {
-                if (guard && guard->m_generation == generation)
-                    guard->offerPreview(preview);
+            [self, generation, preview = std::move(preview)] {
+                if (self && self->m_generation == generation)
+                    self->offerPreview(preview);
             },
             Qt::QueuedConnection);
     };
+    // The result first: it is the long decode. A JPEG's quick preview and the original share
+    // the other thread.
+
     QFuture<ImagePyramidPtr> result =
         QtConcurrent::run([wanted, resultPath, progress]() -> ImagePyramidPtr {
             return wanted() ? ImagePyramid::load(resultPath, progress, wanted) : nullptr;
