@@ -234,6 +234,12 @@ void CompareViewTest::dragPansOnlyPastTheThresholdAndWithinTheImage()
     QCOMPARE(canvas->zoom().pan(), limit);
     QTest::mouseRelease(canvas, Qt::LeftButton, {}, start + QPoint(4000, 4000));
     QCOMPARE(canvas->split(), 0.5);
+    // From the keyboard: Ctrl+Right pans back by a tenth of the canvas, Shift+Left moves the
+    // divider.
+    QTest::keyClick(canvas, Qt::Key_Right, Qt::ControlModifier);
+    QCOMPARE(canvas->zoom().pan(), limit - QPointF(canvas->width() / 10.0, 0));
+    QTest::keyClick(canvas, Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(canvas->split(), 0.45);
 }
 
 void CompareViewTest::fileJobOpensAtActualSizeWithDivider()

@@ -39,8 +39,8 @@ CompareCanvas::CompareCanvas(QWidget *parent)
     setObjectName(QStringLiteral("compareCanvas"));
     setAccessibleName(QStringLiteral("Comparison"));
     setAccessibleDescription(QStringLiteral(
-        "Drag to pan, scroll to zoom, drag the divider or press Shift+Left and Shift+Right to "
-        "move it"));
+        "Drag or press Ctrl and an arrow to pan, scroll to zoom, drag the divider or press "
+        "Shift+Left and Shift+Right to move it"));
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -412,9 +412,21 @@ void CompareCanvas::mouseReleaseEvent(QMouseEvent *event)
 
 void CompareCanvas::keyPressEvent(QKeyEvent *event)
 {
-    const bool shift = event->modifiers() == Qt::ShiftModifier;
-    if (hasDivider() && shift && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
-        setSplit(m_split + (event->key() == Qt::Key_Left ? -0.05 : 0.05));
+    const int key = event->key();
+    const bool horizontal = key == Qt::Key_Left || key == Qt::Key_Right;
+    const bool vertical = key == Qt::Key_Up || key == Qt::Key_Down;
+    if (hasDivider() && event->modifiers() == Qt::ShiftModifier && horizontal) {
+        setSplit(m_split + (key == Qt::Key_Left ? -0.05 : 0.05));
+        return;
+    }
+    // Ctrl and an arrow pan by a tenth of the canvas, the way a drag in that direction would.
+    if (m_after && event->modifiers() == Qt::ControlModifier && (horizontal || vertical)) {
+        const qreal step = (horizontal ? width() : height()) / 10.0;
+        const qreal sign = key == Qt::Key_Left || key == Qt::Key_Up ? 1 : -1;
+        m_progress.setValue(1);
+        m_zoom.drag(horizontal ? QPointF(sign * step, 0) : QPointF(0, sign * step));
+        m_zoom.endDrag();
+        update();
         return;
     }
     QWidget::keyPressEvent(event);
