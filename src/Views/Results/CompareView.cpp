@@ -185,13 +185,30 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
     const bool reuseOriginal =
         !originalPath.isEmpty() && m_original && m_originalPath == originalPath;
     QFuture<ImagePyramidPtr> original;
+    QFuture<ImagePyramidPtr> originalPreview;
     if (!originalPath.isEmpty() && !reuseOriginal) {
+        // A photo's reduced copy reads in a tenth of the time of the whole: the previews of the
+        // result can show over it until the original is in.
+        originalPreview = QtConcurrent::run([wanted, originalPath]() -> ImagePyramidPtr {
+            return wanted() ? ImagePyramid::quickPreview(originalPath, 4'000'000) : nullptr;
+        });
         original = QtConcurrent::run([wanted, originalPath]() -> ImagePyramidPtr {
             return wanted() ? ImagePyramid::load(originalPath) : nullptr;
         });
     }
 
     ImagePyramidPtr before = reuseOriginal ? m_original : nullptr;
+    if (originalPreview.isValid()) {
+        ImagePyramidPtr stand = co_await originalPreview;
+        if (!self || generation != self->m_generation)
+            co_return;
+        if (stand && !original.isFinished()) {
+            self->m_previewBefore = std::move(stand);
+            self->m_previewReady = true;
+            if (self->m_pendingPreview)
+                self->showImages(self->m_previewBefore, self->m_pendingPreview);
+        }
+    }
     if (original.isValid())
         before = co_await original;
     if (!self || generation != self->m_generation)

@@ -11,8 +11,6 @@
 
 namespace
 {
-// Pictures above this many pixels get a quick preview first, when their format allows one.
-constexpr qint64 previewThreshold = 16'000'000;
 constexpr int previewSide = 2048;
 
 // Halving stops once the longest side is below this: smaller levels save nothing worth having.
@@ -72,13 +70,14 @@ std::shared_ptr<const ImagePyramid> ImagePyramid::load(const QString &path,
     return fromImage(std::move(*image));
 }
 
-std::shared_ptr<const ImagePyramid> ImagePyramid::quickPreview(const QString &path)
+std::shared_ptr<const ImagePyramid> ImagePyramid::quickPreview(const QString &path,
+                                                               qint64 minimumPixels)
 {
     QImageReader reader(path);
     reader.setAutoTransform(false); // as the full decode, so the two line up
     const QSize size = reader.size();
     if (reader.format() != QByteArrayLiteral("jpeg") || !size.isValid() ||
-        qint64(size.width()) * size.height() < previewThreshold)
+        qint64(size.width()) * size.height() < minimumPixels)
         return nullptr;
     reader.setScaledSize(ImageFile::detail::fitInside(size, previewSide));
     return preview(reader.read(), size);

@@ -31,8 +31,9 @@ public:
     // `fullSize` pixels, and everything measures in the full size.
     static std::shared_ptr<const ImagePyramid> preview(QImage image, QSize fullSize);
     // A preview of `path` when its format reads a reduced copy much faster than the whole (JPEG
-    // scales while decoding) and the picture is large enough for that to matter; null otherwise.
-    static std::shared_ptr<const ImagePyramid> quickPreview(const QString &path);
+    // scales while decoding) and the picture has at least `minimumPixels`; null otherwise.
+    static std::shared_ptr<const ImagePyramid> quickPreview(const QString &path,
+                                                            qint64 minimumPixels = 16'000'000);
 
     // The picture's size in pixels (the full size, also for a preview).
     QSize size() const { return m_size; }
