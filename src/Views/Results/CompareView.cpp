@@ -16,11 +16,43 @@
 #include <QShortcut>
 #include <QStackedLayout>
 #include <QtConcurrent>
+#include <QThreadPool>
+
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 #include <QVBoxLayout>
 
 namespace
 {
 using Segment = ResultHeading::Segment;
+
+// The decodes run on threads of their own at a lower priority: on a two-core machine two busy
+// decoders would otherwise take turns with the GUI thread and stall it for most of a second.
+QThreadPool *decodePool()
+{
+    // Never destroyed: a decode may still be running when the application quits.
+    static QThreadPool *pool = [] {
+        auto *threads = new QThreadPool;
+        threads->setMaxThreadCount(2);
+        return threads;
+    }();
+    return pool;
+}
+
+template <typename Work> QFuture<ImagePyramidPtr> runDecode(Work work)
+{
+    return QtConcurrent::run(decodePool(), [work = std::move(work)]() -> ImagePyramidPtr {
+#ifdef Q_OS_LINUX
+        // Linux schedules threads one by one: a niceness of 5 gives the GUI thread about three
+        // times their share. Raising it back would need privileges, hence a pool of their own.
+        setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), 5);
+#endif
+        return work();
+    });
+}
 
 QString localPath(const QUrl &url)
 {
@@ -175,11 +207,10 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
     // The result first: it is the long decode. A JPEG's quick preview and the original share
     // the other thread.
 
-    QFuture<ImagePyramidPtr> result =
-        QtConcurrent::run([wanted, resultPath, progress]() -> ImagePyramidPtr {
-            return wanted() ? ImagePyramid::load(resultPath, progress, wanted) : nullptr;
-        });
-    QFuture<ImagePyramidPtr> preview = QtConcurrent::run([wanted, resultPath]() -> ImagePyramidPtr {
+    QFuture<ImagePyramidPtr> result = runDecode([wanted, resultPath, progress]() {
+        return wanted() ? ImagePyramid::load(resultPath, progress, wanted) : nullptr;
+    });
+    QFuture<ImagePyramidPtr> preview = runDecode([wanted, resultPath]() {
         return wanted() ? ImagePyramid::quickPreview(resultPath) : nullptr;
     });
     const bool reuseOriginal =
@@ -189,10 +220,10 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
     if (!originalPath.isEmpty() && !reuseOriginal) {
         // A photo's reduced copy reads in a tenth of the time of the whole: the previews of the
         // result can show over it until the original is in.
-        originalPreview = QtConcurrent::run([wanted, originalPath]() -> ImagePyramidPtr {
+        originalPreview = runDecode([wanted, originalPath]() {
             return wanted() ? ImagePyramid::quickPreview(originalPath, 4'000'000) : nullptr;
         });
-        original = QtConcurrent::run([wanted, originalPath]() -> ImagePyramidPtr {
+        original = runDecode([wanted, originalPath]() {
             return wanted() ? ImagePyramid::load(originalPath) : nullptr;
         });
     }
