@@ -67,7 +67,8 @@ void ThemeTest::flowLayoutPlacesWidgets()
         flow->addWidget(child);
         children.append(child);
     }
-    QCOMPARE(flow->heightForWidth(100), 12 + 5 + 12);
+    // The first line is as tall as its tallest child (11); the second starts 5 below it.
+    QCOMPARE(flow->heightForWidth(100), 11 + 5 + 12);
     host.resize(100, flow->heightForWidth(100));
     host.show();
     QVERIFY(QTest::qWaitForWindowExposed(&host));
