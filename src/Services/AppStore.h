@@ -187,6 +187,8 @@ public:
     // failure. The model is looked up in `models`, or in models() when none is given. Never
     // throws.
     QCoro::Task<void> loadSchema(QString slug, std::optional<QList<CatalogModel>> models);
+    // The failure of a load whose slug names no model of the lists it was looked for in.
+    static QString unknownModelText();
     // For the run: loads side by side the schemas of `slugs` that are not ready yet, finding the
     // models in `models`, and completes once every one of them has finished, whether it ended
     // ready or failed. Never throws; the run reads the outcome from schemaStates().
