@@ -20,7 +20,8 @@ struct FaultRule {
         fail,         // prediction creation: a prediction that fails with `error`
         cancel,       // prediction creation: a prediction that ends canceled
         nullOutput,   // prediction creation: succeeded with output null
-        missingOutput // prediction creation: output address that answers 404
+        missingOutput, // prediction creation: output address that answers 404
+        dataOutput     // prediction creation: a held create's answer carries the files inline
     };
 
     QString method;
