@@ -142,6 +142,8 @@ public:
     // A token is stored in the keyring or, failing that, given in REPLICATE_API_TOKEN.
     bool hasToken() const { return m_hasToken; }
     bool showWelcome() const { return m_showWelcome; }
+    // The welcome screen dismisses itself (after an accepted token, or "Skip for now").
+    void setShowWelcome(bool show);
     TokenSource tokenSource() const { return m_tokenSource; }
     TokenCheck tokenCheck() const { return m_tokenCheck; }
     // The welcome screen clears a rejection as soon as the user edits the field.
