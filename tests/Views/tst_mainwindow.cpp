@@ -247,12 +247,12 @@ void MainWindowTest::subtitle_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("images x models") << Mode::upscale << QStringList{esrgan, clarity} << 3
                                      << u"3 images × 2 models = 6 upscales"_s;
-    QTest::newRow("one image, one model") << Mode::upscale << QStringList{esrgan} << 1
-                                          << u"1 image"_s;
-    QTest::newRow("one model, no images") << Mode::upscale << QStringList{esrgan} << 0
-                                          << u"Real-ESRGAN"_s;
-    QTest::newRow("two models, no images") << Mode::upscale << QStringList{esrgan, clarity} << 0
-                                           << u"2 models selected"_s;
+    QTest::newRow("one image, one model")
+        << Mode::upscale << QStringList{esrgan} << 1 << u"1 image"_s;
+    QTest::newRow("one model, no images")
+        << Mode::upscale << QStringList{esrgan} << 0 << u"Real-ESRGAN"_s;
+    QTest::newRow("two models, no images")
+        << Mode::upscale << QStringList{esrgan, clarity} << 0 << u"2 models selected"_s;
     QTest::newRow("image") << Mode::image << QStringList{schnell} << 2
                            << u"Generate images from a prompt."_s;
 }
@@ -282,13 +282,11 @@ void MainWindowTest::statusSummary_data()
     QTest::newRow("compare hint") << Mode::upscale << QStringList{esrgan, clarity} << 3
                                   << statuses(4, 1, 1)
                                   << u"4 upscaled, 1 failed — click a row to compare"_s;
-    QTest::newRow("one model, no hint")
-        << Mode::upscale << QStringList{esrgan} << 5 << statuses(4, 1, 0)
-        << u"4 upscaled, 1 failed"_s;
+    QTest::newRow("one model, no hint") << Mode::upscale << QStringList{esrgan} << 5
+                                        << statuses(4, 1, 0) << u"4 upscaled, 1 failed"_s;
     QTest::newRow("video plays") << Mode::video
-                                 << QStringList{u"google/veo-3-fast"_s, u"minimax/hailuo-02"_s}
-                                 << 1 << statuses(2, 0, 0)
-                                 << u"2 generated — click a row to play"_s;
+                                 << QStringList{u"google/veo-3-fast"_s, u"minimax/hailuo-02"_s} << 1
+                                 << statuses(2, 0, 0) << u"2 generated — click a row to play"_s;
 }
 
 void MainWindowTest::statusSummary()

@@ -25,8 +25,8 @@ LauncherView::LauncherView(AppStore &store, QWidget *parent) : QWidget(parent), 
                                TextLabel::Tone::primary, this);
     name->setObjectName(QStringLiteral("launcherName"));
     group->addWidget(name, 0, Qt::AlignHCenter);
-    auto *line = new TextLabel(QStringLiteral("Pick a mode to get started."), 12.5,
-                               QFont::Normal, TextLabel::Tone::secondary, this);
+    auto *line = new TextLabel(QStringLiteral("Pick a mode to get started."), 12.5, QFont::Normal,
+                               TextLabel::Tone::secondary, this);
     line->setObjectName(QStringLiteral("launcherLine"));
     group->addWidget(line, 0, Qt::AlignHCenter);
     column->addLayout(group);
@@ -37,8 +37,7 @@ LauncherView::LauncherView(AppStore &store, QWidget *parent) : QWidget(parent), 
     row->addStretch(1);
     for (const Mode mode : Modes::all()) {
         auto *tile = new ModeTile(mode, this);
-        connect(tile, &QAbstractButton::clicked, this,
-                [this, mode] { m_store.setMode(mode); });
+        connect(tile, &QAbstractButton::clicked, this, [this, mode] { m_store.setMode(mode); });
         row->addWidget(tile);
         m_tiles.append(tile);
     }

@@ -4,8 +4,9 @@
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/Theme.h"
 
+#include <QEvent>
 #include <QPainter>
-#include <QTextOption>
+#include <QPainterPath>
 
 namespace
 {
@@ -17,8 +18,8 @@ constexpr qreal textWidthInset = 14;
 // The symbol in the accent gradient: drawn white, then the gradient kept where the symbol is.
 QPixmap gradientSymbol(const QString &symbol, qreal devicePixelRatio)
 {
-    QPixmap pixmap = Icons::pixmap(symbol, Qt::white, symbolSide, devicePixelRatio,
-                                   Icons::Weight::medium);
+    QPixmap pixmap =
+        Icons::pixmap(symbol, Qt::white, symbolSide, devicePixelRatio, Icons::Weight::medium);
     QPainter painter(&pixmap);
     painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
     painter.fillRect(QRectF(0, 0, symbolSide, symbolSide),
@@ -89,17 +90,15 @@ void ModeTile::paintEvent(QPaintEvent *)
     painter.translate(-face.center());
 
     QPainterPath shape;
-    shape.addRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), Theme::cardRadius,
-                         Theme::cardRadius);
+    shape.addRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), Theme::cardRadius, Theme::cardRadius);
     painter.fillPath(shape, Theme::cardFill(palette));
     // The outline moves from the card stroke (0.5 px) to the accent at 55 % (1 px).
     const QColor idle = Theme::cardStroke(palette);
     const QColor hot = Theme::withAlpha(Theme::accent(), 0.55);
     const auto mix = [hover](float a, float b) { return a + (b - a) * float(hover); };
-    const QColor stroke = QColor::fromRgbF(mix(idle.redF(), hot.redF()),
-                                           mix(idle.greenF(), hot.greenF()),
-                                           mix(idle.blueF(), hot.blueF()),
-                                           mix(idle.alphaF(), hot.alphaF()));
+    const QColor stroke =
+        QColor::fromRgbF(mix(idle.redF(), hot.redF()), mix(idle.greenF(), hot.greenF()),
+                         mix(idle.blueF(), hot.blueF()), mix(idle.alphaF(), hot.alphaF()));
     painter.setPen(QPen(stroke, 0.5 + 0.5 * hover));
     painter.setBrush(Qt::NoBrush);
     painter.drawPath(shape);

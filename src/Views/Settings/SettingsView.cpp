@@ -88,8 +88,8 @@ SettingsView::SettingsView(AppStore &store, Updater &updater, QWidget *parent)
     column->setSizeConstraint(QLayout::SetFixedSize);
 
     column->addWidget(new SectionLabel(QStringLiteral("Replicate API Token"), nullptr, this));
-    const QUrl tokenPage = m_store.environment().webBase.resolved(
-        QUrl(QStringLiteral("/account/api-tokens")));
+    const QUrl tokenPage =
+        m_store.environment().webBase.resolved(QUrl(QStringLiteral("/account/api-tokens")));
     auto *caption = new TextLabel(QStringLiteral("Stored in your login keyring. Create one at ") +
                                       tokenPage.host() + tokenPage.path() + u'.',
                                   11.5, QFont::Normal, TextLabel::Tone::secondary, this);
@@ -167,7 +167,7 @@ SettingsView::SettingsView(AppStore &store, Updater &updater, QWidget *parent)
     connect(m_remove, &QAbstractButton::clicked, this, [this] {
         m_saved = false;
         m_savedTimer.stop();
-        store({});
+        writeToken({});
     });
     connect(m_autoCheck, &QCheckBox::toggled, &m_updater,
             &Updater::setAutomaticallyChecksForUpdates);
@@ -183,10 +183,10 @@ void SettingsView::save()
     const QString token = m_field->text();
     if (token.trimmed().isEmpty() || m_saving)
         return;
-    store(token);
+    writeToken(token);
 }
 
-QCoro::Task<void> SettingsView::store(QString token)
+QCoro::Task<void> SettingsView::writeToken(QString token)
 {
     const QPointer<SettingsView> self(this);
     m_saving = true;

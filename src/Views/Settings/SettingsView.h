@@ -35,7 +35,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    QCoro::Task<void> store(QString token);
+    QCoro::Task<void> writeToken(QString token);
     void refresh();
 
     AppStore &m_store;

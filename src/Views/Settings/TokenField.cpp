@@ -53,7 +53,8 @@ QSize TokenField::sizeHint() const
 
 bool TokenField::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_edit && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+    if (watched == m_edit &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         update();
     return QWidget::eventFilter(watched, event);
 }

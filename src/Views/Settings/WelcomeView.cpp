@@ -35,9 +35,8 @@ protected:
 } // namespace
 
 WelcomeView::WelcomeView(AppStore &store, QWidget *parent)
-    : QWidget(parent), m_store(store), m_field(new TokenField(this)),
-      m_message(new QWidget(this)), m_messageText(nullptr),
-      m_continue(new GlowButton(QStringLiteral("Continue"), this))
+    : QWidget(parent), m_store(store), m_field(new TokenField(this)), m_message(new QWidget(this)),
+      m_messageText(nullptr), m_continue(new GlowButton(QStringLiteral("Continue"), this))
 {
     setObjectName(QStringLiteral("welcome"));
     setAccessibleName(QStringLiteral("Welcome to Moonforge"));
@@ -96,8 +95,8 @@ WelcomeView::WelcomeView(AppStore &store, QWidget *parent)
     auto *getToken =
         new LinkButton(QStringLiteral("Get a free token"), LinkButton::Look::link, 11.5, content);
     getToken->setObjectName(QStringLiteral("welcomeGetToken"));
-    const QUrl tokenPage = m_store.environment().webBase.resolved(
-        QUrl(QStringLiteral("/account/api-tokens")));
+    const QUrl tokenPage =
+        m_store.environment().webBase.resolved(QUrl(QStringLiteral("/account/api-tokens")));
     getToken->setToolTip(tokenPage.toDisplayString());
     links->addWidget(getToken);
     auto *skip =

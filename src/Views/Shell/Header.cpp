@@ -56,8 +56,8 @@ QString Header::subtitle(const AppStore &store)
     const qsizetype models = store.state().selectedSlugs.size();
     const qsizetype jobs = store.jobs().size();
     if (jobs > 0) {
-        const QString images =
-            QString::number(jobs) + (jobs == 1 ? QStringLiteral(" image") : QStringLiteral(" images"));
+        const QString images = QString::number(jobs) +
+                               (jobs == 1 ? QStringLiteral(" image") : QStringLiteral(" images"));
         if (models == 1)
             return images;
         return images + u" × " + QString::number(models) + u" models = " +

@@ -89,6 +89,11 @@ QWidget *MainWindow::modeContent() const
     return m_modeContent;
 }
 
+QMessageBox *MainWindow::quitQuestion() const
+{
+    return m_quitQuestion;
+}
+
 void MainWindow::buildMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -114,8 +119,8 @@ void MainWindow::buildMenus()
     run->setObjectName(QStringLiteral("runMenu"));
     m_run = run->addAction(QStringLiteral("Run"));
     m_run->setObjectName(QStringLiteral("actionRun"));
-    m_run->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return),
-                         QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    m_run->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     connect(m_run, &QAction::triggered, this, [this] { m_store.startRun(); });
     m_cancel = run->addAction(QStringLiteral("Cancel"));
     m_cancel->setObjectName(QStringLiteral("actionCancel"));
@@ -222,10 +227,11 @@ void MainWindow::askToStopRun()
     question->setInformativeText(
         QStringLiteral("Predictions still running on Replicate are cancelled, so they are not "
                        "charged further. Finished results are kept."));
-    QPushButton *stop = question->addButton(QStringLiteral("Stop and Quit"),
-                                            QMessageBox::DestructiveRole);
+    QPushButton *stop =
+        question->addButton(QStringLiteral("Stop and Quit"), QMessageBox::DestructiveRole);
     stop->setObjectName(QStringLiteral("stopAndQuit"));
-    QPushButton *keep = question->addButton(QStringLiteral("Keep Running"), QMessageBox::RejectRole);
+    QPushButton *keep =
+        question->addButton(QStringLiteral("Keep Running"), QMessageBox::RejectRole);
     keep->setObjectName(QStringLiteral("keepRunning"));
     question->setDefaultButton(keep);
     question->setEscapeButton(keep);

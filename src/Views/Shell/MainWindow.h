@@ -39,7 +39,7 @@ public:
     QWidget *modeContent() const;
     QAction *quitAction() const { return m_quit; }
     // The question asked when the window closes during a run; null when none is open.
-    QMessageBox *quitQuestion() const { return m_quitQuestion; }
+    QMessageBox *quitQuestion() const;
 
     static constexpr QSize minimumWindowSize{900, 580};
     static constexpr QSize defaultWindowSize{1060, 700};

@@ -46,9 +46,9 @@ void ModeButton::setTexts(const QString &title, const QString &subtitle)
 QSize ModeButton::sizeHint() const
 {
     const QFontMetricsF title(titleFont()), subtitle(subtitleFont());
-    const qreal width = chevronSide + chevronGap +
-                        std::max(title.horizontalAdvance(m_title),
-                                 subtitle.horizontalAdvance(m_subtitle));
+    const qreal width =
+        chevronSide + chevronGap +
+        std::max(title.horizontalAdvance(m_title), subtitle.horizontalAdvance(m_subtitle));
     return {int(std::ceil(width)) + 4,
             int(std::ceil(title.height() + lineGap + subtitle.height()))};
 }
@@ -99,8 +99,8 @@ void ModeButton::changeEvent(QEvent *event)
 
 void ModeButton::focusInEvent(QFocusEvent *event)
 {
-    m_keyboardFocus = event->reason() == Qt::TabFocusReason ||
-                      event->reason() == Qt::BacktabFocusReason;
+    m_keyboardFocus =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     QAbstractButton::focusInEvent(event);
 }
 

@@ -3,6 +3,7 @@
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/Theme.h"
 
+#include <QEvent>
 #include <QPainter>
 
 MoreButton::MoreButton(QWidget *parent) : QToolButton(parent)

@@ -36,8 +36,8 @@ StatusBar::StatusBar(AppStore &store, StoreWatcher &watcher, QWidget *parent)
 
 QString StatusBar::completionSummary(int done, int failed, int selectedModels, Mode mode)
 {
-    QString text = QString::number(done) +
-                   (mode == Mode::upscale ? QStringLiteral(" upscaled") : QStringLiteral(" generated"));
+    QString text = QString::number(done) + (mode == Mode::upscale ? QStringLiteral(" upscaled")
+                                                                  : QStringLiteral(" generated"));
     if (failed >= 1)
         text += u", " + QString::number(failed) + u" failed";
     if (selectedModels >= 2)
@@ -61,7 +61,8 @@ void StatusBar::refresh()
     m_showsCheckmark = false;
     if (m_running) {
         m_progress = std::clamp(m_store.overallProgress(), 0.0, 1.0);
-        m_text = QString::number(done + failed) + u" of " + QString::number(m_store.totalVariants());
+        m_text =
+            QString::number(done + failed) + u" of " + QString::number(m_store.totalVariants());
     } else if (done > 0) {
         m_showsCheckmark = true;
         m_text = completionSummary(done, failed, int(m_store.state().selectedSlugs.size()),
@@ -99,10 +100,11 @@ void StatusBar::paintEvent(QPaintEvent *)
         painter.drawRoundedRect(track, progressThickness / 2, progressThickness / 2);
         if (m_progress > 0) {
             painter.setBrush(Theme::accent());
-            painter.drawRoundedRect(QRectF(track.topLeft(), QSizeF(std::max(progressThickness,
-                                                                            progressWidth * m_progress),
-                                                                   progressThickness)),
-                                    progressThickness / 2, progressThickness / 2);
+            painter.drawRoundedRect(
+                QRectF(track.topLeft(),
+                       QSizeF(std::max(progressThickness, progressWidth * m_progress),
+                              progressThickness)),
+                progressThickness / 2, progressThickness / 2);
         }
         x += progressWidth + gap + 2;
     } else if (m_showsCheckmark) {

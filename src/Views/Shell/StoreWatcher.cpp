@@ -38,12 +38,11 @@ void StoreWatcher::watchJobs()
             for (const ModelVariantPtr &variant : raw->variants())
                 QObject::connect(variant.get(), &ModelVariant::statusChanged, context, later);
         };
-        connect(job.get(), &ImageJob::variantsChanged, m_jobConnections,
-                [later, watchVariants] {
-                    // New variants need watching too; the old ones' links are harmless.
-                    watchVariants();
-                    later();
-                });
+        connect(job.get(), &ImageJob::variantsChanged, m_jobConnections, [later, watchVariants] {
+            // New variants need watching too; the old ones' links are harmless.
+            watchVariants();
+            later();
+        });
         watchVariants();
     }
 }

@@ -107,5 +107,5 @@ void Workspace::refreshOverlay()
     // An empty list shows the hover on the drop zone itself; prompt modes take no files here.
     const std::optional<Mode> mode = m_store.mode();
     m_overlay->setShown(m_targeted && (!mode || mode == Mode::upscale) &&
-                       !m_store.jobs().isEmpty());
+                        !m_store.jobs().isEmpty());
 }
