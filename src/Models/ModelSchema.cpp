@@ -175,7 +175,8 @@ std::optional<SchemaParam::Kind> kindOf(const QString &key, const QJsonObject &p
         if (!kind.options.isEmpty()) {
             kind.type = Type::choice;
             if (type) {
-                kind.numeric = *type == QLatin1String("integer") || *type == QLatin1String("number");
+                kind.numeric =
+                    *type == QLatin1String("integer") || *type == QLatin1String("number");
                 kind.boolean = *type == QLatin1String("boolean");
             } else {
                 kind.numeric = allNumbers;

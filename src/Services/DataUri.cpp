@@ -20,7 +20,7 @@ QByteArray header(const QUrl &address)
 
 [[noreturn]] void malformed()
 {
-    throw AppError::api(0, QStringLiteral("Replicate sent a result file that could not be read."));
+    throw AppError::api(0, DataUri::malformedText());
 }
 
 bool isHex(char c)
@@ -60,7 +60,14 @@ QString mediaType(const QUrl &address)
 QString suffix(const QUrl &address)
 {
     const QString type = mediaType(address);
+    if (type == QLatin1String("image/jpeg"))
+        return QStringLiteral("jpg");
     return type.isEmpty() ? QString() : type.section(QLatin1Char('/'), 1);
+}
+
+QString malformedText()
+{
+    return QStringLiteral("Replicate sent a result file that could not be read.");
 }
 
 QByteArray decode(const QUrl &address)

@@ -12,11 +12,12 @@ namespace DataUri
 bool isDataUri(const QUrl &address);
 // "type/subtype" in lower case; empty when the URI names none.
 QString mediaType(const QUrl &address);
-// The file's extension as its media type gives it ("image/png" gives "png"); empty when the
-// URI names no type.
+// The file's extension as its media type gives it ("image/png" gives "png", "image/jpeg" the
+// usual "jpg"); empty when the URI names no type.
 QString suffix(const QUrl &address);
-// The file's bytes. Throws AppError::api (status 0) with a plain message when the data is
+// The file's bytes. Throws AppError::api (status 0) with malformedText() when the data is
 // malformed or empty.
 QByteArray decode(const QUrl &address);
+QString malformedText();
 
 } // namespace DataUri

@@ -115,8 +115,8 @@ QString extension(const QUrl &address, const QString &fallback)
 {
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9]{1,8}$"));
     // An inline file's type is its media type, not anything in its (encoded) contents.
-    const QString suffix = DataUri::isDataUri(address) ? DataUri::suffix(address)
-                                                       : QFileInfo(address.path()).suffix();
+    const QString suffix =
+        DataUri::isDataUri(address) ? DataUri::suffix(address) : QFileInfo(address.path()).suffix();
     return safe.match(suffix).hasMatch() ? suffix : fallback;
 }
 

@@ -181,7 +181,8 @@ QCoro::Task<QUrl> VariantPipeline::saveInline(const QUrl &address,
                                               const OutputPlacement::Target &where)
 {
     // Decoded whole before anything is written, so bad data never leaves a file behind.
-    QFuture<QByteArray> decoding = QtConcurrent::run([address] { return DataUri::decode(address); });
+    QFuture<QByteArray> decoding =
+        QtConcurrent::run([address] { return DataUri::decode(address); });
     const QByteArray bytes = co_await resultOf(decoding);
     m_work.throwIfCancelled();
     const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);

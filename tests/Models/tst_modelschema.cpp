@@ -448,7 +448,8 @@ private Q_SLOTS:
         row("integer enum", integers, ParamValue::string(QStringLiteral("1024")), "[1024]");
         row("number enum fraction", numbers, ParamValue::string(QStringLiteral("0.5")), "[0.5]");
         row("number enum exponent", numbers, ParamValue::string(QStringLiteral("1e3")), "[1000]");
-        row("number enum word", numbers, ParamValue::string(QStringLiteral("large")), "[\"large\"]");
+        row("number enum word", numbers, ParamValue::string(QStringLiteral("large")),
+            "[\"large\"]");
         row("integer enum beyond 64 bits", integers,
             ParamValue::string(QStringLiteral("123456789012345678901234")),
             "[\"123456789012345678901234\"]");

@@ -29,9 +29,10 @@ StandInService::StandInService(Options options)
         return;
     }
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList arguments{QStringLiteral("--listen"),          QStringLiteral("127.0.0.1:0"),
-                          QStringLiteral("--predict-seconds"), QString::number(options.predictSeconds),
-                          QStringLiteral("--time-scale"),      QString::number(options.timeScale)};
+    QStringList arguments{
+        QStringLiteral("--listen"),          QStringLiteral("127.0.0.1:0"),
+        QStringLiteral("--predict-seconds"), QString::number(options.predictSeconds),
+        QStringLiteral("--time-scale"),      QString::number(options.timeScale)};
     if (options.dataOutputs)
         arguments.append(QStringLiteral("--data-outputs"));
     m_process.start(binaryPath(), arguments);

@@ -21,9 +21,8 @@ QJsonObject Prediction::toJson(const QString &base, bool blocking) const
         {QStringLiteral("version"), official ? QStringLiteral("hidden") : model->versionId()},
         {QStringLiteral("input"), input},
         {QStringLiteral("logs"), logs},
-        {QStringLiteral("output"), blocking && inlineOutputs && !inlineOutput.isUndefined()
-                                       ? inlineOutput
-                                       : output},
+        {QStringLiteral("output"),
+         blocking && inlineOutputs && !inlineOutput.isUndefined() ? inlineOutput : output},
         {QStringLiteral("data_removed"), false},
         {QStringLiteral("error"), error},
         {QStringLiteral("status"), status},

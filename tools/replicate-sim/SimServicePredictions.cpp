@@ -137,7 +137,8 @@ void SimService::createPrediction(const HttpRequest &request,
     }
     const QJsonValue inputValue = document.object().value(QStringLiteral("input"));
     if (!inputValue.isObject()) {
-        reply->send(validationFailure({{QStringLiteral("input"), QStringLiteral("input is required")}}));
+        reply->send(
+            validationFailure({{QStringLiteral("input"), QStringLiteral("input is required")}}));
         return;
     }
     const QJsonObject input = inputValue.toObject();
