@@ -53,7 +53,7 @@ private:
         PendingCreate *create;
         TaskHandle cancel;
         std::shared_ptr<Waiter> waiter = std::make_shared<Waiter>();
-        TaskHandle::Registration registration;
+        TaskHandle::Registration registration = {};
         bool await_ready() const noexcept { return create->m_settled || cancel.isCancelled(); }
         void await_suspend(std::coroutine_handle<> handle);
         void await_resume() noexcept { registration = TaskHandle::Registration(); }
