@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -253,6 +254,9 @@ void MainWindowTest::subtitle_data()
         << Mode::upscale << QStringList{esrgan} << 0 << u"Real-ESRGAN"_s;
     QTest::newRow("two models, no images")
         << Mode::upscale << QStringList{esrgan, clarity} << 0 << u"2 models selected"_s;
+    // A model the catalog no longer knows, kept selected from an earlier session.
+    QTest::newRow("unknown model")
+        << Mode::upscale << QStringList{u"nobody/gone"_s} << 0 << u"No model"_s;
     QTest::newRow("image") << Mode::image << QStringList{schnell} << 2
                            << u"Generate images from a prompt."_s;
 }
@@ -262,8 +266,20 @@ void MainWindowTest::subtitle()
     QFETCH(Mode, mode);
     QFETCH(QStringList, slugs);
     QFETCH(int, images);
-    makeWindow();
-    select(mode, slugs);
+    if (!ModelCatalog::find(ModelCatalog::builtIn(mode), slugs.first())) {
+        QSettings stored(m_environment->environment().settingsPath, QSettings::IniFormat);
+        stored.setValue(
+            AppStore::preferencesKey,
+            uR"({"modes":[{"mode":"upscale","selectedSlugs":["%1"],"focusedSlug":"%1",)"
+            uR"("customModels":[],"overrides":{},"filenameSuffix":""}]})"_s.arg(slugs.first())
+                .toUtf8());
+        stored.sync();
+        makeWindow(false);
+        m_store->setMode(mode);
+    } else {
+        makeWindow();
+        select(mode, slugs);
+    }
     putJobs(images, {});
     QTEST(m_window->findChild<ModeButton *>(u"modeButton"_s)->subtitle(), "expected");
 }
@@ -310,9 +326,9 @@ void MainWindowTest::runCountDuringARun()
     // The settings of the models take for ever to arrive, so the run stays at its start while
     // the pairs' states are put in place.
     QVERIFY(m_service->addFault({{u"method"_s, u"GET"_s},
-                                 {u"path"_s, u"/v1/models/"_s},
+                                 {u"path"_s, u"/v1/models/*"_s},
                                  {u"action"_s, u"delay"_s},
-                                 {u"delayMs"_s, 600000}}));
+                                 {u"delayMs"_s, 60000000}}));
     makeWindow();
     select(Mode::upscale, {esrgan, clarity});
     addPhotos(3);

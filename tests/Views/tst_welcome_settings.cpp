@@ -136,13 +136,16 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
 void WelcomeSettingsTest::checkingBlocksASecondSubmit()
 {
     QVERIFY(m_service->addFault({{u"method"_s, u"GET"_s},
-                                 {u"path"_s, u"/v1/models/"_s},
+                                 {u"path"_s, u"/v1/models/*"_s},
                                  {u"action"_s, u"delay"_s},
                                  {u"delayMs"_s, 1500}}));
     makeStore();
     WelcomeView welcome(*m_store);
     welcome.show();
     auto *next = welcome.findChild<GlowButton *>(u"welcomeContinue"_s);
+    int checks = 0;
+    connect(m_store.get(), &AppStore::tokenCheckChanged, &welcome,
+            [&] { checks += m_store->tokenCheck().kind() == TokenCheck::Kind::checking; });
     type(edit(&welcome), u"r8_good"_s);
     QTest::mouseClick(next, Qt::LeftButton);
     QCOMPARE(m_store->tokenCheck().kind(), TokenCheck::Kind::checking);
@@ -153,10 +156,6 @@ void WelcomeSettingsTest::checkingBlocksASecondSubmit()
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
     QTRY_VERIFY_WITH_TIMEOUT(!m_store->showWelcome(), 10000);
     QCOMPARE(next->text(), u"Continue"_s);
-    // One check reached the service, not two.
-    int checks = 0;
-    for (const QJsonValue &request : m_service->requests(u"/v1/models/"_s))
-        checks += request[u"method"_s] == u"GET"_s;
     QCOMPARE(checks, 1);
 }
 
