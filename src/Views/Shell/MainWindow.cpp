@@ -213,7 +213,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
 
 void MainWindow::askToStopRun()
 {
-    if (m_quitQuestion) {
+    if (m_quitQuestion && m_quitQuestion->isVisible()) {
         m_quitQuestion->raise();
         return;
     }
@@ -236,6 +236,8 @@ void MainWindow::askToStopRun()
     question->setDefaultButton(keep);
     question->setEscapeButton(keep);
     connect(question, &QMessageBox::buttonClicked, this, [this, stop](QAbstractButton *clicked) {
+        // The box is going; a later close asks afresh.
+        m_quitQuestion = nullptr;
         if (clicked != stop || m_quitting)
             return;
         storeGeometry();
