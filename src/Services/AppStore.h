@@ -18,6 +18,8 @@
 #include "Services/VariantPipeline.h"
 
 #include <QCoroTask>
+#include <QFuture>
+#include <QHash>
 #include <QMap>
 #include <QNetworkAccessManager>
 #include <QObject>
@@ -26,6 +28,7 @@
 #include <QSettings>
 #include <QThreadPool>
 
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -236,6 +239,14 @@ public:
     void addPromptJob(const QString &prompt, const QList<QUrl> &references);
     // Copies a prompt job's text and references back into the draft.
     void reuse(const ImageJobPtr &job);
+    // Inspects these jobs' files (the rows on screen) before the others still waiting, in this
+    // order; a later call replaces the earlier wish.
+    void prioritizeInspection(const QList<ImageJobPtr> &jobs);
+    // The job list paints previews filling a square of `pixels` device pixels: file previews are
+    // then made just large enough to fill it and cropped to it. 0 (the start) keeps them whole,
+    // at most 256 pixels on the longer side.
+    void setPreviewFillSide(int pixels);
+    int previewFillSide() const { return m_previewFillSide; }
     // The image files the URLs name or directly contain, in the file browser's order.
     static QList<QUrl> expand(const QList<QUrl> &urls);
     // The references `reuse` puts back: all of them when a selected model's loaded schema takes
@@ -333,6 +344,17 @@ private:
     QList<std::pair<QString, QString>> selectedTitles() const;
     static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
     void inspectInBackground(const ImageJobPtr &job);
+    // Hands waiting inspections to the pool while it has idle threads, wished-for jobs first.
+    void startInspections();
+    ImageJobPtr nextInspection();
+    // Waiting inspections in the order added, and the jobs the list wants first. Only the GUI
+    // thread touches them: the pool is given one file per idle thread, so a new wish takes
+    // effect with the next file that finishes.
+    std::deque<std::pair<QUuid, std::weak_ptr<ImageJob>>> m_inspectionQueue;
+    QList<std::weak_ptr<ImageJob>> m_inspectionFirst;
+    QSet<QUuid> m_inspectionWaiting;
+    int m_inspectionsRunning = 0;
+    int m_previewFillSide = 0;
     struct PoolDropper {
         // Queued inspections are dropped, running ones finished, when the store goes away.
         void operator()(QThreadPool *pool) const
@@ -375,6 +397,8 @@ private:
     // Pairs in progress and the cancels they leave behind; outlives the store while they run.
     std::shared_ptr<ServiceWork> serviceWork();
     std::shared_ptr<ServiceWork> m_serviceWork;
+    // The schema fetch under way per slug; it completes once its answer is written.
+    QHash<QString, QFuture<void>> m_schemaFetches;
     bool m_tokenKnown = false;
     bool m_hasToken = false;
     bool m_showWelcome = false;

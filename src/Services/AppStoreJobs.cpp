@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <cmath>
 
 #ifdef Q_OS_LINUX
 #include <sys/resource.h>
@@ -54,6 +55,29 @@ void lowerThreadPriority()
     static thread_local const bool lowered = ::setpriority(PRIO_PROCESS, ::gettid(), 10) == 0;
     Q_UNUSED(lowered);
 #endif
+}
+
+// A preview just large enough to fill a square of `side` pixels, cropped to it: a list row
+// keeps no more than it paints. The decoder is asked for the size whose shorter side fills the
+// square (never above 256 on the longer side), so large photos are still read scaled.
+std::optional<QImage> filledPreview(const QUrl &url, const ImageFile::Info &info, int side)
+{
+    int maxPixel = 256;
+    if (info.pixelSize && info.pixelSize->width() > 0 && info.pixelSize->height() > 0) {
+        const double longer = std::max(info.pixelSize->width(), info.pixelSize->height());
+        const double shorter = std::min(info.pixelSize->width(), info.pixelSize->height());
+        maxPixel = std::clamp(int(std::ceil(side * longer / shorter)), side, 256);
+    }
+    std::optional<QImage> image = ImageFile::thumbnail(url, maxPixel);
+    if (!image || image->isNull())
+        return image;
+    QImage filled = *image;
+    if (std::min(filled.width(), filled.height()) > side)
+        filled =
+            filled.scaled(side, side, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    const int width = std::min(side, filled.width());
+    const int height = std::min(side, filled.height());
+    return filled.copy((filled.width() - width) / 2, (filled.height() - height) / 2, width, height);
 }
 
 } // namespace
@@ -142,33 +166,81 @@ void AppStore::addFiles(const QList<QUrl> &urls)
 
 void AppStore::inspectInBackground(const ImageJobPtr &job)
 {
+    m_inspectionQueue.emplace_back(job->id(), job);
+    m_inspectionWaiting.insert(job->id());
+    startInspections();
+}
+
+void AppStore::prioritizeInspection(const QList<ImageJobPtr> &jobs)
+{
+    m_inspectionFirst.clear();
+    for (const ImageJobPtr &job : jobs)
+        if (job && m_inspectionWaiting.contains(job->id()))
+            m_inspectionFirst.append(job);
+    startInspections();
+}
+
+void AppStore::setPreviewFillSide(int pixels)
+{
+    m_previewFillSide = std::max(0, pixels);
+}
+
+ImageJobPtr AppStore::nextInspection()
+{
+    while (!m_inspectionFirst.isEmpty()) {
+        const ImageJobPtr job = m_inspectionFirst.takeFirst().lock();
+        if (job && m_inspectionWaiting.remove(job->id()))
+            return job;
+    }
+    while (!m_inspectionQueue.empty()) {
+        const auto [id, weak] = m_inspectionQueue.front();
+        m_inspectionQueue.pop_front();
+        // A removed job is dropped here; a wished-for one was inspected already.
+        if (m_inspectionWaiting.remove(id))
+            if (const ImageJobPtr job = weak.lock())
+                return job;
+    }
+    return nullptr;
+}
+
+void AppStore::startInspections()
+{
     if (!m_inspectionPool) {
         m_inspectionPool.reset(new QThreadPool);
         m_inspectionPool->setThreadPriority(QThread::LowPriority);
     }
-    const QUrl url = job->input().url();
-    const std::weak_ptr<ImageJob> weakJob = job;
-    const QPointer<AppStore> store(this);
-    m_inspectionPool->start([url, weakJob, store] {
-        lowerThreadPriority();
-        // One file's inspection, then its preview, one after the other.
-        const ImageFile::Info info = ImageFile::inspect(url);
-        const std::optional<QImage> thumb = ImageFile::thumbnail(url, 256);
-        if (!store)
+    while (m_inspectionsRunning < m_inspectionPool->maxThreadCount()) {
+        const ImageJobPtr job = nextInspection();
+        if (!job)
             return;
-        QMetaObject::invokeMethod(
-            store.data(),
-            [weakJob, info, thumb] {
-                const ImageJobPtr target = weakJob.lock();
-                if (!target)
-                    return;
-                target->setPixelSize(info.pixelSize);
-                target->setByteSize(info.byteSize);
-                if (thumb)
-                    target->setThumbnail(*thumb);
-            },
-            Qt::QueuedConnection);
-    });
+        ++m_inspectionsRunning;
+        const QUrl url = job->input().url();
+        const std::weak_ptr<ImageJob> weakJob = job;
+        const QPointer<AppStore> store(this);
+        const int fillSide = m_previewFillSide;
+        m_inspectionPool->start([url, weakJob, store, fillSide] {
+            lowerThreadPriority();
+            // One file's inspection, then its preview, one after the other.
+            const ImageFile::Info info = ImageFile::inspect(url);
+            const std::optional<QImage> thumb =
+                fillSide > 0 ? filledPreview(url, info, fillSide) : ImageFile::thumbnail(url, 256);
+            if (!store)
+                return;
+            QMetaObject::invokeMethod(
+                store.data(),
+                [store, weakJob, info, thumb] {
+                    --store->m_inspectionsRunning;
+                    if (const ImageJobPtr target = weakJob.lock()) {
+                        target->setPixelSize(info.pixelSize);
+                        target->setByteSize(info.byteSize);
+                        if (thumb)
+                            target->setThumbnail(*thumb);
+                    }
+                    store->startInspections();
+                },
+                Qt::QueuedConnection);
+        });
+    }
 }
 
 void AppStore::presentOpenPanel()

@@ -7,6 +7,10 @@
 #include "Services/SchemaCache.h"
 #include "Services/TaskGroup.h"
 
+#include <QCoroFuture>
+#include <QPromise>
+#include <QScopeGuard>
+
 SchemaState AppStore::schemaState() const
 {
     return m_schemaStates.value(state().focusedSlug);
@@ -66,7 +70,8 @@ QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<Catalog
     if (!isLive(self))
         co_return;
     if (!token) {
-        if (!isReady())
+        // A fetch under way read a token after this load looked: its answer is the newer one.
+        if (!isReady() && !m_schemaFetches.contains(slug))
             setSchemaState(slug, SchemaState::failed(AppError::missingToken().message()));
         co_return;
     }
@@ -80,6 +85,26 @@ QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<Catalog
         co_return;
     }
 
+    // One fetch per model at a time: a load that finds one under way waits for it and takes its
+    // answer, which that fetch has already written. Two fetches side by side could otherwise
+    // finish in either order and leave the older answer in place.
+    if (const auto running = m_schemaFetches.constFind(slug); running != m_schemaFetches.cend()) {
+        QFuture<void> done = *running;
+        co_await done;
+        co_return;
+    }
+    QPromise<void> fetched;
+    fetched.start();
+    m_schemaFetches.insert(slug, fetched.future());
+    // Ends the entry on every way out; a store being torn down is left alone.
+    const auto finish = qScopeGuard([&fetched, &slug, self] {
+        if (isLive(self))
+            self->m_schemaFetches.remove(slug);
+        fetched.finish();
+    });
+
+    if (!isReady())
+        setSchemaState(slug, SchemaState::loading());
     std::optional<SchemaState> outcome;
     try {
         const ReplicateClient service = client(*token);

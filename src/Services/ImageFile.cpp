@@ -275,4 +275,24 @@ QUrl uniqueURL(const QUrl &url)
     throw AppError::unreadableImage(fi.fileName());
 }
 
+std::optional<QImage> decode(const QUrl &url)
+{
+    const QString path = url.toLocalFile();
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    switch (backendFor(path)) {
+    case Backend::heif:
+        return detail::heifDecode(path, 0, false);
+    case Backend::raw:
+        if (auto image = detail::rawDecode(path, 0, false))
+            return image;
+        return qtDecode(path);
+    case Backend::qt:
+        if (auto image = qtDecode(path))
+            return image;
+        return detail::rawDecode(path, 0, false);
+    }
+    return std::nullopt;
+}
+
 } // namespace ImageFile

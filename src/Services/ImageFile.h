@@ -40,6 +40,9 @@ QFuture<std::optional<QImage>> resultThumbnail(const QUrl &url, int maxPixel);
 Upload prepareForUpload(const QUrl &url);
 // Throws AppError::unreadableImage(name) when every numbered candidate is taken.
 QUrl uniqueURL(const QUrl &url);
+// The first image at full resolution, as stored (no orientation applied, like the upload, so a
+// result lines up with its original); nothing when it cannot be decoded.
+std::optional<QImage> decode(const QUrl &url);
 
 namespace detail
 {

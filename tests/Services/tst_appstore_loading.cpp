@@ -349,6 +349,42 @@ private Q_SLOTS:
         QCOMPARE(store->schemaStates().value(slug), SchemaState::failed(message));
         QCOMPARE(store->schemaStates().value("nobody/nothing").kind(), SchemaState::Kind::failed);
     }
+    // Two quick selections (or mode switches) used to fetch one model twice, and whichever
+    // answer came last stayed, even when it was the older one.
+    void oneFetchPerModelAtATime_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("answers") << 200;
+        QTest::newRow("fails") << 404;
+    }
+    void oneFetchPerModelAtATime()
+    {
+        QFETCH(int, status);
+        const QString slug = "nightmareai/real-esrgan";
+        QJsonObject slow;
+        slow["method"] = "GET";
+        slow["path"] = QString("/v1/models/" + slug);
+        slow["times"] = 1;
+        slow["delayMs"] = 300;
+        slow["action"] = status == 200 ? "delay" : "status";
+        if (status != 200)
+            slow["status"] = status;
+        QVERIFY(m_service->addFault(slow));
+        const auto store = makeStore(true);
+        const CatalogModel model = *CatalogModel::fromSlug(slug, {}, {}, true);
+        store->selectOnly(model);
+        store->setMode(Mode::upscale);
+        store->setMode(Mode::upscale);
+        // The run's wait joins the fetch under way and sees its final answer.
+        QVERIFY(runTask(store->loadSchemasForRun({slug}, {model})).finished);
+        const SchemaState::Kind kind = store->schemaState().kind();
+        QCOMPARE(kind, status == 200 ? SchemaState::Kind::ready : SchemaState::Kind::failed);
+        QCOMPARE(m_service->requests("/v1/models/" + slug).size(), 1);
+        // A later Retry is a fetch of its own.
+        store->refreshSchema();
+        QTRY_VERIFY(store->schemaState().isReady());
+        QCOMPARE(m_service->requests("/v1/models/" + slug).size(), status == 200 ? 1 : 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(AppStoreLoadingTest)

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <QPainter>
 #include <QTest>
 
 class ThemeTest : public QObject

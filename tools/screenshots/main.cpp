@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QPalette>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QWidget>
 

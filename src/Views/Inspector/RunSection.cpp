@@ -1,0 +1,154 @@
+#include "Views/Inspector/RunSection.h"
+
+#include "Services/AppStore.h"
+#include "Services/Pricing.h"
+#include "Views/Inspector/InspectorText.h"
+#include "Views/Inspector/PlainButton.h"
+#include "Views/Inspector/TintedLabel.h"
+#include "Views/Theme/GlowButton.h"
+#include "Views/Theme/Icons.h"
+#include "Views/Theme/Theme.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QVBoxLayout>
+
+RunSection::RunSection(AppStore &store, QWidget *parent)
+    : QWidget(parent), m_store(store),
+      m_token(new PlainButton(QStringLiteral("key.fill"), QStringLiteral("Add Replicate API token"),
+                              PlainButton::Tint::orange, this)),
+      m_estimateRow(new QWidget(this)),
+      m_estimate(new TintedLabel(QString(), TintedLabel::Tint::secondary, 11, QFont::Normal,
+                                 m_estimateRow)),
+      m_run(new GlowButton(QString(), this)),
+      m_reveal(new QCheckBox(QStringLiteral("Reveal in File Manager when done"), this))
+{
+    setObjectName(QStringLiteral("runSection"));
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(14, 12, 14, 14);
+    column->setSpacing(8);
+
+    m_token->setObjectName(QStringLiteral("addToken"));
+    m_token->setFilled(true);
+    m_token->setPadding(10, 7);
+    m_token->setSymbolSize(11);
+    connect(m_token, &QAbstractButton::clicked, this, &RunSection::settingsRequested);
+    column->addWidget(m_token);
+
+    auto *estimateLayout = new QHBoxLayout(m_estimateRow);
+    estimateLayout->setContentsMargins(0, 0, 0, 0);
+    estimateLayout->setSpacing(5);
+    auto *tag = new QLabel(m_estimateRow);
+    tag->setPixmap(
+        Icons::pixmap(QStringLiteral("tag"), Theme::secondary(palette()), 11, devicePixelRatioF()));
+    estimateLayout->addWidget(tag);
+    m_estimate->setObjectName(QStringLiteral("estimate"));
+    estimateLayout->addWidget(m_estimate, 1);
+    column->addWidget(m_estimateRow);
+
+    m_run->setObjectName(QStringLiteral("runButton"));
+    m_run->setSymbol(QStringLiteral("wand.and.stars"));
+    connect(m_run, &QAbstractButton::clicked, this, [this] {
+        if (m_store.isRunning())
+            m_store.cancelRun();
+        else
+            m_store.startRun();
+    });
+    column->addWidget(m_run);
+
+    m_reveal->setObjectName(QStringLiteral("revealWhenDone"));
+    m_reveal->setFont(Theme::font(11));
+    {
+        QPalette pal = m_reveal->palette();
+        pal.setColor(QPalette::WindowText, Theme::secondary(palette()));
+        m_reveal->setPalette(pal);
+    }
+    connect(m_reveal, &QCheckBox::toggled, this,
+            [this](bool reveal) { m_store.setRevealWhenDone(reveal); });
+    column->addWidget(m_reveal, 0, Qt::AlignLeft);
+
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, [this] {
+        if (m_rewatch)
+            watchJobs();
+        refresh();
+    });
+    const auto schedule = [this] { m_refresh.start(); };
+    // A selection change re-makes every job's variants at once: follow them again only once.
+    const auto rewatch = [this] {
+        m_rewatch = true;
+        m_refresh.start();
+    };
+    connect(&store, &AppStore::jobsChanged, this, rewatch);
+    connect(&store, &AppStore::modeChanged, this, rewatch);
+    connect(&store, &AppStore::stateChanged, this, schedule);
+    connect(&store, &AppStore::runningChanged, this, schedule);
+    connect(&store, &AppStore::tokenChanged, this, schedule);
+    connect(&store, &AppStore::pricesChanged, this, schedule);
+    connect(&store, &AppStore::schemaStatesChanged, this, schedule);
+    connect(&store, &AppStore::revealWhenDoneChanged, this, schedule);
+    watchJobs();
+    refresh();
+}
+
+void RunSection::watchJobs()
+{
+    // One context object per watch: deleting it drops every connection of the previous jobs.
+    m_rewatch = false;
+    delete m_jobWatch;
+    m_jobWatch = new QObject(this);
+    for (const ImageJobPtr &job : m_store.jobs()) {
+        connect(job.get(), &ImageJob::variantsChanged, m_jobWatch, [this] {
+            m_rewatch = true;
+            m_refresh.start();
+        });
+        for (const ModelVariantPtr &variant : job->variants())
+            connect(variant.get(), &ModelVariant::statusChanged, m_jobWatch,
+                    [this] { m_refresh.start(); });
+    }
+}
+
+void RunSection::refresh()
+{
+    const bool running = m_store.isRunning();
+    const bool hasToken = m_store.hasToken();
+    const int pending = static_cast<int>(m_store.pendingPairs().size());
+    m_token->setVisible(!hasToken);
+
+    std::optional<AppStore::CostEstimate> estimate;
+    if (!running && hasToken && pending > 0)
+        estimate = m_store.estimatedCost();
+    m_estimateRow->setVisible(estimate.has_value());
+    if (estimate) {
+        m_estimate->setText(AppStore::estimateLabel(*estimate));
+        m_estimateRow->setToolTip(AppStore::estimateHelp(*estimate));
+        m_estimate->setToolTip(AppStore::estimateHelp(*estimate));
+    }
+
+    if (running) {
+        m_run->setText(QStringLiteral("Stop"));
+        m_run->setSymbol(QString());
+        m_run->setDestructive(true);
+        m_run->setEnabled(true);
+    } else {
+        m_run->setText(InspectorText::runTitle(m_store.mode(), pending));
+        m_run->setSymbol(QStringLiteral("wand.and.stars"));
+        m_run->setDestructive(false);
+        m_run->setEnabled(hasToken && pending > 0);
+    }
+    m_run->setAccessibleName(m_run->text());
+    if (m_reveal->isChecked() != m_store.revealWhenDone()) {
+        const QSignalBlocker block(m_reveal);
+        m_reveal->setChecked(m_store.revealWhenDone());
+    }
+}
+
+void RunSection::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(QPen(Theme::withAlpha(Theme::separator(palette()), 0.35), 1));
+    painter.drawLine(QPointF(0, 0.5), QPointF(width(), 0.5));
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "Models/ImageJob.h"
+#include "Views/Results/ImagePyramid.h"
+#include "Views/Results/ZoomState.h"
+
+#include <QCoroTask>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class AppStore;
+class CompareCanvas;
+class ResultChips;
+class ResultMessage;
+class ResultToolbar;
+class QShortcut;
+class QStackedLayout;
+class ZoomButtons;
+
+// The compare view of one image job: the original ("Before") and a chosen result ("After") one
+// over the other, split by a divider, with zoom, pan and a chip per finished result. Files are
+// decoded off the GUI thread; a missing or undecodable file shows its message and "Try Again".
+class CompareView final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CompareView)
+public:
+    CompareView(AppStore &store, ImageJobPtr job, QWidget *parent = nullptr);
+    ~CompareView() override;
+
+    ModelVariantPtr selected() const { return m_selected; }
+    // Shows the `index`-th finished result (a chip's choice) and loads it.
+    void choose(int index);
+    // Starts loading the selected result again, the original included.
+    void reload();
+    // The message shown instead of the images; empty while loading or when they are shown.
+    QString loadError() const { return m_loadError.value_or(QString()); }
+    // The full result is shown (not only its quick preview).
+    bool isLoaded() const;
+
+    CompareCanvas *canvas() const { return m_canvas; }
+    ResultToolbar *toolbar() const { return m_toolbar; }
+    ResultChips *chips() const { return m_chips; }
+
+Q_SIGNALS:
+    void doneRequested();
+    // A load finished: the images are shown or loadError() says why not.
+    void loadFinished();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void open();
+    void load();
+    QCoro::Task<> decode(int generation, QString originalPath, QString resultPath);
+    void finishLoad(ImagePyramidPtr before, ImagePyramidPtr after);
+    void showImages(ImagePyramidPtr before, ImagePyramidPtr after);
+    void offerPreview(ImagePyramidPtr preview);
+    void fail(const QString &message);
+    void followVariants();
+    void refreshChips();
+    void refreshToolbar();
+    void reveal();
+    // Left and Right walk the chips, while there are chips.
+    void stepChip(int step);
+    ZoomMode openingZoom() const;
+    bool hasOriginal() const;
+
+    AppStore &m_store;
+    ImageJobPtr m_job;
+    ModelVariantPtr m_selected;
+    QList<ModelVariantPtr> m_chipVariants;
+    std::optional<QString> m_loadError;
+    std::optional<QSize> m_lastResultPixelSize;
+    // The decoded original, kept across chip switches: every result compares with the same one.
+    ImagePyramidPtr m_original;
+    QString m_originalPath;
+    // The latest partial preview of the result and whether it may show yet (the original is in).
+    ImagePyramidPtr m_pendingPreview;
+    ImagePyramidPtr m_previewBefore;
+    bool m_previewReady = false;
+    bool m_opened = false;
+    int m_generation = 0;
+    // Decodes that have not started yet skip themselves once a newer load is asked for, so quick
+    // chip switching never queues several full-size decodes.
+    std::shared_ptr<std::atomic<int>> m_latest = std::make_shared<std::atomic<int>>(0);
+
+    ResultToolbar *m_toolbar;
+    ZoomButtons *m_zoomButtons;
+    ResultChips *m_chips;
+    QShortcut *m_previousChip;
+    QShortcut *m_nextChip;
+    QStackedLayout *m_stack;
+    CompareCanvas *m_canvas;
+    ResultMessage *m_message;
+};

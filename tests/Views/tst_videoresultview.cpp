@@ -1,0 +1,189 @@
+#include "SampleFiles.h"
+#include "Services/AppStore.h"
+#include "StandInService.h"
+#include "TestEnvironment.h"
+#include "Views/Results/ResultChips.h"
+#include "Views/Results/ResultSheet.h"
+#include "Views/Results/ResultToolbar.h"
+#include "Views/Results/VideoResultView.h"
+#include "Views/Theme/Animation.h"
+#include "Views/Theme/QuietButton.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTest>
+
+// The player sheet against real clips: the stand-in service's video model makes them.
+class VideoResultViewTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void missingFilesAreNotOfferedAndTheFirstPlays();
+    void singleResultShowsNoChips();
+    void noPlayableResultShowsTheMessage();
+    void switchingRestartsFromTheBeginning();
+    void closingPausesAtOnce();
+    void clipThePlayerCannotOpenShowsItsError();
+
+private:
+    QString clip(const QString &name);
+    ModelVariantPtr done(const QString &title, const QString &path, double elapsed = 41.6);
+    VideoResultView *open(const QList<ModelVariantPtr> &variants);
+
+    StandInService m_service;
+    QByteArray m_clip;
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::unique_ptr<AppStore> m_store;
+    QPointer<ResultSheet> m_sheet;
+};
+
+void VideoResultViewTest::initTestCase()
+{
+    Animation::setEnabled(false);
+    QVERIFY2(m_service.isRunning(), qPrintable(m_service.errorString()));
+    const auto created =
+        m_service.call("POST", u"/v1/models/minimax/video-01/predictions"_qs,
+                       R"({"input": {"prompt": "waves at night"}})",
+                       {{"Authorization", "Bearer r8_test"}, {"Prefer", "wait=30"}});
+    QVERIFY(created && created->status == 201);
+    const QJsonValue output = created->object().value(u"output"_qs);
+    const QUrl address(output.isArray() ? output.toArray().first().toString() : output.toString());
+    QVERIFY(address.isValid());
+    const auto download = m_service.call("GET", address.path());
+    QVERIFY(download && download->status == 200);
+    m_clip = download->body;
+    QVERIFY(m_clip.size() > 1000);
+}
+
+void VideoResultViewTest::init()
+{
+    m_environment = std::make_unique<TestEnvironment>();
+    AppEnvironment environment = m_environment->environment();
+    environment.apiBase = m_service.apiBase();
+    environment.webBase = m_service.webBase();
+    m_store = std::make_unique<AppStore>(environment);
+    m_store->setMode(Mode::video);
+}
+
+void VideoResultViewTest::cleanup()
+{
+    delete m_sheet;
+    m_store.reset();
+    m_environment.reset();
+}
+
+QString VideoResultViewTest::clip(const QString &name)
+{
+    const QString path = m_environment->path(name);
+    SampleFiles::writeBytes(path, m_clip);
+    return path;
+}
+
+ModelVariantPtr VideoResultViewTest::done(const QString &title, const QString &path, double elapsed)
+{
+    auto variant = std::make_shared<ModelVariant>(u"owner/"_qs + title.toLower(), title);
+    variant->setStatus(RunStatus::done());
+    variant->setResultURL(QUrl::fromLocalFile(path));
+    variant->setElapsed(elapsed);
+    return variant;
+}
+
+VideoResultView *VideoResultViewTest::open(const QList<ModelVariantPtr> &variants)
+{
+    auto job = std::make_shared<ImageJob>(JobInput::prompt(u"waves at night"_qs));
+    job->setVariants(variants);
+    m_sheet = new ResultSheet(*m_store, job);
+    m_sheet->show();
+    return m_sheet->videoView();
+}
+
+void VideoResultViewTest::missingFilesAreNotOfferedAndTheFirstPlays()
+{
+    const QString gone = clip(u"b.mp4"_qs);
+    auto first = done(u"Alpha"_qs, clip(u"a.mp4"_qs));
+    auto deleted = done(u"Beta"_qs, gone);
+    auto third = done(u"Gamma"_qs, clip(u"c.mp4"_qs));
+    QVERIFY(QFile::remove(gone));
+    VideoResultView *view = open({first, deleted, third});
+    QVERIFY(view);
+    QCOMPARE(view->results(), (QList<ModelVariantPtr>{first, third}));
+    QVERIFY(view->chips()->isVisible());
+    QCOMPARE(view->chips()->count(), 2);
+    QCOMPARE(view->chips()->chip(1)->text(), u"Gamma"_qs);
+    QCOMPARE(view->selected(), first);
+    QVERIFY(view->chips()->chip(0)->isChecked());
+    QCOMPARE(view->player().source(), first->resultURL());
+    QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
+    QTRY_VERIFY(view->player().position() > 0);
+    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"Alpha · 42s"_qs);
+    QCOMPARE(view->message(), QString());
+}
+
+void VideoResultViewTest::singleResultShowsNoChips()
+{
+    VideoResultView *view = open({done(u"Alpha"_qs, clip(u"a.mp4"_qs))});
+    QVERIFY(view->chips()->isHidden());
+    QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
+}
+
+void VideoResultViewTest::noPlayableResultShowsTheMessage()
+{
+    const QString gone = clip(u"a.mp4"_qs);
+    auto variant = done(u"Alpha"_qs, gone);
+    QVERIFY(QFile::remove(gone));
+    VideoResultView *view = open({variant});
+    QCOMPARE(view->selected(), nullptr);
+    QCOMPARE(view->message(), u"No result to play — the file may have been moved or deleted."_qs);
+    QVERIFY(view->chips()->isHidden());
+    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"—"_qs);
+    QVERIFY(!view->toolbar()->revealButton()->isEnabled());
+    QCOMPARE(view->player().playbackState(), QMediaPlayer::StoppedState);
+}
+
+void VideoResultViewTest::switchingRestartsFromTheBeginning()
+{
+    auto first = done(u"Alpha"_qs, clip(u"a.mp4"_qs));
+    auto second = done(u"Beta"_qs, clip(u"b.mp4"_qs));
+    VideoResultView *view = open({first, second});
+    QMediaPlayer &player = view->player();
+    QTRY_VERIFY(player.position() >= 300);
+    const qint64 reached = player.position();
+    QTest::mouseClick(view->chips()->chip(1), Qt::LeftButton);
+    QCOMPARE(view->selected(), second);
+    QCOMPARE(player.source(), second->resultURL());
+    QVERIFY(player.position() < reached);
+    QTRY_COMPARE(player.playbackState(), QMediaPlayer::PlayingState);
+    QVERIFY(view->chips()->chip(1)->isChecked());
+    // The Left arrow goes back to the first chip, whatever has focus.
+    QApplication::setActiveWindow(m_sheet);
+    QVERIFY(QTest::qWaitForWindowActive(m_sheet));
+    QTest::keyClick(view->chips()->chip(1), Qt::Key_Left);
+    QCOMPARE(view->selected(), first);
+    QCOMPARE(player.source(), first->resultURL());
+}
+
+void VideoResultViewTest::closingPausesAtOnce()
+{
+    VideoResultView *view = open({done(u"Alpha"_qs, clip(u"a.mp4"_qs))});
+    QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
+    QSignalSpy finished(m_sheet.data(), &QDialog::finished);
+    QTest::mouseClick(view->toolbar()->doneButton(), Qt::LeftButton);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(view->player().playbackState(), QMediaPlayer::PausedState);
+}
+
+void VideoResultViewTest::clipThePlayerCannotOpenShowsItsError()
+{
+    const QString broken = m_environment->path(u"broken.mp4"_qs);
+    QVERIFY(SampleFiles::writeBytes(broken, QByteArray(4096, 'x')));
+    VideoResultView *view = open({done(u"Alpha"_qs, broken)});
+    QTRY_VERIFY(view->message().startsWith(u"Couldn't play broken.mp4."_qs));
+}
+
+QTEST_MAIN(VideoResultViewTest)
+#include "tst_videoresultview.moc"
