@@ -5,9 +5,9 @@
 #include "Services/Updater.h"
 #include "Views/Settings/TokenField.h"
 #include "Views/Theme/Icons.h"
-#include "Views/Theme/LinkButton.h"
 #include "Views/Theme/QuietButton.h"
 #include "Views/Theme/SectionLabel.h"
+#include "Views/Theme/TextButton.h"
 #include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
@@ -118,7 +118,7 @@ SettingsView::SettingsView(AppStore &store, Updater &updater, QWidget *parent)
     status->addWidget(m_savedText);
     status->addStretch(1);
     auto *getToken =
-        new LinkButton(QStringLiteral("Get a token"), LinkButton::Look::link, 11.5, this);
+        new TextButton(QStringLiteral("Get a token"), TextButton::Look::link, 11.5, this);
     getToken->setObjectName(QStringLiteral("settingsGetToken"));
     getToken->setToolTip(tokenPage.toDisplayString());
     status->addWidget(getToken);

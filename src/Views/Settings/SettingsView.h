@@ -5,7 +5,7 @@
 #include <QWidget>
 
 class AppStore;
-class LinkButton;
+class TextButton;
 class QCheckBox;
 class QuietButton;
 class TextLabel;

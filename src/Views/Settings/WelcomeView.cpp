@@ -5,7 +5,7 @@
 #include "Views/Theme/AppMark.h"
 #include "Views/Theme/GlowButton.h"
 #include "Views/Theme/Icons.h"
-#include "Views/Theme/LinkButton.h"
+#include "Views/Theme/TextButton.h"
 #include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
@@ -93,14 +93,14 @@ WelcomeView::WelcomeView(AppStore &store, QWidget *parent)
     links->setSpacing(14);
     links->addStretch(1);
     auto *getToken =
-        new LinkButton(QStringLiteral("Get a free token"), LinkButton::Look::link, 11.5, content);
+        new TextButton(QStringLiteral("Get a free token"), TextButton::Look::link, 11.5, content);
     getToken->setObjectName(QStringLiteral("welcomeGetToken"));
     const QUrl tokenPage =
         m_store.environment().webBase.resolved(QUrl(QStringLiteral("/account/api-tokens")));
     getToken->setToolTip(tokenPage.toDisplayString());
     links->addWidget(getToken);
     auto *skip =
-        new LinkButton(QStringLiteral("Skip for now"), LinkButton::Look::plain, 11.5, content);
+        new TextButton(QStringLiteral("Skip for now"), TextButton::Look::plain, 11.5, content);
     skip->setObjectName(QStringLiteral("welcomeSkip"));
     links->addWidget(skip);
     links->addStretch(1);

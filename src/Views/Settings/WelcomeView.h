@@ -5,7 +5,7 @@
 
 class AppStore;
 class GlowButton;
-class LinkButton;
+class TextButton;
 class TextLabel;
 class TokenField;
 

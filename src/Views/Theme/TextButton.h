@@ -4,14 +4,14 @@
 
 // A button drawn as text only: an accent-coloured link, or a plain secondary-coloured action
 // ("Skip for now"). Underlined while the pointer is over it.
-class LinkButton final : public ThemedButton
+class TextButton final : public ThemedButton
 {
     Q_OBJECT
-    Q_DISABLE_COPY_MOVE(LinkButton)
+    Q_DISABLE_COPY_MOVE(TextButton)
 public:
     enum class Look { link, plain };
 
-    LinkButton(const QString &text, Look look, qreal pixels = 11.5, QWidget *parent = nullptr);
+    TextButton(const QString &text, Look look, qreal pixels = 11.5, QWidget *parent = nullptr);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -1,4 +1,4 @@
-#include "Views/Theme/LinkButton.h"
+#include "Views/Theme/TextButton.h"
 
 #include "Views/Theme/Theme.h"
 
@@ -9,7 +9,7 @@ namespace
 constexpr int padding = 4;
 }
 
-LinkButton::LinkButton(const QString &text, Look look, qreal pixels, QWidget *parent)
+TextButton::TextButton(const QString &text, Look look, qreal pixels, QWidget *parent)
     : ThemedButton(text, parent), m_look(look)
 {
     setFont(Theme::font(pixels));
@@ -17,13 +17,13 @@ LinkButton::LinkButton(const QString &text, Look look, qreal pixels, QWidget *pa
     setPressedScale(0.98);
 }
 
-QSize LinkButton::sizeHint() const
+QSize TextButton::sizeHint() const
 {
     const QFontMetrics metrics(font());
     return {metrics.horizontalAdvance(text()) + 2 * padding, metrics.height() + 2 * padding};
 }
 
-void LinkButton::paintButton(QPainter &painter, const QRectF &rect)
+void TextButton::paintButton(QPainter &painter, const QRectF &rect)
 {
     const QPalette &palette = this->palette();
     QColor colour = m_look == Look::link ? Theme::accent() : Theme::secondary(palette);
@@ -38,14 +38,14 @@ void LinkButton::paintButton(QPainter &painter, const QRectF &rect)
     painter.drawText(rect, Qt::AlignCenter, text());
 }
 
-void LinkButton::enterEvent(QEnterEvent *event)
+void TextButton::enterEvent(QEnterEvent *event)
 {
     m_hovering = true;
     update();
     ThemedButton::enterEvent(event);
 }
 
-void LinkButton::leaveEvent(QEvent *event)
+void TextButton::leaveEvent(QEvent *event)
 {
     m_hovering = false;
     update();
