@@ -85,7 +85,6 @@ SettingsView::SettingsView(AppStore &store, Updater &updater, QWidget *parent)
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(20, 20, 20, 20);
     column->setSpacing(10);
-    column->setSizeConstraint(QLayout::SetFixedSize);
 
     column->addWidget(new SectionLabel(QStringLiteral("Replicate API Token"), nullptr, this));
     const QUrl tokenPage =

@@ -67,6 +67,8 @@ WelcomeView::WelcomeView(AppStore &store, QWidget *parent)
         13, QFont::Normal, TextLabel::Tone::secondary, content);
     body->setAlignment(Qt::AlignHCenter);
     body->setWordWrap(true);
+    // Wrapped text inside a fixed width: reserve every line it needs.
+    body->setMinimumHeight(body->heightForWidth(contentWidth));
     column->addWidget(body);
     column->addSpacing(22);
 
@@ -114,6 +116,7 @@ WelcomeView::WelcomeView(AppStore &store, QWidget *parent)
     footer->setObjectName(QStringLiteral("welcomeFooter"));
     footer->setAlignment(Qt::AlignHCenter);
     footer->setWordWrap(true);
+    footer->setMinimumHeight(footer->heightForWidth(contentWidth));
     column->addWidget(footer);
 
     connect(m_field->lineEdit(), &QLineEdit::textEdited, this, [this] {
