@@ -160,17 +160,28 @@ std::optional<SchemaParam::Kind> kindOf(const QString &key, const QJsonObject &p
     const QJsonValue enumValue = property.value(QLatin1String("enum"));
     if (enumValue.isArray()) {
         const QJsonArray elements = enumValue.toArray();
-        bool allNumeric = true;
+        // The service checks input against the declared type: the strings "1" and "0.25" of a
+        // string enum must go out as strings, however numeric they look.
+        bool allNumbers = true;
+        bool allBooleans = true;
         for (const QJsonValue &element : elements) {
-            if (const auto option = ModelSchema::asString(element))
-                kind.options.append(*option);
-            allNumeric = allNumeric && ModelSchema::asDouble(element).has_value();
+            const auto option = ModelSchema::asString(element);
+            if (!option)
+                continue;
+            kind.options.append(*option);
+            allNumbers = allNumbers && element.isDouble();
+            allBooleans = allBooleans && element.isBool();
         }
         if (!kind.options.isEmpty()) {
             kind.type = Type::choice;
-            kind.numeric = (type == QLatin1String("integer") || type == QLatin1String("number"))
-                               ? true
-                               : allNumeric;
+            if (type) {
+                kind.numeric =
+                    *type == QLatin1String("integer") || *type == QLatin1String("number");
+                kind.boolean = *type == QLatin1String("boolean");
+            } else {
+                kind.numeric = allNumbers;
+                kind.boolean = allBooleans;
+            }
             kind.min.reset();
             kind.max.reset();
             return kind;

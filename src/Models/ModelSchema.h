@@ -23,7 +23,10 @@ struct SchemaParam {
         bool multiline = false;         // text
         std::optional<double> min, max; // integer, number
         QStringList options;            // choice
-        bool numeric = false;           // choice: options are numbers, sent as numbers
+        // choice: the JSON type the options are sent in, declared by the property's "type" or,
+        // without one, by the enum's own values; string otherwise.
+        bool numeric = false; // integer or number
+        bool boolean = false; // boolean
 
         friend bool operator==(const Kind &, const Kind &) = default;
     };
@@ -37,9 +40,14 @@ struct SchemaParam {
     std::optional<ParamValue> defaultValue;
 
     // The JSON value sent to the service for `value`, shaped by this parameter's kind.
+    // A choice goes out in the JSON type its schema declares, whatever its options look like.
     QJsonValue encode(const ParamValue &value) const;
 
     friend bool operator==(const SchemaParam &, const SchemaParam &) = default;
+
+private:
+    static QJsonValue encodeStringChoice(const ParamValue &value);
+    static QJsonValue encodeBooleanChoice(const ParamValue &value);
 };
 
 // Hashes the fields that mostly tell parameters apart; equal parameters always hash equal.

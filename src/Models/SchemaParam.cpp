@@ -23,7 +23,11 @@ QJsonValue integralOrNumber(double value)
 
 QJsonValue SchemaParam::encode(const ParamValue &value) const
 {
-    const bool numericChoice = kind.type == Kind::Type::choice && kind.numeric;
+    if (kind.type == Kind::Type::choice && kind.boolean)
+        return encodeBooleanChoice(value);
+    if (kind.type == Kind::Type::choice && !kind.numeric)
+        return encodeStringChoice(value);
+    const bool numericChoice = kind.type == Kind::Type::choice;
     switch (value.kind()) {
     case ParamValue::Kind::string: {
         const QString text = value.stringValue();
@@ -53,6 +57,37 @@ QJsonValue SchemaParam::encode(const ParamValue &value) const
     }
     Q_UNREACHABLE();
     return QJsonValue();
+}
+
+QJsonValue SchemaParam::encodeStringChoice(const ParamValue &value)
+{
+    // A value stored as a number still names its option: it goes out as that option's text.
+    switch (value.kind()) {
+    case ParamValue::Kind::string:
+        return value.stringValue();
+    case ParamValue::Kind::number:
+        return ModelSchema::asString(QJsonValue(value.numberValue())).value_or(QString());
+    case ParamValue::Kind::integer:
+        return QString::number(value.integerValue());
+    case ParamValue::Kind::boolean:
+        return value.boolValue() ? QStringLiteral("true") : QStringLiteral("false");
+    }
+    Q_UNREACHABLE();
+    return QJsonValue();
+}
+
+QJsonValue SchemaParam::encodeBooleanChoice(const ParamValue &value)
+{
+    if (value.kind() == ParamValue::Kind::string) {
+        const QString text = value.stringValue();
+        if (text == QLatin1String("true") || text == QLatin1String("false"))
+            return text == QLatin1String("true");
+        return text;
+    }
+    if (value.kind() == ParamValue::Kind::boolean)
+        return value.boolValue();
+    return value.kind() == ParamValue::Kind::integer ? QJsonValue(value.integerValue())
+                                                     : QJsonValue(value.numberValue());
 }
 
 size_t qHash(const SchemaParam &param, size_t seed)

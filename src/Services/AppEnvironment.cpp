@@ -13,6 +13,12 @@ AppEnvironment AppEnvironment::production()
     if (!webBase.isEmpty())
         environment.webBase = QUrl(webBase);
     environment.environmentToken = qEnvironmentVariable("REPLICATE_API_TOKEN").trimmed();
+    // The offline demo keeps its own settings file and keyring item, so its work never mixes with
+    // real work and a real token never goes to the stand-in.
+    environment.settingsPath = qEnvironmentVariable("MOONFORGE_SETTINGS_FILE");
+    const QString keyringPrefix = qEnvironmentVariable("MOONFORGE_KEYRING_PREFIX").trimmed();
+    if (!keyringPrefix.isEmpty())
+        environment.keychainPrefix = keyringPrefix;
     const QString caches = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (!caches.isEmpty())
         environment.cacheFolder = QDir(caches).filePath(QStringLiteral("Moonforge"));

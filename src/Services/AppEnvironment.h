@@ -28,6 +28,7 @@ struct AppEnvironment {
     // Open panels and reveal; may be null, in which case those requests do nothing.
     std::shared_ptr<Desktop> desktop;
 
-    // The real user's surroundings, with MOONFORGE_API_BASE and MOONFORGE_WEB_BASE honoured.
+    // The real user's surroundings, with MOONFORGE_API_BASE, MOONFORGE_WEB_BASE,
+    // MOONFORGE_SETTINGS_FILE and MOONFORGE_KEYRING_PREFIX honoured.
     static AppEnvironment production();
 };

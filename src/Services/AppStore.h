@@ -13,6 +13,7 @@
 #include "Services/AppEnvironment.h"
 #include "Services/OutputPlan.h"
 #include "Services/ReplicateClient.h"
+#include "Services/ServiceWork.h"
 #include "Services/TaskHandle.h"
 #include "Services/VariantPipeline.h"
 
@@ -144,6 +145,8 @@ public:
     // A token is stored in the keyring or, failing that, given in REPLICATE_API_TOKEN.
     bool hasToken() const { return m_hasToken; }
     bool showWelcome() const { return m_showWelcome; }
+    // The welcome screen dismisses itself (after an accepted token, or "Skip for now").
+    void setShowWelcome(bool show);
     TokenSource tokenSource() const { return m_tokenSource; }
     TokenCheck tokenCheck() const { return m_tokenCheck; }
     // The welcome screen clears a rejection as soon as the user edits the field.
@@ -190,6 +193,8 @@ public:
     // failure. The model is looked up in `models`, or in models() when none is given. Never
     // throws.
     QCoro::Task<void> loadSchema(QString slug, std::optional<QList<CatalogModel>> models);
+    // The failure of a load whose slug names no model of the lists it was looked for in.
+    static QString unknownModelText();
     // For the run: loads side by side the schemas of `slugs` that are not ready yet, finding the
     // models in `models`, and completes once every one of them has finished, whether it ended
     // ready or failed. Never throws; the run reads the outcome from schemaStates().
@@ -203,8 +208,19 @@ public:
     // going, a token is stored and something is pending. Returns at once.
     void startRun();
     // Stops feeding pairs and cancels every waiting or active pair's work. Waits for nothing:
-    // a new run may start at once.
+    // a new run may start at once. Each cancelled pair shows "cancelled" at once; a prediction
+    // it started is cancelled on the service in the background, also one whose create request
+    // is still held by the service (it is let answer, then its prediction is cancelled).
     void cancelRun();
+    // The orderly end, for the application's quit: cancels the run like cancelRun(), then
+    // completes once every pair has ended and every cancel the service needs has been answered,
+    // including those of creates that are still held and must answer first to name their
+    // prediction. It completes after shutdownLimitSeconds at the latest, aborting what is left.
+    // The store stays usable; destroying it without this still sends the cancels already asked
+    // for, as long as the event loop runs.
+    QCoro::Task<void> shutdown();
+    // A held create answers within its 60 s wait and times out after 90 s; then its cancel.
+    static constexpr double shutdownLimitSeconds = 100;
     // Carries one variant through the service to its result files; never fails outward.
     QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
                               ModelPlan plan, bool tagWithModel, OutputPlan output);
@@ -377,7 +393,10 @@ private:
     ReplicateClient client(const QString &token);
     // Still there and not being torn down: the test every load makes after each wait.
     static bool isLive(const QPointer<AppStore> &store);
-    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::shared_ptr<QNetworkAccessManager> m_network;
+    // Pairs in progress and the cancels they leave behind; outlives the store while they run.
+    std::shared_ptr<ServiceWork> serviceWork();
+    std::shared_ptr<ServiceWork> m_serviceWork;
     // The schema fetch under way per slug; it completes once its answer is written.
     QHash<QString, QFuture<void>> m_schemaFetches;
     bool m_tokenKnown = false;

@@ -1,6 +1,7 @@
 // The service's curated collection per mode, and model search.
 #include "Services/AppStore.h"
 
+#include <QCoreApplication>
 #include <QCoroFuture>
 
 QString AppStore::collectionSlug(Mode mode)
@@ -19,10 +20,26 @@ QString AppStore::collectionSlug(Mode mode)
 QNetworkAccessManager *AppStore::network()
 {
     if (!m_network) {
-        m_network = std::make_unique<QNetworkAccessManager>();
+        // Shared with the cancels still on their way when the store goes, and deleted from the
+        // event loop: the last of them ends inside one of the manager's own replies.
+        m_network.reset(new QNetworkAccessManager, [](QNetworkAccessManager *network) {
+            if (QCoreApplication::instance())
+                network->deleteLater();
+            else
+                delete network;
+        });
         ReplicateClient::configure(*m_network);
     }
     return m_network.get();
+}
+
+std::shared_ptr<ServiceWork> AppStore::serviceWork()
+{
+    if (!m_serviceWork) {
+        network();
+        m_serviceWork = std::make_shared<ServiceWork>(m_network);
+    }
+    return m_serviceWork;
 }
 
 ReplicateClient AppStore::client(const QString &token)

@@ -68,6 +68,16 @@ void AppStore::cancelRun()
     }
 }
 
+QCoro::Task<void> AppStore::shutdown()
+{
+    // Held here: the caller may destroy the store as soon as this resumes.
+    const std::shared_ptr<ServiceWork> work = serviceWork();
+    const std::shared_ptr<Clock> clock = m_environment.clock;
+    cancelRun();
+    auto draining = work->drain(clock, shutdownLimitSeconds);
+    co_await draining;
+}
+
 QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                     ReplicateClient client, ModelPlan plan, bool tagWithModel,
                                     OutputPlan output)
@@ -83,7 +93,8 @@ QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                  [store] {
                                      if (store)
                                          store->saveHistory();
-                                 }};
+                                 },
+                                 serviceWork()};
     return std::make_shared<VariantPipeline>(std::move(setup))->run();
 }
 

@@ -78,8 +78,12 @@ QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<Catalog
 
     const std::optional<CatalogModel> model =
         ModelCatalog::find(models ? *models : this->models(), slug);
-    if (!model)
+    if (!model) {
+        // Nothing to ask the service for: end the load rather than leave it loading for ever.
+        if (!isReady())
+            setSchemaState(slug, SchemaState::failed(unknownModelText()));
         co_return;
+    }
 
     // One fetch per model at a time: a load that finds one under way waits for it and takes its
     // answer, which that fetch has already written. Two fetches side by side could otherwise
@@ -123,6 +127,11 @@ QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<Catalog
     // Network and parse trouble never take away a schema that is already shown.
     if (outcome->isReady() || !isReady())
         setSchemaState(slug, *outcome);
+}
+
+QString AppStore::unknownModelText()
+{
+    return QStringLiteral("This model isn't in any model list, so its settings can't be read.");
 }
 
 QCoro::Task<void> AppStore::loadSchemasForRun(QStringList slugs, QList<CatalogModel> models)

@@ -89,6 +89,14 @@ void AppStore::applyToken(bool inKeyring)
     Q_EMIT tokenChanged();
 }
 
+void AppStore::setShowWelcome(bool show)
+{
+    if (m_showWelcome == show)
+        return;
+    m_showWelcome = show;
+    Q_EMIT tokenChanged();
+}
+
 void AppStore::setTokenCheck(const TokenCheck &check)
 {
     if (m_tokenCheck == check)

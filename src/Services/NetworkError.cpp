@@ -5,7 +5,12 @@ NetworkError::NetworkError(QNetworkReply::NetworkError code, const QString &mess
 {
 }
 
-JsonParseFailure::JsonParseFailure(const QString &message)
-    : m_message(message), m_utf8(message.toUtf8())
+JsonParseFailure::JsonParseFailure(const QString &parserText)
+    : m_parserText(parserText), m_utf8(userText().toUtf8())
 {
+}
+
+QString JsonParseFailure::userText()
+{
+    return QStringLiteral("Couldn't read Replicate's answer.");
 }

@@ -23,16 +23,19 @@ private:
     QByteArray m_utf8;
 };
 
-// A successful answer whose body is not JSON; the text is the parser's own.
+// A successful answer whose body is not JSON. The user reads a plain sentence; the parser's own
+// text ("object is missing after a comma") means nothing to them and is kept for diagnostics.
 class JsonParseFailure : public std::exception
 {
 public:
-    explicit JsonParseFailure(const QString &message);
+    explicit JsonParseFailure(const QString &parserText);
 
-    QString message() const { return m_message; }
+    static QString userText();
+    QString message() const { return userText(); }
+    QString parserText() const { return m_parserText; }
     const char *what() const noexcept override { return m_utf8.constData(); }
 
 private:
-    QString m_message;
+    QString m_parserText;
     QByteArray m_utf8;
 };

@@ -1,6 +1,7 @@
 #include "Services/OutputPlacement.h"
 
 #include "Models/JobInput.h"
+#include "Services/DataUri.h"
 #include "Services/ImageFile.h"
 
 #include <QDir>
@@ -113,7 +114,9 @@ QString name(const OutputPlan &plan, const QString &modelName, bool tagWithModel
 QString extension(const QUrl &address, const QString &fallback)
 {
     static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9]{1,8}$"));
-    const QString suffix = QFileInfo(address.path()).suffix();
+    // An inline file's type is its media type, not anything in its (encoded) contents.
+    const QString suffix =
+        DataUri::isDataUri(address) ? DataUri::suffix(address) : QFileInfo(address.path()).suffix();
     return safe.match(suffix).hasMatch() ? suffix : fallback;
 }
 

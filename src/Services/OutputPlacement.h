@@ -27,7 +27,8 @@ QString scaleText(std::optional<double> scale);
 QString name(const OutputPlan &plan, const QString &modelName, bool tagWithModel, int index,
              int count);
 
-// The extension of the output address when it is short and alphanumeric, else `fallback`.
+// The extension of the output address (of its media type for a data: URI) when it is short and
+// alphanumeric, else `fallback`.
 QString extension(const QUrl &address, const QString &fallback);
 
 // Where one output goes before any collision is resolved.

@@ -167,7 +167,8 @@ QCoro::Task<QString> ReplicateClient::uploadFile(QByteArray data, QString filena
 
 QCoro::Task<ReplicateClient::Prediction>
 ReplicateClient::createPrediction(CatalogModel model, ModelSchema schema, QJsonObject input,
-                                  int waitSeconds, TaskHandle handle) const
+                                  int waitSeconds, TaskHandle handle,
+                                  std::optional<TaskHandle> stopRetrying) const
 {
     const ReplicateClient self = *this;
     QJsonObject body{{QStringLiteral("input"), input}};
@@ -184,7 +185,8 @@ ReplicateClient::createPrediction(CatalogModel model, ModelSchema schema, QJsonO
                     QJsonDocument(body).toJson(QJsonDocument::Compact),
                     {{"Content-Type", "application/json"},
                      {"Prefer", "wait=" + QByteArray::number(waitSeconds)}},
-                    (waitSeconds + 30) * 1000};
+                    (waitSeconds + 30) * 1000,
+                    stopRetrying};
     const Response response = co_await self.send(request, handle);
     check(response);
     co_return Prediction::fromJson(objectOrThrow(parse(response.body)));

@@ -40,7 +40,7 @@ public:
         std::optional<double> predictTime;
 
         static Prediction fromJson(const QJsonObject &object);
-        // The result addresses found in `output`.
+        // The result addresses found in `output`: http(s) addresses and inline data: URIs.
         QList<QUrl> outputURLs() const;
         static QList<QUrl> urlsIn(const QJsonValue &value);
 
@@ -71,9 +71,13 @@ public:
     // Returns the uploaded file's address.
     QCoro::Task<QString> uploadFile(QByteArray data, QString filename, QString mimeType,
                                     TaskHandle handle = TaskHandle()) const;
+    // `handle` aborts the request in flight. `stopRetrying`, once cancelled, only keeps a 429 or
+    // 5xx answer from being tried again: a create whose answer is still due must be let finish,
+    // since only that answer names the prediction it may have started.
     QCoro::Task<Prediction> createPrediction(CatalogModel model, ModelSchema schema,
                                              QJsonObject input, int waitSeconds,
-                                             TaskHandle handle = TaskHandle()) const;
+                                             TaskHandle handle = TaskHandle(),
+                                             std::optional<TaskHandle> stopRetrying = {}) const;
     QCoro::Task<Prediction> getPrediction(QString address, TaskHandle handle = TaskHandle()) const;
     // Best effort: every failure is swallowed.
     QCoro::Task<void> cancelPrediction(QString address, TaskHandle handle = TaskHandle()) const;
@@ -105,6 +109,7 @@ private:
         QByteArray body;
         QList<std::pair<QByteArray, QByteArray>> headers;
         int timeoutMs = 60000;
+        std::optional<TaskHandle> stopRetrying = {};
     };
     struct Response {
         int status = 0;

@@ -41,8 +41,12 @@ QList<QUrl> ReplicateClient::Prediction::outputURLs() const
 QList<QUrl> ReplicateClient::Prediction::urlsIn(const QJsonValue &value)
 {
     if (value.isString()) {
-        // Inline data, file paths and plain text are not addresses.
         const QString text = value.toString();
+        // A file sent inline (the service's answer to a held create) is a result too; whether
+        // its data can be read is for the one who saves it to find out and say.
+        if (text.startsWith(QLatin1String("data:"), Qt::CaseInsensitive))
+            return {QUrl(text, QUrl::TolerantMode)};
+        // File paths and plain text are not addresses.
         const QUrl url(text, QUrl::StrictMode);
         if (text.startsWith(QLatin1String("http")) && url.isValid())
             return {url};

@@ -153,7 +153,20 @@ QCoro::Task<ReplicateClient::Response> ReplicateClient::send(const Request &requ
             response.status == 429 || (response.status >= 500 && response.status <= 599);
         if (!retryable || attempt == 2)
             co_return response;
-        co_await m_clock->sleep(retryDelay(response.retryAfter, attempt), handle);
+        if (!request.stopRetrying) {
+            co_await m_clock->sleep(retryDelay(response.retryAfter, attempt), handle);
+            continue;
+        }
+        // The sleep ends early on either handle; only `handle` makes it a cancellation.
+        const TaskHandle wake;
+        const auto stop = request.stopRetrying->onCancel([wake] { wake.cancel(); });
+        const auto abort = handle.onCancel([wake] { wake.cancel(); });
+        try {
+            co_await m_clock->sleep(retryDelay(response.retryAfter, attempt), wake);
+        } catch (const AppError &) {
+            handle.throwIfCancelled();
+            co_return response;
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "Models/AppError.h"
 #include "Services/AppStore.h"
+#include "Services/DataUri.h"
 #include "Services/ImageFile.h"
 #include "Services/NetworkError.h"
 #include "Services/OutputPlacement.h"
@@ -43,6 +44,8 @@ VariantPipeline::VariantPipeline(Setup setup) : m_setup(std::move(setup))
 {
     if (!m_setup.clock)
         m_setup.clock = std::make_shared<Clock>();
+    if (!m_setup.service)
+        m_setup.service = std::make_shared<ServiceWork>(nullptr);
 }
 
 double VariantPipeline::nextPollDelay(double delay)
@@ -80,6 +83,8 @@ QCoro::Task<void> VariantPipeline::run()
 {
     // The caller may drop its reference as soon as this has started.
     const auto self = shared_from_this();
+    // Until the pair has ended, shutting down waits for it and for the cancel it may send.
+    const ServiceWork::Lease lease = m_setup.service->hold();
     m_startedAt = m_setup.clock->now();
     m_setup.variant->setWork(m_work);
     try {
@@ -137,8 +142,13 @@ QCoro::Task<QList<QUrl>> VariantPipeline::upload()
 
 QCoro::Task<void> VariantPipeline::predict()
 {
-    m_prediction = co_await m_setup.client.createPrediction(m_setup.plan.model, m_setup.plan.schema,
-                                                            m_input, waitSeconds, m_work);
+    // A cancel stops the wait at once but not the request: its answer names the prediction,
+    // which fail() then hands on to be cancelled.
+    m_create = PendingCreate::send(m_setup.client, m_setup.plan.model, m_setup.plan.schema, m_input,
+                                   waitSeconds, m_setup.service->abortHandle(), m_work);
+    auto answering = m_create->answer(m_work);
+    m_prediction = co_await answering;
+    m_create.reset();
     m_setup.variant->setPredictionCancelURL(m_prediction.cancelURL);
     double delay = firstPollDelay;
     while (!isTerminal(m_prediction.status)) {
@@ -156,10 +166,28 @@ QCoro::Task<QUrl> VariantPipeline::save(const QUrl &address, int index, int coun
     const OutputPlacement::Target where = OutputPlacement::target(
         m_setup.output, m_setup.job->input(), m_setup.job->filenameStem(), m_setup.plan.model.name,
         m_setup.tagWithModel, index, count, address);
+    if (DataUri::isDataUri(address)) {
+        const QUrl saved = co_await saveInline(address, where);
+        co_return saved;
+    }
     // Dropped, and so removed, unless the whole output arrives and gets its name.
     const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
     co_await m_setup.client.download(address, part.get(), m_work);
     m_work.throwIfCancelled();
+    co_return OutputPlacement::commit(*part, where);
+}
+
+QCoro::Task<QUrl> VariantPipeline::saveInline(const QUrl &address,
+                                              const OutputPlacement::Target &where)
+{
+    // Decoded whole before anything is written, so bad data never leaves a file behind.
+    QFuture<QByteArray> decoding =
+        QtConcurrent::run([address] { return DataUri::decode(address); });
+    const QByteArray bytes = co_await resultOf(decoding);
+    m_work.throwIfCancelled();
+    const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    if (part->write(bytes) != bytes.size())
+        throw std::runtime_error(part->errorString().toStdString());
     co_return OutputPlacement::commit(*part, where);
 }
 
@@ -192,11 +220,13 @@ QCoro::Task<void> VariantPipeline::record(const QList<QUrl> &saved)
 void VariantPipeline::fail(const std::exception *error)
 {
     const ModelVariantPtr variant = m_setup.variant;
+    const std::shared_ptr<PendingCreate> create = std::exchange(m_create, {});
     if (m_work.isCancelled() || isCancellation(error)) {
-        if (const auto address = variant->predictionCancelURL()) {
-            // Nobody waits for this: the service is told, the variant ends now.
-            m_setup.client.cancelPrediction(*address);
-        }
+        // The variant ends now; the service is told in the background, once.
+        if (create)
+            m_setup.service->cancelWhenNamed(m_setup.client, create);
+        else if (const auto address = variant->predictionCancelURL())
+            m_setup.service->cancel(m_setup.client, *address);
         variant->setStatus(RunStatus::cancelled());
     } else {
         variant->setStatus(RunStatus::failed(error ? localizedDescription(*error)

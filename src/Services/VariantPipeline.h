@@ -6,8 +6,11 @@
 #include "Models/ModelPrice.h"
 #include "Models/ModelSchema.h"
 #include "Services/Clock.h"
+#include "Services/OutputPlacement.h"
 #include "Services/OutputPlan.h"
+#include "Services/PendingCreate.h"
 #include "Services/ReplicateClient.h"
+#include "Services/ServiceWork.h"
 #include "Services/TaskHandle.h"
 
 #include <QCoroTask>
@@ -44,6 +47,8 @@ public:
         std::shared_ptr<Clock> clock;
         // Called once the variant is done, to keep the history current.
         std::function<void()> onDone;
+        // Carries the cancels of a cancelled pair to the service; made here when absent.
+        std::shared_ptr<ServiceWork> service;
     };
 
     static constexpr int waitSeconds = 60;
@@ -74,12 +79,17 @@ private:
     // Arguments by reference, from the caller's frame: GCC 12 releases by-value coroutine
     // arguments built inside a co_await expression twice.
     QCoro::Task<QUrl> save(const QUrl &address, int index, int count);
+    // Writes an output the service sent inline (a data: URI); malformed data writes nothing.
+    QCoro::Task<QUrl> saveInline(const QUrl &address, const OutputPlacement::Target &where);
     QCoro::Task<void> record(const QList<QUrl> &saved);
     // Ends the variant after `error`: cancelled (telling the service) or failed with its text.
     void fail(const std::exception *error);
 
     Setup m_setup;
     TaskHandle m_work;
+    // The create request while this pipeline waits for it; handed on when the pair is
+    // cancelled before the service has named the prediction.
+    std::shared_ptr<PendingCreate> m_create;
     double m_startedAt = 0;
     // The submitted input and the latest answer about the prediction.
     QJsonObject m_input;

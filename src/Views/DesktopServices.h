@@ -10,6 +10,8 @@ class DesktopServices : public Desktop
 {
 public:
     explicit DesktopServices(QWidget *dialogParent = nullptr) : m_parent(dialogParent) {}
+    // The window the panels open over; the application sets it once its window exists.
+    void setDialogParent(QWidget *dialogParent) { m_parent = dialogParent; }
 
     QList<QUrl> chooseFiles(const OpenRequest &request) override;
     QUrl chooseFolder(const QString &title) override;

@@ -147,11 +147,13 @@ private Q_SLOTS:
             QTest::newRow(name) << QByteArray(property) << kept << static_cast<int>(type) << flag
                                 << options;
         };
-        // Booleans read as 1 and 0, so an enum of them counts as numeric.
+        // A choice is numeric only when its type says so, or its values are JSON numbers.
         row("enum before boolean", R"({"type":"boolean","enum":[true,false]})", true, Type::choice,
-            true, {"true", "false"});
+            false, {"true", "false"});
         row("numeric string enum", R"({"type":"string","enum":["1024","2048"]})", true,
-            Type::choice, true, {"1024", "2048"});
+            Type::choice, false, {"1024", "2048"});
+        row("number enum without type", R"({"enum":[1,0.25]})", true, Type::choice, true,
+            {"1", "0.25"});
         row("mixed enum", R"({"type":"string","enum":["1024","big"]})", true, Type::choice, false,
             {"1024", "big"});
         row("integer enum", R"({"type":"integer","enum":[1,2,4]})", true, Type::choice, true,
@@ -247,12 +249,13 @@ private Q_SLOTS:
         const SchemaParam *size = find(schema, QStringLiteral("size"));
         QVERIFY(size);
         QCOMPARE(size->kind.type, Type::choice);
-        QVERIFY(size->kind.numeric);
+        QVERIFY(!size->kind.numeric);
         QCOMPARE(size->defaultValue, std::optional(ParamValue::string(QStringLiteral("2048"))));
         QCOMPARE(size->title, QStringLiteral("Size"));
         QCOMPARE(size->order, qint64(1));
-        // The numeric choice goes out as a JSON integer.
-        QCOMPARE(size->encode(ParamValue::string(QStringLiteral("1024"))), QJsonValue(1024));
+        // Declared a string, so it goes out as one: the service checks the type.
+        QCOMPARE(size->encode(ParamValue::string(QStringLiteral("1024"))),
+                 QJsonValue(QStringLiteral("1024")));
         const SchemaParam *style = find(schema, QStringLiteral("style"));
         QVERIFY(style);
         QCOMPARE(style->defaultValue, std::optional(ParamValue::string(QStringLiteral("b"))));
@@ -431,44 +434,57 @@ private Q_SLOTS:
     }
     void encode_data()
     {
-        QTest::addColumn<bool>("numericChoice");
+        QTest::addColumn<QByteArray>("property");
         QTest::addColumn<ParamValue>("value");
         QTest::addColumn<QByteArray>("expected"); // compact JSON of [encoded]
 
-        const auto row = [](const char *name, bool numeric, ParamValue value,
+        const auto row = [](const char *name, const char *property, ParamValue value,
                             const char *expected) {
-            QTest::newRow(name) << numeric << value << QByteArray(expected);
+            QTest::newRow(name) << QByteArray(property) << value << QByteArray(expected);
         };
-        row("numeric string integral", true, ParamValue::string(QStringLiteral("1024")), "[1024]");
-        row("numeric string fraction", true, ParamValue::string(QStringLiteral("0.5")), "[0.5]");
-        row("numeric string exponent", true, ParamValue::string(QStringLiteral("1e3")), "[1000]");
-        row("numeric string word", true, ParamValue::string(QStringLiteral("large")),
+        const char *integers = R"({"type":"integer","enum":[1024,2048]})";
+        const char *numbers = R"({"type":"number","enum":[0.5,1]})";
+        const char *megapixels = R"({"type":"string","enum":["1","0.25"]})";
+        row("integer enum", integers, ParamValue::string(QStringLiteral("1024")), "[1024]");
+        row("number enum fraction", numbers, ParamValue::string(QStringLiteral("0.5")), "[0.5]");
+        row("number enum exponent", numbers, ParamValue::string(QStringLiteral("1e3")), "[1000]");
+        row("number enum word", numbers, ParamValue::string(QStringLiteral("large")),
             "[\"large\"]");
-        row("numeric string beyond 64 bits", true,
+        row("integer enum beyond 64 bits", integers,
             ParamValue::string(QStringLiteral("123456789012345678901234")),
             "[\"123456789012345678901234\"]");
-        row("numeric string exact", true, ParamValue::string(QStringLiteral("9007199254740993")),
+        row("integer enum exact", integers, ParamValue::string(QStringLiteral("9007199254740993")),
             "[9007199254740993]");
-        row("numeric number integral", true, ParamValue::number(4), "[4]");
-        row("numeric number fraction", true, ParamValue::number(2.5), "[2.5]");
-        row("numeric bool", true, ParamValue::boolean(true), "[true]");
-        row("plain string stays", false, ParamValue::string(QStringLiteral("1024")), "[\"1024\"]");
-        row("plain number", false, ParamValue::number(2.5), "[2.5]");
-        row("plain integer", false, ParamValue::integer(-7), "[-7]");
-        row("plain bool", false, ParamValue::boolean(false), "[false]");
+        row("number enum stored integral", numbers, ParamValue::number(4), "[4]");
+        row("number enum stored fraction", numbers, ParamValue::number(2.5), "[2.5]");
+        row("untyped number enum", R"({"enum":[1,0.25]})",
+            ParamValue::string(QStringLiteral("0.25")), "[0.25]");
+        // Real models declare megapixels as strings; the service refuses a number.
+        row("string enum of numbers", megapixels, ParamValue::string(QStringLiteral("0.25")),
+            "[\"0.25\"]");
+        row("untyped string enum", R"({"enum":["1","0.25"]})",
+            ParamValue::string(QStringLiteral("1")), "[\"1\"]");
+        row("string enum stored number", megapixels, ParamValue::number(0.25), "[\"0.25\"]");
+        row("string enum stored integer", megapixels, ParamValue::integer(1), "[\"1\"]");
+        row("boolean enum", R"({"type":"boolean","enum":[true,false]})",
+            ParamValue::string(QStringLiteral("false")), "[false]");
+        row("plain string stays", R"({"type":"string"})",
+            ParamValue::string(QStringLiteral("1024")), "[\"1024\"]");
+        row("plain number", R"({"type":"number"})", ParamValue::number(2.5), "[2.5]");
+        row("plain integer", R"({"type":"integer"})", ParamValue::integer(-7), "[-7]");
+        row("plain bool", R"({"type":"boolean"})", ParamValue::boolean(false), "[false]");
     }
     void encode()
     {
-        QFETCH(bool, numericChoice);
+        QFETCH(QByteArray, property);
         QFETCH(ParamValue, value);
         QFETCH(QByteArray, expected);
-        SchemaParam param;
-        param.key = QStringLiteral("size");
-        param.kind.type = numericChoice ? Type::choice : Type::text;
-        param.kind.numeric = numericChoice;
-        const QJsonValue encoded = param.encode(value);
+        const ModelSchema schema = ModelSchema::parse(record("{\"size\":" + property + "}"));
+        const SchemaParam *param = find(schema, QStringLiteral("size"));
+        QVERIFY(param);
+        const QJsonValue encoded = param->encode(value);
         QCOMPARE(QJsonDocument(QJsonArray{encoded}).toJson(QJsonDocument::Compact), expected);
-        if (!numericChoice && value.kind() == ParamValue::Kind::number)
+        if (param->kind.type == Type::number)
             QCOMPARE(encoded.toVariant().typeId(), QMetaType::Double);
     }
     void partition()

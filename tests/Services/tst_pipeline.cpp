@@ -2,6 +2,7 @@
 #include "Models/ModelCatalog.h"
 #include "RunTask.h"
 #include "Services/AppStore.h"
+#include "Services/DataUri.h"
 #include "Services/VariantPipeline.h"
 #include "StandInService.h"
 #include "TestEnvironment.h"
@@ -35,6 +36,10 @@ private Q_SLOTS:
     void interruptedDownloadLeavesNoFile();
     void predictionErrorsEndTheVariant_data();
     void predictionErrorsEndTheVariant();
+    void inlineOutputsAreSaved_data();
+    void inlineOutputsAreSaved();
+    void choicesGoOutInTheirDeclaredType_data();
+    void choicesGoOutInTheirDeclaredType();
 
 private:
     ModelSchema fetchSchema(const QString &owner, const QString &name);
@@ -296,6 +301,103 @@ void VariantPipelineTest::predictionErrorsEndTheVariant()
     QVERIFY(!variant->predictionCancelURL());
     QVERIFY(!variant->elapsed());
     QCOMPARE(filesIn(m_out), QStringList());
+}
+
+void VariantPipelineTest::inlineOutputsAreSaved_data()
+{
+    QTest::addColumn<QJsonObject>("fault");
+    QTest::addColumn<QJsonObject>("extra");
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("failure");
+    const QJsonObject inlined{{QStringLiteral("method"), QStringLiteral("POST")},
+                              {QStringLiteral("path"), QStringLiteral("/v1/*predictions")},
+                              {QStringLiteral("action"), QStringLiteral("data-output")}};
+    // Once "The model finished but returned no file.", and the paid result lost.
+    QTest::newRow("two pngs") << inlined << QJsonObject{{QStringLiteral("num_outputs"), 2}}
+                              << QStringList{QStringLiteral("Inline-1.png"),
+                                             QStringLiteral("Inline-2.png")}
+                              << QString();
+    QTest::newRow("jpeg") << inlined
+                          << QJsonObject{{QStringLiteral("output_format"), QStringLiteral("jpg")}}
+                          << QStringList{QStringLiteral("Inline.jpg")} << QString();
+    QJsonObject broken = inlined;
+    broken.insert(QStringLiteral("action"), QStringLiteral("status"));
+    broken.insert(QStringLiteral("status"), 201);
+    broken.insert(QStringLiteral("body"),
+                  QStringLiteral(
+                      R"({"id":"p1","status":"succeeded","output":["data:image/png;base64,@@"]})"));
+    QTest::newRow("malformed") << broken << QJsonObject() << QStringList()
+                               << DataUri::malformedText();
+}
+
+void VariantPipelineTest::inlineOutputsAreSaved()
+{
+    QFETCH(QJsonObject, fault);
+    QFETCH(QJsonObject, extra);
+    QFETCH(QStringList, files);
+    QFETCH(QString, failure);
+    QVERIFY(m_service->addFault(fault));
+    const auto [job, variant] = runPrompt(QStringLiteral("Inline"), extra);
+    QCOMPARE(variant->status().message(), failure);
+    if (failure.isEmpty()) {
+        QCOMPARE(variant->status(), RunStatus::done());
+        QCOMPARE(variant->resultURL().fileName(), files.first());
+        QVERIFY(variant->resultPixelSize().has_value());
+    }
+    // The files are the real pictures; malformed data leaves nothing, not even a part file.
+    QCOMPARE(filesIn(m_out), files);
+    for (const QString &file : files)
+        QVERIFY(!QImage(m_out + u'/' + file).isNull());
+}
+
+void VariantPipelineTest::choicesGoOutInTheirDeclaredType_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<QJsonValue>("sent");
+    // Once sent as the number 0.25, which the service refuses for a string enum.
+    QTest::newRow("string enum of numbers")
+        << QStringLiteral("flux-schnell") << QStringLiteral("megapixels") << QStringLiteral("0.25")
+        << QJsonValue(QStringLiteral("0.25"));
+    QTest::newRow("referenced string enum")
+        << QStringLiteral("numeric-enums") << QStringLiteral("megapixels") << QStringLiteral("2.5")
+        << QJsonValue(QStringLiteral("2.5"));
+    QTest::newRow("integer enum") << QStringLiteral("numeric-enums") << QStringLiteral("steps")
+                                  << QStringLiteral("16") << QJsonValue(16);
+}
+
+void VariantPipelineTest::choicesGoOutInTheirDeclaredType()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, key);
+    QFETCH(QString, choice);
+    QFETCH(QJsonValue, sent);
+    const CatalogModel model{name == QLatin1String("flux-schnell")
+                                 ? QStringLiteral("black-forest-labs")
+                                 : QStringLiteral("sim-parser"),
+                             name, name, QString(), false};
+    const ModelSchema schema = fetchSchema(model.owner, model.name);
+    ParamOverrides overrides;
+    overrides.insert(key, ParamValue::string(choice));
+    const QJsonObject extra =
+        AppStore::requestInputs(schema, model.slug(), {{model.slug(), overrides}});
+    auto job = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("Choice")));
+    auto variant = std::make_shared<ModelVariant>(model.slug(), model.title);
+    job->setVariants({variant});
+    runTask(m_store->process(job, variant, client(), ModelPlan{model, schema, extra, {}}, false,
+                             OutputPlan::make(Mode::image, m_out, QString(), std::nullopt)));
+    QVERIFY2(variant->status() == RunStatus::done(), qPrintable(variant->status().message()));
+    const QJsonArray requests = m_service->requests(QStringLiteral("/v1/"));
+    const auto create = std::find_if(requests.begin(), requests.end(), [](const QJsonValue &r) {
+        return r[QStringLiteral("method")] == QStringLiteral("POST");
+    });
+    QVERIFY(create != requests.end());
+    const QJsonObject body =
+        QJsonDocument::fromJson((*create)[QStringLiteral("body")].toString().toUtf8()).object();
+    const QJsonValue value = body[QStringLiteral("input")][key];
+    QCOMPARE(value, sent);
+    QCOMPARE(value.toVariant().typeId(), sent.toVariant().typeId());
 }
 
 QTEST_MAIN(VariantPipelineTest)

@@ -1,3 +1,6 @@
+#include "Models/AppError.h"
+#include "Services/DataUri.h"
+#include "Services/OutputPlacement.h"
 #include "Services/ReplicateClient.h"
 
 #include <QFile>
@@ -34,6 +37,8 @@ private Q_SLOTS:
     void fields();
     void outputURLs_data();
     void outputURLs();
+    void inlineFiles_data();
+    void inlineFiles();
 };
 
 void PredictionTest::recordedObjects()
@@ -124,8 +129,9 @@ void PredictionTest::outputURLs_data()
     QTest::newRow("url with text, image with address")
         << QByteArray(R"({"output":{"url":"see below","image":"https://cdn.example/a.png"}})")
         << QStringList{a};
-    QTest::newRow("inline data") << QByteArray(R"({"output":"data:image/png;base64,iVBOR"})")
-                                 << QStringList{};
+    // What the service answers a held create with; once dropped, and the paid result lost.
+    QTest::newRow("inline data") << QByteArray(R"({"output":["data:image/png;base64,iVBOR"]})")
+                                 << QStringList{QStringLiteral("data:image/png;base64,iVBOR")};
     QTest::newRow("file object then address")
         << QByteArray(R"({"output":[{"file":"https://cdn.example/a.png"},
                                     "https://cdn.example/b.png"]})")
@@ -152,6 +158,59 @@ void PredictionTest::outputURLs()
     for (const QUrl &url : Prediction::fromJson(json(output)).outputURLs())
         found.append(url.toString());
     QCOMPARE(found, urls);
+}
+
+void PredictionTest::inlineFiles_data()
+{
+    QTest::addColumn<QString>("uri");
+    QTest::addColumn<QByteArray>("bytes"); // empty: refused as malformed
+    QTest::addColumn<QString>("extension");
+
+    const QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    QTest::newRow("base64 png") << QStringLiteral("data:image/png;base64,") + png.toBase64() << png
+                                << QStringLiteral("png");
+    QTest::newRow("jpeg is jpg") << QStringLiteral("data:image/jpeg;base64,/9j/")
+                                 << QByteArray("\xff\xd8\xff", 3) << QStringLiteral("jpg");
+    QTest::newRow("percent-encoded video")
+        << QStringLiteral("data:video/mp4,%00%01ftyp") << QByteArray("\x00\x01ftyp", 6)
+        << QStringLiteral("mp4");
+    QTest::newRow("parameters before base64")
+        << QStringLiteral("data:image/webp;name=x.webp;base64,UklGRg==") << QByteArray("RIFF")
+        << QStringLiteral("webp");
+    QTest::newRow("type that is no extension") << QStringLiteral("data:image/svg+xml,%3Csvg%2F%3E")
+                                               << QByteArray("<svg/>") << QStringLiteral("bin");
+    QTest::newRow("no type") << QStringLiteral("data:;base64,QUJD") << QByteArray("ABC")
+                             << QStringLiteral("bin");
+    QTest::newRow("bad base64") << QStringLiteral("data:image/png;base64,iV@BOR") << QByteArray()
+                                << QStringLiteral("png");
+    QTest::newRow("stray percent")
+        << QStringLiteral("data:image/png,ab%zz") << QByteArray() << QStringLiteral("png");
+    QTest::newRow("no comma") << QStringLiteral("data:image/png;base64") << QByteArray()
+                              << QStringLiteral("bin");
+    QTest::newRow("empty") << QStringLiteral("data:image/png;base64,") << QByteArray()
+                           << QStringLiteral("png");
+}
+
+void PredictionTest::inlineFiles()
+{
+    QFETCH(QString, uri);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, extension);
+    const QList<QUrl> found =
+        Prediction::fromJson(QJsonObject{{QStringLiteral("output"), uri}}).outputURLs();
+    QCOMPARE(found.size(), 1);
+    QVERIFY(DataUri::isDataUri(found.first()));
+    QCOMPARE(OutputPlacement::extension(found.first(), QStringLiteral("bin")), extension);
+    if (!bytes.isEmpty()) {
+        QCOMPARE(DataUri::decode(found.first()), bytes);
+        return;
+    }
+    try {
+        DataUri::decode(found.first());
+        QFAIL("malformed data was decoded");
+    } catch (const AppError &error) {
+        QCOMPARE(error.message(), DataUri::malformedText());
+    }
 }
 
 QTEST_GUILESS_MAIN(PredictionTest)

@@ -380,6 +380,8 @@ void ReplicateClientTest::unreadableBodies()
     m_server->enqueue(Response::json(200, "{\"id\":"));
     const auto truncated = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
     QVERIFY(truncated.threw<JsonParseFailure>());
+    // Not the parser's own words: a plain sentence the user can act on.
+    QCOMPARE(truncated.message(), JsonParseFailure::userText());
 }
 
 void ReplicateClientTest::badPredictionURL_data()

@@ -1,4 +1,5 @@
 #include "Models/ModelCatalog.h"
+#include "RunTask.h"
 #include "Services/AppStore.h"
 #include "Services/OutputPlacement.h"
 #include "StandInService.h"
@@ -65,6 +66,9 @@ private Q_SLOTS:
     void cancelStopsFeedingAndAllowsANewRun();
     void cancelWhileRunningSendsOneCancel();
     void cancelWhileUploadingSendsNone();
+    void cancelWhileCreatesAreHeldCancelsEachOnceNamed();
+    void shutdownCancelsEveryPrediction_data();
+    void shutdownCancelsEveryPrediction();
     void revealShowsTheFirstSuccessfulPair();
     void stormAndDroppedConnectionsEndCleanly();
 
@@ -79,6 +83,13 @@ private:
     bool settled() const;
     QJsonArray predictionCreates();
     int cancelRequests();
+    // The predictions the cancel requests named, each as often as it was named.
+    QStringList cancelledIds();
+    // Predictions of the service that have not ended.
+    int runningPredictions();
+    // Starts a run of four predictions that never end by themselves, and returns once the
+    // service holds all four create requests.
+    void startFourHeldCreates();
 
     std::unique_ptr<StandInService> m_service;
     std::unique_ptr<TestEnvironment> m_environment;
@@ -109,10 +120,10 @@ void RunTest::init()
 
 void RunTest::cleanup()
 {
-    // Nothing of one test's run may reach into the next.
+    // Nothing of one test's run may reach into the next, not even a late cancel.
     if (m_store) {
-        m_store->cancelRun();
-        QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+        QVERIFY(runTask(m_store->shutdown(), settleMs).finished);
+        QVERIFY(settled());
     }
     m_store.reset();
 }
@@ -198,6 +209,38 @@ int RunTest::cancelRequests()
             ++count;
     }
     return count;
+}
+
+QStringList RunTest::cancelledIds()
+{
+    QStringList ids;
+    for (const QJsonValue &request : m_service->requests(QStringLiteral("/v1/predictions/"))) {
+        const QString path = request[QStringLiteral("path")].toString();
+        if (path.endsWith(QStringLiteral("/cancel")))
+            ids.append(path.section(u'/', 3, 3));
+    }
+    return ids;
+}
+
+int RunTest::runningPredictions()
+{
+    const QJsonArray all = m_service->predictions();
+    return int(std::count_if(all.begin(), all.end(), [](const QJsonValue &prediction) {
+        const QString status = prediction[QStringLiteral("status")].toString();
+        return status != QStringLiteral("succeeded") && status != QStringLiteral("failed") &&
+               status != QStringLiteral("canceled");
+    }));
+}
+
+void RunTest::startFourHeldCreates()
+{
+    QStringList prompts;
+    for (int i = 1; i <= 4; ++i)
+        prompts.append(QStringLiteral("Held %1 sim:stuck").arg(i));
+    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")}, prompts);
+    m_store->startRun();
+    // The service holds each create for up to 60 s (1.2 s here) before it names the prediction.
+    QTRY_COMPARE_WITH_TIMEOUT(predictionCreates().size(), 4, settleMs);
 }
 
 void RunTest::everyModeEndsWithItsFile_data()
@@ -422,6 +465,63 @@ void RunTest::cancelWhileUploadingSendsNone()
     QTest::qWait(200);
     QCOMPARE(predictionCreates().size(), 0);
     QCOMPARE(cancelRequests(), 0);
+}
+
+void RunTest::cancelWhileCreatesAreHeldCancelsEachOnceNamed()
+{
+    // Once aborted before the service had named the predictions: 4 creates, 0 cancels.
+    startFourHeldCreates();
+    m_store->cancelRun();
+    // The pills show it at once, while the creates are still held.
+    QCOMPARE(countKind(pairs(), RunStatus::Kind::cancelled), 4);
+    QTRY_COMPARE_WITH_TIMEOUT(cancelRequests(), 4, settleMs);
+    QTest::qWait(200);
+    const QStringList ids = cancelledIds();
+    QCOMPARE(ids.size(), 4);
+    QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), 4);
+    QCOMPARE(runningPredictions(), 0);
+}
+
+void RunTest::shutdownCancelsEveryPrediction_data()
+{
+    QTest::addColumn<bool>("named");   // every create has answered before the end
+    QTest::addColumn<bool>("awaited"); // shutdown() awaited, else the store is just deleted
+    QTest::newRow("named, shutdown") << true << true;
+    QTest::newRow("held, shutdown") << false << true;
+    // Once: the network manager went first, and not one cancel left.
+    QTest::newRow("named, deleted") << true << false;
+    QTest::newRow("held, deleted") << false << false;
+}
+
+void RunTest::shutdownCancelsEveryPrediction()
+{
+    QFETCH(bool, named);
+    QFETCH(bool, awaited);
+    startFourHeldCreates();
+    const auto allNamed = [this] {
+        const QList<JobVariantPair> all = pairs();
+        return std::all_of(all.begin(), all.end(), [](const JobVariantPair &pair) {
+            return pair.variant->predictionCancelURL().has_value();
+        });
+    };
+    if (named)
+        QTRY_VERIFY_WITH_TIMEOUT(allNamed(), settleMs);
+    if (awaited) {
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QVERIFY(runTask(m_store->shutdown(), settleMs).finished);
+        QVERIFY(elapsed.elapsed() < AppStore::shutdownLimitSeconds * timeScale * 1000);
+        // Complete means answered: nothing is still on its way.
+        QCOMPARE(cancelRequests(), 4);
+        QCOMPARE(countKind(pairs(), RunStatus::Kind::cancelled), 4);
+        QVERIFY(!m_store->isRunning());
+    } else {
+        m_store.reset();
+        QTRY_COMPARE_WITH_TIMEOUT(cancelRequests(), 4, settleMs);
+    }
+    const QStringList ids = cancelledIds();
+    QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), 4);
+    QTRY_COMPARE(runningPredictions(), 0);
 }
 
 void RunTest::revealShowsTheFirstSuccessfulPair()

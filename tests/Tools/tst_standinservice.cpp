@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -60,7 +62,9 @@ private Q_SLOTS:
     void uploadsAndUpscales();
     void generatesImagesPerRequestedCount();
     void pollsAndCancels();
+    void rejectsInvalidInput_data();
     void rejectsInvalidInput();
+    void heldCreateOutlivesItsClient();
     void logsRequests();
     void faultsReturnScriptedStatus();
     void faultsCanStickOrFailAPrediction_data();
@@ -317,19 +321,59 @@ void TestStandInService::pollsAndCancels()
              QStringLiteral("canceled"));
 }
 
+void TestStandInService::rejectsInvalidInput_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QJsonObject>("input");
+    QTest::addColumn<QStringList>("named"); // texts the detail must hold
+    QTest::newRow("missing image, wrong type")
+        << QStringLiteral("nightmareai/real-esrgan")
+        << QJsonObject{{QStringLiteral("scale"), QStringLiteral("big")}}
+        << QStringList{QStringLiteral("- input: image is required"),
+                       QStringLiteral("- input.scale: Invalid type. Expected: number")};
+    // Real models declare megapixels as strings; a number is refused however it reads.
+    QTest::newRow("number for a string enum")
+        << QStringLiteral("black-forest-labs/flux-schnell")
+        << QJsonObject{{QStringLiteral("prompt"), QStringLiteral("x")},
+                       {QStringLiteral("megapixels"), 0.25}}
+        << QStringList{QStringLiteral("- input.megapixels: Invalid type. Expected: string")};
+}
+
 void TestStandInService::rejectsInvalidInput()
 {
+    QFETCH(QString, model);
+    QFETCH(QJsonObject, input);
+    QFETCH(QStringList, named);
     StandInService service;
-    const auto reply =
-        service.call("POST", QStringLiteral("/v1/models/nightmareai/real-esrgan/predictions"),
-                     json({{QStringLiteral("input"),
-                            QJsonObject{{QStringLiteral("scale"), QStringLiteral("big")}}}}),
-                     kAuth);
+    const auto reply = service.call("POST", QStringLiteral("/v1/models/%1/predictions").arg(model),
+                                    json({{QStringLiteral("input"), input}}), kAuth);
     QVERIFY(reply);
     QCOMPARE(reply->status, 422);
+    QCOMPARE(reply->object().value(QStringLiteral("title")).toString(),
+             QStringLiteral("Input validation failed"));
     const QString detail = reply->object().value(QStringLiteral("detail")).toString();
-    QVERIFY2(detail.contains(QLatin1String("image is required")), qPrintable(detail));
-    QVERIFY2(detail.contains(QLatin1String("scale")), qPrintable(detail));
+    for (const QString &text : named)
+        QVERIFY2(detail.contains(text), qPrintable(detail));
+}
+
+void TestStandInService::heldCreateOutlivesItsClient()
+{
+    StandInService service(StandInService::Options{2, 1});
+    QNetworkAccessManager network;
+    QNetworkRequest request(
+        QUrl(service.baseUrl().toString() + QStringLiteral("/v1/models/google/veo-3/predictions")));
+    request.setRawHeader("Authorization", "Bearer r8_test");
+    request.setRawHeader("Prefer", "wait=60");
+    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
+    QNetworkReply *reply = network.post(
+        request, json({{QStringLiteral("input"),
+                        QJsonObject{{QStringLiteral("prompt"), QStringLiteral("waves")}}}}));
+    QTRY_COMPARE(service.predictions().size(), 1);
+    reply->abort();
+    reply->deleteLater();
+    // Hanging up cancels nothing: the prediction runs to its end (only a cancel stops it).
+    QTRY_COMPARE(service.predictions().first()[QStringLiteral("status")].toString(),
+                 QStringLiteral("succeeded"));
 }
 
 void TestStandInService::logsRequests()
@@ -375,19 +419,26 @@ void TestStandInService::faultsReturnScriptedStatus()
 void TestStandInService::faultsCanStickOrFailAPrediction_data()
 {
     QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("dataOutputs"); // the command line switch
     QTest::addColumn<QString>("status");
-    QTest::newRow("fail") << QStringLiteral("fail") << QStringLiteral("failed");
-    QTest::newRow("cancel") << QStringLiteral("cancel") << QStringLiteral("canceled");
-    QTest::newRow("stuck") << QStringLiteral("stuck") << QStringLiteral("processing");
-    QTest::newRow("null") << QStringLiteral("null-output") << QStringLiteral("succeeded");
+    QTest::newRow("fail") << QStringLiteral("fail") << false << QStringLiteral("failed");
+    QTest::newRow("cancel") << QStringLiteral("cancel") << false << QStringLiteral("canceled");
+    QTest::newRow("stuck") << QStringLiteral("stuck") << false << QStringLiteral("processing");
+    QTest::newRow("null") << QStringLiteral("null-output") << false << QStringLiteral("succeeded");
+    QTest::newRow("data rule") << QStringLiteral("data-output") << false
+                               << QStringLiteral("succeeded");
+    QTest::newRow("data switch") << QString() << true << QStringLiteral("succeeded");
 }
 
 void TestStandInService::faultsCanStickOrFailAPrediction()
 {
     QFETCH(QString, action);
+    QFETCH(bool, dataOutputs);
     QFETCH(QString, status);
-    StandInService service;
-    QVERIFY(service.addFault({{QStringLiteral("path"), QStringLiteral("*/predictions")},
+    StandInService service(StandInService::Options{0.2, 1, dataOutputs});
+    if (!action.isEmpty())
+        QVERIFY(
+            service.addFault({{QStringLiteral("path"), QStringLiteral("*/predictions")},
                               {QStringLiteral("action"), action},
                               {QStringLiteral("error"), QStringLiteral("CUDA out of memory")}}));
     const auto reply =
@@ -403,6 +454,17 @@ void TestStandInService::faultsCanStickOrFailAPrediction()
                  QStringLiteral("CUDA out of memory"));
     if (action == QLatin1String("null-output"))
         QVERIFY(prediction.value(QStringLiteral("output")).isNull());
+    if (action == QLatin1String("data-output") || dataOutputs) {
+        // The held answer carries the picture itself; a later read gives its address.
+        const QString output = prediction.value(QStringLiteral("output")).toString();
+        QVERIFY2(output.startsWith(QLatin1String("data:image/png;base64,iVBOR")),
+                 qPrintable(output.left(40)));
+        const auto polled = service.call(
+            "GET", relative(prediction[QStringLiteral("urls")][QStringLiteral("get")].toString()),
+            {}, kAuth);
+        QVERIFY(polled);
+        QVERIFY(polled->object().value(QStringLiteral("output")).toString().startsWith(u"http"));
+    }
 }
 
 void TestStandInService::stopsOnTerminate()

@@ -29,10 +29,13 @@ StandInService::StandInService(Options options)
         return;
     }
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(binaryPath(),
-                    {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                     QStringLiteral("--predict-seconds"), QString::number(options.predictSeconds),
-                     QStringLiteral("--time-scale"), QString::number(options.timeScale)});
+    QStringList arguments{
+        QStringLiteral("--listen"),          QStringLiteral("127.0.0.1:0"),
+        QStringLiteral("--predict-seconds"), QString::number(options.predictSeconds),
+        QStringLiteral("--time-scale"),      QString::number(options.timeScale)};
+    if (options.dataOutputs)
+        arguments.append(QStringLiteral("--data-outputs"));
+    m_process.start(binaryPath(), arguments);
     if (!m_process.waitForStarted(kStartTimeoutMs)) {
         m_error = m_process.errorString();
         return;
@@ -132,6 +135,12 @@ bool StandInService::reset()
 QJsonArray StandInService::requests()
 {
     const auto reply = call("GET", QStringLiteral("/_sim/requests"));
+    return reply ? QJsonDocument::fromJson(reply->body).array() : QJsonArray{};
+}
+
+QJsonArray StandInService::predictions()
+{
+    const auto reply = call("GET", QStringLiteral("/_sim/predictions"));
     return reply ? QJsonDocument::fromJson(reply->body).array() : QJsonArray{};
 }
 

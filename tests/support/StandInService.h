@@ -17,6 +17,8 @@ public:
     struct Options {
         double predictSeconds = 0.2;
         double timeScale = 1;
+        // Held creates answer with their files inline (--data-outputs).
+        bool dataOutputs = false;
     };
 
     StandInService();
@@ -41,6 +43,8 @@ public:
     bool addFaults(const QJsonArray &rules);
     // Clears the faults and the request log.
     bool reset();
+    // Every prediction the service holds: id, model and status.
+    QJsonArray predictions();
     // Every request received since the last reset, oldest first.
     QJsonArray requests();
     // Only the requests whose path starts with `pathPrefix`.

@@ -17,7 +17,8 @@ const QMap<QString, FaultRule::Action> &actionNames()
         {QStringLiteral("fail"), FaultRule::Action::fail},
         {QStringLiteral("cancel"), FaultRule::Action::cancel},
         {QStringLiteral("null-output"), FaultRule::Action::nullOutput},
-        {QStringLiteral("missing-output"), FaultRule::Action::missingOutput}};
+        {QStringLiteral("missing-output"), FaultRule::Action::missingOutput},
+        {QStringLiteral("data-output"), FaultRule::Action::dataOutput}};
     return names;
 }
 

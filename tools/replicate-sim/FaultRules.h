@@ -11,16 +11,17 @@
 // any run of characters, "/" included) get `action` instead of, or before, their normal answer.
 struct FaultRule {
     enum class Action {
-        status,       // answer `status` with `body` (and Retry-After when given)
-        delay,        // wait `delayMs`, then answer normally
-        drop,         // close the connection without an answer
-        dropBody,     // send the head and half the body, then close
-        malformed,    // 200 with a body that is not JSON
-        stuck,        // prediction creation: a prediction that never ends
-        fail,         // prediction creation: a prediction that fails with `error`
-        cancel,       // prediction creation: a prediction that ends canceled
-        nullOutput,   // prediction creation: succeeded with output null
-        missingOutput // prediction creation: output address that answers 404
+        status,        // answer `status` with `body` (and Retry-After when given)
+        delay,         // wait `delayMs`, then answer normally
+        drop,          // close the connection without an answer
+        dropBody,      // send the head and half the body, then close
+        malformed,     // 200 with a body that is not JSON
+        stuck,         // prediction creation: a prediction that never ends
+        fail,          // prediction creation: a prediction that fails with `error`
+        cancel,        // prediction creation: a prediction that ends canceled
+        nullOutput,    // prediction creation: succeeded with output null
+        missingOutput, // prediction creation: output address that answers 404
+        dataOutput     // prediction creation: a held create's answer carries the files inline
     };
 
     QString method;

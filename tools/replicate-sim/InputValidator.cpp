@@ -1,6 +1,8 @@
 #include "InputValidator.h"
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringList>
 
 #include <cmath>
 
@@ -44,35 +46,65 @@ bool hasType(const QJsonValue &value, const QString &type)
 
 } // namespace
 
-QStringList problems(const QJsonObject &input, const QJsonObject &inputSchema,
-                     const QJsonObject &schemas)
+QString typeOf(const QJsonValue &value)
 {
-    QStringList found;
+    if (value.isString())
+        return QStringLiteral("string");
+    if (value.isBool())
+        return QStringLiteral("boolean");
+    if (value.isDouble())
+        return std::floor(value.toDouble()) == value.toDouble() ? QStringLiteral("integer")
+                                                                : QStringLiteral("number");
+    if (value.isArray())
+        return QStringLiteral("array");
+    if (value.isObject())
+        return QStringLiteral("object");
+    return QStringLiteral("null");
+}
+
+QList<Problem> problems(const QJsonObject &input, const QJsonObject &inputSchema,
+                        const QJsonObject &schemas)
+{
+    QList<Problem> found;
+    const QString whole = QStringLiteral("input");
     for (const QJsonValue &key : inputSchema.value(QStringLiteral("required")).toArray()) {
         if (!input.contains(key.toString()))
-            found.append(key.toString() + QStringLiteral(" is required"));
+            found.append({whole, key.toString() + QStringLiteral(" is required")});
     }
     const QJsonObject properties = inputSchema.value(QStringLiteral("properties")).toObject();
     for (auto it = input.begin(); it != input.end(); ++it) {
         if (!properties.contains(it.key()))
             continue;
+        const QString field = whole + QLatin1Char('.') + it.key();
         const QJsonObject property = resolved(properties.value(it.key()).toObject(), schemas);
         const QString type = property.value(QStringLiteral("type")).toString();
         if (!type.isEmpty() && !hasType(it.value(), type)) {
-            found.append(it.key() + QStringLiteral(": Invalid type. Expected: ") + type);
+            // As the service words it, naming both types: a string enum given 0.25 says so.
+            found.append({field, QStringLiteral("Invalid type. Expected: ") + type +
+                                     QStringLiteral(", given: ") + typeOf(it.value())});
             continue;
         }
         const QJsonArray cases = property.value(QStringLiteral("enum")).toArray();
-        if (!cases.isEmpty() && !cases.contains(it.value()))
-            found.append(it.key() + QStringLiteral(" must be one of the following"));
+        if (!cases.isEmpty() && !cases.contains(it.value())) {
+            QStringList listed;
+            for (const QJsonValue &option : cases)
+                listed.append(QString::fromUtf8(QJsonDocument(QJsonArray{option})
+                                                    .toJson(QJsonDocument::Compact)
+                                                    .chopped(1)
+                                                    .mid(1)));
+            found.append({field, it.key() + QStringLiteral(" must be one of the following: ") +
+                                     listed.join(QStringLiteral(", "))});
+        }
         if (property.contains(QStringLiteral("minimum")) && it.value().isDouble() &&
             it.value().toDouble() < property.value(QStringLiteral("minimum")).toDouble())
-            found.append(it.key() + QStringLiteral(": Must be greater than or equal to ") +
-                         QString::number(property.value(QStringLiteral("minimum")).toDouble()));
+            found.append(
+                {field, QStringLiteral("Must be greater than or equal to ") +
+                            QString::number(property.value(QStringLiteral("minimum")).toDouble())});
         if (property.contains(QStringLiteral("maximum")) && it.value().isDouble() &&
             it.value().toDouble() > property.value(QStringLiteral("maximum")).toDouble())
-            found.append(it.key() + QStringLiteral(": Must be less than or equal to ") +
-                         QString::number(property.value(QStringLiteral("maximum")).toDouble()));
+            found.append(
+                {field, QStringLiteral("Must be less than or equal to ") +
+                            QString::number(property.value(QStringLiteral("maximum")).toDouble())});
     }
     return found;
 }

@@ -1,7 +1,8 @@
 #pragma once
 
 #include <QJsonObject>
-#include <QStringList>
+#include <QList>
+#include <QString>
 
 // Checks a prediction's input the way the service does before it starts one: every required key
 // present, every known key of the right JSON type and, for enumerations, one of the cases.
@@ -9,7 +10,13 @@
 namespace InputValidator
 {
 
-QStringList problems(const QJsonObject &input, const QJsonObject &inputSchema,
-                     const QJsonObject &schemas);
+// One refusal as the service words it: the field ("input" or "input.<key>") and what is wrong.
+struct Problem {
+    QString field;
+    QString description;
+};
+
+QList<Problem> problems(const QJsonObject &input, const QJsonObject &inputSchema,
+                        const QJsonObject &schemas);
 
 } // namespace InputValidator

@@ -8,7 +8,7 @@ bool Prediction::terminal() const
            status == QLatin1String("canceled");
 }
 
-QJsonObject Prediction::toJson(const QString &base) const
+QJsonObject Prediction::toJson(const QString &base, bool blocking) const
 {
     const auto stamp = [](const QDateTime &time) -> QJsonValue {
         return time.isValid() ? QJsonValue(time.toString(Qt::ISODateWithMs)) : QJsonValue::Null;
@@ -21,7 +21,8 @@ QJsonObject Prediction::toJson(const QString &base) const
         {QStringLiteral("version"), official ? QStringLiteral("hidden") : model->versionId()},
         {QStringLiteral("input"), input},
         {QStringLiteral("logs"), logs},
-        {QStringLiteral("output"), output},
+        {QStringLiteral("output"),
+         blocking && inlineOutputs && !inlineOutput.isUndefined() ? inlineOutput : output},
         {QStringLiteral("data_removed"), false},
         {QStringLiteral("error"), error},
         {QStringLiteral("status"), status},

@@ -33,9 +33,14 @@ struct Prediction {
     QString failure;
     // The outputs, rendered on a pool thread while the prediction is processing.
     QFuture<OutputRenderer::Outcome> render;
+    // Answers to held creates carry the files themselves, as data: URIs, the way the service
+    // answers in its blocking mode; later reads still give addresses.
+    bool inlineOutputs = false;
+    QJsonValue inlineOutput;
     // Requests held by "Prefer: wait" until the prediction ends.
     QList<std::shared_ptr<HttpReply>> waiters;
 
     bool terminal() const;
-    QJsonObject toJson(const QString &base) const;
+    // `blocking`: the answer to a held create.
+    QJsonObject toJson(const QString &base, bool blocking = false) const;
 };

@@ -26,6 +26,20 @@ QString newId()
     return id;
 }
 
+// The model's Output schema decides the form: one file, a list of them, or {"url": ...}.
+QJsonValue shaped(SchemaFactory::OutputShape shape, const QJsonArray &files)
+{
+    switch (shape) {
+    case SchemaFactory::OutputShape::single:
+        return files.first();
+    case SchemaFactory::OutputShape::list:
+        return files;
+    case SchemaFactory::OutputShape::object:
+        return QJsonObject{{QStringLiteral("url"), files.first()}};
+    }
+    return files;
+}
+
 bool producesOutput(PredictionBehaviour behaviour)
 {
     return behaviour == PredictionBehaviour::normal ||
@@ -139,7 +153,12 @@ void PredictionEngine::produce(Prediction &prediction)
         return;
     }
     QJsonArray urls;
+    QJsonArray inlined;
     for (const OutputRenderer::Rendered &file : outcome.files) {
+        if (prediction.inlineOutputs)
+            inlined.append(QString(QStringLiteral("data:") + QString::fromLatin1(file.contentType) +
+                                   QStringLiteral(";base64,") +
+                                   QString::fromLatin1(file.bytes.toBase64())));
         QString id = m_files.add(file.fileName, file.contentType, file.bytes);
         if (prediction.behaviour == PredictionBehaviour::missingOutput)
             id = QStringLiteral("missing-") + id;
@@ -147,17 +166,9 @@ void PredictionEngine::produce(Prediction &prediction)
             QString(m_base + QStringLiteral("/delivery/") + id + QLatin1Char('/') + file.fileName));
     }
     prediction.status = QStringLiteral("succeeded");
-    switch (prediction.model->shape) {
-    case OutputShape::single:
-        prediction.output = urls.first();
-        break;
-    case OutputShape::list:
-        prediction.output = urls;
-        break;
-    case OutputShape::object:
-        prediction.output = QJsonObject{{QStringLiteral("url"), urls.first()}};
-        break;
-    }
+    prediction.output = shaped(prediction.model->shape, urls);
+    if (prediction.inlineOutputs && prediction.behaviour == PredictionBehaviour::normal)
+        prediction.inlineOutput = shaped(prediction.model->shape, inlined);
 }
 
 std::optional<QByteArray> PredictionEngine::sourceOf(const Prediction &prediction) const
@@ -168,6 +179,16 @@ std::optional<QByteArray> PredictionEngine::sourceOf(const Prediction &predictio
     const StoredFile *source =
         m_files.resolve(OutputRenderer::firstImage(prediction.input), m_base, &scratch);
     return source ? std::optional<QByteArray>(source->bytes) : std::nullopt;
+}
+
+QJsonArray PredictionEngine::summary() const
+{
+    QJsonArray all;
+    for (const Prediction &prediction : m_predictions)
+        all.append(QJsonObject{{QStringLiteral("id"), prediction.id},
+                               {QStringLiteral("model"), prediction.model->slug()},
+                               {QStringLiteral("status"), prediction.status}});
+    return all;
 }
 
 void PredictionEngine::cancel(const QString &id)
@@ -187,7 +208,8 @@ void PredictionEngine::holdUntilDone(const QString &id, double seconds,
     if (!prediction)
         return;
     if (prediction->terminal() || seconds <= 0) {
-        reply->send(HttpResponse::json(201, QJsonDocument(prediction->toJson(m_base))));
+        reply->send(
+            HttpResponse::json(201, QJsonDocument(prediction->toJson(m_base, seconds > 0))));
         return;
     }
     prediction->waiters.append(reply);
@@ -200,13 +222,14 @@ void PredictionEngine::holdUntilDone(const QString &id, double seconds,
             return;
         }
         current->waiters.removeAll(reply);
-        reply->send(HttpResponse::json(201, QJsonDocument(current->toJson(m_base))));
+        reply->send(HttpResponse::json(201, QJsonDocument(current->toJson(m_base, true))));
     });
 }
 
 void PredictionEngine::answerWaiters(Prediction &prediction)
 {
-    const QByteArray body = QJsonDocument(prediction.toJson(m_base)).toJson(QJsonDocument::Compact);
+    const QByteArray body =
+        QJsonDocument(prediction.toJson(m_base, true)).toJson(QJsonDocument::Compact);
     const auto waiters = std::exchange(prediction.waiters, {});
     for (const auto &reply : waiters)
         reply->send(HttpResponse::bytes(201, "application/json", body));

@@ -3,6 +3,7 @@
 #include "Prediction.h"
 
 #include <QHash>
+#include <QJsonArray>
 #include <QObject>
 
 class FileStore;
@@ -23,6 +24,8 @@ public:
     // Answers `reply` when the prediction ends or after `seconds` (scaled), whichever is first.
     void holdUntilDone(const QString &id, double seconds, std::shared_ptr<HttpReply> reply);
     qint64 scaledMs(double seconds) const;
+    // Every prediction's id, model and status, for tests that must know none is left running.
+    QJsonArray summary() const;
     const QString &base() const { return m_base; }
 
 private:

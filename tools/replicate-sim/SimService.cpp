@@ -113,6 +113,8 @@ void SimService::handleControl(const HttpRequest &request, HttpReply &reply)
     } else if (path == QLatin1String("/_sim/requests") && request.method == "DELETE") {
         m_log.clear();
         reply.send(HttpResponse::json(200, QJsonDocument(QJsonArray())));
+    } else if (path == QLatin1String("/_sim/predictions") && request.method == "GET") {
+        reply.send(HttpResponse::json(200, QJsonDocument(m_predictions.summary())));
     } else if (path == QLatin1String("/_sim/faults") && request.method == "GET") {
         reply.send(HttpResponse::json(200, QJsonDocument(m_faults.toJson())));
     } else if (path == QLatin1String("/_sim/faults") && request.method == "POST") {

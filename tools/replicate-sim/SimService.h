@@ -12,6 +12,8 @@
 struct SimOptions {
     double predictSeconds = 2;
     double timeScale = 1;
+    // Answers to held creates carry output files inline as data: URIs.
+    bool dataOutputs = false;
 };
 
 // The stand-in service: routes every request to its concern. The routes live in

@@ -48,14 +48,17 @@ PredictionBehaviour magicBehaviour(const QJsonObject &input, QString *failure)
     return PredictionBehaviour::normal;
 }
 
-HttpResponse validationFailure(const QStringList &problems)
+// The service's refusal of input that does not fit the model's schema.
+HttpResponse validationFailure(const QList<InputValidator::Problem> &problems)
 {
     QJsonArray fields;
     QString detail;
-    for (const QString &problem : problems) {
-        fields.append(QJsonObject{{QStringLiteral("field"), QStringLiteral("input")},
-                                  {QStringLiteral("description"), problem}});
-        detail += QStringLiteral("- input: ") + problem + QLatin1Char('\n');
+    for (const InputValidator::Problem &problem : problems) {
+        fields.append(QJsonObject{{QStringLiteral("type"), QStringLiteral("invalid")},
+                                  {QStringLiteral("field"), problem.field},
+                                  {QStringLiteral("description"), problem.description}});
+        detail += QStringLiteral("- ") + problem.field + QStringLiteral(": ") +
+                  problem.description + QLatin1Char('\n');
     }
     return HttpResponse::json(
         422, QJsonDocument(
@@ -134,11 +137,12 @@ void SimService::createPrediction(const HttpRequest &request,
     }
     const QJsonValue inputValue = document.object().value(QStringLiteral("input"));
     if (!inputValue.isObject()) {
-        reply->send(validationFailure({QStringLiteral("input is required")}));
+        reply->send(
+            validationFailure({{QStringLiteral("input"), QStringLiteral("input is required")}}));
         return;
     }
     const QJsonObject input = inputValue.toObject();
-    const QStringList problems =
+    const QList<InputValidator::Problem> problems =
         InputValidator::problems(input, model->inputSchema(), model->schemas());
     if (!problems.isEmpty()) {
         reply->send(validationFailure(problems));
@@ -169,6 +173,8 @@ void SimService::createPrediction(const HttpRequest &request,
         }
     }
     Prediction &prediction = m_predictions.start(model, input, behaviour, failure);
+    prediction.inlineOutputs =
+        m_options.dataOutputs || (fault && fault->action == FaultRule::Action::dataOutput);
     const std::optional<double> wait = preferredWait(request.header("prefer"));
     m_predictions.holdUntilDone(prediction.id, wait.value_or(0), reply);
 }

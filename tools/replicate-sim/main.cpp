@@ -55,7 +55,10 @@ int main(int argc, char **argv)
     const QCommandLineOption scale(QStringLiteral("time-scale"),
                                    QStringLiteral("Factor applied to every delay."),
                                    QStringLiteral("factor"), QStringLiteral("1"));
-    parser.addOptions({listen, predict, scale});
+    const QCommandLineOption dataOutputs(
+        QStringLiteral("data-outputs"),
+        QStringLiteral("Answer held creates with output files inline, as data: URIs."));
+    parser.addOptions({listen, predict, scale, dataOutputs});
     parser.process(app);
 
     const QString listenText = parser.value(listen);
@@ -67,6 +70,7 @@ int main(int argc, char **argv)
     SimOptions options;
     options.predictSeconds = parser.value(predict).toDouble(&predictOk);
     options.timeScale = parser.value(scale).toDouble(&scaleOk);
+    options.dataOutputs = parser.isSet(dataOutputs);
     if (colon < 0 || !portOk || port > 65535 || host.isNull() || !predictOk || !scaleOk ||
         options.predictSeconds < 0 || options.timeScale < 0) {
         std::fprintf(stderr, "replicate-sim: bad arguments\n");

@@ -1,6 +1,7 @@
 #include "Views/Theme/GlowButton.h"
 
 #include "Views/Theme/Icons.h"
+#include "Views/Theme/ProgressRing.h"
 #include "Views/Theme/Theme.h"
 
 #include <QPainter>
@@ -13,7 +14,8 @@ constexpr qreal radius = 10;
 constexpr int glowMargin = 6;
 } // namespace
 
-GlowButton::GlowButton(const QString &text, QWidget *parent) : ThemedButton(text, parent)
+GlowButton::GlowButton(const QString &text, QWidget *parent)
+    : ThemedButton(text, parent), m_turn(this, 900, false)
 {
     setFont(Theme::font(13, QFont::DemiBold));
     setPressedScale(0.985);
@@ -35,10 +37,23 @@ void GlowButton::setSymbol(const QString &symbol)
     update();
 }
 
+void GlowButton::setBusy(bool busy)
+{
+    if (m_busy == busy)
+        return;
+    m_busy = busy;
+    if (busy)
+        m_turn.start();
+    else
+        m_turn.stop();
+    updateGeometry();
+    update();
+}
+
 QSize GlowButton::sizeHint() const
 {
     const QFontMetrics metrics(font());
-    const int symbolWidth = m_symbol.isEmpty() ? 0 : 20;
+    const int symbolWidth = m_symbol.isEmpty() && !m_busy ? 0 : 20;
     return {metrics.horizontalAdvance(text()) + symbolWidth + 32 + 2 * glowMargin,
             36 + 2 * glowMargin};
 }
@@ -83,10 +98,16 @@ void GlowButton::paintButton(QPainter &painter, const QRectF &rect)
     const QColor label = enabled ? QColor(Qt::white) : Theme::secondary(palette);
     const QFontMetrics metrics(font());
     const qreal textWidth = metrics.horizontalAdvance(text());
-    const qreal symbolSide = m_symbol.isEmpty() ? 0 : 14;
-    const qreal gap = m_symbol.isEmpty() ? 0 : 6;
+    // The spinner is a 16-pixel ring at 0.7 of its size.
+    const qreal symbolSide = m_busy ? 16 * 0.7 : m_symbol.isEmpty() ? 0 : 14;
+    const qreal gap = symbolSide > 0 ? 6 : 0;
     qreal x = face.center().x() - (textWidth + symbolSide + gap) / 2;
-    if (!m_symbol.isEmpty()) {
+    if (m_busy) {
+        ProgressRing::paint(painter,
+                            QRectF(x, face.center().y() - symbolSide / 2, symbolSide, symbolSide),
+                            label, palette, m_turn.isRunning() ? m_turn.value() : 0);
+        x += symbolSide + gap;
+    } else if (!m_symbol.isEmpty()) {
         Icons::paint(painter, QRectF(x, face.center().y() - symbolSide / 2, symbolSide, symbolSide),
                      m_symbol, label, Icons::Weight::semibold);
         x += symbolSide + gap;

@@ -15,6 +15,9 @@ public:
     void setDestructive(bool destructive);
     // An optional symbol before the label.
     void setSymbol(const QString &symbol);
+    // A small turning spinner in the label's colour before the label, in place of the symbol.
+    bool isBusy() const { return m_busy; }
+    void setBusy(bool busy);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -25,4 +28,6 @@ protected:
 private:
     bool m_destructive = false;
     QString m_symbol;
+    bool m_busy = false;
+    RepeatingValue m_turn;
 };

@@ -1,0 +1,90 @@
+#include "MoonforgeApp.h"
+
+#include "Services/AppStore.h"
+#include "Services/Updater.h"
+#include "Views/DesktopServices.h"
+#include "Views/Settings/SettingsView.h"
+#include "Views/Shell/MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace
+{
+// Set only by bench/startup: the process ends as soon as the main window's first frame is drawn.
+const char *const firstFrameVariable = "MOONFORGE_EXIT_AFTER_FIRST_FRAME";
+
+class FirstFrameWatch final : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            // Leave once this paint has reached the screen, skipping every teardown.
+            QTimer::singleShot(0, this, [] {
+                std::fflush(stdout);
+                std::_Exit(0);
+            });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+} // namespace
+
+MoonforgeApp::MoonforgeApp()
+{
+    AppEnvironment environment = AppEnvironment::production();
+    const auto desktop = std::make_shared<DesktopServices>();
+    environment.desktop = desktop;
+    m_store = std::make_unique<AppStore>(std::move(environment));
+    m_updater = std::make_unique<Updater>(m_store->environment().settingsPath);
+    m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
+    // Panels open over the main window.
+    desktop->setDialogParent(m_window.get());
+
+    connect(m_window.get(), &MainWindow::settingsRequested, this, &MoonforgeApp::showSettings);
+    connect(m_window.get(), &MainWindow::closing, this, [this] {
+        if (m_settings)
+            m_settings->close();
+    });
+    connect(m_window.get(), &MainWindow::finished, this, [] { QCoreApplication::quit(); });
+}
+
+MoonforgeApp::~MoonforgeApp()
+{
+    // Windows first: they hold references to the store.
+    m_settings.reset();
+    m_window.reset();
+}
+
+void MoonforgeApp::start()
+{
+    if (qEnvironmentVariableIntValue(firstFrameVariable) == 1)
+        watchFirstFrame();
+    m_window->show();
+}
+
+void MoonforgeApp::showSettings()
+{
+    if (!m_settings) {
+        m_settings = std::make_unique<SettingsView>(*m_store, *m_updater);
+        m_settings->setWindowIcon(m_window->windowIcon());
+        // Quit works from the Settings window too.
+        m_settings->addAction(m_window->quitAction());
+    }
+    m_settings->show();
+    m_settings->raise();
+    m_settings->activateWindow();
+}
+
+void MoonforgeApp::watchFirstFrame()
+{
+    m_window->centralWidget()->installEventFilter(new FirstFrameWatch(this));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <memory>
+
+class AppStore;
+class MainWindow;
+class SettingsView;
+class Updater;
+
+// The application: the one store over the real surroundings, the updater, the main window and
+// the one Settings window. It ends the process once the main window has closed and the store's
+// work has ended.
+class MoonforgeApp final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MoonforgeApp)
+public:
+    MoonforgeApp();
+    ~MoonforgeApp() override;
+
+    // Shows the main window.
+    void start();
+    // Opens the Settings window, or raises it when it is open.
+    void showSettings();
+
+private:
+    void watchFirstFrame();
+
+    std::unique_ptr<AppStore> m_store;
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<SettingsView> m_settings;
+};

@@ -1,0 +1,143 @@
+#include "Views/Shell/StatusBar.h"
+
+#include "Services/AppStore.h"
+#include "Views/Shell/StoreWatcher.h"
+#include "Views/Theme/Icons.h"
+#include "Views/Theme/Theme.h"
+
+#include <QPainter>
+
+namespace
+{
+constexpr int barHeight = 30;
+constexpr int sideMargin = 18;
+constexpr qreal progressWidth = 120;
+constexpr qreal progressThickness = 4;
+constexpr qreal symbolSide = 12;
+constexpr qreal gap = 6;
+const QString noTokenText = QStringLiteral("No API token");
+
+QFont statusFont()
+{
+    return Theme::font(11);
+}
+} // namespace
+
+StatusBar::StatusBar(AppStore &store, StoreWatcher &watcher, QWidget *parent)
+    : QWidget(parent), m_store(store)
+{
+    setObjectName(QStringLiteral("statusBar"));
+    setAccessibleName(QStringLiteral("Status"));
+    setFixedHeight(barHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(&watcher, &StoreWatcher::changed, this, &StatusBar::refresh);
+    refresh();
+}
+
+QString StatusBar::completionSummary(int done, int failed, int selectedModels, Mode mode)
+{
+    QString text = QString::number(done) + (mode == Mode::upscale ? QStringLiteral(" upscaled")
+                                                                  : QStringLiteral(" generated"));
+    if (failed >= 1)
+        text += u", " + QString::number(failed) + u" failed";
+    if (selectedModels >= 2)
+        text += mode == Mode::video ? QStringLiteral(" — click a row to play")
+                                    : QStringLiteral(" — click a row to compare");
+    return text;
+}
+
+void StatusBar::refresh()
+{
+    int done = 0, failed = 0;
+    const QList<ImageJobPtr> jobs = m_store.jobs();
+    for (const ImageJobPtr &job : jobs) {
+        for (const ModelVariantPtr &variant : job->variants()) {
+            const RunStatus::Kind kind = variant->status().kind();
+            done += kind == RunStatus::Kind::done ? 1 : 0;
+            failed += kind == RunStatus::Kind::failed ? 1 : 0;
+        }
+    }
+    m_running = m_store.isRunning();
+    m_showsCheckmark = false;
+    if (m_running) {
+        m_progress = std::clamp(m_store.overallProgress(), 0.0, 1.0);
+        m_text =
+            QString::number(done + failed) + u" of " + QString::number(m_store.totalVariants());
+    } else if (done > 0) {
+        m_showsCheckmark = true;
+        m_text = completionSummary(done, failed, int(m_store.state().selectedSlugs.size()),
+                                   m_store.mode().value_or(Mode::upscale));
+    } else {
+        m_text = jobs.isEmpty() ? QString() : QStringLiteral("Ready");
+    }
+    m_noToken = m_store.tokenKnown() && !m_store.hasToken();
+    setAccessibleDescription(m_noToken ? m_text + u' ' + noTokenText : m_text);
+    update();
+}
+
+QSize StatusBar::sizeHint() const
+{
+    return {400, barHeight};
+}
+
+void StatusBar::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPalette &palette = this->palette();
+    // The hairline along the top edge.
+    painter.fillRect(QRectF(0, 0, width(), 1), Theme::withAlpha(Theme::separator(palette), 0.35));
+
+    const QRectF line(sideMargin, 1, width() - 2 * sideMargin, height() - 1);
+    const QFontMetricsF metrics(statusFont());
+    painter.setFont(statusFont());
+    qreal x = line.left();
+    if (m_running) {
+        const QRectF track(x, line.center().y() - progressThickness / 2, progressWidth,
+                           progressThickness);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Theme::primaryAt(palette, 0.1));
+        painter.drawRoundedRect(track, progressThickness / 2, progressThickness / 2);
+        if (m_progress > 0) {
+            painter.setBrush(Theme::accent());
+            painter.drawRoundedRect(
+                QRectF(track.topLeft(),
+                       QSizeF(std::max(progressThickness, progressWidth * m_progress),
+                              progressThickness)),
+                progressThickness / 2, progressThickness / 2);
+        }
+        x += progressWidth + gap + 2;
+    } else if (m_showsCheckmark) {
+        Icons::paint(painter, QRectF(x, line.center().y() - symbolSide / 2, symbolSide, symbolSide),
+                     QStringLiteral("checkmark.circle.fill"), Theme::green(palette));
+        x += symbolSide + gap;
+    }
+    qreal trailingWidth = 0;
+    if (m_noToken)
+        trailingWidth = symbolSide + gap + metrics.horizontalAdvance(noTokenText);
+    if (!m_text.isEmpty()) {
+        const qreal available = line.right() - trailingWidth - 12 - x;
+        painter.setPen(Theme::secondary(palette));
+        painter.drawText(QRectF(x, line.top(), std::max(0.0, available), line.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter,
+                         metrics.elidedText(m_text, Qt::ElideRight, available));
+    }
+    if (m_noToken) {
+        const QColor orange = Theme::orange(palette);
+        qreal right = line.right() - metrics.horizontalAdvance(noTokenText);
+        painter.setPen(orange);
+        painter.drawText(QRectF(right, line.top(), line.right() - right + 1, line.height()),
+                         Qt::AlignLeft | Qt::AlignVCenter, noTokenText);
+        right -= gap + symbolSide;
+        Icons::paint(painter,
+                     QRectF(right, line.center().y() - symbolSide / 2, symbolSide, symbolSide),
+                     QStringLiteral("key.slash"), orange);
+    }
+}
+
+void StatusBar::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange)
+        update();
+}

@@ -1,0 +1,478 @@
+#include "Models/ModelCatalog.h"
+#include "Services/AppStore.h"
+#include "Services/Updater.h"
+#include "StandInService.h"
+#include "TestEnvironment.h"
+#include "Views/Launcher/LauncherView.h"
+#include "Views/Launcher/ModeTile.h"
+#include "Views/Settings/WelcomeView.h"
+#include "Views/Shell/DropOverlay.h"
+#include "Views/Shell/Header.h"
+#include "Views/Shell/MainWindow.h"
+#include "Views/Shell/ModeButton.h"
+#include "Views/Shell/StatusBar.h"
+#include "Views/Shell/Workspace.h"
+#include "Views/Theme/Animation.h"
+
+#include <QAction>
+#include <QGraphicsEffect>
+#include <QImage>
+#include <QJsonArray>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+const QString esrgan = u"nightmareai/real-esrgan"_s;
+const QString clarity = u"google/upscaler"_s;
+const QString schnell = u"black-forest-labs/flux-schnell"_s;
+
+CatalogModel builtIn(Mode mode, const QString &slug)
+{
+    const auto model = ModelCatalog::find(ModelCatalog::builtIn(mode), slug);
+    if (!model)
+        qFatal("no built-in model %s", qPrintable(slug));
+    return *model;
+}
+
+QList<RunStatus> statuses(int done, int failed, int waiting)
+{
+    QList<RunStatus> list;
+    list.fill(RunStatus::done(), done);
+    for (int i = 0; i < failed; ++i)
+        list.append(RunStatus::failed(u"Model error"_s));
+    for (int i = 0; i < waiting; ++i)
+        list.append(RunStatus::waiting());
+    return list;
+}
+} // namespace
+
+// The main window as a person meets it: which screen shows, what the header, the status bar
+// and the menus offer, drops, the welcome screen's shield, and quitting during a run.
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void modeButtonAndTilesSwitchScreens();
+    void menusFollowTheStore();
+    void subtitle_data();
+    void subtitle();
+    void statusSummary_data();
+    void statusSummary();
+    void runCountDuringARun();
+    void headerItemsPerMode();
+    void dropOverlayOnlyOverAList();
+    void welcomeShieldsTheContent();
+    void geometryIsRemembered();
+    void quitDuringRunCancelsEveryPrediction();
+
+private:
+    void makeWindow(bool withToken = true);
+    void select(Mode mode, const QStringList &slugs);
+    // Jobs made directly, one per entry, each with a variant per selected model in `statuses`
+    // order.
+    void putJobs(int count, const QList<RunStatus> &statuses);
+    void addPhotos(int count);
+    QAction *action(const char *name) const;
+
+    std::unique_ptr<StandInService> m_service;
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::unique_ptr<AppStore> m_store;
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void MainWindowTest::initTestCase()
+{
+    Animation::setEnabled(false);
+    StandInService::Options options;
+    options.timeScale = 0.02;
+    m_service = std::make_unique<StandInService>(options);
+    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+}
+
+void MainWindowTest::init()
+{
+    QVERIFY(m_service->reset());
+    m_environment = std::make_unique<TestEnvironment>(0.02);
+    AppEnvironment &environment = m_environment->mutableEnvironment();
+    environment.apiBase = m_service->apiBase();
+    environment.webBase = m_service->webBase();
+}
+
+void MainWindowTest::cleanup()
+{
+    if (m_store && m_store->isRunning()) {
+        m_store->cancelRun();
+        QTRY_VERIFY(!m_store->isRunning());
+    }
+    m_window.reset();
+    m_updater.reset();
+    m_store.reset();
+}
+
+void MainWindowTest::makeWindow(bool withToken)
+{
+    m_environment->mutableEnvironment().environmentToken = withToken ? u"r8_sim"_s : QString();
+    m_store = std::make_unique<AppStore>(m_environment->environment());
+    QTRY_VERIFY(m_store->tokenKnown());
+    m_updater = std::make_unique<Updater>(m_environment->environment().settingsPath);
+    m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void MainWindowTest::select(Mode mode, const QStringList &slugs)
+{
+    m_store->setMode(mode);
+    m_store->selectOnly(builtIn(mode, slugs.first()));
+    for (const QString &slug : slugs.mid(1))
+        m_store->toggle(builtIn(mode, slug));
+}
+
+void MainWindowTest::putJobs(int count, const QList<RunStatus> &statuses)
+{
+    const QStringList slugs = m_store->state().selectedSlugs;
+    QList<ImageJobPtr> jobs;
+    qsizetype next = 0;
+    for (int i = 0; i < count; ++i) {
+        auto job = std::make_shared<ImageJob>(
+            m_store->mode() == Mode::upscale
+                ? JobInput::file(QUrl::fromLocalFile(m_environment->path(u"p%1.png"_s.arg(i))))
+                : JobInput::prompt(u"prompt %1"_s.arg(i)));
+        QList<ModelVariantPtr> variants;
+        for (const QString &slug : slugs) {
+            auto variant = std::make_shared<ModelVariant>(slug, m_store->title(slug));
+            variant->setStatus(statuses.value(next++, RunStatus::waiting()));
+            variants.append(variant);
+        }
+        job->setVariants(variants);
+        jobs.append(job);
+    }
+    m_store->setJobs(jobs);
+}
+
+void MainWindowTest::addPhotos(int count)
+{
+    QList<QUrl> files;
+    for (int i = 0; i < count; ++i) {
+        const QString path = m_environment->path(u"photo-%1.png"_s.arg(i));
+        QImage photo(40, 30, QImage::Format_RGB32);
+        photo.fill(QColor::fromHsv(i * 50, 200, 200));
+        QVERIFY(photo.save(path));
+        files.append(QUrl::fromLocalFile(path));
+    }
+    m_store->addFiles(files);
+    QTRY_COMPARE(m_store->jobs().size(), count);
+}
+
+QAction *MainWindowTest::action(const char *name) const
+{
+    return m_window->findChild<QAction *>(QString::fromLatin1(name));
+}
+
+void MainWindowTest::modeButtonAndTilesSwitchScreens()
+{
+    makeWindow();
+    auto *modeContent = qobject_cast<QStackedWidget *>(m_window->modeContent());
+    QCOMPARE(modeContent->currentWidget(), m_window->launcher());
+    auto *tile = m_window->findChild<ModeTile *>(u"modeTile_image"_s);
+    QTest::mouseClick(tile, Qt::LeftButton);
+    QCOMPARE(m_store->mode(), std::optional(Mode::image));
+    QCOMPARE(modeContent->currentWidget(), m_window->workspace());
+    auto *modeButton = m_window->findChild<ModeButton *>(u"modeButton"_s);
+    QCOMPARE(modeButton->title(), u"Image"_s);
+    QCOMPARE(modeButton->toolTip(), u"Back to all modes"_s);
+    QTest::mouseClick(modeButton, Qt::LeftButton);
+    QCOMPARE(m_store->mode(), std::nullopt);
+    QCOMPARE(modeContent->currentWidget(), m_window->launcher());
+}
+
+void MainWindowTest::menusFollowTheStore()
+{
+    // No token: pending work does not make "Run" available.
+    makeWindow(false);
+    QAction *add = action("actionAddImages");
+    QAction *run = action("actionRun");
+    QAction *cancel = action("actionCancel");
+    QCOMPARE(add->shortcut(), QKeySequence(u"Ctrl+O"_s));
+    QCOMPARE(run->shortcut(), QKeySequence(u"Ctrl+Return"_s));
+    QCOMPARE(cancel->shortcut(), QKeySequence(u"Ctrl+."_s));
+    QVERIFY(add->isEnabled()); // on the launcher
+    QVERIFY(!action("actionCheckForUpdates")->isEnabled());
+    select(Mode::upscale, {esrgan});
+    putJobs(2, {});
+    QVERIFY(!m_store->pendingPairs().isEmpty());
+    QVERIFY(add->isEnabled());
+    QVERIFY(!run->isEnabled());
+    QVERIFY(!cancel->isEnabled());
+    for (const Mode mode : {Mode::image, Mode::video}) {
+        m_store->setMode(mode);
+        QVERIFY(!add->isEnabled());
+    }
+    cleanup();
+
+    // With a token "Run" follows the pending work, and during a run only "Cancel" is offered.
+    makeWindow(true);
+    select(Mode::image, {schnell});
+    run = action("actionRun");
+    cancel = action("actionCancel");
+    QVERIFY(!run->isEnabled());
+    m_store->addPromptJob(u"A lighthouse sim:stuck"_s, {});
+    QTRY_VERIFY(run->isEnabled());
+    run->trigger();
+    QVERIFY(m_store->isRunning());
+    QVERIFY(!run->isEnabled());
+    QVERIFY(cancel->isEnabled());
+    cancel->trigger();
+    QTRY_VERIFY(!m_store->isRunning());
+    QVERIFY(!cancel->isEnabled());
+}
+
+void MainWindowTest::subtitle_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QStringList>("slugs");
+    QTest::addColumn<int>("images");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("images x models") << Mode::upscale << QStringList{esrgan, clarity} << 3
+                                     << u"3 images × 2 models = 6 upscales"_s;
+    QTest::newRow("one image, one model")
+        << Mode::upscale << QStringList{esrgan} << 1 << u"1 image"_s;
+    QTest::newRow("one model, no images")
+        << Mode::upscale << QStringList{esrgan} << 0 << u"Real-ESRGAN"_s;
+    QTest::newRow("two models, no images")
+        << Mode::upscale << QStringList{esrgan, clarity} << 0 << u"2 models selected"_s;
+    QTest::newRow("image") << Mode::image << QStringList{schnell} << 2
+                           << u"Generate images from a prompt."_s;
+}
+
+void MainWindowTest::subtitle()
+{
+    QFETCH(Mode, mode);
+    QFETCH(QStringList, slugs);
+    QFETCH(int, images);
+    makeWindow();
+    select(mode, slugs);
+    putJobs(images, {});
+    QTEST(m_window->findChild<ModeButton *>(u"modeButton"_s)->subtitle(), "expected");
+}
+
+void MainWindowTest::statusSummary_data()
+{
+    QTest::addColumn<Mode>("mode");
+    QTest::addColumn<QStringList>("slugs");
+    QTest::addColumn<int>("jobs");
+    QTest::addColumn<QList<RunStatus>>("statuses");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no jobs") << Mode::upscale << QStringList{esrgan} << 0 << QList<RunStatus>{}
+                             << QString();
+    QTest::newRow("failures only read Ready")
+        << Mode::upscale << QStringList{esrgan} << 2 << statuses(0, 1, 1) << u"Ready"_s;
+    QTest::newRow("compare hint") << Mode::upscale << QStringList{esrgan, clarity} << 3
+                                  << statuses(4, 1, 1)
+                                  << u"4 upscaled, 1 failed — click a row to compare"_s;
+    QTest::newRow("one model, no hint") << Mode::upscale << QStringList{esrgan} << 5
+                                        << statuses(4, 1, 0) << u"4 upscaled, 1 failed"_s;
+    QTest::newRow("video plays") << Mode::video
+                                 << QStringList{u"google/veo-3-fast"_s, u"minimax/hailuo-02"_s} << 1
+                                 << statuses(2, 0, 0) << u"2 generated — click a row to play"_s;
+}
+
+void MainWindowTest::statusSummary()
+{
+    QFETCH(Mode, mode);
+    QFETCH(QStringList, slugs);
+    QFETCH(int, jobs);
+    QFETCH(QList<RunStatus>, statuses);
+    QFETCH(QString, expected);
+    makeWindow(false);
+    select(mode, slugs);
+    putJobs(jobs, statuses);
+    StatusBar *bar = m_window->workspace()->statusBar();
+    QTRY_COMPARE(bar->leadingText(), expected);
+    QVERIFY(!bar->showsProgress());
+    QVERIFY(bar->showsTokenWarning());
+}
+
+void MainWindowTest::runCountDuringARun()
+{
+    // The settings of the models take for ever to arrive, so the run stays at its start while
+    // the pairs' states are put in place.
+    QVERIFY(m_service->addFault({{u"method"_s, u"GET"_s},
+                                 {u"path"_s, u"/v1/models/*"_s},
+                                 {u"action"_s, u"delay"_s},
+                                 {u"delayMs"_s, 60000000}}));
+    makeWindow();
+    select(Mode::upscale, {esrgan, clarity});
+    addPhotos(3);
+    QCOMPARE(m_window->findChild<ModeButton *>(u"modeButton"_s)->subtitle(),
+             u"3 images × 2 models = 6 upscales"_s);
+    m_store->startRun();
+    QVERIFY(m_store->isRunning());
+    const QList<ImageJobPtr> jobs = m_store->jobs();
+    jobs[0]->variants()[0]->setStatus(RunStatus::done());
+    jobs[0]->variants()[1]->setStatus(RunStatus::done());
+    jobs[1]->variants()[0]->setStatus(RunStatus::failed(u"Model error"_s));
+    StatusBar *bar = m_window->workspace()->statusBar();
+    QTRY_COMPARE(bar->leadingText(), u"3 of 6"_s);
+    QVERIFY(bar->showsProgress());
+    QCOMPARE(bar->progress(), 0.5);
+    QVERIFY(!bar->showsTokenWarning());
+}
+
+void MainWindowTest::headerItemsPerMode()
+{
+    makeWindow();
+    select(Mode::upscale, {esrgan});
+    auto *add = m_window->findChild<QWidget *>(u"addButton"_s);
+    auto *more = m_window->findChild<QToolButton *>(u"moreActions"_s);
+    QVERIFY(!add->isVisible() && !more->isVisible());
+    putJobs(2, statuses(1, 0, 1));
+    QVERIFY(add->isVisible() && more->isVisible());
+    QCOMPARE(more->accessibleName(), u"More actions"_s);
+
+    Header *header = m_window->workspace()->header();
+    QVERIFY(header->clearFinishedAction()->isEnabled());
+    header->clearFinishedAction()->trigger();
+    QCOMPARE(m_store->jobs().size(), 1);
+    QVERIFY(!header->clearFinishedAction()->isEnabled());
+    header->removeAllAction()->trigger();
+    QVERIFY(m_store->jobs().isEmpty());
+    QVERIFY(!more->isVisible());
+
+    select(Mode::image, {schnell});
+    putJobs(1, {});
+    QVERIFY(more->isVisible());
+    QVERIFY(!add->isVisible());
+}
+
+void MainWindowTest::dropOverlayOnlyOverAList()
+{
+    makeWindow();
+    select(Mode::upscale, {esrgan});
+    Workspace *workspace = m_window->workspace();
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(m_environment->path(u"x.png"_s))});
+    const auto drag = [&] {
+        QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &files, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(workspace, &enter);
+        return enter.isAccepted();
+    };
+    const auto leave = [&] {
+        QDragLeaveEvent event;
+        QApplication::sendEvent(workspace, &event);
+    };
+    // An empty list: the drop zone shows the hover, not the overlay.
+    QVERIFY(drag());
+    QVERIFY(workspace->isTargeted());
+    QVERIFY(!workspace->dropOverlay()->isVisible());
+    leave();
+    putJobs(1, {});
+    QVERIFY(drag());
+    QVERIFY(workspace->dropOverlay()->isVisible());
+    leave();
+    QVERIFY(!workspace->dropOverlay()->isVisible());
+    select(Mode::image, {schnell});
+    putJobs(1, {});
+    drag();
+    QVERIFY(!workspace->dropOverlay()->isVisible());
+    leave();
+}
+
+void MainWindowTest::welcomeShieldsTheContent()
+{
+    makeWindow(false);
+    QTRY_VERIFY(m_store->showWelcome());
+    QVERIFY(m_window->welcome()->isVisible());
+    QVERIFY(!m_window->modeContent()->isEnabled());
+    auto *blur = qobject_cast<QGraphicsBlurEffect *>(m_window->modeContent()->graphicsEffect());
+    QVERIFY(blur && blur->isEnabled());
+    QCOMPARE(blur->blurRadius(), 14.0);
+    // A click where the upscale tile lies reaches nothing.
+    auto *tile = m_window->findChild<ModeTile *>(u"modeTile_upscale"_s);
+    const QPoint centre = tile->mapTo(m_window.get(), tile->rect().center());
+    QWidget *hit = m_window->childAt(centre);
+    QVERIFY(hit);
+    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(m_window.get(), centre));
+    QTest::mouseClick(tile, Qt::LeftButton);
+    QCOMPARE(m_store->mode(), std::nullopt);
+
+    QTest::mouseClick(m_window->findChild<QWidget *>(u"welcomeSkip"_s), Qt::LeftButton);
+    QVERIFY(!m_store->showWelcome());
+    QTRY_VERIFY(!m_window->welcome()->isVisible());
+    QVERIFY(m_window->modeContent()->isEnabled());
+    QVERIFY(!blur->isEnabled());
+    QTest::mouseClick(tile, Qt::LeftButton);
+    QCOMPARE(m_store->mode(), std::optional(Mode::upscale));
+}
+
+void MainWindowTest::geometryIsRemembered()
+{
+    makeWindow();
+    QCOMPARE(m_window->minimumSize(), QSize(900, 580));
+    QCOMPARE(m_window->size(), QSize(1060, 700));
+    m_window->resize(1200, 760);
+    QTRY_COMPARE(m_window->size(), QSize(1200, 760));
+    QSignalSpy finished(m_window.get(), &MainWindow::finished);
+    QVERIFY(m_window->close());
+    QTRY_COMPARE(finished.count(), 1);
+    m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
+    QCOMPARE(m_window->size(), QSize(1200, 760));
+}
+
+void MainWindowTest::quitDuringRunCancelsEveryPrediction()
+{
+    makeWindow();
+    select(Mode::image, {schnell});
+    m_store->addPromptJob(u"A harbour sim:stuck"_s, {});
+    m_store->addPromptJob(u"A forest sim:stuck"_s, {});
+    m_store->startRun();
+    QList<ModelVariantPtr> variants;
+    for (const ImageJobPtr &job : m_store->jobs())
+        variants += job->variants();
+    QTRY_VERIFY_WITH_TIMEOUT(std::all_of(variants.begin(), variants.end(),
+                                         [](const ModelVariantPtr &variant) {
+                                             return variant->predictionCancelURL().has_value();
+                                         }),
+                             20000);
+    QSignalSpy finished(m_window.get(), &MainWindow::finished);
+
+    // Closing asks first; keeping the run leaves everything as it was.
+    QVERIFY(!m_window->close());
+    QTRY_VERIFY(m_window->quitQuestion() && m_window->quitQuestion()->isVisible());
+    QTest::mouseClick(m_window->quitQuestion()->findChild<QPushButton *>(u"keepRunning"_s),
+                      Qt::LeftButton);
+    QVERIFY(m_window->isVisible());
+    QVERIFY(m_store->isRunning());
+
+    m_window->quitAction()->trigger();
+    QTRY_VERIFY(m_window->quitQuestion() && m_window->quitQuestion()->isVisible());
+    QTest::mouseClick(m_window->quitQuestion()->findChild<QPushButton *>(u"stopAndQuit"_s),
+                      Qt::LeftButton);
+    QVERIFY(!m_window->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
+
+    int creates = 0, cancels = 0;
+    for (const QJsonValue &request : m_service->requests(u"/v1/"_s)) {
+        const QString path = request[u"path"_s].toString();
+        creates += request[u"method"_s] == u"POST"_s && path.endsWith(u"/predictions"_s);
+        cancels += path.endsWith(u"/cancel"_s);
+    }
+    QCOMPARE(creates, 2);
+    QCOMPARE(cancels, creates);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

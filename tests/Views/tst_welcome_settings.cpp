@@ -1,0 +1,287 @@
+#include "Services/AppStore.h"
+#include "Services/AppVersion.h"
+#include "Services/Updater.h"
+#include "StandInService.h"
+#include "TestEnvironment.h"
+#include "Views/Settings/SettingsView.h"
+#include "Views/Settings/TokenField.h"
+#include "Views/Settings/WelcomeView.h"
+#include "Views/Theme/Animation.h"
+#include "Views/Theme/GlowButton.h"
+
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+// Records the addresses the screens open in the browser.
+class UrlRecorder final : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public Q_SLOTS:
+    void open(const QUrl &url) { opened.append(url); }
+};
+
+// The welcome screen and the Settings window over a store that talks to the stand-in service.
+class WelcomeSettingsTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void blankTokenCannotBeSubmitted();
+    void rejectedTokenShowsWhyUntilTheNextEdit();
+    void checkingBlocksASecondSubmit();
+    void acceptedTokenDismissesTheScreen();
+    void skipAndTokenPage();
+    void savedShowsForTwoSecondsFromTheLastSave();
+    void removeAndEnvironmentToken();
+    void keyringRefusalIsShown();
+    void updatesAndVersion();
+
+private:
+    void makeStore(const QString &environmentToken = {});
+    void type(QWidget *field, const QString &text);
+    QLineEdit *edit(QWidget *view) const { return view->findChild<QLineEdit *>(u"tokenEdit"_s); }
+
+    std::unique_ptr<StandInService> m_service;
+    std::unique_ptr<TestEnvironment> m_environment;
+    std::unique_ptr<AppStore> m_store;
+    UrlRecorder m_urls;
+};
+
+void WelcomeSettingsTest::initTestCase()
+{
+    Animation::setEnabled(false);
+    m_service = std::make_unique<StandInService>();
+    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    QDesktopServices::setUrlHandler(u"http"_s, &m_urls, "open");
+}
+
+void WelcomeSettingsTest::init()
+{
+    QVERIFY(m_service->reset());
+    m_environment = std::make_unique<TestEnvironment>();
+    m_environment->mutableEnvironment().apiBase = m_service->apiBase();
+    m_environment->mutableEnvironment().webBase = m_service->webBase();
+    m_urls.opened.clear();
+}
+
+void WelcomeSettingsTest::cleanup()
+{
+    m_store.reset();
+}
+
+void WelcomeSettingsTest::makeStore(const QString &environmentToken)
+{
+    m_environment->mutableEnvironment().environmentToken = environmentToken;
+    m_store = std::make_unique<AppStore>(m_environment->environment());
+    QTRY_VERIFY(m_store->tokenKnown());
+}
+
+void WelcomeSettingsTest::type(QWidget *field, const QString &text)
+{
+    QTest::keyClicks(field, text);
+}
+
+void WelcomeSettingsTest::blankTokenCannotBeSubmitted()
+{
+    makeStore();
+    Updater updater(m_environment->environment().settingsPath);
+    WelcomeView welcome(*m_store);
+    SettingsView settings(*m_store, updater);
+    welcome.show();
+    auto *next = welcome.findChild<GlowButton *>(u"welcomeContinue"_s);
+    QVERIFY(!next->isEnabled());
+    type(edit(&welcome), u"   "_s);
+    QVERIFY(!next->isEnabled());
+    QTest::keyClick(edit(&welcome), Qt::Key_Return);
+    QCOMPARE(m_store->tokenCheck(), TokenCheck::idle());
+    type(edit(&settings), u"  "_s);
+    QVERIFY(!settings.findChild<QWidget *>(u"settingsSave"_s)->isEnabled());
+}
+
+void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
+{
+    makeStore();
+    WelcomeView welcome(*m_store);
+    welcome.show();
+    auto *field = welcome.findChild<TokenField *>(u"welcomeToken"_s);
+    auto *message = welcome.findChild<QLabel *>(u"welcomeMessageText"_s);
+    const QColor quiet = field->borderColour();
+    type(edit(&welcome), u"r8_invalid_key"_s);
+    QTest::keyClick(edit(&welcome), Qt::Key_Return);
+    QTRY_COMPARE(m_store->tokenCheck().kind(), TokenCheck::Kind::invalid);
+    QVERIFY(message->isVisibleTo(&welcome));
+    QCOMPARE(message->text(), m_store->tokenCheck().message());
+    QVERIFY(!message->text().isEmpty());
+    QVERIFY(field->isRejected());
+    QVERIFY(field->borderColour() != quiet);
+    QVERIFY(m_store->showWelcome());
+    QCOMPARE(edit(&welcome)->text(), u"r8_invalid_key"_s);
+
+    type(edit(&welcome), u"x"_s);
+    QCOMPARE(m_store->tokenCheck(), TokenCheck::idle());
+    QVERIFY(!message->isVisibleTo(&welcome));
+    QVERIFY(!field->isRejected());
+}
+
+void WelcomeSettingsTest::checkingBlocksASecondSubmit()
+{
+    QVERIFY(m_service->addFault({{u"method"_s, u"GET"_s},
+                                 {u"path"_s, u"/v1/models/*"_s},
+                                 {u"action"_s, u"delay"_s},
+                                 {u"delayMs"_s, 1500}}));
+    makeStore();
+    WelcomeView welcome(*m_store);
+    welcome.show();
+    auto *next = welcome.findChild<GlowButton *>(u"welcomeContinue"_s);
+    int checks = 0;
+    connect(m_store.get(), &AppStore::tokenCheckChanged, &welcome,
+            [&] { checks += m_store->tokenCheck().kind() == TokenCheck::Kind::checking; });
+    type(edit(&welcome), u"r8_good"_s);
+    QTest::mouseClick(next, Qt::LeftButton);
+    QCOMPARE(m_store->tokenCheck().kind(), TokenCheck::Kind::checking);
+    QCOMPARE(next->text(), u"Checking…"_s);
+    QVERIFY(next->isBusy());
+    QVERIFY(!next->isEnabled());
+    QVERIFY(!welcome.canSubmit());
+    QTest::keyClick(edit(&welcome), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_store->showWelcome(), 10000);
+    QCOMPARE(next->text(), u"Continue"_s);
+    QCOMPARE(checks, 1);
+}
+
+void WelcomeSettingsTest::acceptedTokenDismissesTheScreen()
+{
+    makeStore();
+    QVERIFY(m_store->showWelcome());
+    WelcomeView welcome(*m_store);
+    welcome.show();
+    type(edit(&welcome), u"  r8_accepted  "_s);
+    QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeContinue"_s), Qt::LeftButton);
+    QTRY_VERIFY(!m_store->showWelcome());
+    QVERIFY(m_store->hasToken());
+    QVERIFY(edit(&welcome)->text().isEmpty());
+}
+
+void WelcomeSettingsTest::skipAndTokenPage()
+{
+    makeStore();
+    WelcomeView welcome(*m_store);
+    welcome.show();
+    QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeGetToken"_s), Qt::LeftButton);
+    QCOMPARE(m_urls.opened,
+             QList<QUrl>{m_service->webBase().resolved(QUrl(u"/account/api-tokens"_s))});
+    QVERIFY(welcome.findChild<QLabel *>(u"welcomeFooter"_s)
+                ->text()
+                .endsWith(u" only sent to "_s + m_service->webBase().host() + u'.'));
+    QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeSkip"_s), Qt::LeftButton);
+    QVERIFY(!m_store->showWelcome());
+    QVERIFY(!m_store->hasToken());
+}
+
+void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
+{
+    makeStore();
+    Updater updater(m_environment->environment().settingsPath);
+    SettingsView settings(*m_store, updater);
+    settings.show();
+    QCOMPARE(settings.statusText(), u"No token yet"_s);
+    auto *save = settings.findChild<QWidget *>(u"settingsSave"_s);
+    type(edit(&settings), u"r8_first"_s);
+    QTest::mouseClick(save, Qt::LeftButton);
+    QTRY_VERIFY(settings.isShowingSaved());
+    QCOMPARE(settings.statusText(), u"Token stored  Saved"_s);
+    QVERIFY(edit(&settings)->text().isEmpty());
+    QCOMPARE(settings.savedTimer().interval(), 2000);
+    QVERIFY(settings.savedTimer().isActive());
+
+    // A second save starts the two seconds again.
+    settings.savedTimer().stop();
+    type(edit(&settings), u"r8_second"_s);
+    QTest::keyClick(edit(&settings), Qt::Key_Return);
+    QTRY_VERIFY(settings.savedTimer().isActive());
+    QVERIFY(settings.savedTimer().remainingTime() > 1500);
+    QMetaObject::invokeMethod(&settings.savedTimer(), "timeout");
+    QVERIFY(!settings.isShowingSaved());
+    QCOMPARE(settings.statusText(), u"Token stored"_s);
+}
+
+void WelcomeSettingsTest::removeAndEnvironmentToken()
+{
+    makeStore();
+    Updater updater(m_environment->environment().settingsPath);
+    SettingsView settings(*m_store, updater);
+    settings.show();
+    auto *remove = settings.findChild<QWidget *>(u"settingsRemove"_s);
+    QVERIFY(!remove->isVisible());
+    type(edit(&settings), u"r8_kept"_s);
+    settings.save();
+    QTRY_VERIFY(remove->isVisible());
+    QTest::mouseClick(remove, Qt::LeftButton);
+    QTRY_COMPARE(settings.statusText(), u"No token yet"_s);
+    QVERIFY(!m_store->hasToken());
+    QVERIFY(!remove->isVisible());
+    cleanup();
+
+    // A token from the environment is named as such and cannot be removed here.
+    makeStore(u"r8_from_env"_s);
+    SettingsView fromEnvironment(*m_store, updater);
+    fromEnvironment.show();
+    QCOMPARE(fromEnvironment.statusText(), u"Token from REPLICATE_API_TOKEN"_s);
+    QVERIFY(!fromEnvironment.findChild<QWidget *>(u"settingsRemove"_s)->isVisible());
+}
+
+void WelcomeSettingsTest::keyringRefusalIsShown()
+{
+    m_environment->mutableEnvironment().keychainCollection =
+        u"/org/freedesktop/secrets/collection/moonforge_absent"_s;
+    makeStore();
+    Updater updater(m_environment->environment().settingsPath);
+    SettingsView settings(*m_store, updater);
+    settings.show();
+    type(edit(&settings), u"r8_lost"_s);
+    settings.save();
+    QTRY_VERIFY(!m_store->tokenStoreError().isEmpty());
+    QTRY_COMPARE(settings.statusText(), m_store->tokenStoreError());
+    QVERIFY(!settings.isShowingSaved());
+    // The text stays for another try.
+    QCOMPARE(edit(&settings)->text(), u"r8_lost"_s);
+}
+
+void WelcomeSettingsTest::updatesAndVersion()
+{
+    QCOMPARE(AppVersion::text(u"1.0"_s, u"42"_s), u"1.0 (42)"_s);
+    QCOMPARE(AppVersion::text({}, u"42"_s), u"? (42)"_s);
+    QCOMPARE(AppVersion::text(u"1.0"_s, {}), u"1.0 (?)"_s);
+
+    makeStore();
+    Updater updater(m_environment->environment().settingsPath);
+    SettingsView settings(*m_store, updater);
+    settings.show();
+    QCOMPARE(settings.findChild<QLabel *>(u"settingsVersion"_s)->text(),
+             u"Version "_s + AppVersion::current());
+    QVERIFY(!settings.findChild<QWidget *>(u"settingsCheckNow"_s)->isEnabled());
+    auto *autoCheck = settings.findChild<QCheckBox *>(u"settingsAutoCheck"_s);
+    QVERIFY(autoCheck->isChecked());
+    QTest::mouseClick(autoCheck, Qt::LeftButton);
+    QVERIFY(!updater.automaticallyChecksForUpdates());
+    // Kept across restarts, and read again whenever the window is shown.
+    Updater later(m_environment->environment().settingsPath);
+    QVERIFY(!later.automaticallyChecksForUpdates());
+    settings.hide();
+    updater.setAutomaticallyChecksForUpdates(true);
+    settings.show();
+    QVERIFY(autoCheck->isChecked());
+}
+
+QTEST_MAIN(WelcomeSettingsTest)
+#include "tst_welcome_settings.moc"
