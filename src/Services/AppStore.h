@@ -215,11 +215,13 @@ public:
     // The orderly end, for the application's quit: cancels the run like cancelRun(), then
     // completes once every pair has ended and every cancel the service needs has been answered,
     // including those of creates that are still held and must answer first to name their
-    // prediction. It completes after shutdownLimitSeconds at the latest, aborting what is left.
+    // prediction. Should nothing end for shutdownLimitSeconds, it aborts what is left and
+    // completes.
     // The store stays usable; destroying it without this still sends the cancels already asked
     // for, as long as the event loop runs.
     QCoro::Task<void> shutdown();
     // A held create answers within its 60 s wait and times out after 90 s; then its cancel.
+    // Requests queued behind others (a host takes only six connections) get the time anew.
     static constexpr double shutdownLimitSeconds = 100;
     // Carries one variant through the service to its result files; never fails outward.
     QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,

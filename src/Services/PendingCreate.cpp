@@ -15,7 +15,7 @@ void PendingCreate::Wait::await_suspend(std::coroutine_handle<> handle)
     waiter->handle = handle;
     create->m_waiters.push_back(waiter);
     // The hook holds the waiter, not this frame: it may run after the frame has moved on.
-    registration = cancel.onCancel([waiter = waiter] { waiter->resume(); });
+    waiter->registration = cancel.onCancel([waiter = waiter] { waiter->resume(); });
 }
 
 std::shared_ptr<PendingCreate>
@@ -56,7 +56,9 @@ void PendingCreate::settle()
 QCoro::Task<PendingCreate::Prediction> PendingCreate::answer(TaskHandle handle)
 {
     const auto self = shared_from_this();
-    co_await Wait{this, handle};
+    // A named awaiter: GCC 12 destroys one made inside the co_await expression twice.
+    Wait wait{this, handle};
+    co_await wait;
     handle.throwIfCancelled();
     if (m_error)
         std::rethrow_exception(m_error);
@@ -66,6 +68,7 @@ QCoro::Task<PendingCreate::Prediction> PendingCreate::answer(TaskHandle handle)
 QCoro::Task<std::optional<PendingCreate::Prediction>> PendingCreate::settled()
 {
     const auto self = shared_from_this();
-    co_await Wait{this, TaskHandle()};
+    Wait wait{this, TaskHandle()};
+    co_await wait;
     co_return m_prediction;
 }

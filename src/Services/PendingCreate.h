@@ -47,16 +47,17 @@ private:
     struct Waiter {
         std::coroutine_handle<> handle;
         bool resumed = false;
+        TaskHandle::Registration registration;
         void resume();
     };
+    // Copyable, its state shared: the awaiter may be copied on its way into the co_await.
     struct Wait {
         PendingCreate *create;
         TaskHandle cancel;
         std::shared_ptr<Waiter> waiter = std::make_shared<Waiter>();
-        TaskHandle::Registration registration = {};
         bool await_ready() const noexcept { return create->m_settled || cancel.isCancelled(); }
         void await_suspend(std::coroutine_handle<> handle);
-        void await_resume() noexcept { registration = TaskHandle::Registration(); }
+        void await_resume() noexcept { waiter->registration = TaskHandle::Registration(); }
     };
 
     static QCoro::Task<void> drive(std::shared_ptr<PendingCreate> self, ReplicateClient client,

@@ -109,7 +109,7 @@ private:
         QByteArray body;
         QList<std::pair<QByteArray, QByteArray>> headers;
         int timeoutMs = 60000;
-        std::optional<TaskHandle> stopRetrying = {};
+        std::optional<TaskHandle> stopRetrying = std::nullopt;
     };
     struct Response {
         int status = 0;

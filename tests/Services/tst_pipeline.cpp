@@ -103,8 +103,10 @@ void VariantPipelineTest::init()
 {
     QVERIFY(m_service->reset());
     m_store = std::make_unique<AppStore>(m_environment->environment());
+    // One folder per row, so no row sees another's files.
     m_out = m_environment->path(QStringLiteral("out-") +
-                                QString::fromLatin1(QTest::currentTestFunction()));
+                                QString::fromLatin1(QTest::currentTestFunction()) + u'-' +
+                                QString::fromLatin1(QTest::currentDataTag()));
     QDir().mkpath(m_out);
 }
 
