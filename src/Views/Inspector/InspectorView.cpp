@@ -31,7 +31,6 @@ InspectorView::InspectorView(AppStore &store, QWidget *parent) : QWidget(parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->viewport()->setAutoFillBackground(false);
     auto *content = new QWidget;
-    content->setAutoFillBackground(false);
     auto *sections = new QVBoxLayout(content);
     sections->setContentsMargins(14, 14, 14, 16);
     sections->setSpacing(20);
@@ -42,6 +41,8 @@ InspectorView::InspectorView(AppStore &store, QWidget *parent) : QWidget(parent)
     sections->addWidget(m_output);
     sections->addStretch(1);
     scroll->setWidget(content);
+    // setWidget() turns the content's background filling on; the backdrop must show through.
+    content->setAutoFillBackground(false);
     column->addWidget(scroll, 1);
 
     m_run = new RunSection(store, this);
