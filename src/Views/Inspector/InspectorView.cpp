@@ -6,8 +6,8 @@
 #include "Views/Inspector/OutputSection.h"
 #include "Views/Inspector/RunSection.h"
 #include "Views/Inspector/SettingsSection.h"
-#include "Views/Inspector/TintedLabel.h"
 #include "Views/Theme/SectionLabel.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
 #include <QLabel>
@@ -63,12 +63,12 @@ QWidget *InspectorView::buildModelsSection()
     auto *column = new QVBoxLayout(section);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(8);
-    m_count = new TintedLabel(QString(), TintedLabel::Tint::accent, 10, QFont::Medium, section);
+    m_count = new TextLabel(QString(), 10, QFont::Medium, TextLabel::Tone::accent, section);
     m_count->setObjectName(QStringLiteral("selectedCount"));
     column->addWidget(new SectionLabel(QStringLiteral("Models"), m_count, section));
     m_picker = new ModelPicker(m_store, section);
     column->addWidget(m_picker);
-    m_hint = new TintedLabel(QString(), TintedLabel::Tint::secondary, 11, QFont::Normal, section);
+    m_hint = new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::secondary, section);
     m_hint->setObjectName(QStringLiteral("modelsHint"));
     m_hint->setWordWrap(true);
     column->addWidget(m_hint);

@@ -5,9 +5,9 @@
 #include "Views/Inspector/ModelList.h"
 #include "Views/Inspector/PickerHeader.h"
 #include "Views/Inspector/PlainButton.h"
-#include "Views/Inspector/TintedLabel.h"
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/ProgressRing.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
 #include <QCheckBox>
@@ -59,8 +59,7 @@ ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
       m_list(new ModelList(m_panel)),
       m_use(new PlainButton(QStringLiteral("plus.circle"), QString(), PlainButton::Tint::primary,
                             m_panel)),
-      m_status(
-          new TintedLabel(QString(), TintedLabel::Tint::secondary, 11, QFont::Normal, m_panel)),
+      m_status(new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::secondary, m_panel)),
       m_compareBox(new QCheckBox(QStringLiteral("Compare several models at once"), m_panel)),
       m_reveal(this, 0)
 {

@@ -4,10 +4,10 @@
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
 #include "Views/Inspector/SegmentedControl.h"
-#include "Views/Inspector/TintedLabel.h"
 #include "Views/Theme/Card.h"
 #include "Views/Theme/QuietButton.h"
 #include "Views/Theme/SectionLabel.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
 #include <QDir>
@@ -24,7 +24,7 @@ OutputSection::OutputSection(AppStore &store, QWidget *parent)
                                this)),
       m_choose(new QuietButton(QStringLiteral("Choose a folder…"), false, this)),
       m_suffix(new QLineEdit(this)),
-      m_preview(new TintedLabel(QString(), TintedLabel::Tint::secondary, 11, QFont::Normal, this))
+      m_preview(new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::secondary, this))
 {
     setObjectName(QStringLiteral("outputSection"));
     auto *column = new QVBoxLayout(this);

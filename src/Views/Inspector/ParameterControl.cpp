@@ -4,8 +4,8 @@
 #include "Services/AppStore.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
-#include "Views/Inspector/TintedLabel.h"
 #include "Views/Inspector/ToggleSwitch.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
 #include <QComboBox>
@@ -70,7 +70,7 @@ ParameterControl::ParameterControl(AppStore &store, const SchemaParam &param, QW
     header->addWidget(m_dot, 0, Qt::AlignVCenter);
     header->addStretch(1);
     if (param.kind.type == Type::integer || param.kind.type == Type::number) {
-        m_badge = new TintedLabel(QString(), TintedLabel::Tint::secondary, 11, QFont::Medium, this);
+        m_badge = new TextLabel(QString(), 11, QFont::Medium, TextLabel::Tone::secondary, this);
         m_badge->setObjectName(name + QStringLiteral(":value"));
         header->addWidget(m_badge);
     }

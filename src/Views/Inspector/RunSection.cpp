@@ -4,9 +4,9 @@
 #include "Services/Pricing.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
-#include "Views/Inspector/TintedLabel.h"
 #include "Views/Theme/GlowButton.h"
 #include "Views/Theme/Icons.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
 #include <QCheckBox>
@@ -20,8 +20,8 @@ RunSection::RunSection(AppStore &store, QWidget *parent)
       m_token(new PlainButton(QStringLiteral("key.fill"), QStringLiteral("Add Replicate API token"),
                               PlainButton::Tint::orange, this)),
       m_estimateRow(new QWidget(this)),
-      m_estimate(new TintedLabel(QString(), TintedLabel::Tint::secondary, 11, QFont::Normal,
-                                 m_estimateRow)),
+      m_estimate(
+          new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::secondary, m_estimateRow)),
       m_run(new GlowButton(QString(), this)),
       m_reveal(new QCheckBox(QStringLiteral("Reveal in File Manager when done"), this))
 {

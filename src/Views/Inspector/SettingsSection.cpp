@@ -5,12 +5,12 @@
 #include "Views/Inspector/ModelTab.h"
 #include "Views/Inspector/ParameterControl.h"
 #include "Views/Inspector/PlainButton.h"
-#include "Views/Inspector/TintedLabel.h"
 #include "Views/Theme/Card.h"
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/ProgressRing.h"
 #include "Views/Theme/QuietButton.h"
 #include "Views/Theme/SectionLabel.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
 #include <QHBoxLayout>
@@ -22,7 +22,7 @@ namespace
 {
 QLabel *secondaryLabel(const QString &text, qreal size, QWidget *parent)
 {
-    auto *label = new TintedLabel(text, TintedLabel::Tint::secondary, size, QFont::Normal, parent);
+    auto *label = new TextLabel(text, size, QFont::Normal, TextLabel::Tone::secondary, parent);
     label->setWordWrap(true);
     return label;
 }

@@ -2,9 +2,9 @@
 
 #include "Services/AppStore.h"
 #include "Views/Theme/QuietButton.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Workspace/PromptField.h"
 #include "Views/Workspace/ReferenceRow.h"
-#include "Views/Workspace/ToneLabel.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -19,7 +19,8 @@ PromptComposer::PromptComposer(AppStore &store, QWidget *parent)
     setObjectName(u"promptComposer"_s);
     m_queue->setObjectName(u"addToQueueButton"_s);
     m_queue->setToolTip(u"Add to Queue (Ctrl+Return)"_s);
-    auto *hint = new ToneLabel(u"Ctrl+↩ to queue"_s, 11, ToneLabel::Tone::secondary, this);
+    auto *hint =
+        new TextLabel(u"Ctrl+↩ to queue"_s, 11, QFont::Normal, TextLabel::Tone::secondary, this);
     hint->setObjectName(u"queueHint"_s);
 
     auto *column = new QVBoxLayout(this);

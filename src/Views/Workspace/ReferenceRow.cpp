@@ -3,11 +3,11 @@
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
 #include "Views/Theme/Icons.h"
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 #include "Views/Workspace/LinkButton.h"
 #include "Views/Workspace/ReferenceChip.h"
 #include "Views/Workspace/SymbolButton.h"
-#include "Views/Workspace/ToneLabel.h"
 
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
@@ -42,7 +42,7 @@ ReferenceRow::Needs ReferenceRow::needs(const AppStore &store)
 
 ReferenceRow::ReferenceRow(AppStore &store, QWidget *parent)
     : QWidget(parent), m_store(store), m_target(this, 0), m_add(new LinkButton(QString(), this)),
-      m_hint(new ToneLabel(QString(), 11, ToneLabel::Tone::tertiary, this)),
+      m_hint(new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::tertiary, this)),
       m_strip(new QScrollArea(this)), m_chips(new QWidget), m_chipLayout(new QHBoxLayout(m_chips)),
       m_plus(new SymbolButton(u"plus"_s, 18, u"Add another reference image"_s, this))
 {

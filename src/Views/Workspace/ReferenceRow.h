@@ -10,7 +10,7 @@ class LinkButton;
 class QHBoxLayout;
 class QScrollArea;
 class SymbolButton;
-class ToneLabel;
+class TextLabel;
 
 // The composer's row of reference images for models that take an input image: a button and a
 // hint while there are none, then a strip of chips (and a plus button for models that take a
@@ -59,7 +59,7 @@ private:
     bool m_targeted = false;
     AnimatedValue m_target;
     LinkButton *m_add;
-    ToneLabel *m_hint;
+    TextLabel *m_hint;
     QScrollArea *m_strip;
     QWidget *m_chips;
     QHBoxLayout *m_chipLayout;
