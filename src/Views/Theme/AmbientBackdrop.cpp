@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -42,10 +44,45 @@ void AmbientBackdrop::paint(QPainter &painter, const QRectF &rect, const QPalett
          Theme::withAlpha(Theme::accentSoft(), dark ? 0.16 : 0.09));
 }
 
+QImage AmbientBackdrop::render(QSize size, const QPalette &palette)
+{
+    const QSize reduced = (size / 2).expandedTo(QSize(1, 1));
+    QImage deep(reduced, QImage::Format_RGBA64_Premultiplied);
+    QPainter painter(&deep);
+    paint(painter, QRectF(QPointF(0, 0), QSizeF(reduced)), palette);
+    painter.end();
+
+    // Ordered noise of less than one step per channel before rounding: the bands dissolve.
+    QImage result(reduced, QImage::Format_RGB32);
+    quint32 seed = 0x9e3779b9u;
+    for (int y = 0; y < reduced.height(); ++y) {
+        const auto *source = reinterpret_cast<const QRgba64 *>(deep.constScanLine(y));
+        auto *target = reinterpret_cast<QRgb *>(result.scanLine(y));
+        for (int x = 0; x < reduced.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const double noise = double(seed >> 8) / double(1u << 24) - 0.5;
+            const auto channel = [noise](quint16 value) {
+                return std::clamp(int(value / 257.0 + noise + 0.5), 0, 255);
+            };
+            const QRgba64 colour = source[x];
+            target[x] =
+                qRgb(channel(colour.red()), channel(colour.green()), channel(colour.blue()));
+        }
+    }
+    return result;
+}
+
 void AmbientBackdrop::paintEvent(QPaintEvent *)
 {
+    const QRgb window = palette().color(QPalette::Window).rgba();
+    if (m_cache.isNull() || m_cacheSize != size() || m_cacheWindow != window) {
+        m_cache = render(size(), palette());
+        m_cacheSize = size();
+        m_cacheWindow = window;
+    }
     QPainter painter(this);
-    paint(painter, rect(), palette());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(rect(), m_cache);
 }
 
 void AmbientBackdrop::changeEvent(QEvent *event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 
 // The window's background: the window colour with two large, soft coloured glows placed relative
@@ -17,4 +18,13 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+
+private:
+    // The glows, rendered once per size and palette at half resolution (they have no detail)
+    // with 16-bit channels, then dithered to 8 bits: faint wide gradients otherwise show rings.
+    static QImage render(QSize size, const QPalette &palette);
+
+    QImage m_cache;
+    QSize m_cacheSize;
+    QRgb m_cacheWindow = 0;
 };
