@@ -9,6 +9,7 @@
 #include "Views/Workspace/DropZoneView.h"
 #include "Views/Workspace/JobListModel.h"
 #include "Views/Workspace/JobListView.h"
+#include "Views/Workspace/JobRowDelegate.h"
 #include "Views/Workspace/PromptComposer.h"
 #include "Views/Workspace/PromptField.h"
 #include "Views/Workspace/ReferenceChip.h"
@@ -107,6 +108,7 @@ private Q_SLOTS:
     void contextMenus();
     void pillsFollowARealRun();
     void rowsOnScreenArePreviewedFirst();
+    void thumbnailIsPaintedAtFullStrength();
 
 private:
     void makeStore(const StandInService *service = nullptr);
@@ -703,6 +705,26 @@ void WorkspaceTest::rowsOnScreenArePreviewedFirst()
     // Each keeps no more than the square its row paints.
     const int side = int(std::ceil(44 * list->devicePixelRatioF()));
     QCOMPARE(jobs.last()->thumbnail().size(), QSize(side, side));
+}
+
+// Guards a fault seen in a real session: the rounding mask's faint fill faded every photo to 8 %.
+void WorkspaceTest::thumbnailIsPaintedAtFullStrength()
+{
+    select(Mode::upscale, 1);
+    show();
+    QImage red(400, 300, QImage::Format_RGB32);
+    red.fill(QColor(220, 20, 20));
+    QVERIFY(red.save(path("red.png")));
+    m_store->addFiles({QUrl::fromLocalFile(path("red.png"))});
+    QTRY_VERIFY(!m_store->jobs().value(0)->thumbnail().isNull());
+    JobListView *list = m_centre->jobList();
+    const QRect row = list->visualRect(list->model()->index(0, 0));
+    const int inset = JobRowDelegate::padding + JobRowDelegate::thumbnailSide / 2;
+    const QPoint centre =
+        list->viewport()->mapTo(m_centre.get(), row.topLeft() + QPoint(inset, inset));
+    QTRY_VERIFY(m_centre->grab().toImage().pixelColor(centre).red() > 180);
+    const QColor painted = m_centre->grab().toImage().pixelColor(centre);
+    QVERIFY2(painted.green() < 80, qPrintable(painted.name()));
 }
 
 QTEST_MAIN(WorkspaceTest)

@@ -209,8 +209,7 @@ void JobRowDelegate::paintThumbnail(QPainter &painter, const QRectF &rect, const
     // Scaled to fill the square and rounded once per image and pixel ratio, then drawn 1:1.
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const int side = int(std::ceil(rect.width() * ratio));
-    const QString key = QString::number(image.cacheKey()) + u'@' + QString::number(side) + u'@' +
-                        QString::number(Theme::primaryAt(palette, 0.08).rgba());
+    const QString key = QString::number(image.cacheKey()) + u'@' + QString::number(side);
     QPixmap *preview = m_previews.object(key);
     if (!preview) {
         const QImage filled = image.width() == side && image.height() == side
@@ -223,7 +222,8 @@ void JobRowDelegate::paintThumbnail(QPainter &painter, const QRectF &rect, const
         QPainter mask(&rounded);
         mask.setRenderHint(QPainter::Antialiasing);
         mask.setPen(Qt::NoPen);
-        mask.setBrush(Theme::primaryAt(palette, 0.08));
+        // An opaque mask: SourceAtop keeps the mask's alpha, so a faint one would fade the photo.
+        mask.setBrush(Qt::black);
         const qreal radius = thumbnailRadius * ratio;
         mask.drawRoundedRect(QRectF(0, 0, side, side), radius, radius);
         mask.setCompositionMode(QPainter::CompositionMode_SourceAtop);
