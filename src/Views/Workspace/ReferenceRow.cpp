@@ -3,9 +3,9 @@
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
 #include "Views/Theme/Icons.h"
+#include "Views/Theme/TextButton.h"
 #include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
-#include "Views/Workspace/LinkButton.h"
 #include "Views/Workspace/ReferenceChip.h"
 #include "Views/Workspace/SymbolButton.h"
 
@@ -41,7 +41,8 @@ ReferenceRow::Needs ReferenceRow::needs(const AppStore &store)
 }
 
 ReferenceRow::ReferenceRow(AppStore &store, QWidget *parent)
-    : QWidget(parent), m_store(store), m_target(this, 0), m_add(new LinkButton(QString(), this)),
+    : QWidget(parent), m_store(store), m_target(this, 0),
+      m_add(new TextButton(QString(), TextButton::Look::link, 12, this)),
       m_hint(new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::tertiary, this)),
       m_strip(new QScrollArea(this)), m_chips(new QWidget), m_chipLayout(new QHBoxLayout(m_chips)),
       m_plus(new SymbolButton(u"plus"_s, 18, u"Add another reference image"_s, this))

@@ -6,7 +6,7 @@
 #include <QWidget>
 
 class AppStore;
-class LinkButton;
+class TextButton;
 class QHBoxLayout;
 class QScrollArea;
 class SymbolButton;
@@ -58,7 +58,7 @@ private:
     AppStore &m_store;
     bool m_targeted = false;
     AnimatedValue m_target;
-    LinkButton *m_add;
+    TextButton *m_add;
     TextLabel *m_hint;
     QScrollArea *m_strip;
     QWidget *m_chips;
