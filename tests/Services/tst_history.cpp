@@ -206,7 +206,7 @@ private Q_SLOTS:
         QList<qint64> order;
         for (const ImageJobPtr &job : jobs)
             connect(job.get(), &ImageJob::thumbnailChanged, this, [&order, job] {
-                QCOMPARE(QThread::currentThread(), qApp->thread());
+                QCOMPARE(QThread::currentThread(), QCoreApplication::instance()->thread());
                 order.append(job->byteSize());
             });
         QTRY_COMPARE(order.size(), 3);
