@@ -3,8 +3,8 @@
 
 #include "Models/AppError.h"
 #include "Services/NetworkError.h"
+#include "Services/ReplyFinished.h"
 
-#include <QCoroNetworkReply>
 #include <QIODevice>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -20,10 +20,6 @@ namespace
 constexpr qsizetype maxErrorBody = 64 * 1024;
 // Keeps at most this much of a fast download in memory while the disk catches up.
 constexpr qint64 readBufferBytes = 1024 * 1024;
-
-struct DeleteLater {
-    void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
-};
 
 int statusOf(const QNetworkReply *reply)
 {
@@ -53,8 +49,11 @@ QCoro::Task<qint64> ReplicateClient::download(QUrl address, QIODevice *sink,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *raw = network->get(request);
     raw->setReadBufferSize(readBufferBytes);
-    const std::unique_ptr<QNetworkReply, DeleteLater> reply(raw);
     const QPointer<QNetworkReply> guard(raw);
+    const auto release = qScopeGuard([guard] {
+        if (guard)
+            guard->deleteLater();
+    });
 
     struct Progress {
         qint64 written = 0;
@@ -90,12 +89,12 @@ QCoro::Task<qint64> ReplicateClient::download(QUrl address, QIODevice *sink,
             guard->abort();
     });
 
-    if (!raw->isFinished())
-        co_await qCoro(raw).waitForFinished();
+    const bool answered = co_await ReplyFinished(raw);
     registration = TaskHandle::Registration();
     drain();
 
-    if (progress.cancelled || handle.isCancelled())
+    // Gone unanswered means its manager went: only the store's end does that.
+    if (progress.cancelled || handle.isCancelled() || !answered)
         throw AppError::cancelled();
     if (!progress.writeError.isEmpty())
         throw std::runtime_error(progress.writeError.toStdString());

@@ -3,11 +3,12 @@
 #include "Models/AppError.h"
 #include "Models/DecimalText.h"
 #include "Services/NetworkError.h"
+#include "Services/ReplyFinished.h"
 
-#include <QCoroNetworkReply>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <cmath>
@@ -18,10 +19,6 @@ namespace
 
 // Whole-transfer limit on top of the idle timeout, as for long downloads.
 constexpr int resourceTimeoutMs = 3600 * 1000;
-
-struct DeleteLater {
-    void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
-};
 
 bool isTransportFailure(QNetworkReply::NetworkError error)
 {
@@ -88,10 +85,12 @@ QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(const Request &r
         request.method == "GET"
             ? m_network->get(networkRequest)
             : m_network->sendCustomRequest(networkRequest, request.method, request.body);
-    // Deleting an unfinished reply would leave this coroutine suspended for ever: only ever
-    // abort it, and delete it later.
-    const std::unique_ptr<QNetworkReply, DeleteLater> reply(raw);
+    // Only ever aborted and deleted later by us; its manager may still delete it under the wait.
     const QPointer<QNetworkReply> guard(raw);
+    const auto release = qScopeGuard([guard] {
+        if (guard)
+            guard->deleteLater();
+    });
 
     // A transfer timeout and an abort both end as OperationCanceledError: remember which.
     bool cancelled = false;
@@ -110,12 +109,12 @@ QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(const Request &r
     });
     resourceTimer.start(resourceTimeoutMs);
 
-    if (!raw->isFinished())
-        co_await qCoro(raw).waitForFinished();
+    const bool answered = co_await ReplyFinished(raw);
     resourceTimer.stop();
     registration = TaskHandle::Registration();
 
-    if (cancelled || handle.isCancelled())
+    // Gone unanswered means its manager went: only the store's end does that.
+    if (cancelled || handle.isCancelled() || !answered)
         throw AppError::cancelled();
     const QNetworkReply::NetworkError error = raw->error();
     if (overran || error == QNetworkReply::OperationCanceledError ||
