@@ -11,13 +11,13 @@
 #include "Models/SchemaState.h"
 #include "Models/TokenCheck.h"
 #include "Services/AppEnvironment.h"
+#include "Services/Coroutine.h"
 #include "Services/OutputPlan.h"
 #include "Services/ReplicateClient.h"
 #include "Services/ServiceWork.h"
-#include "Services/TaskHandle.h"
+#include "Models/TaskHandle.h"
 #include "Services/VariantPipeline.h"
 
-#include <QCoroTask>
 #include <QFuture>
 #include <QHash>
 #include <QMap>
@@ -334,10 +334,8 @@ private:
     struct RunInputs;
     static QCoro::Task<void> runTask(QPointer<AppStore> store, TaskHandle handle,
                                      std::shared_ptr<const RunInputs> inputs);
-    // By reference into runTask()'s frame (GCC 12 mishandles by-value coroutine arguments made
-    // inside a co_await expression).
-    static QCoro::Task<void> run(const QPointer<AppStore> &store, const TaskHandle &handle,
-                                 const std::shared_ptr<const RunInputs> &inputs);
+    static QCoro::Task<void> run(QPointer<AppStore> store, TaskHandle handle,
+                                 std::shared_ptr<const RunInputs> inputs);
     // Ends `handle`'s run: its handle is cleared only while it is still the current one.
     void finishRun(const TaskHandle &handle, const RunInputs &inputs);
 

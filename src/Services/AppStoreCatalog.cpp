@@ -1,5 +1,6 @@
 // The service's curated collection per mode, and model search.
 #include "Services/AppStore.h"
+#include "Services/Coroutine.h"
 
 #include <QCoreApplication>
 #include <QCoroFuture>

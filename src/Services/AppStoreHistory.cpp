@@ -2,10 +2,10 @@
 // removal, and rebuilt once while the store is built.
 #include "Models/HistorySnapshot.h"
 #include "Services/AppStore.h"
+#include "Services/Coroutine.h"
 #include "Services/ImageFile.h"
 
 #include <QCoroFuture>
-#include <QCoroTask>
 #include <QPointer>
 
 #include <exception>
@@ -28,8 +28,8 @@ QCoro::Task<void> restorePreviews(QPointer<AppStore> store, QList<ImageJobPtr> j
         }
         if (source.isEmpty())
             continue;
-        const std::optional<QImage> preview =
-            co_await ImageFile::resultThumbnail(source, previewPixels);
+        auto previewing = ImageFile::resultThumbnail(source, previewPixels);
+        const std::optional<QImage> preview = co_await previewing;
         if (!store)
             co_return;
         if (preview)

@@ -2,6 +2,7 @@
 // time, cancelling, and the end of a run.
 #include "Services/AppStore.h"
 
+#include "Services/Coroutine.h"
 #include "Services/TaskGroup.h"
 #include "Services/VariantPipeline.h"
 
@@ -108,19 +109,24 @@ QCoro::Task<void> AppStore::runTask(QPointer<AppStore> store, TaskHandle handle,
         if (!store->m_schemaStates.value(slug).isReady())
             missing.append(slug);
     }
-    if (!missing.isEmpty())
-        co_await store->loadSchemasForRun(missing, inputs->models);
+    if (!missing.isEmpty()) {
+        auto loading = store->loadSchemasForRun(missing, inputs->models);
+        co_await loading;
+    }
     // A run cancelled while its schemas loaded starts nothing: its pairs stay waiting.
-    if (store && !handle.isCancelled())
-        co_await run(store, handle, inputs);
+    if (store && !handle.isCancelled()) {
+        auto running = run(store, handle, inputs);
+        co_await running;
+    }
     if (store)
         store->finishRun(handle, *inputs);
 }
 
-QCoro::Task<void> AppStore::run(const QPointer<AppStore> &store, const TaskHandle &handle,
-                                const std::shared_ptr<const RunInputs> &inputs)
+QCoro::Task<void> AppStore::run(QPointer<AppStore> store, TaskHandle handle,
+                                std::shared_ptr<const RunInputs> inputs)
 {
-    const std::optional<QString> token = co_await store->readToken();
+    auto reading = store->readToken();
+    const std::optional<QString> token = co_await reading;
     if (!token || !store)
         co_return;
 
@@ -165,13 +171,15 @@ QCoro::Task<void> AppStore::run(const QPointer<AppStore> &store, const TaskHandl
     for (int slot = 0; slot < maxPairsInFlight; ++slot)
         inFlight += startNext() ? 1 : 0;
     while (inFlight > 0) {
-        co_await group.nextCompletion();
+        auto next = group.nextCompletion();
+        co_await next;
         --inFlight;
         if (handle.isCancelled())
             break;
         inFlight += startNext() ? 1 : 0;
     }
-    co_await group.waitForAll();
+    auto all = group.waitForAll();
+    co_await all;
 }
 
 void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)

@@ -4,6 +4,7 @@
 
 #include "Models/AppError.h"
 #include "Models/ModelCatalog.h"
+#include "Services/Coroutine.h"
 #include "Services/SchemaCache.h"
 #include "Services/TaskGroup.h"
 
@@ -148,5 +149,6 @@ QCoro::Task<void> AppStore::loadSchemasForRun(QStringList slugs, QList<CatalogMo
             co_await load;
         });
     }
-    co_await group.waitForAll();
+    auto all = group.waitForAll();
+    co_await all;
 }

@@ -3,6 +3,7 @@
 #include "Services/AppStore.h"
 
 #include "Models/AppError.h"
+#include "Services/Coroutine.h"
 #include "Services/Keychain.h"
 
 #include <QCoroFuture>
@@ -15,9 +16,8 @@ Keychain::Location keychainLocation(const AppEnvironment &environment)
     return {environment.keychainPrefix, environment.keychainCollection};
 }
 
-// The keyring calls are queued here, outside the coroutines: GCC 12 destroys the temporaries of
-// a co_await expression twice, so a lambda made inside one released its captures twice (found
-// with valgrind). Coroutines below await named values only.
+// The keyring calls are queued here, outside the coroutines, so that no lambda is made inside a
+// co_await expression.
 QFuture<std::optional<QString>> readLater(QThreadPool *thread, const Keychain::Location &location)
 {
     return QtConcurrent::run(thread, [location] { return Keychain::readToken(location); });

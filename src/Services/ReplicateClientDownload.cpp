@@ -2,6 +2,7 @@
 #include "Services/ReplicateClient.h"
 
 #include "Models/AppError.h"
+#include "Services/Coroutine.h"
 #include "Services/NetworkError.h"
 
 #include <QCoroNetworkReply>
@@ -90,8 +91,10 @@ QCoro::Task<qint64> ReplicateClient::download(QUrl address, QIODevice *sink,
             guard->abort();
     });
 
-    if (!raw->isFinished())
-        co_await qCoro(raw).waitForFinished();
+    if (!raw->isFinished()) {
+        auto finished = qCoro(raw).waitForFinished();
+        co_await finished;
+    }
     registration = TaskHandle::Registration();
     drain();
 
