@@ -2,12 +2,13 @@
 
 #include "Models/ModelCatalog.h"
 
-#include <QNetworkAccessManager>
-
 #include <algorithm>
 
 AppStore::AppStore(AppEnvironment environment, QObject *parent)
-    : QObject(parent), m_environment(std::move(environment))
+    : QObject(parent), m_environment(std::move(environment)),
+      m_vault(std::make_unique<TokenVault>(m_environment)),
+      m_directory(
+          std::make_unique<ModelDirectory>(m_environment, *m_vault, [this] { return models(); }))
 {
     m_settings =
         m_environment.settingsPath.isEmpty()
@@ -15,7 +16,17 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
             : std::make_unique<QSettings>(m_environment.settingsPath, QSettings::IniFormat);
     for (Mode mode : Modes::all())
         m_states.insert(mode, ModeState::defaultFor(mode));
-    readStartupToken();
+    connect(m_vault.get(), &TokenVault::changed, this, &AppStore::tokenChanged);
+    connect(m_vault.get(), &TokenVault::checkChanged, this, &AppStore::tokenCheckChanged);
+    connect(m_vault.get(), &TokenVault::readAtStart, this, [this] {
+        // A mode chosen while the keyring was still answering found no token: load now.
+        if (hasToken() && m_mode)
+            m_directory->loadCatalog(*m_mode);
+    });
+    connect(m_directory.get(), &ModelDirectory::catalogsChanged, this, &AppStore::catalogsChanged);
+    connect(m_directory.get(), &ModelDirectory::schemaStatesChanged, this,
+            &AppStore::schemaStatesChanged);
+    connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
@@ -24,6 +35,9 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
 AppStore::~AppStore()
 {
     cancelRun();
+    // Queued inspections are dropped; the pool waits for the running ones as it goes.
+    if (m_inspectionPool)
+        m_inspectionPool->clear();
 }
 
 // --- Mode and per-mode state ---------------------------------------------------------------
@@ -37,7 +51,7 @@ void AppStore::setMode(std::optional<Mode> mode)
     // Every assignment asks for the loads: a failed or partial load gets another chance.
     loadSelectedSchemas();
     if (mode)
-        loadCatalog(*mode);
+        m_directory->loadCatalog(*mode);
 }
 
 QList<ImageJobPtr> AppStore::jobs() const
@@ -135,7 +149,7 @@ void AppStore::setDraftReferences(const QList<QUrl> &references)
 QList<CatalogModel> AppStore::models() const
 {
     const Mode mode = currentMode();
-    QList<CatalogModel> merged = m_catalogs.value(mode);
+    QList<CatalogModel> merged = catalogs().value(mode);
     merged += state(mode).customModels;
     merged += ModelCatalog::builtIn(mode);
     return ModelCatalog::dedup(merged);
@@ -308,7 +322,7 @@ bool AppStore::showsPlayer(const ImageJobPtr &job) const
     if (m_mode == Mode::video)
         return true;
     for (const ModelVariantPtr &variant : job->variants()) {
-        const SchemaState schemaState = m_schemaStates.value(variant->modelSlug());
+        const SchemaState schemaState = schemaStates().value(variant->modelSlug());
         if (schemaState.isReady() && schemaState.schema()->outputKind == OutputKind::video)
             return true;
     }

@@ -288,7 +288,7 @@ void AppStore::reuse(const ImageJobPtr &job)
         return;
     setDraftPrompt(job->input().text());
     setDraftReferences(
-        reusedReferences(job->input().references(), state().selectedSlugs, m_schemaStates));
+        reusedReferences(job->input().references(), state().selectedSlugs, schemaStates()));
 }
 
 QList<QUrl> AppStore::reusedReferences(const QList<QUrl> &references, const QStringList &slugs,

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Services/Coroutine.h"
 #include "Models/TaskHandle.h"
+#include "Services/Coroutine.h"
 
 #include <QElapsedTimer>
 #include <QList>

@@ -2,7 +2,6 @@
 
 #include "Services/Pricing.h"
 
-
 namespace CostPlanner
 {
 
@@ -15,7 +14,8 @@ std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &sc
         // A model without an output-count parameter makes one image.
         return price.cost(schema.numericValue(ModelSchema::outputCountKeys(), inputs).value_or(1));
     case PriceUnit::videoSecond: {
-        const std::optional<double> seconds = schema.numericValue(ModelSchema::durationKeys(), inputs);
+        const std::optional<double> seconds =
+            schema.numericValue(ModelSchema::durationKeys(), inputs);
         if (!seconds)
             return std::nullopt;
         return price.cost(*seconds);

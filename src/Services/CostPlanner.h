@@ -7,8 +7,8 @@
 
 #include <QJsonObject>
 #include <QList>
-#include <QString>
 #include <QSizeF>
+#include <QString>
 
 #include <optional>
 

@@ -2,9 +2,9 @@
 
 #include "Models/CatalogModel.h"
 #include "Models/ModelSchema.h"
+#include "Models/TaskHandle.h"
 #include "Services/Coroutine.h"
 #include "Services/ReplicateClient.h"
-#include "Models/TaskHandle.h"
 
 #include <QJsonObject>
 

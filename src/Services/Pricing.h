@@ -2,8 +2,8 @@
 
 #include "Models/ModelPrice.h"
 #include "Models/PriceStep.h"
-#include "Services/Coroutine.h"
 #include "Models/TaskHandle.h"
+#include "Services/Coroutine.h"
 
 #include <QList>
 #include <QRegularExpression>

@@ -2,9 +2,9 @@
 
 #include "Models/CatalogModel.h"
 #include "Models/ModelSchema.h"
+#include "Models/TaskHandle.h"
 #include "Services/Clock.h"
 #include "Services/Coroutine.h"
-#include "Models/TaskHandle.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "Models/TaskHandle.h"
 #include "Services/Clock.h"
 #include "Services/Coroutine.h"
 #include "Services/PendingCreate.h"
 #include "Services/ReplicateClient.h"
-#include "Models/TaskHandle.h"
 
 #include <QNetworkAccessManager>
 

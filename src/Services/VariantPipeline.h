@@ -5,6 +5,7 @@
 #include "Models/ImageJob.h"
 #include "Models/ModelPrice.h"
 #include "Models/ModelSchema.h"
+#include "Models/TaskHandle.h"
 #include "Services/Clock.h"
 #include "Services/Coroutine.h"
 #include "Services/OutputPlacement.h"
@@ -12,7 +13,6 @@
 #include "Services/PendingCreate.h"
 #include "Services/ReplicateClient.h"
 #include "Services/ServiceWork.h"
-#include "Models/TaskHandle.h"
 
 #include <QJsonObject>
 #include <QSizeF>

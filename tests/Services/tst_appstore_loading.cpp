@@ -156,7 +156,7 @@ private Q_SLOTS:
                                      m_environment->clock(), token.trimmed());
         const bool accepted = token.contains("good") && reachable;
         QString expected = runTask(direct.fetchModel(model.owner, model.name)).message();
-        expected = token.contains("invalid") ? AppStore::rejectedTokenText() : expected;
+        expected = token.contains("invalid") ? TokenVault::rejectedTokenText() : expected;
         QVERIFY(m_service->reset());
 
         QSignalSpy checks(store.get(), &AppStore::tokenCheckChanged);
@@ -330,7 +330,7 @@ private Q_SLOTS:
                                          << "This model didn't publish an input schema.";
         // Once left "loading" for ever.
         QTest::newRow("not among the models")
-            << "nightmareai/real-esrgan" << true << false << AppStore::unknownModelText();
+            << "nightmareai/real-esrgan" << true << false << ModelDirectory::unknownModelText();
     }
     void schemaFailures()
     {
