@@ -212,6 +212,8 @@ void DesktopIntegrationTest::initTestCase()
 {
     if (!QDBusConnection::sessionBus().isConnected())
         QSKIP("needs a session bus: run under scripts/with-test-session");
+    // Never the machine's own logind: a system bus that is not there.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/moonforge-test-system-bus");
     Animation::setEnabled(false);
     StandInService::Options options;
     options.timeScale = 0.02;
@@ -452,8 +454,10 @@ void DesktopIntegrationTest::absentServicesStayQuiet()
     const QtMessageHandler previous = qInstallMessageHandler(capture);
     const QDBusConnection connection =
         bus ? QDBusConnection::sessionBus() : QDBusConnection(u"no-such-bus"_s);
-    m_integration =
-        std::make_unique<DesktopIntegration>(*m_store, *m_window, connection, connection);
+    // With a session bus, logind is looked for on the system bus, as the application does.
+    m_integration = std::make_unique<DesktopIntegration>(
+        *m_store, *m_window, connection,
+        bus ? std::nullopt : std::optional<QDBusConnection>(connection));
     m_store->startRun();
     const bool ended = QTest::qWaitFor([this] { return !m_store->isRunning(); });
     settleBus();
