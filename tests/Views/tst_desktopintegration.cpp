@@ -331,10 +331,10 @@ void DesktopIntegrationTest::finishedRunBehindAnotherWindow()
     const Notification shown = m_notifications.shown.constFirst();
     QCOMPARE(shown.summary, u"3 upscaled"_s);
     QCOMPARE(shown.appName, u"Moonforge"_s);
-    QCOMPARE(shown.icon, u"moonforge"_s);
+    QCOMPARE(shown.icon, u"org.moonforge.Moonforge"_s);
     QCOMPARE(shown.replacesId, 0u);
     QVERIFY(shown.actions.contains(u"default"_s));
-    QCOMPARE(shown.hints.value(u"desktop-entry"_s).toString(), u"moonforge"_s);
+    QCOMPARE(shown.hints.value(u"desktop-entry"_s).toString(), u"org.moonforge.Moonforge"_s);
 
     // The system was kept awake for the run and let go at its end.
     QTRY_COMPARE(m_portal->requests.size(), inhibitsBefore + 1);
@@ -351,7 +351,7 @@ void DesktopIntegrationTest::finishedRunBehindAnotherWindow()
     QVERIFY(first.value(u"progress-visible"_s).toBool());
     QCOMPARE(first.value(u"progress"_s).toDouble(), 0.0);
     QCOMPARE(first.value(u"count"_s).toLongLong(), 3);
-    QCOMPARE(m_launcher.uris.constFirst(), u"application://moonforge.desktop"_s);
+    QCOMPARE(m_launcher.uris.constFirst(), u"application://org.moonforge.Moonforge.desktop"_s);
 
     // Clicking the notification brings the window back, with the activation token used up.
     QTRY_VERIFY(m_integration->notifier().notificationId() != 0);

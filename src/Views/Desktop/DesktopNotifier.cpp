@@ -19,7 +19,7 @@ const QString defaultAction = u"default"_s;
 QString desktopEntry()
 {
     const QString name = QGuiApplication::desktopFileName();
-    return name.isEmpty() ? u"moonforge"_s : name;
+    return name.isEmpty() ? u"org.moonforge.Moonforge"_s : name;
 }
 } // namespace
 

@@ -25,7 +25,8 @@ TaskbarProgress::~TaskbarProgress()
 QString TaskbarProgress::applicationUri()
 {
     const QString name = QGuiApplication::desktopFileName();
-    return u"application://"_s + (name.isEmpty() ? u"moonforge"_s : name) + u".desktop"_s;
+    return u"application://"_s + (name.isEmpty() ? u"org.moonforge.Moonforge"_s : name) +
+           u".desktop"_s;
 }
 
 QString TaskbarProgress::objectPath()
