@@ -34,7 +34,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QtEndian>
+#include <QToolTip>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -373,6 +375,18 @@ void EndToEndTest::upscaleAFolderWithTwoModels()
             QCOMPARE(result, original * scale);
         }
     }
+
+    // A done pill says which model made the result, and how fast.
+    const ModelVariantPtr second = m_store->jobs().first()->variants().at(1);
+    const QPoint pill = JobRowDelegate::geometry(list->rowRect(0), *m_store->jobs().first())
+                            .pills.at(1)
+                            .center()
+                            .toPoint();
+    QHelpEvent help(QEvent::ToolTip, pill, list->viewport()->mapToGlobal(pill));
+    QApplication::sendEvent(list->viewport(), &help);
+    const QRegularExpression doneTip(u"^"_s + second->modelTitle() +
+                                     u" — \\d+s( — \\$[0-9.]+ on Replicate)?$"_s);
+    QTRY_VERIFY2(doneTip.match(QToolTip::text()).hasMatch(), qPrintable(QToolTip::text()));
 
     // The HEIC photo's row opens the compare view with a chip per model.
     int heic = -1;
