@@ -19,6 +19,8 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
+    connect(&m_intake, &FileIntake::found, this, &AppStore::addFoundFiles);
+    connect(&m_intake, &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
 }
 
 AppStore::~AppStore()
@@ -339,6 +341,8 @@ void AppStore::clearFinished()
 
 void AppStore::removeAll()
 {
+    // Files still arriving from a drop would refill the list the person just emptied.
+    m_intake.cancel();
     cancelRun();
     setJobs({});
     saveHistory();

@@ -11,6 +11,7 @@
 #include "Models/SchemaState.h"
 #include "Models/TokenCheck.h"
 #include "Services/AppEnvironment.h"
+#include "Services/FileIntake.h"
 #include "Services/OutputPlan.h"
 #include "Services/ReplicateClient.h"
 #include "Services/ServiceWork.h"
@@ -232,8 +233,11 @@ public:
 
     // --- Adding jobs ---------------------------------------------------------------------------
     // Image files and the images directly inside folders become upscale jobs; files already
-    // listed are skipped. Sizes and previews arrive later from background work.
+    // listed are skipped. The jobs arrive a slice at a time once the files are listed in the
+    // background, and their sizes and previews after that.
     void addFiles(const QList<QUrl> &urls);
+    // True while dropped files are being listed or turned into jobs.
+    bool isAddingFiles() const;
     // Asks the desktop for images or folders and adds them; nothing without a desktop.
     void presentOpenPanel();
     // Asks the desktop for reference images; empty when dismissed or without a desktop.
@@ -249,8 +253,6 @@ public:
     // at most 256 pixels on the longer side.
     void setPreviewFillSide(int pixels);
     int previewFillSide() const { return m_previewFillSide; }
-    // The image files the URLs name or directly contain, in the file browser's order.
-    static QList<QUrl> expand(const QList<QUrl> &urls);
     // The references `reuse` puts back: all of them when a selected model's loaded schema takes
     // a list of images, else at most the last one.
     static QList<QUrl> reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
@@ -293,6 +295,7 @@ public:
 Q_SIGNALS:
     void modeChanged();
     void jobsChanged();
+    void addingFilesChanged();
     void stateChanged();
     void revealWhenDoneChanged();
     void presentingChanged();
@@ -346,6 +349,10 @@ private:
     QList<std::pair<QString, QString>> selectedTitles() const;
     static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
     void inspectInBackground(const ImageJobPtr &job);
+    // The files of upscale jobs, which a drop does not add again.
+    QList<QUrl> listedFiles() const;
+    void addFoundFiles(const QList<QUrl> &files);
+    FileIntake m_intake{[this] { return listedFiles(); }};
     // Hands waiting inspections to the pool while it has idle threads, wished-for jobs first.
     void startInspections();
     ImageJobPtr nextInspection();

@@ -1,13 +1,8 @@
 // Adding jobs: files and folders, prompts, and reusing an earlier prompt.
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
-#include "Services/NaturalOrder.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QHash>
 #include <QMetaObject>
-#include <QMimeDatabase>
 #include <QPointer>
 
 #include <algorithm>
@@ -20,31 +15,6 @@
 
 namespace
 {
-
-// Answers ImageFile::isImage for many files of a folder. A name whose extension matches exactly
-// one type is typed by that name alone (so the type database reads no content), and the answer is
-// kept per extension; a photo folder then costs one lookup, not one per file.
-class FolderTyper
-{
-public:
-    bool isImage(const QFileInfo &file)
-    {
-        const QString suffix = file.suffix();
-        if (const auto it = m_bySuffix.constFind(suffix); it != m_bySuffix.constEnd())
-            return *it;
-        const QList<QMimeType> byName = m_db.mimeTypesForFileName(file.fileName());
-        // "a.tar.gz" is typed by more than its last suffix; such names are not remembered.
-        if (byName.size() != 1 || suffix.isEmpty() || !byName.first().suffixes().contains(suffix))
-            return ImageFile::isImage(QUrl::fromLocalFile(file.absoluteFilePath()));
-        const bool image = ImageFile::isImageType(byName.first());
-        m_bySuffix.insert(suffix, image);
-        return image;
-    }
-
-private:
-    QMimeDatabase m_db;
-    QHash<QString, bool> m_bySuffix;
-};
 
 // Qt cannot lower a thread's priority under Linux's normal scheduling policy (its range there is
 // a single value), so decoding would compete as an equal with the GUI thread. A nice value on
@@ -82,40 +52,6 @@ std::optional<QImage> filledPreview(const QUrl &url, const ImageFile::Info &info
 
 } // namespace
 
-QList<QUrl> AppStore::expand(const QList<QUrl> &urls)
-{
-    QList<QUrl> found;
-    FolderTyper typer;
-    for (const QUrl &url : urls) {
-        const QFileInfo info(url.toLocalFile());
-        if (!info.exists())
-            continue;
-        if (info.isDir()) {
-            // Hidden files are left out by not asking for them.
-            const QFileInfoList children =
-                QDir(info.absoluteFilePath()).entryInfoList(QDir::Files, QDir::NoSort);
-            for (const QFileInfo &child : children) {
-                if (typer.isImage(child))
-                    found.append(QUrl::fromLocalFile(child.absoluteFilePath()));
-            }
-        } else if (ImageFile::isImage(url)) {
-            found.append(url);
-        }
-    }
-    // Each name is compared many times; split it into runs once.
-    const NaturalOrder order;
-    QList<std::pair<NaturalOrder::Key, QUrl>> keyed;
-    keyed.reserve(found.size());
-    for (const QUrl &url : std::as_const(found))
-        keyed.append({NaturalOrder::key(url.fileName()), url});
-    std::stable_sort(keyed.begin(), keyed.end(), [&order](const auto &a, const auto &b) {
-        return order.compare(a.first, b.first) < 0;
-    });
-    for (qsizetype i = 0; i < keyed.size(); ++i)
-        found[i] = keyed.at(i).second;
-    return found;
-}
-
 QList<std::pair<QString, QString>> AppStore::selectedTitles() const
 {
     QList<std::pair<QString, QString>> titles;
@@ -137,31 +73,38 @@ void AppStore::addFiles(const QList<QUrl> &urls)
 {
     if (m_mode && *m_mode != Mode::upscale)
         return;
-    QList<ImageJobPtr> list = jobs(Mode::upscale);
-    QSet<QUrl> existing;
-    for (const ImageJobPtr &job : list)
+    m_intake.add(urls);
+}
+
+bool AppStore::isAddingFiles() const
+{
+    return m_intake.isBusy();
+}
+
+QList<QUrl> AppStore::listedFiles() const
+{
+    QList<QUrl> urls;
+    for (const ImageJobPtr &job : m_jobsByMode.value(Mode::upscale))
         if (job->input().isFile())
-            existing.insert(job->input().url());
-    // Titles are looked up once for the whole drop, not once per file.
+            urls.append(job->input().url());
+    return urls;
+}
+
+void AppStore::addFoundFiles(const QList<QUrl> &files)
+{
+    // Titles are looked up once per slice, not once per file.
     const auto titles = selectedTitles();
-    QList<ImageJobPtr> added;
-    for (const QUrl &url : expand(urls)) {
-        // A file dropped together with its folder, or twice in one drop, becomes one job: a
-        // second row would only run the same work again and write a numbered copy of it.
-        if (existing.contains(url))
-            continue;
-        existing.insert(url);
+    QList<ImageJobPtr> list = jobs(Mode::upscale);
+    const qsizetype first = list.size();
+    for (const QUrl &url : files) {
         auto job = std::make_shared<ImageJob>(JobInput::file(url));
         job->setVariants(newVariants(titles));
-        added.append(job);
+        list.append(job);
     }
-    if (added.isEmpty())
-        return;
-    list.append(added);
     m_jobsByMode[Mode::upscale] = list;
     Q_EMIT jobsChanged();
-    for (const ImageJobPtr &job : std::as_const(added))
-        inspectInBackground(job);
+    for (qsizetype i = first; i < list.size(); ++i)
+        inspectInBackground(list.at(i));
 }
 
 void AppStore::inspectInBackground(const ImageJobPtr &job)
