@@ -30,14 +30,13 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
+    connect(&m_intake, &FileIntake::found, this, &AppStore::addFoundFiles);
+    connect(&m_intake, &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
 }
 
 AppStore::~AppStore()
 {
     cancelRun();
-    // Queued inspections are dropped; the pool waits for the running ones as it goes.
-    if (m_inspectionPool)
-        m_inspectionPool->clear();
 }
 
 // --- Mode and per-mode state ---------------------------------------------------------------
@@ -353,6 +352,8 @@ void AppStore::clearFinished()
 
 void AppStore::removeAll()
 {
+    // Files still arriving from a drop would refill the list the person just emptied.
+    m_intake.cancel();
     cancelRun();
     setJobs({});
     saveHistory();

@@ -4,12 +4,13 @@
 #include "Models/ImageJob.h"
 #include "Models/ModeState.h"
 #include "Models/OutputDestination.h"
+#include "Services/FileInspector.h"
+#include "Services/FileIntake.h"
 #include "Services/ModelDirectory.h"
 #include "Services/TokenVault.h"
 #include "Services/VariantPipeline.h"
 
 #include <QSettings>
-#include <QThreadPool>
 
 #include <deque>
 
@@ -107,10 +108,12 @@ public:
     QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
                               ModelPlan plan, bool tagWithModel, OutputPlan output);
     static constexpr int maxPairsInFlight = 4;
-    static QString missingSchemaText(); // a pair's whose model settings could not be read
+    static QString missingSchemaText(); // a pair whose model's settings could not be read
 
-    // Image files and the images inside folders become upscale jobs, each file once.
+    // Image files and the images inside folders become upscale jobs, each file once. The jobs
+    // arrive a slice at a time once the files are listed in the background.
     void addFiles(const QList<QUrl> &urls);
+    bool isAddingFiles() const;          // while dropped files are listed or turned into jobs
     void presentOpenPanel();             // nothing without a desktop
     QList<QUrl> chooseReferenceImages(); // empty when dismissed or without a desktop
     void addPromptJob(const QString &prompt, const QList<QUrl> &references);
@@ -119,9 +122,7 @@ public:
     void prioritizeInspection(const QList<ImageJobPtr> &jobs);
     // File previews fill a square of this many device pixels; 0 keeps them whole (at most 256).
     void setPreviewFillSide(int pixels);
-    int previewFillSide() const { return m_previewFillSide; }
-    // The image files the URLs name or directly contain, in the file browser's order.
-    static QList<QUrl> expand(const QList<QUrl> &urls);
+    int previewFillSide() const { return m_inspector.previewFillSide(); }
     // What `reuse` puts back: all references for a model taking a list of images, else the last.
     static QList<QUrl> reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
                                         const QMap<QString, SchemaState> &schemas);
@@ -145,6 +146,7 @@ public:
 Q_SIGNALS:
     void modeChanged();
     void jobsChanged();
+    void addingFilesChanged();
     void stateChanged();
     void revealWhenDoneChanged();
     void presentingChanged();
@@ -191,19 +193,11 @@ private:
     // The selected models' slugs and titles, for the variants of new jobs.
     QList<std::pair<QString, QString>> selectedTitles() const;
     static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
-    void inspectInBackground(const ImageJobPtr &job);
-    // Hands waiting inspections to the pool while it has idle threads, wished-for jobs first.
-    void startInspections();
-    ImageJobPtr nextInspection();
-    // Waiting inspections in the order added, and the jobs the list wants first; the pool gets
-    // one file per idle thread, so a new wish takes effect with the next file that finishes.
-    std::deque<std::pair<QUuid, std::weak_ptr<ImageJob>>> m_inspectionQueue;
-    QList<std::weak_ptr<ImageJob>> m_inspectionFirst;
-    QSet<QUuid> m_inspectionWaiting;
-    int m_inspectionsRunning = 0;
-    int m_previewFillSide = 0;
-    // Queued inspections are dropped when the store goes; running ones are waited for.
-    std::unique_ptr<QThreadPool> m_inspectionPool;
+    // The files of upscale jobs, which a drop does not add again.
+    QList<QUrl> listedFiles() const;
+    void addFoundFiles(const QList<QUrl> &files);
+    FileIntake m_intake{[this] { return listedFiles(); }};
+    FileInspector m_inspector;
     // Writes `bytes` under `key` and flushes; first keeps `unreadable` aside, when set.
     void writeStored(const QString &key, const QByteArray &bytes,
                      std::optional<QByteArray> &unreadable);
