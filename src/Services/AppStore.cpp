@@ -27,6 +27,9 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(m_directory.get(), &ModelDirectory::schemaStatesChanged, this,
             &AppStore::schemaStatesChanged);
     connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
+    m_historySave.setSingleShot(true);
+    m_historySave.setInterval(1000);
+    connect(&m_historySave, &QTimer::timeout, this, &AppStore::saveHistory);
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
@@ -37,6 +40,8 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
 AppStore::~AppStore()
 {
     cancelRun();
+    if (m_historySave.isActive())
+        saveHistory();
 }
 
 // --- Mode and per-mode state ---------------------------------------------------------------

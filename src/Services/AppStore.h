@@ -11,6 +11,7 @@
 #include "Services/VariantPipeline.h"
 
 #include <QSettings>
+#include <QTimer>
 
 #include <deque>
 
@@ -137,6 +138,8 @@ public:
 
     void savePreferences();
     void saveHistory();
+    // Saves the history a moment later, once for many pairs ending close together.
+    void saveHistorySoon();
     static const QString preferencesKey;
     static const QString historyKey;
     static const QString unreadableSuffix;        // an unreadable document is kept under key + this
@@ -203,4 +206,5 @@ private:
                      std::optional<QByteArray> &unreadable);
     std::optional<QByteArray> m_unreadablePreferences;
     std::optional<QByteArray> m_unreadableHistory;
+    QTimer m_historySave;
 };

@@ -41,8 +41,17 @@ QCoro::Task<void> restorePreviews(QPointer<AppStore> store, QList<ImageJobPtr> j
 
 const QString AppStore::historyKey = QStringLiteral("MoonforgeHistory.v1");
 
+void AppStore::saveHistorySoon()
+{
+    // Each save rewrites and flushes the settings file; during a run of hundreds of pairs that
+    // is many such writes a second on the GUI thread.
+    if (!m_historySave.isActive())
+        m_historySave.start();
+}
+
 void AppStore::saveHistory()
 {
+    m_historySave.stop();
     if (m_isLoadingPreferences)
         return;
     QList<JobSnapshot> snapshots;

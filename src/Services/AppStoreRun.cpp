@@ -105,7 +105,7 @@ QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                  m_environment.clock,
                                  [store] {
                                      if (store)
-                                         store->saveHistory();
+                                         store->saveHistorySoon();
                                  },
                                  serviceWork()};
     return std::make_shared<VariantPipeline>(std::move(setup))->run();
@@ -202,6 +202,8 @@ void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
         m_runTask.reset();
         Q_EMIT runningChanged();
     }
+    if (m_historySave.isActive())
+        saveHistory();
     if (!m_revealWhenDone || !m_environment.desktop)
         return;
     for (const JobVariantPair &pair : inputs.pairs) {

@@ -180,11 +180,25 @@ QCoro::Task<QUrl> VariantPipeline::save(QUrl address, int index, int count)
         co_return saved;
     }
     // Dropped, and so removed, unless the whole output arrives and gets its name.
-    const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    const std::shared_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
     auto downloading = m_setup.client.download(address, part.get(), m_work);
     co_await downloading;
     m_work.throwIfCancelled();
-    co_return OutputPlacement::commit(*part, where);
+    auto committing = commitInBackground(part, where);
+    const QUrl saved = co_await committing;
+    co_return saved;
+}
+
+QCoro::Task<QUrl> VariantPipeline::commitInBackground(std::shared_ptr<QTemporaryFile> part,
+                                                      OutputPlacement::Target where)
+{
+    // Flushing to the disk can take tens of milliseconds, so it is done on a worker thread; the
+    // worker shares the file, which stays open until it is done.
+    QFuture<QUrl> committing =
+        QtConcurrent::run([part, where] { return OutputPlacement::commit(*part, where); });
+    auto committed = resultOf(committing);
+    const QUrl saved = co_await committed;
+    co_return saved;
 }
 
 QCoro::Task<QUrl> VariantPipeline::saveInline(QUrl address, OutputPlacement::Target where)
@@ -195,10 +209,12 @@ QCoro::Task<QUrl> VariantPipeline::saveInline(QUrl address, OutputPlacement::Tar
     auto decoded = resultOf(decoding);
     const QByteArray bytes = co_await decoded;
     m_work.throwIfCancelled();
-    const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    const std::shared_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
     if (part->write(bytes) != bytes.size())
         throw std::runtime_error(part->errorString().toStdString());
-    co_return OutputPlacement::commit(*part, where);
+    auto committing = commitInBackground(part, where);
+    const QUrl saved = co_await committing;
+    co_return saved;
 }
 
 QCoro::Task<void> VariantPipeline::record(QList<QUrl> saved)

@@ -79,6 +79,9 @@ private:
     QCoro::Task<QUrl> save(QUrl address, int index, int count);
     // Writes an output the service sent inline (a data: URI); malformed data writes nothing.
     QCoro::Task<QUrl> saveInline(QUrl address, OutputPlacement::Target where);
+    // Gives the finished scratch file its final name; the pair's result from then on.
+    QCoro::Task<QUrl> commitInBackground(std::shared_ptr<QTemporaryFile> part,
+                                         OutputPlacement::Target where);
     QCoro::Task<void> record(QList<QUrl> saved);
     // Ends the variant after `error`: cancelled (telling the service) or failed with its text.
     void fail(const std::exception *error);

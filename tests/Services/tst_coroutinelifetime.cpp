@@ -11,6 +11,7 @@
 #include <QtConcurrent>
 #include <QTest>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 
@@ -30,7 +31,8 @@ public:
 
 private:
     std::unique_ptr<int> m_value;
-    static inline int s_alive = 0;
+    // Copies die on pool threads too.
+    static inline std::atomic<int> s_alive = 0;
 };
 
 // Shaped like the service client's request: an aggregate passed by value.
@@ -113,8 +115,9 @@ private Q_SLOTS:
         const TaskOutcome<int> outcome = runTask(cases[which]());
         QVERIFY(outcome.finished);
         QCOMPARE(outcome.value, expected);
-        // Each copy was destroyed exactly once.
-        QCOMPARE(Tracked::alive(), 0);
+        // Each copy was destroyed exactly once; a pool thread drops its copy of a lambda just
+        // after the future reports, so that one may take a moment.
+        QTRY_COMPARE(Tracked::alive(), 0);
     }
 };
 
