@@ -2,6 +2,7 @@
 
 #include "Services/AppStore.h"
 #include "Services/Updater.h"
+#include "Views/Desktop/DesktopIntegration.h"
 #include "Views/DesktopServices.h"
 #include "Views/Settings/SettingsView.h"
 #include "Views/Shell/MainWindow.h"
@@ -48,6 +49,8 @@ MoonforgeApp::MoonforgeApp()
     m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
     // Panels open over the main window.
     desktop->setDialogParent(m_window.get());
+    // Notifications, the task bar's progress and staying awake during a run.
+    m_desktopIntegration = std::make_unique<DesktopIntegration>(*m_store, *m_window);
 
     connect(m_window.get(), &MainWindow::settingsRequested, this, &MoonforgeApp::showSettings);
     connect(m_window.get(), &MainWindow::closing, this, [this] {
@@ -59,7 +62,8 @@ MoonforgeApp::MoonforgeApp()
 
 MoonforgeApp::~MoonforgeApp()
 {
-    // Windows first: they hold references to the store.
+    // Windows first, and what watches them: they hold references to the store.
+    m_desktopIntegration.reset();
     m_settings.reset();
     m_window.reset();
 }

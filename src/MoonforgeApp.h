@@ -6,6 +6,7 @@
 #include <memory>
 
 class AppStore;
+class DesktopIntegration;
 class MainWindow;
 class SettingsView;
 class Updater;
@@ -33,4 +34,5 @@ private:
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<SettingsView> m_settings;
+    std::unique_ptr<DesktopIntegration> m_desktopIntegration;
 };

@@ -10,7 +10,7 @@ int main(int argc, char **argv)
     QApplication::setOrganizationName(QStringLiteral("Moonforge"));
     QApplication::setApplicationName(QStringLiteral("Moonforge"));
     QApplication::setApplicationDisplayName(QStringLiteral("Moonforge"));
-    QApplication::setDesktopFileName(QStringLiteral("moonforge"));
+    QApplication::setDesktopFileName(QStringLiteral("org.moonforge.Moonforge"));
     QApplication app(argc, argv);
     // The bare fallback style ignores the palette's shades; every desktop style we meet draws them.
     if (QApplication::style()->name().compare(u"windows", Qt::CaseInsensitive) == 0)

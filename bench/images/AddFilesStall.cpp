@@ -49,7 +49,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const int count = args.size() > 2 ? args.at(2).toInt() : 1000;
-    const QList<QUrl> sources = AppStore::expand({QUrl::fromLocalFile(args.at(1))});
+    const QList<QUrl> sources = FileIntake::expand({QUrl::fromLocalFile(args.at(1))});
     if (sources.isEmpty() || count <= 0) {
         std::fprintf(stderr, "no images in %s\n", qUtf8Printable(args.at(1)));
         return 1;
@@ -69,7 +69,7 @@ int main(int argc, char **argv)
     // Listing and typing the files alone, as the drop will do it again below.
     QElapsedTimer expandTimer;
     expandTimer.start();
-    const qsizetype listed = AppStore::expand({QUrl::fromLocalFile(drop)}).size();
+    const qsizetype listed = FileIntake::expand({QUrl::fromLocalFile(drop)}).size();
     const double expandMs = double(expandTimer.nsecsElapsed()) / 1e6;
 
     AppEnvironment environment;

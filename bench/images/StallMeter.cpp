@@ -1,6 +1,17 @@
 #include "StallMeter.h"
 
 #include <algorithm>
+#include <ctime>
+
+namespace
+{
+qint64 threadCpuNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+} // namespace
 
 StallMeter::StallMeter(int intervalMs, QObject *parent)
     : QObject(parent), m_intervalNs(qint64(intervalMs) * 1000000)
@@ -13,6 +24,8 @@ StallMeter::StallMeter(int intervalMs, QObject *parent)
 void StallMeter::start()
 {
     m_worstNs = 0;
+    m_worstCpuNs = 0;
+    m_lastCpuNs = threadCpuNs();
     m_ticks = 0;
     m_clock.start();
     m_lastNs = 0;
@@ -31,5 +44,8 @@ void StallMeter::tick()
     const qint64 now = m_clock.nsecsElapsed();
     m_worstNs = std::max(m_worstNs, now - m_lastNs - m_intervalNs);
     m_lastNs = now;
+    const qint64 cpu = threadCpuNs();
+    m_worstCpuNs = std::max(m_worstCpuNs, cpu - m_lastCpuNs);
+    m_lastCpuNs = cpu;
     ++m_ticks;
 }

@@ -17,6 +17,9 @@ public:
     void stop();
     // Worst lateness seen since start(), in milliseconds.
     double worstMs() const { return m_worstNs / 1e6; }
+    // The processor time the thread itself spent in its longest stall: on a machine busy with
+    // other work, lateness also counts the time other processes held the processor.
+    double worstCpuMs() const { return m_worstCpuNs / 1e6; }
     int ticks() const { return m_ticks; }
 
 private:
@@ -26,6 +29,8 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastNs = 0;
     qint64 m_worstNs = 0;
+    qint64 m_lastCpuNs = 0;
+    qint64 m_worstCpuNs = 0;
     qint64 m_intervalNs;
     int m_ticks = 0;
 };

@@ -62,3 +62,9 @@ private:
 };
 
 using ImageJobPtr = std::shared_ptr<ImageJob>;
+
+// One job and one of its variants: the unit of work of a run.
+struct JobVariantPair {
+    ImageJobPtr job;
+    ModelVariantPtr variant;
+};

@@ -10,9 +10,6 @@
 
 #include <optional>
 
-// Parameter overrides of one model, by parameter key.
-using ParamOverrides = QMap<QString, ParamValue>;
-
 // The per-mode settings: selection, focus, custom models, overrides and where results go.
 struct ModeState {
     Mode mode = Mode::upscale;

@@ -130,4 +130,17 @@ QList<CatalogModel> dedup(const QList<CatalogModel> &models)
     return unique;
 }
 
+QString collectionSlug(Mode mode)
+{
+    switch (mode) {
+    case Mode::upscale:
+        return QStringLiteral("super-resolution");
+    case Mode::image:
+        return QStringLiteral("text-to-image");
+    case Mode::video:
+        return QStringLiteral("text-to-video");
+    }
+    return {};
+}
+
 } // namespace ModelCatalog

@@ -22,4 +22,7 @@ QList<CatalogModel> dedup(const QList<CatalogModel> &models);
 // The first model of `models` with that slug.
 std::optional<CatalogModel> find(const QList<CatalogModel> &models, const QString &slug);
 
+// The slug of the service's curated collection for `mode`.
+QString collectionSlug(Mode mode);
+
 } // namespace ModelCatalog

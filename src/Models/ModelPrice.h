@@ -38,7 +38,7 @@ struct ModelPrice {
         int outputs = 0;
         // The first result's pixel size; none for a video or an unreadable file.
         std::optional<QSizeF> pixelSize;
-        // The video length asked for: ModelSchema::numericValue(AppStore::durationKeys(), the
+        // The video length asked for: ModelSchema::numericValue(ModelSchema::durationKeys(), the
         // input that was sent).
         std::optional<double> videoSeconds;
         // The prediction's own run time.

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
+#include <QMap>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -76,7 +77,15 @@ struct ModelSchema {
     // number, else that parameter's default as a number.
     std::optional<double> numericValue(const QSet<QString> &keys, const QJsonObject &input) const;
 
+    // The parameter part of a prediction input for `slug`: its overrides, and the defaults of
+    // required parameters. Only keys of this schema go out.
+    QJsonObject requestInputs(const QString &slug,
+                              const QMap<QString, ParamOverrides> &overrides) const;
+
     static const QSet<QString> &scaleKeys();
+    // Lower-case parameter keys that give the number of outputs, and a video's length.
+    static const QSet<QString> &outputCountKeys();
+    static const QSet<QString> &durationKeys();
 
     // Untyped JSON to typed values; an undefined QJsonValue stands for "no value".
     static std::optional<double> asDouble(const QJsonValue &value);

@@ -43,6 +43,40 @@ bool fitsInt64(double value)
 
 } // namespace
 
+const QSet<QString> &ModelSchema::outputCountKeys()
+{
+    static const QSet<QString> keys{
+        QStringLiteral("num_outputs"),      QStringLiteral("num_images"),
+        QStringLiteral("number_of_images"), QStringLiteral("num_images_per_prompt"),
+        QStringLiteral("max_images"),       QStringLiteral("image_count"),
+        QStringLiteral("batch_size"),       QStringLiteral("samples")};
+    return keys;
+}
+
+const QSet<QString> &ModelSchema::durationKeys()
+{
+    static const QSet<QString> keys{QStringLiteral("duration"), QStringLiteral("duration_seconds"),
+                                    QStringLiteral("video_length"), QStringLiteral("length"),
+                                    QStringLiteral("seconds")};
+    return keys;
+}
+
+QJsonObject ModelSchema::requestInputs(const QString &slug,
+                                       const QMap<QString, ParamOverrides> &overrides) const
+{
+    const ParamOverrides model = overrides.value(slug);
+    QJsonObject input;
+    // Overrides left from an older model version are dropped.
+    for (const SchemaParam &param : params) {
+        const auto it = model.constFind(param.key);
+        if (it != model.constEnd())
+            input.insert(param.key, param.encode(*it));
+        else if (param.required && param.defaultValue)
+            input.insert(param.key, param.encode(*param.defaultValue));
+    }
+    return input;
+}
+
 const QSet<QString> &ModelSchema::scaleKeys()
 {
     static const QSet<QString> keys = {

@@ -2,7 +2,7 @@
 
 #include "Models/CostRange.h"
 #include "Models/RunStatus.h"
-#include "Services/TaskHandle.h"
+#include "Models/TaskHandle.h"
 
 #include <QObject>
 #include <QSizeF>

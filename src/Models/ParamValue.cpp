@@ -96,6 +96,28 @@ QJsonObject ParamValue::toStored() const
     return QJsonObject{{key, QJsonObject{{QStringLiteral("_0"), payload}}}};
 }
 
+std::optional<double> ParamValue::scaleFactor() const
+{
+    switch (kind()) {
+    case Kind::string: {
+        QString digits;
+        for (const QChar c : stringValue())
+            if (c.isDigit() || c == QLatin1Char('.'))
+                digits += c;
+        bool ok = false;
+        const double number = digits.toDouble(&ok);
+        return ok ? std::optional(number) : std::nullopt;
+    }
+    case Kind::number:
+        return numberValue();
+    case Kind::integer:
+        return static_cast<double>(integerValue());
+    case Kind::boolean:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 ParamValue ParamValue::fromStored(const QJsonObject &object)
 {
     if (object.size() != 1)

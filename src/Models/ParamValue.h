@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QMap>
 #include <QMetaType>
 #include <QString>
 
@@ -35,6 +36,8 @@ public:
     QJsonObject toStored() const;
     // Reads the stored form; throws ParamValueDecodeError with the reason on malformed input.
     static ParamValue fromStored(const QJsonObject &object);
+    // A scale parameter's value as a factor: "4x" gives 4, "auto" and booleans none.
+    std::optional<double> scaleFactor() const;
 
     friend bool operator==(const ParamValue &, const ParamValue &) = default;
 
@@ -44,6 +47,9 @@ private:
 
     Storage m_value;
 };
+
+// Parameter overrides of one model, by parameter key.
+using ParamOverrides = QMap<QString, ParamValue>;
 
 class ParamValueDecodeError : public std::runtime_error
 {

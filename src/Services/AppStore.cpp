@@ -2,12 +2,13 @@
 
 #include "Models/ModelCatalog.h"
 
-#include <QNetworkAccessManager>
-
 #include <algorithm>
 
 AppStore::AppStore(AppEnvironment environment, QObject *parent)
-    : QObject(parent), m_environment(std::move(environment))
+    : QObject(parent), m_environment(std::move(environment)),
+      m_vault(std::make_unique<TokenVault>(m_environment)),
+      m_directory(
+          std::make_unique<ModelDirectory>(m_environment, *m_vault, [this] { return models(); }))
 {
     m_settings =
         m_environment.settingsPath.isEmpty()
@@ -15,15 +16,32 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
             : std::make_unique<QSettings>(m_environment.settingsPath, QSettings::IniFormat);
     for (Mode mode : Modes::all())
         m_states.insert(mode, ModeState::defaultFor(mode));
-    readStartupToken();
+    connect(m_vault.get(), &TokenVault::changed, this, &AppStore::tokenChanged);
+    connect(m_vault.get(), &TokenVault::checkChanged, this, &AppStore::tokenCheckChanged);
+    connect(m_vault.get(), &TokenVault::readAtStart, this, [this] {
+        // A mode chosen while the keyring was still answering found no token: load now.
+        if (hasToken() && m_mode)
+            m_directory->loadCatalog(*m_mode);
+    });
+    connect(m_directory.get(), &ModelDirectory::catalogsChanged, this, &AppStore::catalogsChanged);
+    connect(m_directory.get(), &ModelDirectory::schemaStatesChanged, this,
+            &AppStore::schemaStatesChanged);
+    connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
+    m_historySave.setSingleShot(true);
+    m_historySave.setInterval(1000);
+    connect(&m_historySave, &QTimer::timeout, this, &AppStore::saveHistory);
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
+    connect(&m_intake, &FileIntake::found, this, &AppStore::addFoundFiles);
+    connect(&m_intake, &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
 }
 
 AppStore::~AppStore()
 {
     cancelRun();
+    if (m_historySave.isActive())
+        saveHistory();
 }
 
 // --- Mode and per-mode state ---------------------------------------------------------------
@@ -37,7 +55,7 @@ void AppStore::setMode(std::optional<Mode> mode)
     // Every assignment asks for the loads: a failed or partial load gets another chance.
     loadSelectedSchemas();
     if (mode)
-        loadCatalog(*mode);
+        m_directory->loadCatalog(*mode);
 }
 
 QList<ImageJobPtr> AppStore::jobs() const
@@ -135,7 +153,7 @@ void AppStore::setDraftReferences(const QList<QUrl> &references)
 QList<CatalogModel> AppStore::models() const
 {
     const Mode mode = currentMode();
-    QList<CatalogModel> merged = m_catalogs.value(mode);
+    QList<CatalogModel> merged = catalogs().value(mode);
     merged += state(mode).customModels;
     merged += ModelCatalog::builtIn(mode);
     return ModelCatalog::dedup(merged);
@@ -308,7 +326,7 @@ bool AppStore::showsPlayer(const ImageJobPtr &job) const
     if (m_mode == Mode::video)
         return true;
     for (const ModelVariantPtr &variant : job->variants()) {
-        const SchemaState schemaState = m_schemaStates.value(variant->modelSlug());
+        const SchemaState schemaState = schemaStates().value(variant->modelSlug());
         if (schemaState.isReady() && schemaState.schema()->outputKind == OutputKind::video)
             return true;
     }
@@ -339,6 +357,8 @@ void AppStore::clearFinished()
 
 void AppStore::removeAll()
 {
+    // Files still arriving from a drop would refill the list the person just emptied.
+    m_intake.cancel();
     cancelRun();
     setJobs({});
     saveHistory();

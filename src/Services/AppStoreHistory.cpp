@@ -2,10 +2,10 @@
 // removal, and rebuilt once while the store is built.
 #include "Models/HistorySnapshot.h"
 #include "Services/AppStore.h"
+#include "Services/Coroutine.h"
 #include "Services/ImageFile.h"
 
 #include <QCoroFuture>
-#include <QCoroTask>
 #include <QPointer>
 
 #include <exception>
@@ -28,8 +28,8 @@ QCoro::Task<void> restorePreviews(QPointer<AppStore> store, QList<ImageJobPtr> j
         }
         if (source.isEmpty())
             continue;
-        const std::optional<QImage> preview =
-            co_await ImageFile::resultThumbnail(source, previewPixels);
+        auto previewing = ImageFile::resultThumbnail(source, previewPixels);
+        const std::optional<QImage> preview = co_await previewing;
         if (!store)
             co_return;
         if (preview)
@@ -41,8 +41,17 @@ QCoro::Task<void> restorePreviews(QPointer<AppStore> store, QList<ImageJobPtr> j
 
 const QString AppStore::historyKey = QStringLiteral("MoonforgeHistory.v1");
 
+void AppStore::saveHistorySoon()
+{
+    // Each save rewrites and flushes the settings file; during a run of hundreds of pairs that
+    // is many such writes a second on the GUI thread.
+    if (!m_historySave.isActive())
+        m_historySave.start();
+}
+
 void AppStore::saveHistory()
 {
+    m_historySave.stop();
     if (m_isLoadingPreferences)
         return;
     QList<JobSnapshot> snapshots;

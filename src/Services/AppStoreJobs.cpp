@@ -1,120 +1,8 @@
 // Adding jobs: files and folders, prompts, and reusing an earlier prompt.
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
-#include "Services/NaturalOrder.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QHash>
-#include <QMetaObject>
-#include <QMimeDatabase>
-#include <QPointer>
 
 #include <algorithm>
-#include <cmath>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <unistd.h>
-#endif
-
-namespace
-{
-
-// Answers ImageFile::isImage for many files of a folder. A name whose extension matches exactly
-// one type is typed by that name alone (so the type database reads no content), and the answer is
-// kept per extension; a photo folder then costs one lookup, not one per file.
-class FolderTyper
-{
-public:
-    bool isImage(const QFileInfo &file)
-    {
-        const QString suffix = file.suffix();
-        if (const auto it = m_bySuffix.constFind(suffix); it != m_bySuffix.constEnd())
-            return *it;
-        const QList<QMimeType> byName = m_db.mimeTypesForFileName(file.fileName());
-        // "a.tar.gz" is typed by more than its last suffix; such names are not remembered.
-        if (byName.size() != 1 || suffix.isEmpty() || !byName.first().suffixes().contains(suffix))
-            return ImageFile::isImage(QUrl::fromLocalFile(file.absoluteFilePath()));
-        const bool image = ImageFile::isImageType(byName.first());
-        m_bySuffix.insert(suffix, image);
-        return image;
-    }
-
-private:
-    QMimeDatabase m_db;
-    QHash<QString, bool> m_bySuffix;
-};
-
-// Qt cannot lower a thread's priority under Linux's normal scheduling policy (its range there is
-// a single value), so decoding would compete as an equal with the GUI thread. A nice value on
-// the pool thread itself lets the GUI thread take the processor as soon as it wakes.
-void lowerThreadPriority()
-{
-#ifdef Q_OS_LINUX
-    static thread_local const bool lowered = ::setpriority(PRIO_PROCESS, ::gettid(), 10) == 0;
-    Q_UNUSED(lowered);
-#endif
-}
-
-// A preview just large enough to fill a square of `side` pixels, cropped to it: a list row
-// keeps no more than it paints. The decoder is asked for the size whose shorter side fills the
-// square (never above 256 on the longer side), so large photos are still read scaled.
-std::optional<QImage> filledPreview(const QUrl &url, const ImageFile::Info &info, int side)
-{
-    int maxPixel = 256;
-    if (info.pixelSize && info.pixelSize->width() > 0 && info.pixelSize->height() > 0) {
-        const double longer = std::max(info.pixelSize->width(), info.pixelSize->height());
-        const double shorter = std::min(info.pixelSize->width(), info.pixelSize->height());
-        maxPixel = std::clamp(int(std::ceil(side * longer / shorter)), side, 256);
-    }
-    std::optional<QImage> image = ImageFile::thumbnail(url, maxPixel);
-    if (!image || image->isNull())
-        return image;
-    QImage filled = *image;
-    if (std::min(filled.width(), filled.height()) > side)
-        filled =
-            filled.scaled(side, side, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    const int width = std::min(side, filled.width());
-    const int height = std::min(side, filled.height());
-    return filled.copy((filled.width() - width) / 2, (filled.height() - height) / 2, width, height);
-}
-
-} // namespace
-
-QList<QUrl> AppStore::expand(const QList<QUrl> &urls)
-{
-    QList<QUrl> found;
-    FolderTyper typer;
-    for (const QUrl &url : urls) {
-        const QFileInfo info(url.toLocalFile());
-        if (!info.exists())
-            continue;
-        if (info.isDir()) {
-            // Hidden files are left out by not asking for them.
-            const QFileInfoList children =
-                QDir(info.absoluteFilePath()).entryInfoList(QDir::Files, QDir::NoSort);
-            for (const QFileInfo &child : children) {
-                if (typer.isImage(child))
-                    found.append(QUrl::fromLocalFile(child.absoluteFilePath()));
-            }
-        } else if (ImageFile::isImage(url)) {
-            found.append(url);
-        }
-    }
-    // Each name is compared many times; split it into runs once.
-    const NaturalOrder order;
-    QList<std::pair<NaturalOrder::Key, QUrl>> keyed;
-    keyed.reserve(found.size());
-    for (const QUrl &url : std::as_const(found))
-        keyed.append({NaturalOrder::key(url.fileName()), url});
-    std::stable_sort(keyed.begin(), keyed.end(), [&order](const auto &a, const auto &b) {
-        return order.compare(a.first, b.first) < 0;
-    });
-    for (qsizetype i = 0; i < keyed.size(); ++i)
-        found[i] = keyed.at(i).second;
-    return found;
-}
 
 QList<std::pair<QString, QString>> AppStore::selectedTitles() const
 {
@@ -137,110 +25,48 @@ void AppStore::addFiles(const QList<QUrl> &urls)
 {
     if (m_mode && *m_mode != Mode::upscale)
         return;
-    QList<ImageJobPtr> list = jobs(Mode::upscale);
-    QSet<QUrl> existing;
-    for (const ImageJobPtr &job : list)
-        if (job->input().isFile())
-            existing.insert(job->input().url());
-    // Titles are looked up once for the whole drop, not once per file.
-    const auto titles = selectedTitles();
-    QList<ImageJobPtr> added;
-    for (const QUrl &url : expand(urls)) {
-        // A file dropped together with its folder, or twice in one drop, becomes one job: a
-        // second row would only run the same work again and write a numbered copy of it.
-        if (existing.contains(url))
-            continue;
-        existing.insert(url);
-        auto job = std::make_shared<ImageJob>(JobInput::file(url));
-        job->setVariants(newVariants(titles));
-        added.append(job);
-    }
-    if (added.isEmpty())
-        return;
-    list.append(added);
-    m_jobsByMode[Mode::upscale] = list;
-    Q_EMIT jobsChanged();
-    for (const ImageJobPtr &job : std::as_const(added))
-        inspectInBackground(job);
+    m_intake.add(urls);
 }
 
-void AppStore::inspectInBackground(const ImageJobPtr &job)
+bool AppStore::isAddingFiles() const
 {
-    m_inspectionQueue.emplace_back(job->id(), job);
-    m_inspectionWaiting.insert(job->id());
-    startInspections();
+    return m_intake.isBusy();
+}
+
+QList<QUrl> AppStore::listedFiles() const
+{
+    QList<QUrl> urls;
+    for (const ImageJobPtr &job : m_jobsByMode.value(Mode::upscale))
+        if (job->input().isFile())
+            urls.append(job->input().url());
+    return urls;
+}
+
+void AppStore::addFoundFiles(const QList<QUrl> &files)
+{
+    // Titles are looked up once per slice, not once per file.
+    const auto titles = selectedTitles();
+    QList<ImageJobPtr> list = jobs(Mode::upscale);
+    const qsizetype first = list.size();
+    for (const QUrl &url : files) {
+        auto job = std::make_shared<ImageJob>(JobInput::file(url));
+        job->setVariants(newVariants(titles));
+        list.append(job);
+    }
+    m_jobsByMode[Mode::upscale] = list;
+    Q_EMIT jobsChanged();
+    for (qsizetype i = first; i < list.size(); ++i)
+        m_inspector.inspect(list.at(i));
 }
 
 void AppStore::prioritizeInspection(const QList<ImageJobPtr> &jobs)
 {
-    m_inspectionFirst.clear();
-    for (const ImageJobPtr &job : jobs)
-        if (job && m_inspectionWaiting.contains(job->id()))
-            m_inspectionFirst.append(job);
-    startInspections();
+    m_inspector.prioritize(jobs);
 }
 
 void AppStore::setPreviewFillSide(int pixels)
 {
-    m_previewFillSide = std::max(0, pixels);
-}
-
-ImageJobPtr AppStore::nextInspection()
-{
-    while (!m_inspectionFirst.isEmpty()) {
-        const ImageJobPtr job = m_inspectionFirst.takeFirst().lock();
-        if (job && m_inspectionWaiting.remove(job->id()))
-            return job;
-    }
-    while (!m_inspectionQueue.empty()) {
-        const auto [id, weak] = m_inspectionQueue.front();
-        m_inspectionQueue.pop_front();
-        // A removed job is dropped here; a wished-for one was inspected already.
-        if (m_inspectionWaiting.remove(id))
-            if (const ImageJobPtr job = weak.lock())
-                return job;
-    }
-    return nullptr;
-}
-
-void AppStore::startInspections()
-{
-    if (!m_inspectionPool) {
-        m_inspectionPool.reset(new QThreadPool);
-        m_inspectionPool->setThreadPriority(QThread::LowPriority);
-    }
-    while (m_inspectionsRunning < m_inspectionPool->maxThreadCount()) {
-        const ImageJobPtr job = nextInspection();
-        if (!job)
-            return;
-        ++m_inspectionsRunning;
-        const QUrl url = job->input().url();
-        const std::weak_ptr<ImageJob> weakJob = job;
-        const QPointer<AppStore> store(this);
-        const int fillSide = m_previewFillSide;
-        m_inspectionPool->start([url, weakJob, store, fillSide] {
-            lowerThreadPriority();
-            // One file's inspection, then its preview, one after the other.
-            const ImageFile::Info info = ImageFile::inspect(url);
-            const std::optional<QImage> thumb =
-                fillSide > 0 ? filledPreview(url, info, fillSide) : ImageFile::thumbnail(url, 256);
-            if (!store)
-                return;
-            QMetaObject::invokeMethod(
-                store.data(),
-                [store, weakJob, info, thumb] {
-                    --store->m_inspectionsRunning;
-                    if (const ImageJobPtr target = weakJob.lock()) {
-                        target->setPixelSize(info.pixelSize);
-                        target->setByteSize(info.byteSize);
-                        if (thumb)
-                            target->setThumbnail(*thumb);
-                    }
-                    store->startInspections();
-                },
-                Qt::QueuedConnection);
-        });
-    }
+    m_inspector.setPreviewFillSide(pixels);
 }
 
 void AppStore::presentOpenPanel()
@@ -288,7 +114,7 @@ void AppStore::reuse(const ImageJobPtr &job)
         return;
     setDraftPrompt(job->input().text());
     setDraftReferences(
-        reusedReferences(job->input().references(), state().selectedSlugs, m_schemaStates));
+        reusedReferences(job->input().references(), state().selectedSlugs, schemaStates()));
 }
 
 QList<QUrl> AppStore::reusedReferences(const QList<QUrl> &references, const QStringList &slugs,

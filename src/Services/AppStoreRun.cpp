@@ -2,6 +2,7 @@
 // time, cancelling, and the end of a run.
 #include "Services/AppStore.h"
 
+#include "Services/Coroutine.h"
 #include "Services/TaskGroup.h"
 #include "Services/VariantPipeline.h"
 
@@ -20,6 +21,8 @@ QString AppStore::missingSchemaText()
     return QStringLiteral("Couldn't read this model's settings.");
 }
 
+// Processes every pending pair of the current mode, at most four at a time, when no run is
+// going, a token is stored and something is pending. Returns at once.
 void AppStore::startRun()
 {
     if (m_runTask || !hasToken())
@@ -49,6 +52,10 @@ void AppStore::startRun()
     runTask(QPointer<AppStore>(this), handle, std::move(inputs));
 }
 
+// Stops feeding pairs and cancels every waiting or active pair's work. Waits for nothing: a new
+// run may start at once. Each cancelled pair shows "cancelled" at once; a prediction it started
+// is cancelled on the service in the background, also one whose create request is still held by
+// the service (it is let answer, then its prediction is cancelled).
 void AppStore::cancelRun()
 {
     if (m_runTask) {
@@ -68,6 +75,11 @@ void AppStore::cancelRun()
     }
 }
 
+// The orderly end, for the application's quit: cancels the run like cancelRun(), then completes
+// once every pair has ended and every cancel the service needs has been answered, including
+// those of creates that are still held and must answer first to name their prediction. Should
+// nothing end for shutdownLimitSeconds, it aborts what is left and completes. Requests queued
+// behind others (a host takes only six connections) get the time anew.
 QCoro::Task<void> AppStore::shutdown()
 {
     // Held here: the caller may destroy the store as soon as this resumes.
@@ -78,6 +90,7 @@ QCoro::Task<void> AppStore::shutdown()
     co_await draining;
 }
 
+// Carries one variant through the service to its result files; never fails outward.
 QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                     ReplicateClient client, ModelPlan plan, bool tagWithModel,
                                     OutputPlan output)
@@ -92,7 +105,7 @@ QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                  m_environment.clock,
                                  [store] {
                                      if (store)
-                                         store->saveHistory();
+                                         store->saveHistorySoon();
                                  },
                                  serviceWork()};
     return std::make_shared<VariantPipeline>(std::move(setup))->run();
@@ -105,40 +118,46 @@ QCoro::Task<void> AppStore::runTask(QPointer<AppStore> store, TaskHandle handle,
         co_return;
     QStringList missing;
     for (const QString &slug : inputs->slugs) {
-        if (!store->m_schemaStates.value(slug).isReady())
+        if (!store->schemaStates().value(slug).isReady())
             missing.append(slug);
     }
-    if (!missing.isEmpty())
-        co_await store->loadSchemasForRun(missing, inputs->models);
+    if (!missing.isEmpty()) {
+        auto loading = store->loadSchemasForRun(missing, inputs->models);
+        co_await loading;
+    }
     // A run cancelled while its schemas loaded starts nothing: its pairs stay waiting.
-    if (store && !handle.isCancelled())
-        co_await run(store, handle, inputs);
+    if (store && !handle.isCancelled()) {
+        auto feeding = feed(store, handle, inputs);
+        co_await feeding;
+    }
     if (store)
         store->finishRun(handle, *inputs);
 }
 
-QCoro::Task<void> AppStore::run(const QPointer<AppStore> &store, const TaskHandle &handle,
-                                const std::shared_ptr<const RunInputs> &inputs)
+// Feeds the pairs that have a plan to the pipeline, at most maxPairsInFlight at a time.
+QCoro::Task<void> AppStore::feed(QPointer<AppStore> store, TaskHandle handle,
+                                 std::shared_ptr<const RunInputs> inputs)
 {
-    const std::optional<QString> token = co_await store->readToken();
+    auto reading = store->readToken();
+    const std::optional<QString> token = co_await reading;
     if (!token || !store)
         co_return;
 
     QMap<QString, ModelPlan> plans;
     for (const CatalogModel &model : inputs->models) {
-        const SchemaState schemaState = store->m_schemaStates.value(model.slug());
+        const SchemaState schemaState = store->schemaStates().value(model.slug());
         if (!schemaState.isReady() || !schemaState.schema())
             continue;
         const ModelSchema &schema = *schemaState.schema();
         const auto price = store->prices().constFind(model.slug());
-        plans.insert(model.slug(), ModelPlan{model, schema,
-                                             requestInputs(schema, model.slug(), inputs->overrides),
-                                             price == store->prices().constEnd()
-                                                 ? std::nullopt
-                                                 : std::optional<ModelPrice>(*price)});
+        plans.insert(model.slug(),
+                     ModelPlan{model, schema, schema.requestInputs(model.slug(), inputs->overrides),
+                               price == store->prices().constEnd()
+                                   ? std::nullopt
+                                   : std::optional<ModelPrice>(*price)});
     }
     const bool tagWithModel = inputs->models.size() > 1;
-    const ReplicateClient client = store->client(*token);
+    const ReplicateClient client = store->m_directory->client(*token);
 
     TaskGroup group;
     qsizetype cursor = 0;
@@ -165,13 +184,15 @@ QCoro::Task<void> AppStore::run(const QPointer<AppStore> &store, const TaskHandl
     for (int slot = 0; slot < maxPairsInFlight; ++slot)
         inFlight += startNext() ? 1 : 0;
     while (inFlight > 0) {
-        co_await group.nextCompletion();
+        auto next = group.nextCompletion();
+        co_await next;
         --inFlight;
         if (handle.isCancelled())
             break;
         inFlight += startNext() ? 1 : 0;
     }
-    co_await group.waitForAll();
+    auto all = group.waitForAll();
+    co_await all;
 }
 
 void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
@@ -181,6 +202,8 @@ void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
         m_runTask.reset();
         Q_EMIT runningChanged();
     }
+    if (m_historySave.isActive())
+        saveHistory();
     if (!m_revealWhenDone || !m_environment.desktop)
         return;
     for (const JobVariantPair &pair : inputs.pairs) {
@@ -190,4 +213,11 @@ void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
             m_environment.desktop->reveal({pair.variant->resultURL()});
         return;
     }
+}
+
+std::shared_ptr<ServiceWork> AppStore::serviceWork()
+{
+    if (!m_serviceWork)
+        m_serviceWork = std::make_shared<ServiceWork>(m_directory->sharedNetwork());
+    return m_serviceWork;
 }

@@ -3,8 +3,8 @@
 
 std::optional<double> AppStore::scale(const QString &slug) const
 {
-    const auto it = m_schemaStates.constFind(slug);
-    if (it == m_schemaStates.constEnd() || !it->isReady() || !it->schema())
+    const auto it = schemaStates().constFind(slug);
+    if (it == schemaStates().constEnd() || !it->isReady() || !it->schema())
         return std::nullopt;
     const auto param = it->schema()->scaleParam();
     if (!param)
@@ -14,5 +14,5 @@ std::optional<double> AppStore::scale(const QString &slug) const
     const auto model = current.overrides.constFind(slug);
     if (model != current.overrides.constEnd() && model->contains(param->key))
         value = model->value(param->key);
-    return value ? scaleFactor(*value) : std::nullopt;
+    return value ? value->scaleFactor() : std::nullopt;
 }

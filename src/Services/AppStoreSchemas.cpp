@@ -1,28 +1,10 @@
-// Schema loading: the on-disk cache first, then the service, with the rule that a schema once
-// shown is only ever replaced by a newer one.
+// The store's side of schema loading: which slugs to load, and the inspector's Retry. The loads
+// themselves live in ModelDirectorySchemas.cpp.
 #include "Services/AppStore.h"
-
-#include "Models/AppError.h"
-#include "Models/ModelCatalog.h"
-#include "Services/SchemaCache.h"
-#include "Services/TaskGroup.h"
-
-#include <QCoroFuture>
-#include <QPromise>
-#include <QScopeGuard>
 
 SchemaState AppStore::schemaState() const
 {
-    return m_schemaStates.value(state().focusedSlug);
-}
-
-void AppStore::setSchemaState(const QString &slug, const SchemaState &state)
-{
-    const auto it = m_schemaStates.constFind(slug);
-    if (it != m_schemaStates.constEnd() && *it == state)
-        return;
-    m_schemaStates.insert(slug, state);
-    Q_EMIT schemaStatesChanged();
+    return schemaStates().value(state().focusedSlug);
 }
 
 void AppStore::loadSelectedSchemas()
@@ -33,120 +15,28 @@ void AppStore::loadSelectedSchemas()
 
 void AppStore::startSchemaLoad(const QString &slug)
 {
-    loadSchema(slug, std::nullopt);
+    // Looked up in the models of the moment the token has been read.
+    m_directory->loadSchema(slug, std::nullopt);
 }
 
 void AppStore::refreshSchema()
 {
     const QString slug = state().focusedSlug;
-    setSchemaState(slug, SchemaState::loading());
+    m_directory->setSchemaState(slug, SchemaState::loading());
     startSchemaLoad(slug);
 }
 
 QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<CatalogModel>> models)
 {
-    const QPointer<AppStore> self(this);
-    const QString cacheRoot = m_environment.cacheFolder;
-    loadPrice(slug);
-    const auto isReady = [this, &slug] { return m_schemaStates.value(slug).isReady(); };
-    if (isReady() && !SchemaCache::isStale(cacheRoot, slug))
-        co_return;
-
-    if (const std::optional<QJsonObject> record = SchemaCache::load(cacheRoot, slug)) {
-        try {
-            setSchemaState(slug, SchemaState::ready(ModelSchema::parse(*record)));
-            if (!SchemaCache::isStale(cacheRoot, slug))
-                co_return;
-        } catch (const SchemaParseError &) {
-            // A cached record without a usable schema counts as no cache.
-        }
-    }
-    // A schema shown from memory stays while the service is asked again.
-    if (!isReady())
-        setSchemaState(slug, SchemaState::loading());
-
-    auto read = readToken();
-    const std::optional<QString> token = co_await read;
-    if (!isLive(self))
-        co_return;
-    if (!token) {
-        // A fetch under way read a token after this load looked: its answer is the newer one.
-        if (!isReady() && !m_schemaFetches.contains(slug))
-            setSchemaState(slug, SchemaState::failed(AppError::missingToken().message()));
-        co_return;
-    }
-
-    const std::optional<CatalogModel> model =
-        ModelCatalog::find(models ? *models : this->models(), slug);
-    if (!model) {
-        // Nothing to ask the service for: end the load rather than leave it loading for ever.
-        if (!isReady())
-            setSchemaState(slug, SchemaState::failed(unknownModelText()));
-        co_return;
-    }
-
-    // One fetch per model at a time: a load that finds one under way waits for it and takes its
-    // answer, which that fetch has already written. Two fetches side by side could otherwise
-    // finish in either order and leave the older answer in place.
-    if (const auto running = m_schemaFetches.constFind(slug); running != m_schemaFetches.cend()) {
-        QFuture<void> done = *running;
-        co_await done;
-        co_return;
-    }
-    QPromise<void> fetched;
-    fetched.start();
-    m_schemaFetches.insert(slug, fetched.future());
-    // Ends the entry on every way out; a store being torn down is left alone.
-    const auto finish = qScopeGuard([&fetched, &slug, self] {
-        if (isLive(self))
-            self->m_schemaFetches.remove(slug);
-        fetched.finish();
-    });
-
-    if (!isReady())
-        setSchemaState(slug, SchemaState::loading());
-    std::optional<SchemaState> outcome;
-    try {
-        const ReplicateClient service = client(*token);
-        auto fetch = service.fetchModel(model->owner, model->name, m_loads.handle);
-        const QJsonObject record = co_await fetch;
-        if (!isLive(self))
-            co_return;
-        try {
-            const ModelSchema schema = ModelSchema::parse(record);
-            SchemaCache::store(cacheRoot, slug, record);
-            outcome = SchemaState::ready(schema);
-        } catch (const SchemaParseError &error) {
-            outcome = SchemaState::failed(error.message());
-        }
-    } catch (const std::exception &error) {
-        if (!isLive(self))
-            co_return;
-        outcome = SchemaState::failed(localizedDescription(error));
-    }
-    // Network and parse trouble never take away a schema that is already shown.
-    if (outcome->isReady() || !isReady())
-        setSchemaState(slug, *outcome);
-}
-
-QString AppStore::unknownModelText()
-{
-    return QStringLiteral("This model isn't in any model list, so its settings can't be read.");
+    return m_directory->loadSchema(std::move(slug), std::move(models));
 }
 
 QCoro::Task<void> AppStore::loadSchemasForRun(QStringList slugs, QList<CatalogModel> models)
 {
-    const QPointer<AppStore> self(this);
-    TaskGroup group;
-    for (const QString &slug : slugs) {
-        if (m_schemaStates.value(slug).isReady())
-            continue;
-        group.start([self, slug, models]() -> QCoro::Task<void> {
-            if (!isLive(self))
-                co_return;
-            auto load = self->loadSchema(slug, models);
-            co_await load;
-        });
-    }
-    co_await group.waitForAll();
+    return m_directory->loadSchemasForRun(std::move(slugs), std::move(models));
+}
+
+QCoro::Task<QList<CatalogModel>> AppStore::searchModels(QString query)
+{
+    return m_directory->searchModels(std::move(query));
 }

@@ -1,6 +1,7 @@
 #include "Services/Clock.h"
 
 #include "Models/AppError.h"
+#include "Services/Coroutine.h"
 #include "Services/SleepTimer.h"
 
 #include <QCoroSignal>
@@ -21,7 +22,8 @@ QCoro::Task<void> Clock::sleep(double seconds, TaskHandle handle)
     SleepTimer timer(static_cast<int>(std::min(scaled, 2.0e9)));
     auto registration = handle.onCancel([&timer] { timer.wake(); });
     timer.start();
-    co_await qCoro(&timer, &SleepTimer::woken);
+    auto woken = qCoro(&timer, &SleepTimer::woken);
+    co_await woken;
     handle.throwIfCancelled();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Services/TaskHandle.h"
+#include "Models/TaskHandle.h"
+#include "Services/Coroutine.h"
 
-#include <QCoroTask>
 #include <QElapsedTimer>
 #include <QList>
 

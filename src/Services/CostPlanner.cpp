@@ -1,6 +1,6 @@
 #include "Services/CostPlanner.h"
 
-#include "Services/AppStore.h"
+#include "Services/Pricing.h"
 
 namespace CostPlanner
 {
@@ -12,9 +12,10 @@ std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &sc
     switch (price.unit) {
     case PriceUnit::image:
         // A model without an output-count parameter makes one image.
-        return price.cost(schema.numericValue(AppStore::outputCountKeys(), inputs).value_or(1));
+        return price.cost(schema.numericValue(ModelSchema::outputCountKeys(), inputs).value_or(1));
     case PriceUnit::videoSecond: {
-        const std::optional<double> seconds = schema.numericValue(AppStore::durationKeys(), inputs);
+        const std::optional<double> seconds =
+            schema.numericValue(ModelSchema::durationKeys(), inputs);
         if (!seconds)
             return std::nullopt;
         return price.cost(*seconds);
@@ -54,6 +55,23 @@ std::optional<CostEstimate> estimate(const QList<PendingCost> &pairs)
         return std::nullopt;
     total.hasUnpriced = unpriced > 0;
     return total;
+}
+
+QString estimateLabel(const CostEstimate &estimate)
+{
+    QString label = QStringLiteral("Around ") + Pricing::format(estimate.low, estimate.high);
+    if (estimate.hasUnpriced)
+        label += QStringLiteral(" plus unpriced models");
+    return label;
+}
+
+QString estimateHelp(const CostEstimate &estimate)
+{
+    if (estimate.hasUnpriced)
+        return QStringLiteral("Some selected models don't publish a price this app can work out, "
+                              "so the real total is higher.");
+    return QStringLiteral(
+        "Replicate's list price for what's queued. The exact charge appears on each result.");
 }
 
 } // namespace CostPlanner

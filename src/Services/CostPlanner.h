@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QSizeF>
+#include <QString>
 
 #include <optional>
 
@@ -19,7 +20,7 @@ namespace CostPlanner
 
 // The cost of one job on a priced model with a ready schema, or none when it cannot be worked
 // out in advance. `inputs` is the parameter part of the input a run would send
-// (AppStore::requestInputs), `scale` the model's upscale factor (AppStore::scale, 1 when none)
+// (ModelSchema::requestInputs), `scale` the model's upscale factor (AppStore::scale, 1 when none)
 // and `inputPixels` the job's input size (none for a prompt job).
 std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &schema,
                                   const QJsonObject &inputs, std::optional<double> scale,
@@ -34,5 +35,9 @@ struct PendingCost {
 
 // None without a priced pair.
 std::optional<CostEstimate> estimate(const QList<PendingCost> &pairs);
+
+// "Around $0.12" (with " plus unpriced models"), and the help text that goes with it.
+QString estimateLabel(const CostEstimate &estimate);
+QString estimateHelp(const CostEstimate &estimate);
 
 } // namespace CostPlanner

@@ -1,6 +1,7 @@
 #include "Services/PendingCreate.h"
 
 #include "Models/AppError.h"
+#include "Services/Coroutine.h"
 
 void PendingCreate::Waiter::resume()
 {
@@ -56,7 +57,6 @@ void PendingCreate::settle()
 QCoro::Task<PendingCreate::Prediction> PendingCreate::answer(TaskHandle handle)
 {
     const auto self = shared_from_this();
-    // A named awaiter: GCC 12 destroys one made inside the co_await expression twice.
     Wait wait{this, handle};
     co_await wait;
     handle.throwIfCancelled();

@@ -2,10 +2,10 @@
 
 #include "Models/CatalogModel.h"
 #include "Models/ModelSchema.h"
+#include "Models/TaskHandle.h"
+#include "Services/Coroutine.h"
 #include "Services/ReplicateClient.h"
-#include "Services/TaskHandle.h"
 
-#include <QCoroTask>
 #include <QJsonObject>
 
 #include <coroutine>

@@ -2,9 +2,9 @@
 
 #include "Models/ModelPrice.h"
 #include "Models/PriceStep.h"
-#include "Services/TaskHandle.h"
+#include "Models/TaskHandle.h"
+#include "Services/Coroutine.h"
 
-#include <QCoroTask>
 #include <QList>
 #include <QRegularExpression>
 #include <QString>

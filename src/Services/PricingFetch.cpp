@@ -1,3 +1,4 @@
+#include "Services/Coroutine.h"
 #include "Services/PriceCache.h"
 #include "Services/Pricing.h"
 
@@ -67,7 +68,9 @@ Pricing::fetch(std::shared_ptr<QNetworkAccessManager> network, QUrl webBase, Pri
         if (reply)
             reply->abort();
     });
-    co_await qCoro(reply.data()).waitForFinished(std::chrono::milliseconds(2 * pageTimeoutMs));
+    auto finished =
+        qCoro(reply.data()).waitForFinished(std::chrono::milliseconds(2 * pageTimeoutMs));
+    co_await finished;
     if (!reply || handle.isCancelled())
         co_return std::nullopt;
     const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owned(

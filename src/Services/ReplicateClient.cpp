@@ -1,6 +1,7 @@
 #include "Services/ReplicateClient.h"
 
 #include "Models/AppError.h"
+#include "Services/Coroutine.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -38,7 +39,8 @@ QCoro::Task<QJsonObject> ReplicateClient::fetchModel(QString owner, QString name
     // drop its own copy.
     const ReplicateClient self = *this;
     Request request{self.endpoint({QStringLiteral("models"), owner, name}), "GET", {}, {}};
-    const Response response = co_await self.send(request, handle);
+    auto sending = self.send(request, handle);
+    const Response response = co_await sending;
     check(response);
     co_return objectOrThrow(parse(response.body));
 }
@@ -72,7 +74,8 @@ QCoro::Task<QList<CatalogModel>> ReplicateClient::fetchCollection(QString slug,
     QList<CatalogModel> result;
     for (int pages = 0;;) {
         const Request request{address, "GET", {}, {}};
-        const Response response = co_await self.send(request, handle);
+        auto sending = self.send(request, handle);
+        const Response response = co_await sending;
         check(response);
         const QJsonDocument document = parse(response.body);
         const QJsonObject object = document.isObject() ? document.object() : QJsonObject();
@@ -99,7 +102,8 @@ QCoro::Task<QList<CatalogModel>> ReplicateClient::searchModels(QString query,
                     "QUERY",
                     query.toUtf8(),
                     {{"Content-Type", "text/plain"}}};
-    const Response response = co_await self.send(request, handle);
+    auto sending = self.send(request, handle);
+    const Response response = co_await sending;
     check(response);
     const QJsonDocument document = parse(response.body);
     co_return entries(document.object().value(QLatin1String("results")), true);
@@ -155,7 +159,8 @@ QCoro::Task<QString> ReplicateClient::uploadFile(QByteArray data, QString filena
                     "POST",
                     multipartBody(data, filename, mimeType, boundary),
                     {{"Content-Type", "multipart/form-data; boundary=" + boundary.toUtf8()}}};
-    const Response response = co_await self.send(request, handle);
+    auto sending = self.send(request, handle);
+    const Response response = co_await sending;
     check(response);
     const QJsonDocument document = parse(response.body);
     const QJsonValue address =
@@ -187,7 +192,8 @@ ReplicateClient::createPrediction(CatalogModel model, ModelSchema schema, QJsonO
                      {"Prefer", "wait=" + QByteArray::number(waitSeconds)}},
                     (waitSeconds + 30) * 1000,
                     stopRetrying};
-    const Response response = co_await self.send(request, handle);
+    auto sending = self.send(request, handle);
+    const Response response = co_await sending;
     check(response);
     co_return Prediction::fromJson(objectOrThrow(parse(response.body)));
 }
@@ -200,7 +206,8 @@ QCoro::Task<ReplicateClient::Prediction> ReplicateClient::getPrediction(QString 
     if (!url)
         throw AppError::api(0, QStringLiteral("Bad prediction URL."));
     const Request request{*url, "GET", {}, {}};
-    const Response response = co_await self.send(request, handle);
+    auto sending = self.send(request, handle);
+    const Response response = co_await sending;
     check(response);
     co_return Prediction::fromJson(objectOrThrow(parse(response.body)));
 }
@@ -213,7 +220,8 @@ QCoro::Task<void> ReplicateClient::cancelPrediction(QString address, TaskHandle 
         co_return;
     try {
         const Request request{*url, "POST", {}, {}};
-        co_await self.send(request, handle);
+        auto sending = self.send(request, handle);
+        co_await sending;
     } catch (const std::exception &) {
         // Cancelling is a courtesy to the service; the caller has already given up on it.
     }

@@ -2,8 +2,9 @@
 
 #include "Models/CatalogModel.h"
 #include "Models/ModelSchema.h"
+#include "Models/TaskHandle.h"
 #include "Services/Clock.h"
-#include "Services/TaskHandle.h"
+#include "Services/Coroutine.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -118,14 +119,10 @@ private:
     };
 
     QNetworkRequest networkRequest(const Request &request) const;
-    // One request; a transport failure or a cancel throws. Requests go by reference: a
-    // by-value Request parameter of these coroutines was released twice under GCC 12 (found
-    // with valgrind). `request` is read only before the first suspension, and every caller
-    // keeps it alive in its own frame anyway.
-    QCoro::Task<Response> perform(const Request &request, TaskHandle handle) const;
-    // perform() with the retry policy for 429 and 5xx: at most three requests. The caller's
-    // frame owns `request` until the task ends.
-    QCoro::Task<Response> send(const Request &request, TaskHandle handle) const;
+    // One request; a transport failure or a cancel throws.
+    QCoro::Task<Response> perform(Request request, TaskHandle handle) const;
+    // perform() with the retry policy for 429 and 5xx: at most three requests.
+    QCoro::Task<Response> send(Request request, TaskHandle handle) const;
     // Throws AppError::api unless the status is 2xx.
     static void check(const Response &response);
     static QJsonDocument parse(const QByteArray &body);

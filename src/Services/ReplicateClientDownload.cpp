@@ -2,6 +2,7 @@
 #include "Services/ReplicateClient.h"
 
 #include "Models/AppError.h"
+#include "Services/Coroutine.h"
 #include "Services/NetworkError.h"
 #include "Services/ReplyFinished.h"
 
@@ -89,7 +90,8 @@ QCoro::Task<qint64> ReplicateClient::download(QUrl address, QIODevice *sink,
             guard->abort();
     });
 
-    const bool answered = co_await ReplyFinished(raw);
+    ReplyFinished finished(raw);
+    const bool answered = co_await finished;
     registration = TaskHandle::Registration();
     drain();
 

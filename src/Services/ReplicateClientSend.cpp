@@ -2,6 +2,7 @@
 
 #include "Models/AppError.h"
 #include "Models/DecimalText.h"
+#include "Services/Coroutine.h"
 #include "Services/NetworkError.h"
 #include "Services/ReplyFinished.h"
 
@@ -73,7 +74,7 @@ QNetworkRequest ReplicateClient::networkRequest(const Request &request) const
     return result;
 }
 
-QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(const Request &request,
+QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(Request request,
                                                                 TaskHandle handle) const
 {
     handle.throwIfCancelled();
@@ -109,7 +110,8 @@ QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(const Request &r
     });
     resourceTimer.start(resourceTimeoutMs);
 
-    const bool answered = co_await ReplyFinished(raw);
+    ReplyFinished finished(raw);
+    const bool answered = co_await finished;
     resourceTimer.stop();
     registration = TaskHandle::Registration();
 
@@ -143,17 +145,19 @@ double ReplicateClient::retryDelay(const QByteArray &retryAfter, int attempt)
     return std::min(delay, maxRetryDelay);
 }
 
-QCoro::Task<ReplicateClient::Response> ReplicateClient::send(const Request &request,
+QCoro::Task<ReplicateClient::Response> ReplicateClient::send(Request request,
                                                              TaskHandle handle) const
 {
     for (int attempt = 0;; ++attempt) {
-        Response response = co_await perform(request, handle);
+        auto performing = perform(request, handle);
+        Response response = co_await performing;
         const bool retryable =
             response.status == 429 || (response.status >= 500 && response.status <= 599);
         if (!retryable || attempt == 2)
             co_return response;
         if (!request.stopRetrying) {
-            co_await m_clock->sleep(retryDelay(response.retryAfter, attempt), handle);
+            auto sleeping = m_clock->sleep(retryDelay(response.retryAfter, attempt), handle);
+            co_await sleeping;
             continue;
         }
         // The sleep ends early on either handle; only `handle` makes it a cancellation.
@@ -161,7 +165,8 @@ QCoro::Task<ReplicateClient::Response> ReplicateClient::send(const Request &requ
         const auto stop = request.stopRetrying->onCancel([wake] { wake.cancel(); });
         const auto abort = handle.onCancel([wake] { wake.cancel(); });
         try {
-            co_await m_clock->sleep(retryDelay(response.retryAfter, attempt), wake);
+            auto sleeping = m_clock->sleep(retryDelay(response.retryAfter, attempt), wake);
+            co_await sleeping;
         } catch (const AppError &) {
             handle.throwIfCancelled();
             co_return response;

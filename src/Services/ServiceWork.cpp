@@ -1,6 +1,7 @@
 #include "Services/ServiceWork.h"
 
 #include "Models/AppError.h"
+#include "Services/Coroutine.h"
 #include "Services/VariantPipeline.h"
 
 #include <algorithm>

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "Models/TaskHandle.h"
 #include "Services/Clock.h"
+#include "Services/Coroutine.h"
 #include "Services/PendingCreate.h"
 #include "Services/ReplicateClient.h"
-#include "Services/TaskHandle.h"
 
-#include <QCoroTask>
 #include <QNetworkAccessManager>
 
 #include <memory>

@@ -1,4 +1,5 @@
 #include "Services/TaskGroup.h"
+#include "Services/Coroutine.h"
 
 #include <utility>
 
@@ -11,7 +12,8 @@ void TaskGroup::start(Child child)
 QCoro::Task<void> TaskGroup::runChild(Child child)
 {
     try {
-        co_await child();
+        auto running = child();
+        co_await running;
     } catch (...) {
         // A child reports its outcome through what it writes, never by throwing at the group.
     }
@@ -30,14 +32,18 @@ void TaskGroup::wakeWaiter()
 
 QCoro::Task<void> TaskGroup::nextCompletion()
 {
-    while (m_seen >= m_finished)
-        co_await NextEnd{this};
+    while (m_seen >= m_finished) {
+        NextEnd next{this};
+        co_await next;
+    }
     ++m_seen;
 }
 
 QCoro::Task<void> TaskGroup::waitForAll()
 {
-    while (m_finished < m_started)
-        co_await NextEnd{this};
+    while (m_finished < m_started) {
+        NextEnd next{this};
+        co_await next;
+    }
     m_seen = m_finished;
 }

@@ -1,7 +1,7 @@
 #include "Services/VariantPipeline.h"
 
 #include "Models/AppError.h"
-#include "Services/AppStore.h"
+#include "Services/Coroutine.h"
 #include "Services/DataUri.h"
 #include "Services/ImageFile.h"
 #include "Services/NetworkError.h"
@@ -16,9 +16,8 @@
 namespace
 {
 
-// The value of work running on the thread pool, or what it threw. Takes the future by reference:
-// GCC 12 destroys by-value coroutine arguments made inside a co_await expression twice.
-template <typename T> QCoro::Task<T> resultOf(QFuture<T> &future)
+// The value of work running on the thread pool, or what it threw.
+template <typename T> QCoro::Task<T> resultOf(QFuture<T> future)
 {
     try {
         co_return co_await future;
@@ -76,7 +75,7 @@ std::optional<CostRange> VariantPipeline::cost(const std::optional<ModelPrice> &
     if (!price)
         return std::nullopt;
     return price->charge({outputCount, pixelSize,
-                          schema.numericValue(AppStore::durationKeys(), input), predictTime});
+                          schema.numericValue(ModelSchema::durationKeys(), input), predictTime});
 }
 
 QCoro::Task<void> VariantPipeline::run()
@@ -88,7 +87,8 @@ QCoro::Task<void> VariantPipeline::run()
     m_startedAt = m_setup.clock->now();
     m_setup.variant->setWork(m_work);
     try {
-        co_await steps();
+        auto stepping = steps();
+        co_await stepping;
     } catch (const std::exception &error) {
         fail(&error);
     } catch (...) {
@@ -99,13 +99,15 @@ QCoro::Task<void> VariantPipeline::run()
 QCoro::Task<void> VariantPipeline::steps()
 {
     const ModelVariantPtr variant = m_setup.variant;
-    const QList<QUrl> uploaded = co_await upload();
+    auto uploading = upload();
+    const QList<QUrl> uploaded = co_await uploading;
 
     m_work.throwIfCancelled();
     variant->setStatus(RunStatus::running());
     m_input = m_setup.job->input().predictionInput(m_setup.plan.extraInputs, m_setup.plan.schema,
                                                    uploaded);
-    co_await predict();
+    auto predicting = predict();
+    co_await predicting;
     if (m_prediction.status != QLatin1String("succeeded"))
         throw AppError::predictionFailed(failureText(m_prediction));
 
@@ -116,9 +118,11 @@ QCoro::Task<void> VariantPipeline::steps()
     QList<QUrl> saved;
     for (int index = 0; index < addresses.size(); ++index) {
         m_work.throwIfCancelled();
-        saved.append(co_await save(addresses.at(index), index, int(addresses.size())));
+        auto saving = save(addresses.at(index), index, int(addresses.size()));
+        saved.append(co_await saving);
     }
-    co_await record(saved);
+    auto recording = record(saved);
+    co_await recording;
 }
 
 QCoro::Task<QList<QUrl>> VariantPipeline::upload()
@@ -130,11 +134,13 @@ QCoro::Task<QList<QUrl>> VariantPipeline::upload()
     for (const QUrl &source : sources) {
         QFuture<ImageFile::Upload> preparing =
             QtConcurrent::run([source] { return ImageFile::prepareForUpload(source); });
-        const ImageFile::Upload file = co_await resultOf(preparing);
+        auto prepared = resultOf(preparing);
+        const ImageFile::Upload file = co_await prepared;
         m_work.throwIfCancelled();
         m_setup.variant->setStatus(RunStatus::uploading());
-        const QString address =
-            co_await m_setup.client.uploadFile(file.data, file.filename, file.mimeType, m_work);
+        auto uploadingFile =
+            m_setup.client.uploadFile(file.data, file.filename, file.mimeType, m_work);
+        const QString address = co_await uploadingFile;
         uploaded.append(QUrl(address));
     }
     co_return uploaded;
@@ -153,45 +159,65 @@ QCoro::Task<void> VariantPipeline::predict()
     double delay = firstPollDelay;
     while (!isTerminal(m_prediction.status)) {
         m_work.throwIfCancelled();
-        co_await m_setup.clock->sleep(delay, m_work);
+        auto sleeping = m_setup.clock->sleep(delay, m_work);
+        co_await sleeping;
         if (!m_prediction.getURL)
             break;
-        m_prediction = co_await m_setup.client.getPrediction(*m_prediction.getURL, m_work);
+        auto polling = m_setup.client.getPrediction(*m_prediction.getURL, m_work);
+        m_prediction = co_await polling;
         delay = nextPollDelay(delay);
     }
 }
 
-QCoro::Task<QUrl> VariantPipeline::save(const QUrl &address, int index, int count)
+QCoro::Task<QUrl> VariantPipeline::save(QUrl address, int index, int count)
 {
     const OutputPlacement::Target where = OutputPlacement::target(
         m_setup.output, m_setup.job->input(), m_setup.job->filenameStem(), m_setup.plan.model.name,
         m_setup.tagWithModel, index, count, address);
     if (DataUri::isDataUri(address)) {
-        const QUrl saved = co_await saveInline(address, where);
+        auto writing = saveInline(address, where);
+        const QUrl saved = co_await writing;
         co_return saved;
     }
     // Dropped, and so removed, unless the whole output arrives and gets its name.
-    const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
-    co_await m_setup.client.download(address, part.get(), m_work);
+    const std::shared_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    auto downloading = m_setup.client.download(address, part.get(), m_work);
+    co_await downloading;
     m_work.throwIfCancelled();
-    co_return OutputPlacement::commit(*part, where);
+    auto committing = commitInBackground(part, where);
+    const QUrl saved = co_await committing;
+    co_return saved;
 }
 
-QCoro::Task<QUrl> VariantPipeline::saveInline(const QUrl &address,
-                                              const OutputPlacement::Target &where)
+QCoro::Task<QUrl> VariantPipeline::commitInBackground(std::shared_ptr<QTemporaryFile> part,
+                                                      OutputPlacement::Target where)
+{
+    // Flushing to the disk can take tens of milliseconds, so it is done on a worker thread; the
+    // worker shares the file, which stays open until it is done.
+    QFuture<QUrl> committing =
+        QtConcurrent::run([part, where] { return OutputPlacement::commit(*part, where); });
+    auto committed = resultOf(committing);
+    const QUrl saved = co_await committed;
+    co_return saved;
+}
+
+QCoro::Task<QUrl> VariantPipeline::saveInline(QUrl address, OutputPlacement::Target where)
 {
     // Decoded whole before anything is written, so bad data never leaves a file behind.
     QFuture<QByteArray> decoding =
         QtConcurrent::run([address] { return DataUri::decode(address); });
-    const QByteArray bytes = co_await resultOf(decoding);
+    auto decoded = resultOf(decoding);
+    const QByteArray bytes = co_await decoded;
     m_work.throwIfCancelled();
-    const std::unique_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    const std::shared_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
     if (part->write(bytes) != bytes.size())
         throw std::runtime_error(part->errorString().toStdString());
-    co_return OutputPlacement::commit(*part, where);
+    auto committing = commitInBackground(part, where);
+    const QUrl saved = co_await committing;
+    co_return saved;
 }
 
-QCoro::Task<void> VariantPipeline::record(const QList<QUrl> &saved)
+QCoro::Task<void> VariantPipeline::record(QList<QUrl> saved)
 {
     const ModelVariantPtr variant = m_setup.variant;
     const QUrl first = saved.first();
@@ -199,14 +225,16 @@ QCoro::Task<void> VariantPipeline::record(const QList<QUrl> &saved)
     if (ImageFile::isImage(first)) {
         QFuture<ImageFile::Info> inspecting =
             QtConcurrent::run([first] { return ImageFile::inspect(first); });
-        variant->setResultPixelSize((co_await resultOf(inspecting)).pixelSize);
+        auto inspected = resultOf(inspecting);
+        variant->setResultPixelSize((co_await inspected).pixelSize);
     }
     variant->setCost(cost(m_setup.plan.price, m_setup.plan.schema, m_input, int(saved.size()),
                           variant->resultPixelSize(), m_prediction.predictTime));
     if (m_setup.job->thumbnail().isNull()) {
         QFuture<std::optional<QImage>> previewing =
             ImageFile::resultThumbnail(first, resultThumbnailSize);
-        const std::optional<QImage> preview = co_await resultOf(previewing);
+        auto previewed = resultOf(previewing);
+        const std::optional<QImage> preview = co_await previewed;
         if (preview)
             m_setup.job->setThumbnail(*preview);
     }

@@ -5,15 +5,15 @@
 #include "Models/ImageJob.h"
 #include "Models/ModelPrice.h"
 #include "Models/ModelSchema.h"
+#include "Models/TaskHandle.h"
 #include "Services/Clock.h"
+#include "Services/Coroutine.h"
 #include "Services/OutputPlacement.h"
 #include "Services/OutputPlan.h"
 #include "Services/PendingCreate.h"
 #include "Services/ReplicateClient.h"
 #include "Services/ServiceWork.h"
-#include "Services/TaskHandle.h"
 
-#include <QCoroTask>
 #include <QJsonObject>
 #include <QSizeF>
 
@@ -76,12 +76,13 @@ private:
     QCoro::Task<void> steps();
     QCoro::Task<QList<QUrl>> upload();
     QCoro::Task<void> predict();
-    // Arguments by reference, from the caller's frame: GCC 12 releases by-value coroutine
-    // arguments built inside a co_await expression twice.
-    QCoro::Task<QUrl> save(const QUrl &address, int index, int count);
+    QCoro::Task<QUrl> save(QUrl address, int index, int count);
     // Writes an output the service sent inline (a data: URI); malformed data writes nothing.
-    QCoro::Task<QUrl> saveInline(const QUrl &address, const OutputPlacement::Target &where);
-    QCoro::Task<void> record(const QList<QUrl> &saved);
+    QCoro::Task<QUrl> saveInline(QUrl address, OutputPlacement::Target where);
+    // Gives the finished scratch file its final name; the pair's result from then on.
+    QCoro::Task<QUrl> commitInBackground(std::shared_ptr<QTemporaryFile> part,
+                                         OutputPlacement::Target where);
+    QCoro::Task<void> record(QList<QUrl> saved);
     // Ends the variant after `error`: cancelled (telling the service) or failed with its text.
     void fail(const std::exception *error);
 

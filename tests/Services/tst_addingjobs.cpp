@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QThreadPool>
 
 namespace
 {
@@ -44,6 +45,13 @@ template <typename List> QStringList namesOf(const List &items)
     for (const auto &item : items)
         names.append(urlOf(item).fileName());
     return names;
+}
+
+// Adds files as a drop does and waits until their rows are all there.
+bool added(AppStore &store, const QList<QUrl> &urls)
+{
+    store.addFiles(urls);
+    return QTest::qWaitFor([&store] { return !store.isAddingFiles(); });
 }
 
 ModelSchema schemaTaking(bool list)
@@ -121,7 +129,7 @@ private Q_SLOTS:
         QList<QUrl> urls;
         for (const QString &name : dropped)
             urls.append(url(name));
-        QCOMPARE(namesOf(AppStore::expand(urls)), expected);
+        QCOMPARE(namesOf(FileIntake::expand(urls)), expected);
     }
 
     void expandSortIsStable()
@@ -130,9 +138,9 @@ private Q_SLOTS:
         image("other/IMG2.png");
         // Equal names under the comparison keep the order they were dropped in.
         const QList<QUrl> dropped = {url("other/IMG2.png"), url("drop/img2.png")};
-        QCOMPARE(AppStore::expand(dropped), dropped);
+        QCOMPARE(FileIntake::expand(dropped), dropped);
         const QList<QUrl> reversed = {dropped.at(1), dropped.at(0)};
-        QCOMPARE(AppStore::expand(reversed), reversed);
+        QCOMPARE(FileIntake::expand(reversed), reversed);
     }
 
     // --- addFiles ---
@@ -142,7 +150,7 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         QSignalSpy changed(&store, &AppStore::jobsChanged);
-        store.addFiles({url("drop")});
+        QVERIFY(added(store, {url("drop")}));
         QCOMPARE(changed.count(), 1);
         const QList<ImageJobPtr> jobs = store.jobs(Mode::upscale);
         QCOMPARE(namesOf(jobs), (QStringList{"Img1.jpg", "img2.png", "img10.png"}));
@@ -163,12 +171,12 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.addFiles({url("drop/img2.png")});
+        QVERIFY(added(store, {url("drop/img2.png")}));
         QSignalSpy changed(&store, &AppStore::jobsChanged);
-        store.addFiles({url("drop/img2.png")});
+        QVERIFY(added(store, {url("drop/img2.png")}));
         QCOMPARE(changed.count(), 0);
         // Already listed, and twice within the drop itself: each file still gets one row.
-        store.addFiles({url("drop"), url("drop/img10.png")});
+        QVERIFY(added(store, {url("drop"), url("drop/img10.png")}));
         QCOMPARE(namesOf(store.jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
     }
 
@@ -178,10 +186,11 @@ private Q_SLOTS:
         AppStore store(env.environment());
         store.setMode(Mode::image);
         store.addFiles({url("loose.png")});
+        QVERIFY(!store.isAddingFiles());
         QVERIFY(store.jobs(Mode::upscale).isEmpty());
         QVERIFY(store.jobs(Mode::image).isEmpty());
         store.setMode(Mode::upscale);
-        store.addFiles({url("loose.png")});
+        QVERIFY(added(store, {url("loose.png")}));
         QCOMPARE(store.jobs().size(), 1);
     }
 
@@ -189,17 +198,19 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        store.addFiles({url("wide.jpg"), url("drop/notes.txt")});
-        QCOMPARE(store.jobs().size(), 1);
-        const ImageJobPtr job = store.jobs().first();
-        // The row is there at once; what the file holds is filled in later.
-        QVERIFY(!job->pixelSize());
-        QVERIFY(job->thumbnail().isNull());
+        ImageJobPtr job;
         QList<QThread *> threads;
-        for (auto signal :
-             {&ImageJob::pixelSizeChanged, &ImageJob::byteSizeChanged, &ImageJob::thumbnailChanged})
-            connect(job.get(), signal, this,
-                    [&threads] { threads.append(QThread::currentThread()); });
+        connect(&store, &AppStore::jobsChanged, this, [&] {
+            job = store.jobs().first();
+            // The row comes first; what the file holds is filled in later.
+            QVERIFY(!job->pixelSize() && job->thumbnail().isNull());
+            for (auto signal : {&ImageJob::pixelSizeChanged, &ImageJob::byteSizeChanged,
+                                &ImageJob::thumbnailChanged})
+                connect(job.get(), signal, this,
+                        [&threads] { threads.append(QThread::currentThread()); });
+        });
+        QVERIFY(added(store, {url("wide.jpg"), url("drop/notes.txt")}));
+        QCOMPARE(store.jobs().size(), 1);
         QTRY_VERIFY(!job->thumbnail().isNull());
         QCOMPARE(job->pixelSize().value_or(QSizeF()), QSizeF(600, 400));
         QCOMPARE(job->byteSize(), QFileInfo(path("wide.jpg")).size());
@@ -215,12 +226,47 @@ private Q_SLOTS:
         std::weak_ptr<ImageJob> weak;
         {
             AppStore store(env.environment());
-            store.addFiles({url("drop"), url("wide.jpg")});
+            QVERIFY(added(store, {url("drop"), url("wide.jpg")}));
             weak = store.jobs().first();
+            // And a drop still being listed.
+            store.addFiles({url("loose.png")});
         }
         // Nothing queued may reach a store or job that is gone.
+        QThreadPool::globalInstance()->waitForDone();
         QCoreApplication::processEvents();
         QVERIFY(weak.expired());
+    }
+
+    void dropsArriveInOrderInSlices()
+    {
+        TestEnvironment env;
+        const QString many = path("many");
+        QDir().mkpath(many);
+        QImage pixel(1, 1, QImage::Format_RGB32);
+        pixel.fill(Qt::red);
+        QVERIFY(pixel.save(many + QStringLiteral("/p0.png")));
+        for (int i = 1; i < 300; ++i)
+            QVERIFY(QFile::copy(many + QStringLiteral("/p0.png"),
+                                many + QStringLiteral("/p%1.png").arg(i)));
+        AppStore store(env.environment());
+        QSignalSpy changed(&store, &AppStore::jobsChanged);
+        store.addFiles({QUrl::fromLocalFile(many)});
+        QVERIFY(store.isAddingFiles());
+        QVERIFY(added(store, {url("loose.png")}));
+        const QList<ImageJobPtr> jobs = store.jobs();
+        QCOMPARE(jobs.size(), 301);
+        QCOMPARE(jobs.at(10)->input().url().fileName(), QStringLiteral("p10.png"));
+        QCOMPARE(jobs.last()->input().url().fileName(), QStringLiteral("loose.png"));
+        // Rows come a slice at a time, so the window is never held still by a large folder.
+        QVERIFY(changed.count() > 1);
+
+        // Emptying the list while a drop is still arriving keeps it empty.
+        store.removeAll();
+        store.addFiles({url("drop")});
+        store.removeAll();
+        QVERIFY(QTest::qWaitFor([&store] { return !store.isAddingFiles(); }));
+        QCoreApplication::processEvents();
+        QVERIFY(store.jobs().isEmpty());
     }
 
     // --- open panels ---
@@ -246,6 +292,7 @@ private Q_SLOTS:
         QVERIFY(request.allowFolders);
         QVERIFY(request.allowMultiple);
         QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
+        QTRY_VERIFY(!store.isAddingFiles());
         QCOMPARE(store.jobs().size(), jobs);
     }
 
@@ -371,7 +418,7 @@ private Q_SLOTS:
         TestEnvironment env;
         AppStore store(env.environment());
         store.setDraftPrompt("keep me");
-        store.addFiles({url("loose.png")});
+        QVERIFY(added(store, {url("loose.png")}));
         store.reuse(store.jobs().first());
         store.reuse(nullptr);
         QCOMPARE(store.draftPrompt(), QStringLiteral("keep me"));

@@ -130,7 +130,7 @@ private Q_SLOTS:
         QMap<QString, ParamOverrides> overrides;
         if (override)
             overrides[slug].insert(schema.params.constLast().key, *override);
-        const QJsonObject inputs = AppStore::requestInputs(schema, slug, overrides);
+        const QJsonObject inputs = schema.requestInputs(slug, overrides);
         QVERIFY(near(CostPlanner::pairCost(price, schema, inputs, scale, pixels), expected));
     }
 
@@ -240,8 +240,9 @@ private Q_SLOTS:
         QCOMPARE(store.plannedCost(tieredSlug, *job), (CostRange{0.2, 0.2}));
         QVERIFY(store.pricesInFlight().contains(slow.slug()));
         QCOMPARE(store.estimatedCost(), (CostEstimate{0.2, 0.2, false}));
-        QCOMPARE(AppStore::estimateLabel(*store.estimatedCost()), QStringLiteral("Around $0.20"));
-        QCOMPARE(AppStore::estimateHelp(*store.estimatedCost()),
+        QCOMPARE(CostPlanner::estimateLabel(*store.estimatedCost()),
+                 QStringLiteral("Around $0.20"));
+        QCOMPARE(CostPlanner::estimateHelp(*store.estimatedCost()),
                  QStringLiteral("Replicate's list price for what's queued. The exact charge "
                                 "appears on each result."));
     }
@@ -271,9 +272,9 @@ private Q_SLOTS:
         // Priced per second of video, but without a duration parameter its length is unknown.
         QVERIFY(store.prices().contains(untimed.slug()));
         QCOMPARE(store.estimatedCost(), (CostEstimate{2.5, 3.75, true}));
-        QCOMPARE(AppStore::estimateLabel(*store.estimatedCost()),
+        QCOMPARE(CostPlanner::estimateLabel(*store.estimatedCost()),
                  QStringLiteral("Around $2.50\u2013$3.75 plus unpriced models"));
-        QCOMPARE(AppStore::estimateHelp(*store.estimatedCost()),
+        QCOMPARE(CostPlanner::estimateHelp(*store.estimatedCost()),
                  QStringLiteral("Some selected models don't publish a price this app can work "
                                 "out, so the real total is higher."));
     }

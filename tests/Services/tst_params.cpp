@@ -57,7 +57,7 @@ private Q_SLOTS:
     void requestInputsDefaults()
     {
         const QJsonObject input =
-            AppStore::requestInputs(promptSchema(false, false), QStringLiteral("a/b"), {});
+            promptSchema(false, false).requestInputs(QStringLiteral("a/b"), {});
         // Optional defaults are left to the service; a required one without default is absent.
         QCOMPARE(input, QJsonObject({{QStringLiteral("guidance"), 3.5}}));
     }
@@ -69,11 +69,11 @@ private Q_SLOTS:
             {QStringLiteral("steps"), ParamValue::integer(20)},
             {QStringLiteral("gone"), ParamValue::string(QStringLiteral("x"))}};
         const QJsonObject input =
-            AppStore::requestInputs(promptSchema(false, false), QStringLiteral("a/b"), overrides);
+            promptSchema(false, false).requestInputs(QStringLiteral("a/b"), overrides);
         QCOMPARE(input.value(QStringLiteral("steps")), QJsonValue(20));
         QVERIFY(!input.contains(QStringLiteral("gone")));
-        QVERIFY(AppStore::requestInputs(promptSchema(false, false), QStringLiteral("other/m"),
-                                        overrides)
+        QVERIFY(promptSchema(false, false)
+                    .requestInputs(QStringLiteral("other/m"), overrides)
                     .value(QStringLiteral("steps"))
                     .isUndefined());
     }
@@ -219,7 +219,7 @@ private Q_SLOTS:
         QFETCH(ParamValue, value);
         QFETCH(double, expected);
         QFETCH(bool, present);
-        const auto got = AppStore::scaleFactor(value);
+        const auto got = value.scaleFactor();
         QCOMPARE(got.has_value(), present);
         if (present)
             QCOMPARE(*got, expected);

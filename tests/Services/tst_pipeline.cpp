@@ -382,8 +382,7 @@ void VariantPipelineTest::choicesGoOutInTheirDeclaredType()
     const ModelSchema schema = fetchSchema(model.owner, model.name);
     ParamOverrides overrides;
     overrides.insert(key, ParamValue::string(choice));
-    const QJsonObject extra =
-        AppStore::requestInputs(schema, model.slug(), {{model.slug(), overrides}});
+    const QJsonObject extra = schema.requestInputs(model.slug(), {{model.slug(), overrides}});
     auto job = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("Choice")));
     auto variant = std::make_shared<ModelVariant>(model.slug(), model.title);
     job->setVariants({variant});

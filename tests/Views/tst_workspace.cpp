@@ -117,6 +117,8 @@ private:
     void setImageInput(bool takesList, bool required);
     QString path(const QString &name) const { return m_environment->path(name); }
     ImageJobPtr addPromptJob(const QString &prompt, const QList<QUrl> &references = {});
+    // Adds files as a drop does and waits until their rows are listed.
+    void addFiles(const QList<QUrl> &files);
     // A finished variant whose result file exists (or not).
     void finish(const ModelVariantPtr &variant, bool fileExists);
     void show();
@@ -177,6 +179,12 @@ void WorkspaceTest::setImageInput(bool takesList, bool required)
     for (const QString &slug : m_store->state().selectedSlugs)
         AppStoreProbe::setSchemaState(*m_store, slug,
                                       SchemaState::ready(imageSchema(takesList, required)));
+}
+
+void WorkspaceTest::addFiles(const QList<QUrl> &files)
+{
+    m_store->addFiles(files);
+    QVERIFY(QTest::qWaitFor([this] { return !m_store->isAddingFiles(); }));
 }
 
 ImageJobPtr WorkspaceTest::addPromptJob(const QString &prompt, const QList<QUrl> &references)
@@ -428,7 +436,7 @@ void WorkspaceTest::dropZoneFollowsDragAndSelection()
     m_desktop->answers = {{QUrl::fromLocalFile(writeFile(path("beach.png"), "PNG"))}};
     QTest::mouseClick(zone->findChild<QPushButton *>(QStringLiteral("chooseImagesButton")),
                       Qt::LeftButton);
-    QCOMPARE(m_store->jobs().size(), 1);
+    QTRY_COMPARE(m_store->jobs().size(), 1);
     QVERIFY(!zone->isVisible());
     QVERIFY(m_centre->jobList()->isVisible());
 }
@@ -471,7 +479,7 @@ void WorkspaceTest::openLabels()
     QFETCH(Mode, mode);
     select(mode, 1);
     if (mode == Mode::upscale)
-        m_store->addFiles({QUrl::fromLocalFile(writeFile(path("a.png"), "PNG"))});
+        addFiles({QUrl::fromLocalFile(writeFile(path("a.png"), "PNG"))});
     else
         addPromptJob(QStringLiteral("A comet"));
     const ImageJobPtr job = m_store->jobs().first();
@@ -606,7 +614,7 @@ void WorkspaceTest::contextMenus()
     const QUrl file = QUrl::fromLocalFile(writeFile(path("dune.png"), "PNG"));
     if (kind == u"file") {
         select(Mode::upscale, 1);
-        m_store->addFiles({file});
+        addFiles({file});
         job = m_store->jobs().first();
         finish(job->variants().first(), true);
     } else {
@@ -685,11 +693,19 @@ void WorkspaceTest::rowsOnScreenArePreviewedFirst()
         QVERIFY(QFile::link(photo, name));
         files.append(QUrl::fromLocalFile(name));
     }
-    m_store->addFiles(files);
+    // Rows arrive in slices; each is followed from the moment it is listed.
     QList<const ImageJob *> made;
-    for (const ImageJobPtr &job : m_store->jobs())
-        connect(job.get(), &ImageJob::thumbnailChanged, this,
-                [&made, raw = job.get()] { made.append(raw); });
+    QSet<const ImageJob *> followed;
+    QObject following;
+    connect(m_store.get(), &AppStore::jobsChanged, &following, [&] {
+        for (const ImageJobPtr &job : m_store->jobs())
+            if (!followed.contains(job.get())) {
+                followed.insert(job.get());
+                connect(job.get(), &ImageJob::thumbnailChanged, &following,
+                        [&made, raw = job.get()] { made.append(raw); });
+            }
+    });
+    addFiles(files);
     // The person jumps to the end of the list at once.
     JobListView *list = m_centre->jobList();
     list->scrollToBottom();
@@ -715,7 +731,7 @@ void WorkspaceTest::thumbnailIsPaintedAtFullStrength()
     QImage red(400, 300, QImage::Format_RGB32);
     red.fill(QColor(220, 20, 20));
     QVERIFY(red.save(path("red.png")));
-    m_store->addFiles({QUrl::fromLocalFile(path("red.png"))});
+    addFiles({QUrl::fromLocalFile(path("red.png"))});
     QTRY_VERIFY(!m_store->jobs().value(0)->thumbnail().isNull());
     JobListView *list = m_centre->jobList();
     const QRect row = list->visualRect(list->model()->index(0, 0));

@@ -9,9 +9,9 @@ class AppStoreProbe
 public:
     static void setSchemaState(AppStore &store, const QString &slug, const SchemaState &state)
     {
-        store.m_schemaStates.insert(slug, state);
-        Q_EMIT store.schemaStatesChanged();
+        store.m_directory->m_schemaStates.insert(slug, state);
+        Q_EMIT store.m_directory->schemaStatesChanged();
     }
     // The handle every price load of the store runs under.
-    static TaskHandle priceLoads(const AppStore &store) { return store.m_priceLoadsTask; }
+    static TaskHandle priceLoads(const AppStore &store) { return store.m_directory->loads(); }
 };

@@ -1,6 +1,7 @@
 #include "Views/Inspector/ModelPicker.h"
 
 #include "Services/AppStore.h"
+#include "Services/Coroutine.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/ModelList.h"
 #include "Views/Inspector/PickerHeader.h"

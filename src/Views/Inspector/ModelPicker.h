@@ -1,9 +1,9 @@
 #pragma once
 
 #include "Models/CatalogModel.h"
+#include "Services/Coroutine.h"
 #include "Views/Theme/Animation.h"
 
-#include <QCoroTask>
 #include <QTimer>
 #include <QWidget>
 

@@ -1,6 +1,7 @@
 #include "Views/Inspector/RunSection.h"
 
 #include "Services/AppStore.h"
+#include "Services/CostPlanner.h"
 #include "Services/Pricing.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
@@ -123,9 +124,9 @@ void RunSection::refresh()
         estimate = m_store.estimatedCost();
     m_estimateRow->setVisible(estimate.has_value());
     if (estimate) {
-        m_estimate->setText(AppStore::estimateLabel(*estimate));
-        m_estimateRow->setToolTip(AppStore::estimateHelp(*estimate));
-        m_estimate->setToolTip(AppStore::estimateHelp(*estimate));
+        m_estimate->setText(CostPlanner::estimateLabel(*estimate));
+        m_estimateRow->setToolTip(CostPlanner::estimateHelp(*estimate));
+        m_estimate->setToolTip(CostPlanner::estimateHelp(*estimate));
     }
 
     if (running) {

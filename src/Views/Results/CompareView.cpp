@@ -1,6 +1,7 @@
 #include "Views/Results/CompareView.h"
 
 #include "Services/AppStore.h"
+#include "Services/Coroutine.h"
 #include "Views/Results/CompareCanvas.h"
 #include "Views/Results/ResultChips.h"
 #include "Views/Results/ResultMessage.h"

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "Models/ImageJob.h"
+#include "Services/Coroutine.h"
 #include "Views/Results/ImagePyramid.h"
 #include "Views/Results/ZoomState.h"
 
-#include <QCoroTask>
 #include <QWidget>
 
 #include <atomic>

@@ -2,6 +2,7 @@
 
 #include "Services/AppStore.h"
 #include "Services/AppVersion.h"
+#include "Services/Coroutine.h"
 #include "Services/Updater.h"
 #include "Views/Settings/TokenField.h"
 #include "Views/Theme/Icons.h"
@@ -191,7 +192,8 @@ QCoro::Task<void> SettingsView::writeToken(QString token)
     m_saving = true;
     refresh();
     AppStore &store = m_store;
-    const bool stored = co_await store.setToken(token);
+    auto storing = store.setToken(token);
+    const bool stored = co_await storing;
     if (!self)
         co_return;
     m_saving = false;

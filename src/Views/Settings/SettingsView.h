@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QCoroTask>
+#include "Services/Coroutine.h"
+
 #include <QTimer>
 #include <QWidget>
 

@@ -1,6 +1,7 @@
 #include "Views/Settings/WelcomeView.h"
 
 #include "Services/AppStore.h"
+#include "Services/Coroutine.h"
 #include "Views/Settings/TokenField.h"
 #include "Views/Theme/AppMark.h"
 #include "Views/Theme/GlowButton.h"
@@ -151,7 +152,8 @@ QCoro::Task<void> WelcomeView::check(QString token)
 {
     const QPointer<WelcomeView> self(this);
     AppStore &store = m_store;
-    const bool accepted = co_await store.submitToken(token);
+    auto submitting = store.submitToken(token);
+    const bool accepted = co_await submitting;
     if (!self || !accepted)
         co_return;
     m_field->lineEdit()->clear();

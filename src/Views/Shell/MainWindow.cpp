@@ -2,6 +2,7 @@
 
 #include "Services/AppStore.h"
 #include "Services/AppVersion.h"
+#include "Services/Coroutine.h"
 #include "Services/Updater.h"
 #include "Views/Inspector/InspectorView.h"
 #include "Views/Launcher/LauncherView.h"
@@ -256,7 +257,8 @@ QCoro::Task<void> MainWindow::finish()
     if (m_sheet)
         m_sheet->close();
     AppStore &store = m_store;
-    co_await store.shutdown();
+    auto shuttingDown = store.shutdown();
+    co_await shuttingDown;
     if (self)
         Q_EMIT self->finished();
 }

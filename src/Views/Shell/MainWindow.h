@@ -1,8 +1,8 @@
 #pragma once
 
+#include "Services/Coroutine.h"
 #include "Views/Theme/Animation.h"
 
-#include <QCoroTask>
 #include <QMainWindow>
 #include <QPointer>
 

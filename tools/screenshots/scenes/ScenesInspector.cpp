@@ -34,7 +34,9 @@ void addPhotos(SceneSetup &setup, int count)
     for (int i = 0; i < count; ++i)
         photos.append(QUrl::fromLocalFile(setup.photo(QStringLiteral("photo-%1.jpg").arg(i))));
     setup.store().addFiles(photos);
-    setup.waitFor([&setup] { return setup.store().estimatedCost().has_value(); });
+    setup.waitFor([&setup] {
+        return !setup.store().isAddingFiles() && setup.store().estimatedCost().has_value();
+    });
 }
 } // namespace
 

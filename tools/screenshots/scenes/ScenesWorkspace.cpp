@@ -77,7 +77,8 @@ MOONFORGE_SCENE("joblist-states", 740, 560)
     store.addFiles(photos);
     setup.waitFor([&store] {
         const auto jobs = store.jobs();
-        return std::all_of(jobs.begin(), jobs.end(),
+        return !store.isAddingFiles() &&
+               std::all_of(jobs.begin(), jobs.end(),
                            [](const ImageJobPtr &job) { return !job->thumbnail().isNull(); });
     });
     const QList<ImageJobPtr> jobs = store.jobs();

@@ -1,4 +1,4 @@
-#include "Services/TaskHandle.h"
+#include "Models/TaskHandle.h"
 
 #include "Models/AppError.h"
 
