@@ -13,6 +13,7 @@
 
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 namespace
 {
@@ -91,7 +92,7 @@ QCoro::Task<qint64> ReplicateClient::download(QUrl address, QIODevice *sink,
     });
 
     ReplyFinished finished(raw);
-    const bool answered = co_await finished;
+    const bool answered = co_await std::move(finished);
     registration = TaskHandle::Registration();
     drain();
 

@@ -14,6 +14,7 @@
 
 #include <cmath>
 #include <memory>
+#include <utility>
 
 namespace
 {
@@ -111,7 +112,7 @@ QCoro::Task<ReplicateClient::Response> ReplicateClient::perform(Request request,
     resourceTimer.start(resourceTimeoutMs);
 
     ReplyFinished finished(raw);
-    const bool answered = co_await finished;
+    const bool answered = co_await std::move(finished);
     resourceTimer.stop();
     registration = TaskHandle::Registration();
 
