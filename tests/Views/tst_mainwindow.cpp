@@ -1,4 +1,5 @@
 #include "Models/ModelCatalog.h"
+#include "SampleFiles.h"
 #include "Services/AppStore.h"
 #include "Services/Updater.h"
 #include "StandInService.h"
@@ -164,14 +165,8 @@ void MainWindowTest::putJobs(int count, const QList<RunStatus> &statuses)
 
 void MainWindowTest::addPhotos(int count)
 {
-    QList<QUrl> files;
-    for (int i = 0; i < count; ++i) {
-        const QString path = m_environment->path(u"photo-%1.png"_s.arg(i));
-        QImage photo(40, 30, QImage::Format_RGB32);
-        photo.fill(QColor::fromHsv(i * 50, 200, 200));
-        QVERIFY(photo.save(path));
-        files.append(QUrl::fromLocalFile(path));
-    }
+    const QList<QUrl> files = SampleFiles::colouredPhotos(m_environment->path(u"."_s), count);
+    QCOMPARE(files.size(), count);
     m_store->addFiles(files);
     QTRY_COMPARE(m_store->jobs().size(), count);
 }

@@ -1,6 +1,7 @@
 #include "SampleFiles.h"
 
 #include <QColor>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
 #include <QProcess>
@@ -54,6 +55,21 @@ QImage decodedPng(const QByteArray &bytes)
     QImage image;
     image.loadFromData(bytes, "PNG");
     return image;
+}
+
+QList<QUrl> colouredPhotos(const QString &folder, int count)
+{
+    QList<QUrl> files;
+    for (int i = 0; i < count; ++i) {
+        const QString path =
+            QDir::cleanPath(QDir(folder).filePath(QStringLiteral("photo-%1.png").arg(i)));
+        QImage photo(40, 30, QImage::Format_RGB32);
+        photo.fill(QColor::fromHsv(i * 50, 200, 200));
+        if (!photo.save(path))
+            return {};
+        files.append(QUrl::fromLocalFile(path));
+    }
+    return files;
 }
 
 } // namespace SampleFiles

@@ -2,8 +2,10 @@
 
 #include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 // Sample images for the image tests, made at test time by Qt or by command-line encoders.
 namespace SampleFiles
@@ -15,6 +17,9 @@ bool writeBytes(const QString &path, const QByteArray &bytes);
 QByteArray readAll(const QString &path);
 // Runs an encoder; false when it is not installed or fails, so the caller can skip.
 bool runTool(const QString &program, const QStringList &args);
+// `count` small photos photo-0.png, photo-1.png … in `folder`, each a different colour; empty
+// when one cannot be written.
+QList<QUrl> colouredPhotos(const QString &folder, int count);
 // Decodes PNG upload bytes; a null image when they are not a PNG.
 QImage decodedPng(const QByteArray &bytes);
 } // namespace SampleFiles
