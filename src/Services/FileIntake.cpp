@@ -78,7 +78,7 @@ void FileIntake::add(const QList<QUrl> &urls)
         return;
     m_queue.push_back(urls);
     setBusy(true);
-    if (m_listing.isRunning() || m_handOutTimer.isActive())
+    if (m_listingPending || m_handOutTimer.isActive())
         return;
     startNext();
 }
@@ -89,8 +89,8 @@ void FileIntake::cancel()
     m_found.clear();
     m_handedOut = 0;
     m_handOutTimer.stop();
-    // A running listing cannot be stopped; its answer is dropped when it arrives.
-    if (m_listing.isRunning())
+    // A listing cannot be stopped; its answer is dropped when it arrives.
+    if (m_listingPending)
         m_listingCancelled = true;
     else
         setBusy(false);
@@ -104,11 +104,13 @@ void FileIntake::startNext()
     }
     const QList<QUrl> urls = m_queue.front();
     m_queue.pop_front();
+    m_listingPending = true;
     m_listing.setFuture(QtConcurrent::run(newFiles, urls, m_known()));
 }
 
 void FileIntake::listed()
 {
+    m_listingPending = false;
     if (std::exchange(m_listingCancelled, false)) {
         startNext();
         return;

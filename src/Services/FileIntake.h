@@ -53,6 +53,9 @@ private:
     QList<QUrl> m_found;
     qsizetype m_handedOut = 0;
     QTimer m_handOutTimer;
+    // Set from the start of a listing until its answer is handled. The future alone cannot say
+    // this: it stops running before its finished signal reaches this thread.
+    bool m_listingPending = false;
     bool m_listingCancelled = false;
     bool m_busy = false;
 };

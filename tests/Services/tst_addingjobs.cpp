@@ -269,6 +269,27 @@ private Q_SLOTS:
         QVERIFY(store.jobs().isEmpty());
     }
 
+    // The worker can finish a listing before its answer reaches the GUI thread. A cancel or a
+    // second drop in that gap must be handled as if the listing were still running.
+    void dropsWhileAListingAnswerIsOnItsWay()
+    {
+        TestEnvironment env;
+        AppStore store(env.environment());
+        store.addFiles({url("drop")});
+        QThreadPool::globalInstance()->waitForDone();
+        store.removeAll();
+        QTRY_VERIFY(!store.isAddingFiles());
+        QCoreApplication::processEvents();
+        QVERIFY(store.jobs().isEmpty());
+
+        store.addFiles({url("drop")});
+        QThreadPool::globalInstance()->waitForDone();
+        store.addFiles({url("loose.png")});
+        QTRY_VERIFY(!store.isAddingFiles());
+        QCOMPARE(store.jobs().size(), 4);
+        QCOMPARE(store.jobs().last()->input().url().fileName(), QStringLiteral("loose.png"));
+    }
+
     // --- open panels ---
 
     void openPanelAddsChosen_data()
