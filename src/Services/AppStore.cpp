@@ -14,6 +14,7 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
         m_environment.settingsPath.isEmpty()
             ? std::make_unique<QSettings>(QStringLiteral("Moonforge"), QStringLiteral("Moonforge"))
             : std::make_unique<QSettings>(m_environment.settingsPath, QSettings::IniFormat);
+    m_settingsWriter = std::make_unique<SettingsWriter>(m_environment.settingsPath);
     for (Mode mode : Modes::all())
         m_states.insert(mode, ModeState::defaultFor(mode));
     connect(m_vault.get(), &TokenVault::changed, this, &AppStore::tokenChanged);

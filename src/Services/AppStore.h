@@ -7,6 +7,7 @@
 #include "Services/FileInspector.h"
 #include "Services/FileIntake.h"
 #include "Services/ModelDirectory.h"
+#include "Services/SettingsWriter.h"
 #include "Services/TokenVault.h"
 #include "Services/VariantPipeline.h"
 
@@ -140,6 +141,9 @@ public:
     void saveHistory();
     // Saves the history a moment later, once for many pairs ending close together.
     void saveHistorySoon();
+    // Preferences and history reach the disk on a thread of their own; this waits until every
+    // change made so far is there. The store's end does the same.
+    void flushStoredWrites() { m_settingsWriter->flush(); }
     static const QString preferencesKey;
     static const QString historyKey;
     static const QString unreadableSuffix;        // an unreadable document is kept under key + this
@@ -173,7 +177,8 @@ private:
     Mode currentMode() const { return m_mode.value_or(Mode::upscale); }
 
     AppEnvironment m_environment;
-    std::unique_ptr<QSettings> m_settings;
+    std::unique_ptr<QSettings> m_settings; // read while the store is built
+    std::unique_ptr<SettingsWriter> m_settingsWriter;
     std::unique_ptr<TokenVault> m_vault;
     std::unique_ptr<ModelDirectory> m_directory; // reads m_vault, so it goes first
     QMap<Mode, QList<ImageJobPtr>> m_jobsByMode;

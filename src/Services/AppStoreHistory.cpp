@@ -43,8 +43,8 @@ const QString AppStore::historyKey = QStringLiteral("MoonforgeHistory.v1");
 
 void AppStore::saveHistorySoon()
 {
-    // Each save rewrites and flushes the settings file; during a run of hundreds of pairs that
-    // is many such writes a second on the GUI thread.
+    // Each save encodes every job and rewrites the settings file; during a run of hundreds of
+    // pairs that would be many a second.
     if (!m_historySave.isActive())
         m_historySave.start();
 }

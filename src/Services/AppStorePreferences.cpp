@@ -55,10 +55,9 @@ void AppStore::writeStored(const QString &key, const QByteArray &bytes,
                            std::optional<QByteArray> &unreadable)
 {
     if (unreadable) {
-        m_settings->setValue(key + unreadableSuffix, *unreadable);
+        m_settingsWriter->write(key + unreadableSuffix, *unreadable);
         unreadable.reset();
     }
-    m_settings->setValue(key, bytes);
-    // Flushed before returning, so that a crash right after a change loses nothing.
-    m_settings->sync();
+    // On disk a moment later, and for certain once the store is gone.
+    m_settingsWriter->write(key, bytes);
 }

@@ -116,6 +116,7 @@ private Q_SLOTS:
              finishedJob(JobInput::file(source), deleted, 2),
              finishedJob(JobInput::file(source), image(env, "kept.png"), 3)});
         appStore.saveHistory();
+        appStore.flushStoredWrites();
         const QList<JobSnapshot> saved = JobSnapshot::decode(StoredDocument::stored(env, key));
         QCOMPARE(saved.size(), 1);
         QCOMPARE(saved.first().byteSize, 3);
@@ -182,8 +183,10 @@ private Q_SLOTS:
         StoredDocument::store(env, key, bad);
         AppStore appStore(env.environment());
         QVERIFY(appStore.jobs(Mode::upscale).isEmpty());
+        appStore.flushStoredWrites();
         QCOMPARE(StoredDocument::stored(env, key), bad);
         appStore.saveHistory();
+        appStore.flushStoredWrites();
         QCOMPARE(StoredDocument::stored(env, key + ".unreadable"), bad);
         QCOMPARE(StoredDocument::stored(env, key), QByteArray("[]"));
     }

@@ -8,6 +8,8 @@
 #include <QJsonDocument>
 #include <QTest>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -100,7 +102,32 @@ private Q_SLOTS:
         QCOMPARE(appStore.state(Mode::video), ModeState::defaultFor(Mode::video));
         QVERIFY(appStore.revealWhenDone());
         // The reveal switch was assigned while loading, yet nothing was written back.
+        appStore.flushStoredWrites();
         QCOMPARE(StoredDocument::stored(env, key), bytes);
+    }
+
+    // Writes happen off the GUI thread; quick changes must still land in the order made.
+    void lastOfManyQuickChangesIsStored()
+    {
+        TestEnvironment env;
+        {
+            AppStore appStore(env.environment());
+            appStore.setMode(Mode::upscale);
+            for (int i = 0; i < 40; ++i)
+                appStore.setFilenameSuffix(QStringLiteral("-v%1").arg(i));
+            appStore.flushStoredWrites();
+            const PreferencesRecord stored =
+                PreferencesRecord::decode(StoredDocument::stored(env, key));
+            const auto upscale =
+                std::find_if(stored.modes.cbegin(), stored.modes.cend(),
+                             [](const ModeState &m) { return m.mode == Mode::upscale; });
+            QVERIFY(upscale != stored.modes.cend());
+            QCOMPARE(upscale->filenameSuffix, QStringLiteral("-v39"));
+            appStore.setFilenameSuffix(QStringLiteral("-final"));
+        }
+        // The store's end waits for its last write.
+        AppStore reopened(env.environment());
+        QCOMPARE(reopened.state(Mode::upscale).filenameSuffix, QStringLiteral("-final"));
     }
 
     void unreadableDocumentIsKeptAside()
@@ -113,8 +140,10 @@ private Q_SLOTS:
         for (Mode mode : Modes::all())
             QCOMPARE(appStore.state(mode), ModeState::defaultFor(mode));
         QVERIFY(!appStore.revealWhenDone());
+        appStore.flushStoredWrites();
         QCOMPARE(StoredDocument::stored(env, key), bad); // nothing written until something changes
         appStore.setRevealWhenDone(false);               // the same value still writes
+        appStore.flushStoredWrites();
         QCOMPARE(StoredDocument::stored(env, key + ".unreadable"), bad);
         QCOMPARE(PreferencesRecord::decode(StoredDocument::stored(env, key)).modes.size(), 3);
     }

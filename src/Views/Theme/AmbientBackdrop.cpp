@@ -72,17 +72,44 @@ QImage AmbientBackdrop::render(QSize size, const QPalette &palette)
     return result;
 }
 
-void AmbientBackdrop::paintEvent(QPaintEvent *)
+const QPixmap &AmbientBackdrop::rendered() const
 {
     const QRgb window = palette().color(QPalette::Window).rgba();
-    if (m_cache.isNull() || m_cacheSize != size() || m_cacheWindow != window) {
-        m_cache = render(size(), palette());
+    const qreal ratio = devicePixelRatioF();
+    if (m_cache.isNull() || m_cacheSize != size() || m_cacheRatio != ratio ||
+        m_cacheWindow != window) {
+        const QSize pixels = (QSizeF(size()) * ratio).toSize();
+        m_cache = QPixmap::fromImage(
+            render(size(), palette())
+                .scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_cache.setDevicePixelRatio(ratio);
         m_cacheSize = size();
+        m_cacheRatio = ratio;
         m_cacheWindow = window;
     }
+    return m_cache;
+}
+
+void AmbientBackdrop::paintBehind(QPainter &painter, const QWidget &widget, const QRect &rect)
+{
+    for (const QWidget *ancestor = widget.parentWidget(); ancestor;
+         ancestor = ancestor->parentWidget()) {
+        if (const auto *backdrop = qobject_cast<const AmbientBackdrop *>(ancestor)) {
+            const QPixmap &pixmap = backdrop->rendered();
+            const qreal ratio = pixmap.devicePixelRatio();
+            const QRectF under(widget.mapTo(backdrop, rect.topLeft()), QSizeF(rect.size()));
+            painter.drawPixmap(QRectF(rect), pixmap,
+                               QRectF(under.topLeft() * ratio, under.size() * ratio));
+            return;
+        }
+    }
+    painter.fillRect(rect, widget.palette().color(QPalette::Window));
+}
+
+void AmbientBackdrop::paintEvent(QPaintEvent *)
+{
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), m_cache);
+    painter.drawPixmap(QPoint(0, 0), rendered());
 }
 
 void AmbientBackdrop::changeEvent(QEvent *event)

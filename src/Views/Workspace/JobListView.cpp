@@ -1,6 +1,7 @@
 #include "Views/Workspace/JobListView.h"
 
 #include "Services/AppStore.h"
+#include "Views/Theme/AmbientBackdrop.h"
 #include "Views/Theme/ProgressRing.h"
 #include "Views/Workspace/JobListModel.h"
 #include "Views/Workspace/VariantPill.h"
@@ -47,13 +48,16 @@ RunStatus statusOfKind(RunStatus::Kind kind)
 
 JobListView::JobListView(AppStore &store, QWidget *parent)
     : QAbstractItemView(parent), m_store(store), m_model(new JobListModel(store, this)),
-      m_delegate(new JobRowDelegate(this)), m_hoverIn(viewport(), 0), m_hoverOut(viewport(), 0)
+      m_delegate(new JobRowDelegate(this)), m_hoverIn(nullptr, 0), m_hoverOut(nullptr, 0)
 {
     setObjectName(u"jobList"_s);
     setAccessibleName(u"Jobs"_s);
     setFrameShape(QFrame::NoFrame);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
+    // The viewport paints the backdrop under its rows itself, so scrolling copies what is on
+    // screen and paints only the strip that comes into view.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setVerticalScrollMode(ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(SingleSelection);
@@ -66,6 +70,9 @@ JobListView::JobListView(AppStore &store, QWidget *parent)
     m_clock.start();
     m_frames.setInterval(16);
     connect(&m_frames, &QTimer::timeout, this, &JobListView::tick);
+    // A hover fade repaints its own row only: the rest of the list stays as it is on screen.
+    connect(&m_hoverIn, &AnimatedValue::changed, this, [this] { updateRow(m_hovered); });
+    connect(&m_hoverOut, &AnimatedValue::changed, this, [this] { updateRow(m_fading); });
     m_priority.setSingleShot(true);
     m_priority.setInterval(30);
     connect(&m_priority, &QTimer::timeout, this, [this] {
@@ -279,7 +286,10 @@ void JobListView::updateGeometries()
 
 void JobListView::scrollContentsBy(int dx, int dy)
 {
-    QAbstractItemView::scrollContentsBy(dx, dy);
+    // The base class repaints the whole viewport; moving what is on screen and painting the
+    // strip that comes into view is far cheaper.
+    scrollDirtyRegion(dx, dy);
+    viewport()->scroll(dx, dy);
     updatePointer(viewport()->mapFromGlobal(QCursor::pos()));
     schedulePriority();
 }
@@ -380,6 +390,7 @@ void JobListView::paintEvent(QPaintEvent *event)
     if (previewSide != m_store.previewFillSide())
         m_store.setPreviewFillSide(previewSide);
     QPainter painter(viewport());
+    AmbientBackdrop::paintBehind(painter, *viewport(), event->rect());
     const auto [first, last] = visibleRows();
     const qint64 now = m_clock.elapsed();
     const bool animate = Animation::enabled();
@@ -433,6 +444,12 @@ void JobListView::paintEvent(QPaintEvent *event)
         m_frames.stop();
     else if (!m_frames.isActive())
         m_frames.start();
+}
+
+void JobListView::updateRow(const ImageJob *job)
+{
+    if (const int row = job ? m_model->row(job) : -1; row >= 0)
+        viewport()->update(rowRect(row));
 }
 
 void JobListView::tick()

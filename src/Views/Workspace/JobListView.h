@@ -87,6 +87,7 @@ private:
     void updatePointer(const QPoint &position);
     void open(const ImageJobPtr &job);
     void activate(int row, JobRowDelegate::Hit hit);
+    void updateRow(const ImageJob *job);
     void tick();
     void schedulePriority();
 

@@ -24,15 +24,18 @@ void JobListView::setHovered(const ImageJob *job)
     if (m_hovered == job)
         return;
     if (m_hovered) {
+        // A row still fading out stops at once; the row just left takes its place.
+        updateRow(m_fading);
         m_fading = m_hovered;
         m_hoverOut.setValue(m_hoverIn.value());
         m_hoverOut.easeOutTo(0, hoverMs / 1000.0);
     }
+    updateRow(m_hovered);
     m_hovered = job;
     m_hoverIn.setValue(0);
     if (job)
         m_hoverIn.easeOutTo(1, hoverMs / 1000.0);
-    viewport()->update();
+    updateRow(job);
 }
 
 void JobListView::updatePointer(const QPoint &position)

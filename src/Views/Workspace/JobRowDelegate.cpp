@@ -22,6 +22,8 @@ constexpr qreal itemGap = 8;  // between the items of the name line
 constexpr qreal pillGap = 5;  // between pills and between their lines
 constexpr qreal removeSide = 20;
 constexpr qreal thumbnailRadius = 7;
+// Enough for every row height and hover step of a wide window at twice the pixel ratio.
+constexpr int cardCacheKiB = 32 * 1024;
 
 QFont nameFont()
 {
@@ -69,7 +71,7 @@ qreal flow(const QList<QSizeF> &sizes, qreal width, QList<QRectF> *frames)
 } // namespace
 
 JobRowDelegate::JobRowDelegate(QObject *parent)
-    : QAbstractItemDelegate(parent), m_previews(4096), m_names(nameFont()),
+    : QAbstractItemDelegate(parent), m_previews(4096), m_cards(cardCacheKiB), m_names(nameFont()),
       m_dimensions(dimensionsFont())
 {
 }
@@ -139,12 +141,10 @@ void JobRowDelegate::paintRow(QPainter &painter, const QRectF &rect, const Image
                               const RowState &state) const
 {
     painter.save();
+    paintCard(painter, rect.toAlignedRect(), Theme::primaryAt(palette, 0.05 + 0.03 * state.hover),
+              state.current ? QPen(Theme::withAlpha(Theme::accent(), 0.8), 1.5)
+                            : QPen(Theme::cardStroke(palette), 0.5));
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF card = rect.adjusted(0.25, 0.25, -0.25, -0.25);
-    painter.setBrush(Theme::primaryAt(palette, 0.05 + 0.03 * state.hover));
-    painter.setPen(state.current ? QPen(Theme::withAlpha(Theme::accent(), 0.8), 1.5)
-                                 : QPen(Theme::cardStroke(palette), 0.5));
-    painter.drawRoundedRect(card, Theme::cardRadius, Theme::cardRadius);
 
     const Geometry g = geometry(rect, job);
     paintThumbnail(painter, g.thumbnail, job, palette);
@@ -192,6 +192,38 @@ void JobRowDelegate::paintRow(QPainter &painter, const QRectF &rect, const Image
                            transition.first, transition.second);
     }
     painter.restore();
+}
+
+void JobRowDelegate::paintCard(QPainter &painter, const QRect &rect, const QColor &fill,
+                               const QPen &pen) const
+{
+    // An antialiased rounded rect as wide as the list costs more than the rest of the row, and
+    // rows share a handful of sizes and looks: each card is drawn once, then copied.
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QString key = u"%1x%2@%3 %4 %5 %6"_s.arg(rect.width())
+                            .arg(rect.height())
+                            .arg(ratio)
+                            .arg(fill.rgba())
+                            .arg(pen.color().rgba())
+                            .arg(pen.widthF());
+    QPixmap *card = m_cards.object(key);
+    if (!card) {
+        const QSize pixels = (QSizeF(rect.size()) * ratio).toSize();
+        card = new QPixmap(pixels);
+        card->setDevicePixelRatio(ratio);
+        card->fill(Qt::transparent);
+        QPainter shape(card);
+        shape.setRenderHint(QPainter::Antialiasing);
+        shape.setBrush(fill);
+        shape.setPen(pen);
+        // A quarter-pixel inset keeps the thin stroke inside the row, so neighbours never clip it.
+        shape.drawRoundedRect(
+            QRectF(QPointF(0, 0), QSizeF(rect.size())).adjusted(0.25, 0.25, -0.25, -0.25),
+            Theme::cardRadius, Theme::cardRadius);
+        shape.end();
+        m_cards.insert(key, card, int(qint64(pixels.width()) * pixels.height() * 4 / 1024));
+    }
+    painter.drawPixmap(rect.topLeft(), *card);
 }
 
 void JobRowDelegate::paintThumbnail(QPainter &painter, const QRectF &rect, const ImageJob &job,

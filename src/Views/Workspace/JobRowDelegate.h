@@ -6,6 +6,7 @@
 #include <QAbstractItemDelegate>
 #include <QCache>
 #include <QList>
+#include <QPen>
 #include <QPixmap>
 #include <QRectF>
 
@@ -64,11 +65,14 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
+    void paintCard(QPainter &painter, const QRect &rect, const QColor &fill, const QPen &pen) const;
     void paintThumbnail(QPainter &painter, const QRectF &rect, const ImageJob &job,
                         const QPalette &palette) const;
 
     // Previews scaled to the row's square at the screen's pixel ratio, by image and size.
     mutable QCache<QString, QPixmap> m_previews;
+    // Row backgrounds by size, pixel ratio and look; cost in KiB.
+    mutable QCache<QString, QPixmap> m_cards;
     mutable TextCache m_names;
     mutable TextCache m_dimensions;
 };
