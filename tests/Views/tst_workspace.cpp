@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QToolTip>
 #include <QtTest>
 
@@ -109,6 +110,7 @@ private Q_SLOTS:
     void pillsFollowARealRun();
     void rowsOnScreenArePreviewedFirst();
     void thumbnailIsPaintedAtFullStrength();
+    void scrolledListLooksFreshlyPainted();
 
 private:
     void makeStore(const StandInService *service = nullptr);
@@ -741,6 +743,36 @@ void WorkspaceTest::thumbnailIsPaintedAtFullStrength()
     QTRY_VERIFY(m_centre->grab().toImage().pixelColor(centre).red() > 180);
     const QColor painted = m_centre->grab().toImage().pixelColor(centre);
     QVERIFY2(painted.green() < 80, qPrintable(painted.name()));
+}
+
+// The list scrolls by moving what is already on screen; what it shows afterwards must be exactly
+// what painting it afresh gives, with no trace of where the rows were.
+void WorkspaceTest::scrolledListLooksFreshlyPainted()
+{
+    select(Mode::upscale, 2);
+    show();
+    QList<QUrl> files;
+    for (int i = 0; i < 24; ++i)
+        files.append(QUrl::fromLocalFile(writeFile(path(u"photo-%1.png"_s.arg(i)), "PNG")));
+    addFiles(files);
+    JobListView *list = m_centre->jobList();
+    QScrollBar *bar = list->verticalScrollBar();
+    QVERIFY(bar->maximum() > 300);
+    for (const int step : {37, 37, 120, -53, 24, 24}) {
+        bar->setValue(bar->value() + step);
+        QCoreApplication::processEvents();
+    }
+    QWidget *viewport = list->viewport();
+    const QImage onScreen =
+        m_centre->screen()
+            ->grabWindow(m_centre->winId(), viewport->mapTo(m_centre.get(), QPoint(0, 0)).x(),
+                         viewport->mapTo(m_centre.get(), QPoint(0, 0)).y(), viewport->width(),
+                         viewport->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    const QImage fresh = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(onScreen.size(), fresh.size());
+    QVERIFY(onScreen == fresh);
 }
 
 QTEST_MAIN(WorkspaceTest)
