@@ -1,15 +1,15 @@
 #include "Services/Coroutine.h"
 #include "Services/PriceCache.h"
 #include "Services/Pricing.h"
+#include "Services/ReplyFinished.h"
 
-#include <QCoroNetworkReply>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QStringDecoder>
+#include <QTimer>
 
-#include <chrono>
 #include <memory>
 
 namespace
@@ -61,20 +61,21 @@ Pricing::fetch(std::shared_ptr<QNetworkAccessManager> network, QUrl webBase, Pri
                          if (received > maxPageBytes)
                              raw->abort();
                      });
-    // The transfer timeout only notices a stalled page; this bounds a page that trickles in.
-    // QCoro resumes through a queued call: the reply must outlive the abort until then, which
-    // the shared manager ensures.
     const TaskHandle::Registration abortOnCancel = handle.onCancel([reply] {
         if (reply)
             reply->abort();
     });
-    auto finished =
-        qCoro(reply.data()).waitForFinished(std::chrono::milliseconds(2 * pageTimeoutMs));
-    co_await finished;
-    if (!reply || handle.isCancelled())
-        co_return std::nullopt;
+    // The transfer timeout only notices a stalled page; this bounds a page that trickles in.
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, reply, [raw = reply.data()] { raw->abort(); });
+    deadline.start(2 * pageTimeoutMs);
+    ReplyFinished finished(reply.data());
+    co_await std::move(finished);
     const std::unique_ptr<QNetworkReply, void (*)(QNetworkReply *)> owned(
         reply.data(), [](QNetworkReply *r) { r->deleteLater(); });
+    if (!reply || handle.isCancelled())
+        co_return std::nullopt;
     if (!reply->isFinished())
         reply->abort();
 
