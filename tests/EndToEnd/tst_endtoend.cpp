@@ -4,9 +4,6 @@
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
 #include "Services/Desktop.h"
-#include "Services/Updater.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
 #include "Views/Inspector/ModelList.h"
 #include "Views/Inspector/ModelPicker.h"
 #include "Views/Inspector/PickerListModel.h"
@@ -15,15 +12,14 @@
 #include "Views/Results/ResultChips.h"
 #include "Views/Results/ResultSheet.h"
 #include "Views/Results/VideoResultView.h"
-#include "Views/Shell/MainWindow.h"
 #include "Views/Shell/StatusBar.h"
 #include "Views/Shell/Workspace.h"
-#include "Views/Theme/Animation.h"
 #include "Views/Workspace/JobListModel.h"
 #include "Views/Workspace/JobListView.h"
 #include "Views/Workspace/PromptField.h"
 #include "Views/Workspace/ReferenceChip.h"
 #include "Views/Workspace/ReferenceRow.h"
+#include "WindowTestCase.h"
 
 #include <QAbstractButton>
 #include <QBuffer>
@@ -88,7 +84,7 @@ QStringList filesIn(const QString &folder)
 }
 } // namespace
 
-class EndToEndTest : public QObject
+class EndToEndTest : public WindowTestCase
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -104,8 +100,6 @@ private Q_SLOTS:
     void restartRestoresHistoryAndPreferences();
 
 private:
-    void openWindow();
-    void closeWindow();
     template <typename T = QWidget> T *find(const QString &name) const;
     void enterMode(Mode mode);
     void pickModels(const QStringList &slugs);
@@ -122,35 +116,23 @@ private:
     void closeSheet();
 
     QTemporaryDir m_home;
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
     std::shared_ptr<ScriptedDesktop> m_desktop;
-    std::unique_ptr<AppStore> m_store;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MainWindow> m_window;
 };
 
 void EndToEndTest::initTestCase()
 {
-    Animation::setEnabled(false);
     // Results without a folder of their own go to the home's Pictures and Movies.
     QVERIFY(m_home.isValid());
     qputenv("HOME", QFile::encodeName(m_home.path()));
-    StandInService::Options options;
-    options.timeScale = 0.02;
-    m_service = std::make_unique<StandInService>(options);
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    startService();
 }
 
 void EndToEndTest::init()
 {
-    QVERIFY(m_service->reset());
     for (const char *folder : {"Pictures", "Videos"})
         QVERIFY(QDir(m_home.filePath(QString::fromLatin1(folder))).removeRecursively());
-    m_environment = std::make_unique<TestEnvironment>(0.02);
+    freshEnvironment();
     AppEnvironment &environment = m_environment->mutableEnvironment();
-    environment.apiBase = m_service->apiBase();
-    environment.webBase = m_service->webBase();
     environment.environmentToken = u"r8_sim"_s;
     m_desktop = std::make_shared<ScriptedDesktop>();
     environment.desktop = m_desktop;
@@ -158,34 +140,7 @@ void EndToEndTest::init()
 
 void EndToEndTest::cleanup()
 {
-    if (m_store && m_store->isRunning()) {
-        m_store->cancelRun();
-        QTRY_VERIFY(!m_store->isRunning());
-    }
-    m_window.reset();
-    m_updater.reset();
-    m_store.reset();
-}
-
-void EndToEndTest::openWindow()
-{
-    m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokenKnown());
-    m_updater = std::make_unique<Updater>(m_environment->environment().settingsPath);
-    m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-}
-
-// As the application quits: the window closes, the store finishes its work, both go.
-void EndToEndTest::closeWindow()
-{
-    QSignalSpy finished(m_window.get(), &MainWindow::finished);
-    QVERIFY(m_window->close());
-    QTRY_COMPARE(finished.count(), 1);
-    m_window.reset();
-    m_updater.reset();
-    m_store.reset();
+    dropWindow();
 }
 
 template <typename T> T *EndToEndTest::find(const QString &name) const

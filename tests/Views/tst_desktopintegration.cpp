@@ -1,15 +1,11 @@
 #include "Models/ModelCatalog.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
-#include "Services/Updater.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
 #include "Views/Desktop/DesktopIntegration.h"
 #include "Views/Desktop/DesktopNotifier.h"
 #include "Views/Desktop/SuspendInhibitor.h"
 #include "Views/Desktop/TaskbarProgress.h"
-#include "Views/Shell/MainWindow.h"
-#include "Views/Theme/Animation.h"
+#include "WindowTestCase.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -174,7 +170,7 @@ void settleBus()
 
 // Notifications, staying awake and the task bar's progress during real runs against the
 // stand-in service, checked through what the desktop's services are asked.
-class DesktopIntegrationTest : public QObject
+class DesktopIntegrationTest : public WindowTestCase
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -189,17 +185,11 @@ private Q_SLOTS:
     void absentServicesStayQuiet();
 
 private:
-    void makeWindow();
     void addPhotos(int count);
     void runStuckPrompt();
     void moveFocusAway();
     void emitFromNotifications(const QString &name, const QVariantList &arguments);
 
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::unique_ptr<AppStore> m_store;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MainWindow> m_window;
     std::unique_ptr<QWidget> m_otherWindow;
     std::unique_ptr<DesktopIntegration> m_integration;
     std::optional<QDBusConnection> m_services;
@@ -215,11 +205,7 @@ void DesktopIntegrationTest::initTestCase()
         QSKIP("needs a session bus: run under scripts/with-test-session");
     // Never the machine's own logind: a system bus that is not there.
     qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/moonforge-test-system-bus");
-    Animation::setEnabled(false);
-    StandInService::Options options;
-    options.timeScale = 0.02;
-    m_service = std::make_unique<StandInService>(options);
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    startService();
     m_services = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"fake-desktop"_s);
     QVERIFY(m_services->isConnected());
     m_portal = std::make_unique<FakePortal>(*m_services);
@@ -236,12 +222,8 @@ void DesktopIntegrationTest::initTestCase()
 
 void DesktopIntegrationTest::init()
 {
-    QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>(0.02);
-    AppEnvironment &environment = m_environment->mutableEnvironment();
-    environment.apiBase = m_service->apiBase();
-    environment.webBase = m_service->webBase();
-    environment.environmentToken = u"r8_sim"_s;
+    freshEnvironment();
+    m_environment->mutableEnvironment().environmentToken = u"r8_sim"_s;
     for (const QString &name : {DesktopNotifier::service, u"org.freedesktop.portal.Desktop"_s,
                                 u"org.freedesktop.login1"_s})
         QVERIFY(m_services->registerService(name));
@@ -249,28 +231,12 @@ void DesktopIntegrationTest::init()
 
 void DesktopIntegrationTest::cleanup()
 {
-    if (m_store && m_store->isRunning()) {
-        m_store->cancelRun();
-        QTRY_VERIFY(!m_store->isRunning());
-    }
     m_integration.reset();
     m_otherWindow.reset();
-    m_window.reset();
-    m_updater.reset();
-    m_store.reset();
+    dropWindow();
     m_notifications.shown.clear();
     m_launcher.updates.clear();
     m_launcher.uris.clear();
-}
-
-void DesktopIntegrationTest::makeWindow()
-{
-    m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokenKnown());
-    m_updater = std::make_unique<Updater>(m_environment->environment().settingsPath);
-    m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
 void DesktopIntegrationTest::moveFocusAway()
@@ -313,7 +279,7 @@ void DesktopIntegrationTest::emitFromNotifications(const QString &name,
 
 void DesktopIntegrationTest::finishedRunBehindAnotherWindow()
 {
-    makeWindow();
+    openWindow();
     m_integration = std::make_unique<DesktopIntegration>(*m_store, *m_window);
     addPhotos(3);
     moveFocusAway();
@@ -390,7 +356,7 @@ void DesktopIntegrationTest::cancelReleasesTheInhibition()
     QFETCH(bool, beforeGrant);
     if (!portal)
         QVERIFY(m_services->unregisterService(u"org.freedesktop.portal.Desktop"_s));
-    makeWindow();
+    openWindow();
     // logind on the session bus, where the test's stand-in answers for it.
     m_integration = std::make_unique<DesktopIntegration>(
         *m_store, *m_window, QDBusConnection::sessionBus(), QDBusConnection::sessionBus());
@@ -441,7 +407,7 @@ void DesktopIntegrationTest::absentServicesStayQuiet()
     for (const QString &name : {DesktopNotifier::service, u"org.freedesktop.portal.Desktop"_s,
                                 u"org.freedesktop.login1"_s})
         QVERIFY(m_services->unregisterService(name));
-    makeWindow();
+    openWindow();
     addPhotos(2);
     moveFocusAway();
 

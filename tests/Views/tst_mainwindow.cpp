@@ -1,19 +1,15 @@
 #include "Models/ModelCatalog.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
-#include "Services/Updater.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
 #include "Views/Launcher/LauncherView.h"
 #include "Views/Launcher/ModeTile.h"
 #include "Views/Settings/WelcomeView.h"
 #include "Views/Shell/DropOverlay.h"
 #include "Views/Shell/Header.h"
-#include "Views/Shell/MainWindow.h"
 #include "Views/Shell/ModeButton.h"
 #include "Views/Shell/StatusBar.h"
 #include "Views/Shell/Workspace.h"
-#include "Views/Theme/Animation.h"
+#include "WindowTestCase.h"
 
 #include <QAction>
 #include <QGraphicsEffect>
@@ -56,7 +52,7 @@ QList<RunStatus> statuses(int done, int failed, int waiting)
 
 // The main window as a person meets it: which screen shows, what the header, the status bar
 // and the menus offer, drops, the welcome screen's shield, and quitting during a run.
-class MainWindowTest : public QObject
+class MainWindowTest : public WindowTestCase
 {
     Q_OBJECT
 private Q_SLOTS:
@@ -85,52 +81,27 @@ private:
     void putJobs(int count, const QList<RunStatus> &statuses);
     void addPhotos(int count);
     QAction *action(const char *name) const;
-
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::unique_ptr<AppStore> m_store;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MainWindow> m_window;
 };
 
 void MainWindowTest::initTestCase()
 {
-    Animation::setEnabled(false);
-    StandInService::Options options;
-    options.timeScale = 0.02;
-    m_service = std::make_unique<StandInService>(options);
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    startService();
 }
 
 void MainWindowTest::init()
 {
-    QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>(0.02);
-    AppEnvironment &environment = m_environment->mutableEnvironment();
-    environment.apiBase = m_service->apiBase();
-    environment.webBase = m_service->webBase();
+    freshEnvironment();
 }
 
 void MainWindowTest::cleanup()
 {
-    if (m_store && m_store->isRunning()) {
-        m_store->cancelRun();
-        QTRY_VERIFY(!m_store->isRunning());
-    }
-    m_window.reset();
-    m_updater.reset();
-    m_store.reset();
+    dropWindow();
 }
 
 void MainWindowTest::makeWindow(bool withToken)
 {
     m_environment->mutableEnvironment().environmentToken = withToken ? u"r8_sim"_s : QString();
-    m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokenKnown());
-    m_updater = std::make_unique<Updater>(m_environment->environment().settingsPath);
-    m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    openWindow();
 }
 
 void MainWindowTest::select(Mode mode, const QStringList &slugs)
