@@ -44,7 +44,7 @@ void SettingsWriter::writePending()
         m_scheduled = false;
     }
     // Settings objects for one file share their contents within the process, under a lock of
-    // their own, so this one may write while the GUI thread's reads.
+    // their own, so this one may write while the GUI thread's one reads.
     const auto settings =
         m_path.isEmpty()
             ? std::make_unique<QSettings>(QStringLiteral("Moonforge"), QStringLiteral("Moonforge"))
