@@ -28,8 +28,13 @@ StoredJson encodeModeState(const ModeState &state)
     StoredJson overrides = StoredJson::object();
     for (auto model = state.overrides.begin(); model != state.overrides.end(); ++model) {
         StoredJson params = StoredJson::object();
-        for (auto param = model->begin(); param != model->end(); ++param)
-            params.insert(param.key(), StoredJson::fromJson(param.value().toStored()));
+        for (auto param = model->begin(); param != model->end(); ++param) {
+            StoredJson value = StoredJson::fromJson(param.value().toStored());
+            // A value JSON cannot hold (an infinite number) is left out; it must not cost the
+            // rest of the user's choices their place on disk.
+            if (value.toBytes())
+                params.insert(param.key(), std::move(value));
+        }
         overrides.insert(model.key(), std::move(params));
     }
 

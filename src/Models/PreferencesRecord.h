@@ -13,7 +13,8 @@ struct PreferencesRecord {
     QList<ModeState> modes;
     bool revealWhenDone = false;
 
-    // None when a value cannot be written as JSON.
+    // An override JSON cannot hold (an infinite number) is left out of the document, so that one
+    // bad value never keeps the rest from being saved. None when any other value cannot be written.
     std::optional<QByteArray> encode() const;
     // Every key but "outputFolder" is required; throws StoredDecodeError (or the decode error of
     // a catalog entry or parameter value) when the document cannot be read as a whole.

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <limits>
 
 namespace
 {
@@ -146,6 +147,27 @@ private Q_SLOTS:
         appStore.flushStoredWrites();
         QCOMPARE(StoredDocument::stored(env, key + ".unreadable"), bad);
         QCOMPARE(PreferencesRecord::decode(StoredDocument::stored(env, key)).modes.size(), 3);
+    }
+
+    // An infinite number once made the whole document unwritable, losing every later change.
+    void unwritableOverrideIsLeftOut()
+    {
+        TestEnvironment env;
+        SchemaParam strength;
+        strength.key = "strength";
+        SchemaParam steps;
+        steps.key = "steps";
+        {
+            AppStore appStore(env.environment());
+            appStore.setValue(ParamValue::integer(7), steps);
+            appStore.setValue(ParamValue::number(std::numeric_limits<double>::infinity()),
+                              strength);
+            appStore.setFilenameSuffix("-after");
+        }
+        AppStore reopened(env.environment());
+        QCOMPARE(reopened.state().filenameSuffix, "-after");
+        QCOMPARE(reopened.value(steps), ParamValue::integer(7));
+        QVERIFY(!reopened.isOverridden(strength));
     }
 
     void changesSurviveRestart()
