@@ -16,9 +16,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QtTest>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace
 {
@@ -102,6 +107,14 @@ class InspectorTest : public QObject
             QTest::keyClicks(edit, line);
         }
     }
+    // One notch down over the middle of `widget`.
+    static void turnWheel(QWidget *widget)
+    {
+        const QPointF centre = QRectF(widget->rect()).center();
+        QWheelEvent wheel(centre, widget->mapToGlobal(centre), QPoint(), QPoint(0, -120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(widget, &wheel);
+    }
     template <typename T = QWidget> T *find(const QString &name) const
     {
         return m_view->findChild<T *>(name);
@@ -148,6 +161,8 @@ private Q_SLOTS:
             << param("steps", Type::integer, {}, 1) << "QLineEdit";
         QTest::newRow("integer, min = max")
             << param("steps", Type::integer, {}, 3, 3) << "QLineEdit";
+        QTest::newRow("integer beyond int")
+            << param("seed", Type::integer, {}, 0, 4294967295.0) << "QLineEdit";
         QTest::newRow("number 0…1") << param("strength", Type::number, {}, 0, 1) << "QSlider";
         QTest::newRow("number, open") << param("strength", Type::number) << "QLineEdit";
         QTest::newRow("choice") << param("style", Type::choice) << "QComboBox";
@@ -170,15 +185,22 @@ private Q_SLOTS:
         QTest::addColumn<bool>("integer");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<std::optional<ParamValue>>("stored");
+        QTest::addColumn<QString>("shownOnceDone");
         QTest::newRow("comma read as a point")
-            << false << "2,5" << std::optional(ParamValue::number(2.5));
+            << false << "2,5" << std::optional(ParamValue::number(2.5)) << "2.50";
         QTest::newRow("integer field truncates")
-            << true << "2.5" << std::optional(ParamValue::integer(2));
-        QTest::newRow("letters store nothing") << false << "ab" << std::optional<ParamValue>();
+            << true << "2.5" << std::optional(ParamValue::integer(2)) << "2";
+        QTest::newRow("letters store nothing")
+            << false << "ab" << std::optional<ParamValue>() << "1";
         QTest::newRow("half-typed keeps the last number")
-            << false << "3e" << std::optional(ParamValue::number(3));
+            << false << "3e" << std::optional(ParamValue::number(3)) << "3";
         QTest::newRow("cleared back to the default")
-            << false << "7\b" << std::optional<ParamValue>();
+            << false << "7\b" << std::optional<ParamValue>() << "1";
+        // Infinity could not be saved, and took every later change with it: the field keeps
+        // the last number the text read as on the way.
+        QTest::newRow("overflow keeps the last number")
+            << false << "1e999" << std::optional(ParamValue::number(1e99))
+            << ParamValue::number(1e99).displayString();
     }
     void numberFieldEdits()
     {
@@ -201,6 +223,96 @@ private Q_SLOTS:
         QCOMPARE(field->text(), typed.endsWith('\b') ? QString() : typed);
         QCOMPARE(control.findChild<QWidget *>("parameter:amount:changed")->isVisibleTo(&control),
                  stored.has_value());
+        // Once editing ends the field shows what is stored.
+        QTest::keyClick(field, Qt::Key_Return);
+        QTEST(field->text(), "shownOnceDone");
+    }
+
+    void seedBeyondIntIsTyped()
+    {
+        makeStore(false);
+        const SchemaParam seed = param("seed", Type::integer, {}, 0, 4294967295.0);
+        ParameterControl control(*m_store, seed);
+        activate(control);
+        auto *field = control.findChild<QLineEdit *>("parameter:seed:editor");
+        QVERIFY(field);
+        field->setFocus();
+        QTest::keyClicks(field, "4000000000");
+        QCOMPARE(m_store->value(seed), std::optional(ParamValue::integer(4000000000)));
+    }
+
+    void clearedTextShowsDefaultOnceDone_data()
+    {
+        QTest::addColumn<bool>("multiline");
+        QTest::newRow("one line") << false;
+        QTest::newRow("several lines") << true;
+    }
+    void clearedTextShowsDefaultOnceDone()
+    {
+        QFETCH(bool, multiline);
+        makeStore(false);
+        SchemaParam style = param("style", Type::text, ParamValue::string("plain"));
+        style.kind.multiline = multiline;
+        ParameterControl control(*m_store, style);
+        activate(control);
+        QWidget *editor = control.findChild<QWidget *>("parameter:style:editor");
+        const auto shown = [&] {
+            return multiline ? qobject_cast<QPlainTextEdit *>(editor)->toPlainText()
+                             : qobject_cast<QLineEdit *>(editor)->text();
+        };
+        editor->setFocus();
+        QTest::keyClick(editor, Qt::Key_End);
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClick(editor, Qt::Key_Backspace);
+        QCOMPARE(shown(), QString());
+        QVERIFY(!m_store->isOverridden(style));
+        editor->clearFocus();
+        QCOMPARE(shown(), "plain");
+    }
+
+    // Rolling the wheel down the inspector must not change what a run costs on the way.
+    void wheelEditsOnlyAFocusedControl_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::newRow("decimal slider") << "scale";
+        QTest::newRow("integer slider") << "num_outputs";
+        QTest::newRow("menu") << "output_format";
+    }
+    void wheelEditsOnlyAFocusedControl()
+    {
+        QFETCH(QString, key);
+        makeStore(false);
+        makeView();
+        m_view->resize(InspectorView::columnWidth, 300);
+        activate(*m_view);
+        SchemaParam format = param("output_format", Type::choice, ParamValue::string("jpg"));
+        format.kind.options = {"webp", "jpg", "png"};
+        ModelSchema schema;
+        schema.params = {param("scale", Type::number, ParamValue::number(2), 1, 4),
+                         param("num_outputs", Type::integer, ParamValue::integer(2), 1, 4), format};
+        showSchema(schema);
+        auto *advanced = find<QAbstractButton>("advancedToggle");
+        QTest::mouseClick(advanced, Qt::LeftButton, {}, QPoint(advanced->width() - 4, 5));
+        const SchemaParam &edited =
+            *std::find_if(schema.params.cbegin(), schema.params.cend(),
+                          [&](const SchemaParam &p) { return p.key == key; });
+        QWidget *editor = find("parameter:" + key + ":editor");
+        QVERIFY(editor && editor->isVisible());
+        QScrollBar *bar = find<QScrollArea>("inspectorScroll")->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), 0);
+
+        turnWheel(editor);
+        QVERIFY(!m_store->isOverridden(edited));
+        QVERIFY(bar->value() > 0);
+
+        const int scrolled = bar->value();
+        editor->setFocus(Qt::MouseFocusReason);
+        QVERIFY(editor->hasFocus());
+        turnWheel(editor);
+        QVERIFY(m_store->isOverridden(edited));
+        QVERIFY(m_store->value(edited) != edited.defaultValue);
+        QCOMPARE(bar->value(), scrolled);
     }
 
     void sliderDotAndReset()

@@ -5,6 +5,7 @@
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
 #include "Views/Inspector/ToggleSwitch.h"
+#include "Views/Inspector/WheelGuard.h"
 #include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using Type = SchemaParam::Kind::Type;
 
@@ -41,6 +43,14 @@ QPixmap dotPixmap()
 bool hasRange(const SchemaParam::Kind &kind)
 {
     return kind.min && kind.max && *kind.min < *kind.max;
+}
+
+// A slider counts in int: bounds beyond it (a seed up to 2^32 - 1) would leave it stuck at one
+// position, so such integers are typed instead.
+bool fitsIntSlider(const SchemaParam::Kind &kind)
+{
+    return hasRange(kind) && std::ceil(*kind.min) >= std::numeric_limits<int>::min() &&
+           std::floor(*kind.max) <= std::numeric_limits<int>::max();
 }
 } // namespace
 
@@ -95,7 +105,7 @@ ParameterControl::Widget ParameterControl::widgetFor(const SchemaParam &param)
     case Type::text:
         return param.kind.multiline ? Widget::multiline : Widget::text;
     case Type::integer:
-        return hasRange(param.kind) ? Widget::integerSlider : Widget::field;
+        return fitsIntSlider(param.kind) ? Widget::integerSlider : Widget::field;
     case Type::number:
         return hasRange(param.kind) ? Widget::numberSlider : Widget::field;
     case Type::choice:
@@ -128,6 +138,7 @@ void ParameterControl::buildWidget()
         } else {
             connect(m_line, &QLineEdit::textEdited, this, &ParameterControl::fieldEdited);
         }
+        connect(m_line, &QLineEdit::editingFinished, this, [this] { showValue(false); });
         editor = m_line;
         break;
     case Widget::multiline:
@@ -136,6 +147,7 @@ void ParameterControl::buildWidget()
         m_text->setPlaceholderText(help);
         m_text->setTabChangesFocus(true);
         m_text->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        m_text->installEventFilter(this);
         connect(m_text, &QPlainTextEdit::textChanged, this, [this] {
             fitTextHeight();
             if (m_updating)
@@ -163,6 +175,7 @@ void ParameterControl::buildWidget()
             m_slider->setPalette(pal);
         }
         connect(m_slider, &QSlider::valueChanged, this, &ParameterControl::sliderMoved);
+        WheelGuard::install(m_slider);
         editor = m_slider;
         break;
     case Widget::choice:
@@ -172,6 +185,7 @@ void ParameterControl::buildWidget()
         connect(m_choice, &QComboBox::activated, this, [this](int index) {
             write(ParamValue::string(m_param.kind.options.value(index)));
         });
+        WheelGuard::install(m_choice);
         editor = m_choice;
         break;
     case Widget::toggle:
@@ -198,7 +212,10 @@ void ParameterControl::fieldEdited(const QString &text)
 {
     QString decimal = text;
     decimal.replace(QLatin1Char(','), QLatin1Char('.'));
-    const std::optional<double> number = parseDecimal(decimal);
+    std::optional<double> number = parseDecimal(decimal);
+    // "1e999" reads as infinity, which no preferences document can hold: junk like any other.
+    if (number && !std::isfinite(*number))
+        number.reset();
     if (!number) {
         // Half-typed text stays on screen; only an empty field goes back to the default.
         if (text.isEmpty())
@@ -251,7 +268,19 @@ void ParameterControl::fitTextHeight()
     m_text->setFixedHeight(lines * metrics.lineSpacing() + chrome);
 }
 
+bool ParameterControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_text && event->type() == QEvent::FocusOut)
+        showValue(false);
+    return QWidget::eventFilter(watched, event);
+}
+
 void ParameterControl::refresh()
+{
+    showValue(true);
+}
+
+void ParameterControl::showValue(bool keepTypedText)
 {
     const std::optional<ParamValue> value = m_store.value(m_param);
     const bool overridden = m_store.isOverridden(m_param);
@@ -259,7 +288,8 @@ void ParameterControl::refresh()
     m_reset->setVisible(overridden);
     if (m_badge)
         m_badge->setText(value ? value->displayString() : QString(QChar(0x2014)));
-    const bool typing = (m_line && m_line->hasFocus()) || (m_text && m_text->hasFocus());
+    const bool typing =
+        keepTypedText && ((m_line && m_line->hasFocus()) || (m_text && m_text->hasFocus()));
     const bool sameAsShown = value == m_shown;
     m_updating = true;
     if (m_line && !(typing && sameAsShown)) {

@@ -27,17 +27,22 @@ public:
 
     const SchemaParam &param() const { return m_param; }
     // Re-reads the value and the override from the store. Text the user is typing is kept while
-    // it still stands for the stored value.
+    // it still stands for the stored value; once editing ends the field shows what is stored.
     void refresh();
 
     // Decimal sliders move in steps of a hundred-thousandth of their range.
     static constexpr int sliderSteps = 100000;
+
+protected:
+    // Ends the editing of several lines when they lose focus.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     enum class Widget { none, text, multiline, integerSlider, numberSlider, field, choice, toggle };
     static Widget widgetFor(const SchemaParam &param);
 
     void buildWidget();
+    void showValue(bool keepTypedText);
     void write(const std::optional<ParamValue> &value);
     void fieldEdited(const QString &text);
     void sliderMoved(int position);
