@@ -9,9 +9,11 @@
 #include "Views/Shell/ModeButton.h"
 #include "Views/Shell/StatusBar.h"
 #include "Views/Shell/Workspace.h"
+#include "Views/Workspace/PromptField.h"
 #include "WindowTestCase.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGraphicsEffect>
 #include <QImage>
 #include <QJsonArray>
@@ -68,6 +70,7 @@ private Q_SLOTS:
     void statusSummary();
     void runCountDuringARun();
     void headerItemsPerMode();
+    void ctrlReturnQueuesThenRuns();
     void dropOverlayOnlyOverAList();
     void welcomeShieldsTheContent();
     void geometryIsRemembered();
@@ -321,6 +324,29 @@ void MainWindowTest::headerItemsPerMode()
     putJobs(1, {});
     QVERIFY(more->isVisible());
     QVERIFY(!add->isVisible());
+}
+
+void MainWindowTest::ctrlReturnQueuesThenRuns()
+{
+    makeWindow();
+    select(Mode::image, {schnell});
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    auto *field = m_window->findChild<PromptField *>(u"promptField"_s);
+    field->setFocus();
+    // With text in the field Ctrl+Return queues it, even while Run could start.
+    for (const QString &prompt : {u"A lighthouse at dawn"_s, u"The same at dusk"_s}) {
+        QTest::keyClicks(field, prompt);
+        QTest::keyClick(field, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(field->toPlainText().isEmpty());
+        QVERIFY(!m_store->isRunning());
+        QVERIFY(action("actionRun")->isEnabled());
+    }
+    QCOMPARE(m_store->jobs().size(), 2);
+    // With the field empty the same keys run what is queued.
+    QTest::keyClick(field, Qt::Key_Return, Qt::ControlModifier);
+    QVERIFY(m_store->isRunning());
+    QCOMPARE(m_store->jobs().size(), 2);
 }
 
 void MainWindowTest::dropOverlayOnlyOverAList()

@@ -56,10 +56,11 @@ void PromptField::resizeEvent(QResizeEvent *event)
 bool PromptField::event(QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
-        // Ctrl+Return queues the prompt while typing; the window's Run command waits.
+        // Ctrl+Return queues a prompt being typed; with nothing to queue it is the window's Run
+        // command, so queueing and then running is the same key pressed twice.
         auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
-            key->modifiers().testFlag(Qt::ControlModifier)) {
+            key->modifiers().testFlag(Qt::ControlModifier) && !toPlainText().trimmed().isEmpty()) {
             event->accept();
             return true;
         }

@@ -4,7 +4,7 @@
 
 // The composer's prompt: plain multi-line text on a rounded field that grows from 3 to 8
 // lines. Return submits, Shift+Return starts a new line, and Ctrl+Return submits here rather
-// than reaching the window's Run command.
+// than reaching the window's Run command, unless the field is blank.
 class PromptField final : public QPlainTextEdit
 {
     Q_OBJECT
