@@ -6,13 +6,11 @@
 
 QList<QUrl> JobInput::uploadSources(const ModelSchema &schema) const
 {
-    if (isFile()) {
-        if (!schema.imageKey)
-            throw SchemaParseError::noImageInput();
+    // Refused before anything is uploaded: the service would refuse the prediction after it.
+    if (const auto refusal = schema.refusal(isPrompt()))
+        throw *refusal;
+    if (isFile())
         return {m_url};
-    }
-    if (!schema.promptKey)
-        throw SchemaParseError::noPromptInput();
     if (!schema.imageKey)
         return {};
     if (m_references.isEmpty() && schema.imageIsRequired)

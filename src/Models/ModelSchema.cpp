@@ -1,9 +1,12 @@
 #include "Models/ModelSchema.h"
 
 #include "Models/DecimalText.h"
+#include "Models/PromptInput.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QUrl>
 
 #include <algorithm>
 #include <cmath>
@@ -246,6 +249,49 @@ OutputKind outputKindOf(const QJsonObject &schemas)
     return OutputKind::unknown;
 }
 
+// Collects every string in an example output, however deeply it is nested.
+void collectStrings(const QJsonValue &value, QStringList &into)
+{
+    if (value.isString()) {
+        into.append(value.toString());
+    } else if (value.isArray()) {
+        for (const QJsonValue &element : value.toArray())
+            collectStrings(element, into);
+    } else if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it)
+            collectStrings(it.value(), into);
+    }
+}
+
+// A file output's schema is just "a URI"; the files the model's published example made say
+// what they are.
+OutputKind outputKindOfExample(const QJsonObject &modelResponse)
+{
+    const QJsonValue example = modelResponse.value(QLatin1String("default_example"));
+    if (!example.isObject())
+        return OutputKind::unknown;
+    QStringList outputs;
+    collectStrings(example.toObject().value(QLatin1String("output")), outputs);
+    static const QStringList videoExtensions = {QStringLiteral(".mp4"), QStringLiteral(".webm"),
+                                                QStringLiteral(".mov"), QStringLiteral(".m4v")};
+    static const QStringList imageExtensions = {QStringLiteral(".png"),  QStringLiteral(".jpg"),
+                                                QStringLiteral(".jpeg"), QStringLiteral(".webp"),
+                                                QStringLiteral(".gif"),  QStringLiteral(".avif")};
+    const auto anyEndsWith = [&outputs](const QStringList &extensions) {
+        return std::any_of(outputs.begin(), outputs.end(), [&extensions](const QString &output) {
+            const QString path = QUrl(output).path().toLower();
+            return std::any_of(extensions.begin(), extensions.end(),
+                               [&path](const QString &ext) { return path.endsWith(ext); });
+        });
+    };
+    if (anyEndsWith(videoExtensions))
+        return OutputKind::video;
+    if (anyEndsWith(imageExtensions))
+        return OutputKind::image;
+    return OutputKind::unknown;
+}
+
 } // namespace
 
 ModelSchema ModelSchema::parse(const QJsonObject &modelResponse)
@@ -270,11 +316,13 @@ ModelSchema ModelSchema::parse(const QJsonObject &modelResponse)
 
     QList<SchemaParam> all;
     QSet<QString> arrayImageKeys;
+    QHash<QString, QJsonObject> resolved;
     for (auto it = properties->begin(); it != properties->end(); ++it) {
         if (!it.value().isObject())
             continue;
         const QString key = it.key();
         const QJsonObject property = resolveAllOf(it.value().toObject(), *schemas);
+        resolved.insert(key, property);
         bool isArrayURI = false;
         const auto kind = kindOf(key, property, isArrayURI);
         if (!kind)
@@ -320,22 +368,18 @@ ModelSchema ModelSchema::parse(const QJsonObject &modelResponse)
         schema.imageIsRequired = required.contains(*schema.imageKey);
         schema.imageIsArray = arrayImageKeys.contains(*schema.imageKey);
     }
-
-    for (const SchemaParam &param : std::as_const(schema.params)) {
-        if (param.kind.type == Type::text && param.key.toLower() == QLatin1String("prompt")) {
-            schema.promptKey = param.key;
+    // Optional further files (a style image, a mask that may be left out) are simply not sent.
+    for (const SchemaParam *param : std::as_const(uris)) {
+        if (param->required && param->key != schema.imageKey) {
+            schema.secondFileKey = param->key;
             break;
         }
     }
-    if (!schema.promptKey) {
-        for (const SchemaParam &param : std::as_const(schema.params)) {
-            if (param.kind.type == Type::text && param.required) {
-                schema.promptKey = param.key;
-                break;
-            }
-        }
-    }
+
+    schema.promptKey = PromptInput::keyOf(schema.params, resolved);
 
     schema.outputKind = outputKindOf(*schemas);
+    if (schema.outputKind == OutputKind::unknown)
+        schema.outputKind = outputKindOfExample(modelResponse);
     return schema;
 }

@@ -54,12 +54,53 @@ private:
 // Hashes the fields that mostly tell parameters apart; equal parameters always hash equal.
 size_t qHash(const SchemaParam &param, size_t seed = 0);
 
+// A schema that cannot be read, or that cannot serve a job.
+class SchemaParseError : public std::exception
+{
+public:
+    enum class Kind {
+        missingSchema,
+        noImageInput,
+        noPromptInput,
+        imageRequired,
+        secondFileRequired
+    };
+
+    static SchemaParseError missingSchema() { return SchemaParseError(Kind::missingSchema); }
+    static SchemaParseError noImageInput() { return SchemaParseError(Kind::noImageInput); }
+    // `textInputs` names the text inputs of a model that takes text but none of it clearly as
+    // the prompt; the message lists them so the user is not told the model takes no text.
+    static SchemaParseError noPromptInput(const QStringList &textInputs = {})
+    {
+        return SchemaParseError(Kind::noPromptInput, textInputs);
+    }
+    static SchemaParseError imageRequired() { return SchemaParseError(Kind::imageRequired); }
+    // `name` is the key of the file input that would need a second upload.
+    static SchemaParseError secondFileRequired(const QString &name)
+    {
+        return SchemaParseError(Kind::secondFileRequired, {name});
+    }
+
+    Kind kind() const { return m_kind; }
+    QString message() const;
+    const char *what() const noexcept override;
+
+private:
+    explicit SchemaParseError(Kind kind, QStringList names = {});
+    Kind m_kind;
+    QStringList m_names;
+    QByteArray m_utf8;
+};
+
 // A model's input schema, parsed from its model record.
 struct ModelSchema {
     std::optional<QString> imageKey;
     bool imageIsRequired = false;
     bool imageIsArray = false;
     std::optional<QString> promptKey;
+    // A required file input besides the image key (a mask, a face, a target): one upload per job
+    // cannot serve such a model.
+    std::optional<QString> secondFileKey;
     OutputKind outputKind = OutputKind::unknown;
     QList<SchemaParam> params;
     bool isOfficial = false;
@@ -67,6 +108,12 @@ struct ModelSchema {
 
     // Reads a model record; throws SchemaParseError::missingSchema() without input properties.
     static ModelSchema parse(const QJsonObject &modelResponse);
+
+    // Why no job of the kind (a prompt job when `promptJob`, else a file job) can run on this
+    // model, whatever its files; none when some can.
+    std::optional<SchemaParseError> refusal(bool promptJob) const;
+    // The keys of the free-text parameters, in order.
+    QStringList textKeys() const;
 
     QList<SchemaParam> primaryParams() const;
     QList<SchemaParam> advancedParams() const;
@@ -95,25 +142,4 @@ struct ModelSchema {
     static QString humanized(const QString &key);
 
     friend bool operator==(const ModelSchema &, const ModelSchema &) = default;
-};
-
-// A schema that cannot be read, or that cannot serve a job.
-class SchemaParseError : public std::exception
-{
-public:
-    enum class Kind { missingSchema, noImageInput, noPromptInput, imageRequired };
-
-    static SchemaParseError missingSchema() { return SchemaParseError(Kind::missingSchema); }
-    static SchemaParseError noImageInput() { return SchemaParseError(Kind::noImageInput); }
-    static SchemaParseError noPromptInput() { return SchemaParseError(Kind::noPromptInput); }
-    static SchemaParseError imageRequired() { return SchemaParseError(Kind::imageRequired); }
-
-    Kind kind() const { return m_kind; }
-    QString message() const;
-    const char *what() const noexcept override;
-
-private:
-    explicit SchemaParseError(Kind kind);
-    Kind m_kind;
-    QByteArray m_utf8;
 };

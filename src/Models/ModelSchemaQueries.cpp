@@ -87,6 +87,27 @@ const QSet<QString> &ModelSchema::scaleKeys()
     return keys;
 }
 
+std::optional<SchemaParseError> ModelSchema::refusal(bool promptJob) const
+{
+    if (!promptJob && !imageKey)
+        return SchemaParseError::noImageInput();
+    if (promptJob && !promptKey)
+        return SchemaParseError::noPromptInput(textKeys());
+    if (secondFileKey)
+        return SchemaParseError::secondFileRequired(*secondFileKey);
+    return std::nullopt;
+}
+
+QStringList ModelSchema::textKeys() const
+{
+    QStringList keys;
+    for (const SchemaParam &param : params) {
+        if (param.kind.type == Type::text)
+            keys.append(param.key);
+    }
+    return keys;
+}
+
 QList<SchemaParam> ModelSchema::primaryParams() const
 {
     QList<SchemaParam> result;

@@ -1,6 +1,9 @@
 #include "Models/ModelSchema.h"
 
-SchemaParseError::SchemaParseError(Kind kind) : m_kind(kind), m_utf8(message().toUtf8()) {}
+SchemaParseError::SchemaParseError(Kind kind, QStringList names)
+    : m_kind(kind), m_names(std::move(names)), m_utf8(message().toUtf8())
+{
+}
 
 QString SchemaParseError::message() const
 {
@@ -10,9 +13,16 @@ QString SchemaParseError::message() const
     case Kind::noImageInput:
         return QStringLiteral("This model doesn't take an image input.");
     case Kind::noPromptInput:
-        return QStringLiteral("This model doesn't take a text prompt.");
+        if (m_names.isEmpty())
+            return QStringLiteral("This model doesn't take a text prompt.");
+        return QStringLiteral("This model takes text (") + m_names.join(QStringLiteral(", ")) +
+               QStringLiteral("), but none of it is clearly the prompt, so Moonforge can't "
+                              "send one.");
     case Kind::imageRequired:
         return QStringLiteral("This model needs a reference image, which this job has none of.");
+    case Kind::secondFileRequired:
+        return QStringLiteral("This model needs a second image (") + m_names.value(0) +
+               QStringLiteral("), which Moonforge can't send yet.");
     }
     Q_UNREACHABLE();
     return QString();

@@ -2,6 +2,8 @@
 
 #include "Models/ModelCatalog.h"
 
+#include <QMimeDatabase>
+
 #include <algorithm>
 
 AppStore::AppStore(AppEnvironment environment, QObject *parent)
@@ -27,6 +29,9 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(m_directory.get(), &ModelDirectory::catalogsChanged, this, &AppStore::catalogsChanged);
     connect(m_directory.get(), &ModelDirectory::schemaStatesChanged, this,
             &AppStore::schemaStatesChanged);
+    connect(this, &AppStore::schemaStatesChanged, this, &AppStore::markRefusedVariants);
+    connect(this, &AppStore::jobsChanged, this, &AppStore::markRefusedVariants);
+    connect(this, &AppStore::stateChanged, this, &AppStore::markRefusedVariants);
     connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
     m_historySave.setSingleShot(true);
     m_historySave.setInterval(1000);
@@ -326,12 +331,33 @@ bool AppStore::showsPlayer(const ImageJobPtr &job) const
 {
     if (m_mode == Mode::video)
         return true;
-    for (const ModelVariantPtr &variant : job->variants()) {
-        const SchemaState schemaState = schemaStates().value(variant->modelSlug());
-        if (schemaState.isReady() && schemaState.schema()->outputKind == OutputKind::video)
-            return true;
+    const auto &variants = job->variants();
+    return std::any_of(variants.begin(), variants.end(), [this](const ModelVariantPtr &variant) {
+        return outputKind(variant->modelSlug()) == OutputKind::video;
+    });
+}
+
+OutputKind AppStore::outputKind(const QString &slug) const
+{
+    const SchemaState schemaState = schemaStates().value(slug);
+    if (schemaState.isReady() && schemaState.schema()->outputKind != OutputKind::unknown)
+        return schemaState.schema()->outputKind;
+    static const QMimeDatabase types;
+    for (const QList<ImageJobPtr> &modeJobs : m_jobsByMode) {
+        for (const ImageJobPtr &job : modeJobs) {
+            for (const ModelVariantPtr &variant : job->variants()) {
+                if (variant->modelSlug() != slug || !variant->resultExists())
+                    continue;
+                const QString type =
+                    types.mimeTypeForFile(variant->resultURL().toLocalFile()).name();
+                if (type.startsWith(QLatin1String("video/")))
+                    return OutputKind::video;
+                if (type.startsWith(QLatin1String("image/")))
+                    return OutputKind::image;
+            }
+        }
     }
-    return false;
+    return OutputKind::unknown;
 }
 
 // --- Removing jobs -------------------------------------------------------------------------

@@ -64,7 +64,11 @@ public:
     int totalVariants() const;
     double overallProgress() const;
     int finishedJobCount() const;
+    // The player in any mode once one of the job's models is known to make video.
     bool showsPlayer(const ImageJobPtr &job) const;
+    // What the model makes: its schema's word when it has one, else the media type of a result
+    // it made.
+    OutputKind outputKind(const QString &slug) const;
     void remove(const ImageJobPtr &job);
     void clearFinished();
     void removeAll();
@@ -72,6 +76,8 @@ public:
     const QMap<Mode, QList<CatalogModel>> &catalogs() const { return m_directory->catalogs(); }
     const QSet<Mode> &catalogLoads() const { return m_directory->catalogLoads(); }
     QCoro::Task<QList<CatalogModel>> searchModels(QString query);
+    // The service turned the token away on the last collection load or search.
+    bool listingTokenRejected() const { return m_directory->tokenRejected(); }
     const QMap<QString, SchemaState> &schemaStates() const { return m_directory->schemaStates(); }
     SchemaState schemaState() const; // the focused model's; idle when it has none
     void loadSelectedSchemas();      // of the current mode
@@ -170,6 +176,9 @@ private:
     void setState(const ModeState &state);
     void remember(const CatalogModel &model);
     void syncVariants();
+    // Fails the waiting variants whose model's schema can take no job of their kind, so the job
+    // list says so before any run; a run leaves its own variants to the pipeline.
+    void markRefusedVariants();
     void startSchemaLoad(const QString &slug);
     void loadPreferences();
     void loadHistory();

@@ -40,3 +40,22 @@ QCoro::Task<QList<CatalogModel>> AppStore::searchModels(QString query)
 {
     return m_directory->searchModels(std::move(query));
 }
+
+void AppStore::markRefusedVariants()
+{
+    if (isRunning())
+        return;
+    for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode)) {
+        for (const ImageJobPtr &job : modeJobs) {
+            for (const ModelVariantPtr &variant : job->variants()) {
+                if (variant->status().kind() != RunStatus::Kind::waiting)
+                    continue;
+                const SchemaState schemaState = schemaStates().value(variant->modelSlug());
+                if (!schemaState.isReady())
+                    continue;
+                if (const auto refusal = schemaState.schema()->refusal(job->input().isPrompt()))
+                    variant->setStatus(RunStatus::failed(refusal->message()));
+            }
+        }
+    }
+}

@@ -1,5 +1,6 @@
 #include "Services/ModelDirectory.h"
 
+#include "Models/AppError.h"
 #include "Models/ModelCatalog.h"
 #include "Services/TokenVault.h"
 
@@ -7,6 +8,11 @@
 
 namespace
 {
+bool isRejection(const AppError &error)
+{
+    return error.kind() == AppError::Kind::api && error.status() == 401;
+}
+
 // The manager's last user may be a coroutine resumed from one of its replies' signals, so it
 // goes from the event loop.
 void deleteManagerLater(QNetworkAccessManager *network)
@@ -74,15 +80,23 @@ QCoro::Task<void> ModelDirectory::fetchCatalog(Mode mode)
         co_return;
     QList<CatalogModel> models;
     if (token) {
+        std::optional<bool> rejected;
         try {
             const ReplicateClient service = client(*token);
             auto fetch = service.fetchCollection(ModelCatalog::collectionSlug(mode), m_loads);
             models = co_await fetch;
+            rejected = false;
+        } catch (const AppError &error) {
+            // Only a turned-away token is told; other failures stay silent and the next
+            // trigger tries again.
+            if (isRejection(error))
+                rejected = true;
         } catch (const std::exception &) {
-            // Silent: the collection stays unloaded and the next trigger tries again.
         }
         if (!isLive(self))
             co_return;
+        if (rejected)
+            noteListingAnswer(*rejected);
     }
     if (models.isEmpty()) {
         m_catalogLoads.remove(mode);
@@ -99,12 +113,27 @@ QCoro::Task<QList<CatalogModel>> ModelDirectory::searchModels(QString query)
     const std::optional<QString> token = co_await reading;
     if (!token || !isLive(self))
         co_return {};
+    bool rejected = false;
     try {
         const ReplicateClient service = client(*token);
         auto search = service.searchModels(query, m_loads);
         QList<CatalogModel> found = co_await search;
+        if (isLive(self))
+            noteListingAnswer(false);
         co_return found;
+    } catch (const AppError &error) {
+        rejected = isRejection(error);
     } catch (const std::exception &) {
-        co_return {};
     }
+    if (rejected && isLive(self))
+        noteListingAnswer(true);
+    co_return {};
+}
+
+void ModelDirectory::noteListingAnswer(bool tokenRejected)
+{
+    if (m_tokenRejected == tokenRejected)
+        return;
+    m_tokenRejected = tokenRejected;
+    Q_EMIT catalogsChanged();
 }

@@ -60,6 +60,9 @@ public:
     // Every model of the service matching `query`, as custom entries; empty without a token and
     // on any failure. Never throws.
     QCoro::Task<QList<CatalogModel>> searchModels(QString query);
+    // The service turned the token away on the last collection load or search that got an
+    // answer; catalogsChanged tells of each change.
+    bool tokenRejected() const { return m_tokenRejected; }
 
     // --- Schemas ---
     const QMap<QString, SchemaState> &schemaStates() const { return m_schemaStates; }
@@ -96,6 +99,8 @@ private:
     // Still there and not being torn down: the test every load makes after each wait.
     static bool isLive(const QPointer<ModelDirectory> &directory);
     QCoro::Task<void> fetchCatalog(Mode mode);
+    // Notes whether a listing's answer turned the token away.
+    void noteListingAnswer(bool tokenRejected);
     void finishPriceLoad(const QString &slug, const std::optional<ModelPrice> &price);
 
     AppEnvironment m_environment;
@@ -109,6 +114,7 @@ private:
 
     QMap<Mode, QList<CatalogModel>> m_catalogs;
     QSet<Mode> m_catalogLoads;
+    bool m_tokenRejected = false;
     QMap<QString, SchemaState> m_schemaStates;
     // The schema fetch under way per slug; it completes once its answer is written.
     QHash<QString, QFuture<void>> m_schemaFetches;

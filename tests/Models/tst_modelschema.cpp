@@ -84,18 +84,21 @@ private Q_SLOTS:
         QTest::addColumn<QString>("promptKey");
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QString>("versionPrefix");
+        QTest::addColumn<OutputKind>("output");
         const auto row = [](const char *name, const char *image, const char *prompt,
-                            QStringList keys, const char *version) {
+                            QStringList keys, const char *version, OutputKind output) {
             QTest::newRow(name) << QString(name) << QString(image) << QString(prompt) << keys
-                                << QString(version);
+                                << QString(version) << output;
         };
-        row("nightmareai_real-esrgan", "image", "", {"scale", "face_enhance"}, "f121d640");
+        // Their output schemas are a bare URI: the published example tells the kind.
+        row("nightmareai_real-esrgan", "image", "", {"scale", "face_enhance"}, "f121d640",
+            OutputKind::image);
         row("black-forest-labs_flux-schnell", "", "prompt",
             {"prompt", "aspect_ratio", "num_outputs", "num_inference_steps", "seed",
              "output_format", "output_quality", "disable_safety_checker", "go_fast", "megapixels"},
-            "53d5d158");
+            "53d5d158", OutputKind::image);
         row("minimax_video-01", "first_frame_image", "prompt", {"prompt", "prompt_optimizer"},
-            "6be8dfbb");
+            "6be8dfbb", OutputKind::video);
     }
     void realRecords()
     {
@@ -104,8 +107,10 @@ private Q_SLOTS:
         QFETCH(QString, promptKey);
         QFETCH(QStringList, keys);
         QFETCH(QString, versionPrefix);
+        QFETCH(OutputKind, output);
 
         const ModelSchema schema = fixture(name);
+        QCOMPARE(schema.outputKind, output);
         QCOMPARE(schema.imageKey.value_or(QString()), imageKey);
         QCOMPARE(schema.promptKey.value_or(QString()), promptKey);
         QCOMPARE(keysOf(schema.params), keys);
@@ -310,14 +315,69 @@ private Q_SLOTS:
             QTest::newRow(name) << properties << QByteArray(required) << QString(key);
         };
         const char *text = R"("type":"string")";
+        // Shapes of published models, each with a default and not required unless said.
+        const auto optional = [](const char *key, const char *description,
+                                 int order) -> QByteArray {
+            const QJsonObject property{{"type", "string"},
+                                       {"default", "a"},
+                                       {"x-order", order},
+                                       {"description", description}};
+            return "\"" + QByteArray(key) +
+                   "\":" + QJsonDocument(property).toJson(QJsonDocument::Compact);
+        };
+        const auto props = [](std::initializer_list<QByteArray> entries) -> QByteArray {
+            QByteArrayList list(entries);
+            return "{" + list.join(',') + "}";
+        };
         row("named prompt in any case", properties(text, "Prompt:2 caption:1"), R"(["caption"])",
             "Prompt");
-        row("negative prompt when required", properties(text, "negative_prompt:1 style:2"),
-            R"(["negative_prompt","style"])", "negative_prompt");
+        row("prompt before a required caption", properties(text, "caption:0 prompt:1"),
+            R"(["caption"])", "prompt");
+        row("text", props({optional("text", "Text to draw", 0)}), "[]", "text");
+        row("sentence", props({optional("sentence", "Input sentence", 0)}), "[]", "sentence");
+        row("prompts", props({optional("prompts", "One per line", 0)}), "[]", "prompts");
+        row("text_prompt beside style",
+            props({optional("style", "Style name", 0), optional("text_prompt", "What to draw", 1)}),
+            "[]", "text_prompt");
+        row("clip_prompts and latent_prompt", // several: the smaller order
+            props({optional("latent_prompt", "For the diffusion", 2),
+                   optional("clip_prompts", "For guidance", 1)}),
+            "[]", "clip_prompts");
+        row("animation_prompts before a required caption",
+            props({optional("caption", "Shown below", 0),
+                   optional("animation_prompts", "frame: prompt | frame: prompt", 1)}),
+            R"(["caption"])", "animation_prompts");
+        row("a required match goes first",
+            props({optional("clip_prompts", "For guidance", 0),
+                   optional("latent_prompt", "For the diffusion", 1)}),
+            R"(["latent_prompt"])", "latent_prompt");
+        row("description says prompt", props({optional("input", "The text prompt", 0)}), "[]",
+            "input");
+        row("two descriptions say text",
+            props({optional("title", "Text on top", 0), optional("body", "Text below", 1)}), "[]",
+            "");
+        row("never a negative prompt", properties(text, "negative_prompt:1 style:2"),
+            R"(["negative_prompt","style"])", "");
+        row("negative by description",
+            props({optional("extra", "Negative prompt", 0), optional("caption", "Caption", 1)}),
+            "[]", "caption");
         row("first required text", properties(text, "negative_prompt:1 text:2"), R"(["text"])",
             "text");
+        row("the one required text", properties(text, "style:1"), R"(["style"])", "style");
+        row("one optional text is no certainty", properties(text, "style:1"), "[]", "");
+        row("never a list of URLs",
+            props({optional("prompts", "Newline-separated list of image URLs", 0),
+                   optional("style", "Style", 1)}),
+            "[]", "");
+        row("never a list of files", props({optional("text", "Paths of the input files", 0)}), "[]",
+            "");
+        row("never a URL format",
+            R"({"text_prompt":{"type":"string","format":"url"},"caption":{"type":"string"}})", "[]",
+            "caption");
+        row("never a file key", properties(text, "prompt_file:0"), R"(["prompt_file"])", "");
         row("prompt must be text", R"({"prompt":{"type":"string","enum":["a","b"]}})",
             R"(["prompt"])", "");
+        row("never a number", R"({"prompt_strength":{"type":"number"}})", "[]", "");
     }
     void promptKey()
     {
@@ -328,28 +388,94 @@ private Q_SLOTS:
         QCOMPARE(schema.promptKey.value_or(QString()), promptKey);
         if (const SchemaParam *negative = find(schema, QStringLiteral("negative_prompt")))
             QVERIFY(negative->kind.multiline);
+        // A prompt job on a model with text but no clear prompt hears which text it takes.
+        const auto refusal = schema.refusal(true);
+        QCOMPARE(refusal.has_value(), promptKey.isEmpty());
+        if (refusal && !schema.textKeys().isEmpty())
+            QVERIFY(refusal->message().contains(schema.textKeys().first()));
+    }
+    void secondFile_data()
+    {
+        QTest::addColumn<QByteArray>("properties");
+        QTest::addColumn<QByteArray>("required");
+        QTest::addColumn<QString>("imageKey");
+        QTest::addColumn<QString>("secondFileKey");
+
+        const char *uri = R"("type":"string","format":"uri")";
+        QTest::newRow("inpainting")
+            << properties(uri, "image:0 mask:1") << QByteArray(R"(["image","mask"])") << "image"
+            << "mask";
+        QTest::newRow("face swap") << properties(uri, "target_image:1 swap_image:0")
+                                   << QByteArray(R"(["swap_image","target_image"])") << "swap_image"
+                                   << "target_image";
+        QTest::newRow("optional mask ignored")
+            << properties(uri, "image:0 mask:1") << QByteArray(R"(["image"])") << "image"
+            << "";
+        QTest::newRow("one file") << properties(uri, "image:0") << QByteArray(R"(["image"])")
+                                  << "image"
+                                  << "";
+    }
+    void secondFile()
+    {
+        QFETCH(QByteArray, properties);
+        QFETCH(QByteArray, required);
+        QFETCH(QString, imageKey);
+        QFETCH(QString, secondFileKey);
+        const ModelSchema schema = ModelSchema::parse(record(properties, required));
+        QCOMPARE(schema.imageKey.value_or(QString()), imageKey);
+        QCOMPARE(schema.secondFileKey.value_or(QString()), secondFileKey);
+        const auto refusal = schema.refusal(false);
+        QCOMPARE(refusal.has_value(), !secondFileKey.isEmpty());
+        if (refusal)
+            QCOMPARE(refusal->message(), "This model needs a second image (" + secondFileKey +
+                                             "), which Moonforge can't send yet.");
     }
     void outputKind_data()
     {
         QTest::addColumn<QByteArray>("schemas");
+        QTest::addColumn<QByteArray>("example");
         QTest::addColumn<OutputKind>("kind");
 
-        QTest::newRow("absent") << QByteArray("{}") << OutputKind::unknown;
+        const QByteArray uriOutput = R"({"Output":{"type":"string","format":"uri"}})";
+        const QByteArray none = "null";
+        QTest::newRow("absent") << QByteArray("{}") << none << OutputKind::unknown;
         QTest::newRow("uri array without words")
             << QByteArray(R"({"Output":{"type":"array","items":{"type":"string","format":"uri"}}})")
-            << OutputKind::unknown;
+            << none << OutputKind::unknown;
         QTest::newRow("image word")
-            << QByteArray(R"({"Output":{"title":"Output PNG"}})") << OutputKind::image;
-        QTest::newRow("video wins")
-            << QByteArray(R"({"Output":{"title":"image","x":"clip.MOV"}})") << OutputKind::video;
+            << QByteArray(R"({"Output":{"title":"Output PNG"}})") << none << OutputKind::image;
+        QTest::newRow("video wins") << QByteArray(R"({"Output":{"title":"image","x":"clip.MOV"}})")
+                                    << none << OutputKind::video;
         QTest::newRow("word in a key")
-            << QByteArray(R"({"Output":{"webm":true}})") << OutputKind::video;
+            << QByteArray(R"({"Output":{"webm":true}})") << none << OutputKind::video;
+        QTest::newRow("example video")
+            << uriOutput << QByteArray("{\"output\":\"https://d.example/out.mp4\"}")
+            << OutputKind::video;
+        QTest::newRow("example webm with query")
+            << uriOutput << QByteArray("{\"output\":[\"https://d.example/a.WEBM?sig=1\"]}")
+            << OutputKind::video;
+        QTest::newRow("example images")
+            << uriOutput
+            << QByteArray("{\"output\":[\"https://d.example/0.png\",\"https://d.example/1.jpg\"]}")
+            << OutputKind::image;
+        QTest::newRow("example nested webp")
+            << QByteArray("{}") << QByteArray("{\"output\":{\"images\":[\"https://d/x.webp\"]}}")
+            << OutputKind::image;
+        QTest::newRow("schema before example")
+            << QByteArray(R"({"Output":{"title":"Output PNG"}})")
+            << QByteArray("{\"output\":\"https://d.example/out.mp4\"}") << OutputKind::image;
+        QTest::newRow("example says nothing")
+            << uriOutput << QByteArray(R"({"output":"a cat on a mat"})") << OutputKind::unknown;
     }
     void outputKind()
     {
         QFETCH(QByteArray, schemas);
+        QFETCH(QByteArray, example);
         QFETCH(OutputKind, kind);
-        QCOMPARE(ModelSchema::parse(record("{}", "[]", schemas)).outputKind, kind);
+        QJsonObject model = record("{}", "[]", schemas);
+        if (example != "null")
+            model.insert(QStringLiteral("default_example"), json(example));
+        QCOMPARE(ModelSchema::parse(model).outputKind, kind);
     }
     void order_data()
     {
@@ -546,6 +672,12 @@ private Q_SLOTS:
                  QStringLiteral("This model doesn't take an image input."));
         QCOMPARE(SchemaParseError::noPromptInput().message(),
                  QStringLiteral("This model doesn't take a text prompt."));
+        QCOMPARE(SchemaParseError::noPromptInput({"style", "negative_prompt"}).message(),
+                 QStringLiteral("This model takes text (style, negative_prompt), but none of it "
+                                "is clearly the prompt, so Moonforge can't send one."));
+        QCOMPARE(QString::fromUtf8(SchemaParseError::secondFileRequired("mask").what()),
+                 QStringLiteral("This model needs a second image (mask), which Moonforge can't "
+                                "send yet."));
         QCOMPARE(QString::fromUtf8(SchemaParseError::imageRequired().what()),
                  QStringLiteral("This model needs a reference image, which this job has none of."));
     }

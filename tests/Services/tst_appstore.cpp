@@ -1,6 +1,10 @@
+#include "AppStoreProbe.h"
 #include "Models/ModelCatalog.h"
 #include "Services/AppStore.h"
 #include "TestEnvironment.h"
+
+#include <QImage>
+#include <QJsonDocument>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -243,12 +247,118 @@ private Q_SLOTS:
         QVERIFY(store.jobs().isEmpty());
     }
 
+    void showsPlayer_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<OutputKind>("schemaSays");
+        QTest::addColumn<QString>("result");
+        QTest::addColumn<bool>("player");
+        QTest::newRow("image model") << Mode::upscale << OutputKind::image << "" << false;
+        QTest::newRow("video mode, any model") << Mode::video << OutputKind::image << "" << true;
+        QTest::newRow("video model in image mode")
+            << Mode::image << OutputKind::video << "" << true;
+        QTest::newRow("unknown, video result")
+            << Mode::image << OutputKind::unknown << "clip.mp4" << true;
+        QTest::newRow("unknown, image result")
+            << Mode::image << OutputKind::unknown << "still.png" << false;
+        QTest::newRow("schema before result")
+            << Mode::image << OutputKind::image << "clip.mp4" << false;
+    }
+    // The kind a model makes, from its schema or else from a result it made, decides the player
+    // in any mode.
     void showsPlayer()
     {
-        const ImageJobPtr job = addFileJob(*m_store, QStringLiteral("a.jpg"));
-        QVERIFY(!m_store->showsPlayer(job));
-        m_store->setMode(Mode::video);
-        QVERIFY(m_store->showsPlayer(job));
+        QFETCH(Mode, mode);
+        QFETCH(OutputKind, schemaSays);
+        QFETCH(QString, result);
+        QFETCH(bool, player);
+        AppStore &store = *m_store;
+        store.setMode(mode);
+        const QString slug = QStringLiteral("test/maker");
+        store.selectOnly(*CatalogModel::fromSlug(slug, {}, QStringLiteral("Custom model"), true));
+        QTRY_COMPARE(store.schemaState().kind(), SchemaState::Kind::failed);
+        ModelSchema schema;
+        schema.imageKey = QStringLiteral("image");
+        schema.promptKey = QStringLiteral("prompt");
+        schema.outputKind = schemaSays;
+        AppStoreProbe::setSchemaState(store, slug, SchemaState::ready(schema));
+        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
+        if (!result.isEmpty()) {
+            const QString path = m_env->path(result);
+            if (result.endsWith(QLatin1String(".png"))) {
+                QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(path));
+            } else {
+                // An MP4 file type box is all a media type needs.
+                QFile file(path);
+                QVERIFY(file.open(QIODevice::WriteOnly));
+                file.write(QByteArray("\0\0\0\x18"
+                                      "ftypisom\0\0\0\0isomiso2",
+                                      24));
+            }
+            const ModelVariantPtr variant = job->variants().first();
+            variant->setResultURL(QUrl::fromLocalFile(path));
+            variant->setStatus(RunStatus::done());
+        }
+        QCOMPARE(store.showsPlayer(job), player);
+    }
+
+    void refusedVariantsMarked_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<QByteArray>("properties");
+        QTest::addColumn<QByteArray>("required");
+        QTest::addColumn<QString>("message");
+        const QByteArray uri = R"({"type":"string","format":"uri"})";
+        QTest::newRow("inpainting, file job")
+            << Mode::upscale << QByteArray(R"({"image":)" + uri + R"(,"mask":)" + uri + "}")
+            << QByteArray(R"(["image","mask"])")
+            << "This model needs a second image (mask), which Moonforge can't send yet.";
+        QTest::newRow("face swap, prompt job")
+            << Mode::image
+            << QByteArray(R"({"prompt":{"type":"string"},"face":)" + uri + R"(,"target":)" + uri +
+                          "}")
+            << QByteArray(R"(["face","target"])")
+            << "This model needs a second image (target), which Moonforge can't send yet.";
+        QTest::newRow("text without a clear prompt")
+            << Mode::image << QByteArray(R"({"style":{"type":"string"}})") << QByteArray("[]")
+            << "This model takes text (style), but none of it is clearly the prompt, so "
+               "Moonforge can't send one.";
+        QTest::newRow("fits") << Mode::upscale << QByteArray(R"({"image":)" + uri + "}")
+                              << QByteArray(R"(["image"])") << "";
+    }
+    // A job that the model cannot take says so once the schema is read, before any run.
+    void refusedVariantsMarked()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(QByteArray, properties);
+        QFETCH(QByteArray, required);
+        QFETCH(QString, message);
+        AppStore &store = *m_store;
+        store.setMode(mode);
+        const QString slug = QStringLiteral("test/two-files");
+        store.selectOnly(*CatalogModel::fromSlug(slug, {}, QStringLiteral("Custom model"), true));
+        QTRY_COMPARE(store.schemaState().kind(), SchemaState::Kind::failed);
+        const auto addJob = [&store, mode, slug] {
+            auto job = std::make_shared<ImageJob>(
+                mode == Mode::upscale
+                    ? JobInput::file(QUrl::fromLocalFile(QStringLiteral("/in/a.jpg")))
+                    : JobInput::prompt(QStringLiteral("a harbour")));
+            job->setVariants({std::make_shared<ModelVariant>(slug, store.title(slug))});
+            store.setJobs(store.jobs() << job);
+            return job->variants().first();
+        };
+        const ModelVariantPtr before = addJob();
+        QCOMPARE(before->status(), RunStatus::waiting());
+
+        const QByteArray record = R"({"latest_version":{"id":"v1","openapi_schema":{"components":)"
+                                  R"({"schemas":{"Input":{"required":)" +
+                                  required + R"(,"properties":)" + properties + "}}}}}}";
+        const ModelSchema schema = ModelSchema::parse(QJsonDocument::fromJson(record).object());
+        AppStoreProbe::setSchemaState(store, slug, SchemaState::ready(schema));
+        const RunStatus expected =
+            message.isEmpty() ? RunStatus::waiting() : RunStatus::failed(message);
+        QCOMPARE(before->status(), expected);
+        QCOMPARE(addJob()->status(), expected);
     }
 
     void setterSignalsOnlyOnChange()

@@ -202,18 +202,24 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("withToken");
         QTest::addColumn<QJsonObject>("fault");
-        QTest::newRow("no token") << false << QJsonObject();
-        QTest::newRow("server error") << true << QJsonObject{{"status", 500}};
+        QTest::addColumn<bool>("rejected");
+        QTest::newRow("no token") << false << QJsonObject() << false;
+        QTest::newRow("server error") << true << QJsonObject{{"status", 500}} << false;
         QTest::newRow("empty list")
             << true
-            << QJsonObject{{"status", 200}, {"body", QJsonObject{{"results", QJsonArray()}}}};
-        QTest::newRow("not JSON") << true << QJsonObject{{"action", "malformed"}};
-        QTest::newRow("dropped") << true << QJsonObject{{"action", "drop"}};
+            << QJsonObject{{"status", 200}, {"body", QJsonObject{{"results", QJsonArray()}}}}
+            << false;
+        QTest::newRow("not JSON") << true << QJsonObject{{"action", "malformed"}} << false;
+        QTest::newRow("dropped") << true << QJsonObject{{"action", "drop"}} << false;
+        QTest::newRow("token rejected") << true << QJsonObject{{"status", 401}} << true;
     }
+    // Failures stay silent, except a rejected token, which the store tells until an answer
+    // comes back.
     void collectionRetriedUntilLoaded()
     {
         QFETCH(bool, withToken);
         QFETCH(QJsonObject, fault);
+        QFETCH(bool, rejected);
         fault.insert("path", "/v1/*");
         QVERIFY(m_service->addFault(fault));
         const auto store = makeStore(withToken);
@@ -221,13 +227,16 @@ private Q_SLOTS:
         QCOMPARE(store->catalogLoads().contains(Mode::image), withToken);
         QTRY_VERIFY(store->catalogLoads().isEmpty());
         QVERIFY(store->catalogs().isEmpty());
+        QCOMPARE(store->listingTokenRejected(), rejected);
         QVERIFY(runTask(store->searchModels("flux")).value->isEmpty());
+        QCOMPARE(store->listingTokenRejected(), rejected);
         QVERIFY(m_service->reset());
         if (withToken)
             store->setMode(Mode::image);
         else // saving a token loads the current mode's collection
             QVERIFY(*runTask(store->setToken("r8_sim")).value);
         QTRY_VERIFY(store->catalogs().contains(Mode::image));
+        QVERIFY(!store->listingTokenRejected());
         const qsizetype requests = m_service->requests("/v1/collections").size();
         QCOMPARE(m_service->requests("/v1/collections").first()["authorization"], "Bearer r8_sim");
         // Loaded: no further fetch. The search is queued behind any load the assignment started.

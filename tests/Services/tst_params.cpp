@@ -143,23 +143,42 @@ private Q_SLOTS:
     void uploadErrors_data()
     {
         QTest::addColumn<int>("which");
+        QTest::addColumn<bool>("promptJob");
         QTest::addColumn<QString>("message");
-        QTest::newRow("file without image input") << 0 << "This model doesn't take an image input.";
+        // 0: no image input; 1: text but no prompt key; 2: an optional image the job lacks;
+        // 3: no text at all; 4: a second required file.
+        QTest::newRow("file without image input")
+            << 0 << false << "This model doesn't take an image input.";
         QTest::newRow("prompt without prompt input")
-            << 1 << "This model doesn't take a text prompt.";
+            << 1 << true
+            << "This model takes text (prompt), but none of it is clearly the prompt, so "
+               "Moonforge can't send one.";
         QTest::newRow("reference required")
-            << 2 << "This model needs a reference image, which this job has none of.";
+            << 2 << true << "This model needs a reference image, which this job has none of.";
+        QTest::newRow("prompt without any text")
+            << 3 << true << "This model doesn't take a text prompt.";
+        QTest::newRow("file job, second file")
+            << 4 << false
+            << "This model needs a second image (mask), which Moonforge can't send yet.";
+        QTest::newRow("prompt job, second file")
+            << 4 << true
+            << "This model needs a second image (mask), which Moonforge can't send yet.";
     }
     void uploadErrors()
     {
         QFETCH(int, which);
+        QFETCH(bool, promptJob);
         QFETCH(QString, message);
         ModelSchema schema = promptSchema(false, which == 2, which != 0);
-        if (which == 1)
+        if (which == 1 || which == 3)
             schema.promptKey.reset();
-        const JobInput job = which == 0
-                                 ? JobInput::file(QUrl::fromLocalFile(QStringLiteral("/p.png")))
-                                 : JobInput::prompt(QStringLiteral("x"));
+        if (which == 3)
+            schema.params.removeFirst();
+        if (which == 4)
+            schema.secondFileKey = QStringLiteral("mask");
+        const JobInput job = promptJob
+                                 ? JobInput::prompt(QStringLiteral("x"))
+                                 : JobInput::file(QUrl::fromLocalFile(QStringLiteral("/p.png")));
         try {
             job.uploadSources(schema);
             QFAIL("no error raised");

@@ -31,6 +31,8 @@ private Q_SLOTS:
     void videoCostFollowsTheDurationSent();
 
     void promptJobWithoutImageKeySkipsUploading();
+    void twoFileModelSendsNothing_data();
+    void twoFileModelSendsNothing();
     void fourOutputsAreFourFilesAndFourTimesThePrice();
     void missingSecondOutputKeepsTheFirstFile();
     void interruptedDownloadLeavesNoFile();
@@ -72,9 +74,10 @@ static CatalogModel flux()
 }
 
 // A schema record with the given input properties, as the service publishes it.
-static ModelSchema schemaWith(const QJsonObject &properties)
+static ModelSchema schemaWith(const QJsonObject &properties, const QStringList &required = {})
 {
     const QJsonObject input{{QStringLiteral("type"), QStringLiteral("object")},
+                            {QStringLiteral("required"), QJsonArray::fromStringList(required)},
                             {QStringLiteral("properties"), properties}};
     const QJsonObject schemas{{QStringLiteral("Input"), input},
                               {QStringLiteral("Output"),
@@ -225,6 +228,43 @@ void VariantPipelineTest::promptJobWithoutImageKeySkipsUploading()
     // A prompt job takes its preview from the result.
     QVERIFY(!job->thumbnail().isNull());
     QVERIFY(qMax(job->thumbnail().width(), job->thumbnail().height()) <= 128);
+}
+
+void VariantPipelineTest::twoFileModelSendsNothing_data()
+{
+    QTest::addColumn<bool>("promptJob");
+    QTest::newRow("file job") << false;
+    QTest::newRow("prompt job with a reference") << true;
+}
+
+// An inpainting model needs its mask as well: the service would refuse the prediction only
+// after the upload, so nothing may go out at all.
+void VariantPipelineTest::twoFileModelSendsNothing()
+{
+    QFETCH(bool, promptJob);
+    const QJsonObject uri{{QStringLiteral("type"), QStringLiteral("string")},
+                          {QStringLiteral("format"), QStringLiteral("uri")}};
+    const QJsonObject text{{QStringLiteral("type"), QStringLiteral("string")}};
+    const ModelSchema schema = schemaWith({{QStringLiteral("image"), uri},
+                                           {QStringLiteral("mask"), uri},
+                                           {QStringLiteral("prompt"), text}},
+                                          {QStringLiteral("image"), QStringLiteral("mask")});
+    const QUrl picture = QUrl::fromLocalFile(m_environment->path(QStringLiteral("in.png")));
+    QImage(8, 8, QImage::Format_RGB32).save(picture.toLocalFile());
+    auto job =
+        std::make_shared<ImageJob>(promptJob ? JobInput::prompt(QStringLiteral("a door"), {picture})
+                                             : JobInput::file(picture));
+    auto variant = std::make_shared<ModelVariant>(flux().slug(), flux().title);
+    job->setVariants({variant});
+    const OutputPlan plan = OutputPlan::make(Mode::image, m_out, QString(), std::nullopt);
+    runTask(
+        m_store->process(job, variant, client(), ModelPlan{flux(), schema, {}, {}}, false, plan));
+
+    QCOMPARE(variant->status(),
+             RunStatus::failed("This model needs a second image (mask), which Moonforge can't "
+                               "send yet."));
+    QVERIFY(m_service->requests(QStringLiteral("/v1/files")).isEmpty());
+    QVERIFY(m_service->requests(QStringLiteral("/v1/predictions")).isEmpty());
 }
 
 void VariantPipelineTest::fourOutputsAreFourFilesAndFourTimesThePrice()

@@ -59,6 +59,7 @@ using Type = SchemaParam::Kind::Type;
 } // namespace
 
 Q_DECLARE_METATYPE(SchemaParam)
+Q_DECLARE_METATYPE(ModelSchema)
 Q_DECLARE_METATYPE(std::optional<ParamValue>)
 
 // The inspector as a person uses it: parameter controls, the settings card's states, the output
@@ -443,26 +444,77 @@ private Q_SLOTS:
         QVERIFY(shown("parameter:output_format"));
     }
 
+    void refusalInSettingsCard_data()
+    {
+        QTest::addColumn<Mode>("mode");
+        QTest::addColumn<ModelSchema>("schema");
+        QTest::addColumn<QString>("message");
+        ModelSchema inpainting;
+        inpainting.imageKey = "image";
+        inpainting.secondFileKey = "mask";
+        inpainting.promptKey = "prompt";
+        inpainting.params = {param("prompt", Type::text)};
+        QTest::newRow("second file, upscale")
+            << Mode::upscale << inpainting
+            << "This model needs a second image (mask), which Moonforge can't send yet.";
+        QTest::newRow("second file, image")
+            << Mode::image << inpainting
+            << "This model needs a second image (mask), which Moonforge can't send yet.";
+        ModelSchema unclear;
+        unclear.params = {param("style", Type::text), param("negative_prompt", Type::text)};
+        QTest::newRow("text, no clear prompt")
+            << Mode::video << unclear
+            << "This model takes text (style, negative_prompt), but none of it is clearly the "
+               "prompt, so Moonforge can't send one.";
+        ModelSchema plain;
+        plain.imageKey = "image";
+        plain.params = {param("scale", Type::number)};
+        QTest::newRow("no text at all")
+            << Mode::image << plain << "This model doesn't take a text prompt.";
+        QTest::newRow("fits") << Mode::upscale << plain << "";
+    }
+    void refusalInSettingsCard()
+    {
+        QFETCH(Mode, mode);
+        QFETCH(ModelSchema, schema);
+        QFETCH(QString, message);
+        makeStore(false);
+        makeView();
+        m_store->setMode(mode);
+        showSchema(schema);
+        QCOMPARE(shown("schemaRefusal"), !message.isEmpty());
+        if (!message.isEmpty())
+            QCOMPARE(find<QLabel>("schemaRefusal")->text(), message);
+        // The model's settings stay reachable beside the note.
+        QVERIFY(shown("parameter:" + schema.params.first().key) || mode != Mode::upscale);
+    }
+
     void filenamePreview_data()
     {
         QTest::addColumn<std::optional<ParamValue>>("scale");
         QTest::addColumn<bool>("twoModels");
+        QTest::addColumn<OutputKind>("output");
         QTest::addColumn<QString>("preview");
-        QTest::newRow("whole scale")
-            << std::optional(ParamValue::number(4)) << false << "photo-4x.png";
-        QTest::newRow("fractional scale")
-            << std::optional(ParamValue::number(2.5)) << false << "photo-2.5x.png";
-        QTest::newRow("no scale") << std::optional<ParamValue>() << false << "photo-upx.png";
-        QTest::newRow("two models")
-            << std::optional(ParamValue::number(4)) << true << "photo-upx-model.png";
+        QTest::newRow("whole scale") << std::optional(ParamValue::number(4)) << false
+                                     << OutputKind::unknown << "photo-4x.png";
+        QTest::newRow("fractional scale") << std::optional(ParamValue::number(2.5)) << false
+                                          << OutputKind::unknown << "photo-2.5x.png";
+        QTest::newRow("no scale") << std::optional<ParamValue>() << false << OutputKind::image
+                                  << "photo-upx.png";
+        QTest::newRow("two models") << std::optional(ParamValue::number(4)) << true
+                                    << OutputKind::unknown << "photo-upx-model.png";
+        QTest::newRow("makes video")
+            << std::optional<ParamValue>() << false << OutputKind::video << "photo-upx.mp4";
     }
     void filenamePreview()
     {
         QFETCH(std::optional<ParamValue>, scale);
         QFETCH(bool, twoModels);
+        QFETCH(OutputKind, output);
         makeStore(false);
         makeView();
         ModelSchema schema;
+        schema.outputKind = output;
         if (scale)
             schema.params = {param("scale", Type::number, scale)};
         showSchema(schema);

@@ -169,6 +169,34 @@ private Q_SLOTS:
         QCOMPARE(find<QLabel>("pickerStatus")->text(), "No models match.");
     }
 
+    void rejectedTokenSaysSo()
+    {
+        QVERIFY(m_service->addFault(QJsonObject{{"path", "/v1/*"}, {"status", 401}}));
+        ModelPicker &picker = makePicker();
+        QSignalSpy settings(&picker, &ModelPicker::settingsRequested);
+        // The collection is turned away: the list of built-in models says why it is short.
+        QTRY_VERIFY(find("pickerTokenRejected")->isVisible());
+        QCOMPARE(find<QLabel>("pickerTokenRejectedText")->text(),
+                 "Replicate rejected the API token.");
+        QTest::keyClicks(field(), "zzq");
+        QTRY_COMPARE(queries().size(), 1);
+        QTRY_VERIFY(!picker.isSearching());
+        QCOMPARE(find<QLabel>("pickerStatus")->text(), "Replicate rejected the API token.");
+        auto *open = find<QAbstractButton>("pickerOpenSettings");
+        open->setFocus();
+        QTest::keyClick(open, Qt::Key_Space);
+        QCOMPARE(settings.size(), 1);
+
+        // Once the service answers again, the list is the search's answer.
+        QVERIFY(m_service->reset());
+        QTest::keyClick(field(), Qt::Key_Backspace);
+        QTest::keyClicks(field(), "q");
+        QTRY_COMPARE(queries().size(), 1);
+        QTRY_VERIFY(!picker.isSearching());
+        QVERIFY(!find("pickerTokenRejected")->isVisible());
+        QCOMPARE(find<QLabel>("pickerStatus")->text(), "No models match.");
+    }
+
     void useTypedSlug()
     {
         ModelPicker &picker = makePicker();

@@ -51,8 +51,8 @@ QString scaleToken(int selectedCount, std::optional<double> scale)
     return QString::number(static_cast<qint64>(*scale));
 }
 
-QString filenamePreview(Mode mode, const QString &suffix, const QString &scaleToken,
-                        const QString &focusedName, int selectedCount)
+QString filenamePreview(Mode mode, OutputKind output, const QString &suffix,
+                        const QString &scaleToken, const QString &focusedName, int selectedCount)
 {
     QString text = suffix;
     text.replace(QStringLiteral("{scale}"), scaleToken);
@@ -61,7 +61,9 @@ QString filenamePreview(Mode mode, const QString &suffix, const QString &scaleTo
         text += QLatin1Char('-') + focusedName;
     const QString stem =
         mode == Mode::upscale ? QStringLiteral("photo") : QStringLiteral("your-prompt");
-    const QString extension = mode == Mode::video ? QStringLiteral("mp4") : QStringLiteral("png");
+    const bool video =
+        output == OutputKind::video || (output == OutputKind::unknown && mode == Mode::video);
+    const QString extension = video ? QStringLiteral("mp4") : QStringLiteral("png");
     return stem + text + QLatin1Char('.') + extension;
 }
 

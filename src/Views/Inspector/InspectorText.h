@@ -2,6 +2,7 @@
 
 #include "Models/CatalogModel.h"
 #include "Models/Mode.h"
+#include "Models/ModelSchema.h"
 
 #include <QList>
 #include <QString>
@@ -25,9 +26,10 @@ QString sourceNoun(Mode mode);
 QString suffixPlaceholder(Mode mode);
 // "4", "2.5" or "up": a number only with exactly one model whose factor is known.
 QString scaleToken(int selectedCount, std::optional<double> scale);
-// "photo-4x.png", "your-prompt-a-flux-dev.mp4" …
-QString filenamePreview(Mode mode, const QString &suffix, const QString &scaleToken,
-                        const QString &focusedName, int selectedCount);
+// "photo-4x.png", "your-prompt-a-flux-dev.mp4" …: the extension follows what the model makes,
+// or the mode when that is unknown.
+QString filenamePreview(Mode mode, OutputKind output, const QString &suffix,
+                        const QString &scaleToken, const QString &focusedName, int selectedCount);
 // The folder chooser's message: "Where should upscale results be saved?".
 QString folderPrompt(Mode mode);
 

@@ -67,6 +67,7 @@ QWidget *InspectorView::buildModelsSection()
     m_count->setObjectName(QStringLiteral("selectedCount"));
     column->addWidget(new SectionLabel(QStringLiteral("Models"), m_count, section));
     m_picker = new ModelPicker(m_store, section);
+    connect(m_picker, &ModelPicker::settingsRequested, this, &InspectorView::settingsRequested);
     column->addWidget(m_picker);
     m_hint = new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::secondary, section);
     m_hint->setObjectName(QStringLiteral("modelsHint"));

@@ -8,6 +8,7 @@
 #include "Views/Inspector/PlainButton.h"
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/ProgressRing.h"
+#include "Views/Theme/QuietButton.h"
 #include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
@@ -51,6 +52,11 @@ protected:
 };
 } // namespace
 
+QString ModelPicker::rejectedTokenText()
+{
+    return QStringLiteral("Replicate rejected the API token.");
+}
+
 ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
     : QWidget(parent), m_store(store), m_header(new PickerHeader(this)),
       m_panel(new PickerPanel(this)), m_search(new QLineEdit(m_panel)),
@@ -61,6 +67,7 @@ ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
       m_use(new PlainButton(QStringLiteral("plus.circle"), QString(), PlainButton::Tint::primary,
                             m_panel)),
       m_status(new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::secondary, m_panel)),
+      m_rejection(new QWidget(m_panel)),
       m_compareBox(new QCheckBox(QStringLiteral("Compare several models at once"), m_panel)),
       m_reveal(this, 0)
 {
@@ -114,6 +121,22 @@ ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
     m_clear->setSymbolSize(10);
     searchLayout->addWidget(m_clear);
     panel->addWidget(searchRow);
+
+    m_rejection->setObjectName(QStringLiteral("pickerTokenRejected"));
+    auto *rejectionRow = new QHBoxLayout(m_rejection);
+    rejectionRow->setContentsMargins(10, 8, 10, 8);
+    rejectionRow->setSpacing(8);
+    auto *rejectionText =
+        new TextLabel(rejectedTokenText(), 11, QFont::Medium, TextLabel::Tone::orange, m_rejection);
+    rejectionText->setObjectName(QStringLiteral("pickerTokenRejectedText"));
+    rejectionText->setWordWrap(true);
+    rejectionRow->addWidget(rejectionText, 1);
+    auto *openSettings = new QuietButton(QStringLiteral("Open Settings"), false, m_rejection);
+    openSettings->setObjectName(QStringLiteral("pickerOpenSettings"));
+    connect(openSettings, &QAbstractButton::clicked, this, &ModelPicker::settingsRequested);
+    rejectionRow->addWidget(openSettings);
+    m_rejection->hide();
+    panel->addWidget(m_rejection);
 
     // A column exactly 300 px high: the rows, then the "Use owner/name" row or the empty-list
     // text under them.
@@ -283,7 +306,11 @@ void ModelPicker::refresh()
         m_use->setAccessibleName(QStringLiteral("Use ") + m_pasted->slug());
     }
     m_use->setVisible(m_pasted.has_value());
+    // Without the service's answer the list holds only the built-in models: say why.
+    const bool rejected = m_store.listingTokenRejected();
+    m_rejection->setVisible(rejected);
     m_status->setText(m_searching ? QStringLiteral("Searching…")
+                      : rejected  ? rejectedTokenText()
                                   : QStringLiteral("No models match."));
     m_status->setVisible(!m_pasted && empty);
     // The rows take the column, or only their own height when the "Use" row goes below them.

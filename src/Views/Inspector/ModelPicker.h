@@ -44,6 +44,12 @@ public:
     // How long typing must pause before the service is asked.
     static constexpr int searchDelayMs = 300;
     static constexpr int listHeight = 300;
+    // What the picker says while the service turns the token away.
+    static QString rejectedTokenText();
+
+Q_SIGNALS:
+    // The user asked for Settings, to replace a token the service turned away.
+    void settingsRequested();
 
 private:
     // Shows the part of the panel the opening or closing motion has reached.
@@ -66,6 +72,8 @@ private:
     ModelList *m_list;
     PlainButton *m_use;
     QLabel *m_status;
+    // Shown while the service turns the token away: the collection and search cannot answer.
+    QWidget *m_rejection;
     QCheckBox *m_compareBox;
     QTimer m_debounce;
     AnimatedValue m_reveal;

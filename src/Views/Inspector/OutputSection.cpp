@@ -102,7 +102,8 @@ void OutputSection::refresh()
         m_suffix->setText(state.filenameSuffix);
     const int selected = static_cast<int>(state.selectedSlugs.size());
     const QString token = InspectorText::scaleToken(selected, m_store.scale(state.focusedSlug));
-    m_preview->setText(InspectorText::filenamePreview(mode, state.filenameSuffix, token,
+    m_preview->setText(InspectorText::filenamePreview(mode, m_store.outputKind(state.focusedSlug),
+                                                      state.filenameSuffix, token,
                                                       m_store.focusedModel().name, selected));
 }
 

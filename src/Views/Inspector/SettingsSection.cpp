@@ -159,6 +159,15 @@ void SettingsSection::rebuildCard()
     case SchemaState::Kind::ready: {
         auto *column = new QVBoxLayout(m_cardContent);
         column->setContentsMargins(0, 0, 0, 0);
+        column->setSpacing(12);
+        // Told before any job is queued: the mode's jobs are prompts, or files in upscale.
+        if (const auto refusal = schema.schema()->refusal(m_cardKey->mode != Mode::upscale)) {
+            auto *note = new TextLabel(refusal->message(), 11.5, QFont::Medium,
+                                       TextLabel::Tone::orange, m_cardContent);
+            note->setObjectName(QStringLiteral("schemaRefusal"));
+            note->setWordWrap(true);
+            column->addWidget(note);
+        }
         column->addWidget(buildControls(*schema.schema()));
         break;
     }
