@@ -85,6 +85,7 @@ public:
     const QSet<QString> &pricesInFlight() const { return m_directory->pricesInFlight(); }
     void loadPrice(const QString &slug) { m_directory->loadPrice(slug); }
     std::optional<CostRange> plannedCost(const QString &slug, const ImageJob &job) const;
+    // Of every pending pair; none while no pair's cost is known yet.
     std::optional<CostEstimate> estimatedCost() const;
 
     using TokenCheck = ::TokenCheck;
@@ -126,6 +127,8 @@ public:
     // File previews fill a square of this many device pixels; 0 keeps them whole (at most 256).
     void setPreviewFillSide(int pixels);
     int previewFillSide() const { return m_inspector.previewFillSide(); }
+    // The job's file is still being read: its pixel size is not known yet.
+    bool isReadingSource(const ImageJob &job) const { return m_inspector.isReading(job); }
     // What `reuse` puts back: all references for a model taking a list of images, else the last.
     static QList<QUrl> reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
                                         const QMap<QString, SchemaState> &schemas);
@@ -165,6 +168,7 @@ Q_SIGNALS:
     void tokenChanged();  // tokenKnown, hasToken, showWelcome, tokenSource or tokenStoreError
     void tokenCheckChanged();
     void runningChanged();
+    void sourcesInspected(); // jobs' pixel sizes, as their files are read
 
 private:
     friend class AppStoreProbe;
