@@ -41,6 +41,7 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     loadSelectedSchemas();
     connect(&m_intake, &FileIntake::found, this, &AppStore::addFoundFiles);
     connect(&m_intake, &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
+    connect(&m_inspector, &FileInspector::inspected, this, &AppStore::sourcesInspected);
 }
 
 AppStore::~AppStore()

@@ -91,6 +91,7 @@ public:
     const QSet<QString> &pricesInFlight() const { return m_directory->pricesInFlight(); }
     void loadPrice(const QString &slug) { m_directory->loadPrice(slug); }
     std::optional<CostRange> plannedCost(const QString &slug, const ImageJob &job) const;
+    // Of every pending pair; none while no pair's cost is known yet.
     std::optional<CostEstimate> estimatedCost() const;
 
     using TokenCheck = ::TokenCheck;
@@ -111,8 +112,9 @@ public:
     void startRun();
     void cancelRun();
     QCoro::Task<void> shutdown();
-    // A held create answers within 60 s and times out after 90 s; then its cancel.
-    static constexpr double shutdownLimitSeconds = 100;
+    // A held create answers within the pipeline's 5-s hold, then its cancel goes out; whatever is
+    // still going after this long is abandoned, so quitting never takes longer.
+    static constexpr double shutdownLimitSeconds = 12;
     QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
                               ModelPlan plan, bool tagWithModel, OutputPlan output);
     static constexpr int maxPairsInFlight = 4;
@@ -131,6 +133,8 @@ public:
     // File previews fill a square of this many device pixels; 0 keeps them whole (at most 256).
     void setPreviewFillSide(int pixels);
     int previewFillSide() const { return m_inspector.previewFillSide(); }
+    // The job's file is still being read: its pixel size is not known yet.
+    bool isReadingSource(const ImageJob &job) const { return m_inspector.isReading(job); }
     // What `reuse` puts back: all references for a model taking a list of images, else the last.
     static QList<QUrl> reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
                                         const QMap<QString, SchemaState> &schemas);
@@ -170,6 +174,7 @@ Q_SIGNALS:
     void tokenChanged();  // tokenKnown, hasToken, showWelcome, tokenSource or tokenStoreError
     void tokenCheckChanged();
     void runningChanged();
+    void sourcesInspected(); // jobs' pixel sizes, as their files are read
 
 private:
     friend class AppStoreProbe;

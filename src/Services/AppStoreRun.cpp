@@ -77,9 +77,8 @@ void AppStore::cancelRun()
 
 // The orderly end, for the application's quit: cancels the run like cancelRun(), then completes
 // once every pair has ended and every cancel the service needs has been answered, including
-// those of creates that are still held and must answer first to name their prediction. Should
-// nothing end for shutdownLimitSeconds, it aborts what is left and completes. Requests queued
-// behind others (a host takes only six connections) get the time anew.
+// those of creates that are still held and must answer first to name their prediction. What is
+// still going after shutdownLimitSeconds is aborted.
 QCoro::Task<void> AppStore::shutdown()
 {
     // Held here: the caller may destroy the store as soon as this resumes.

@@ -47,7 +47,7 @@ std::optional<CostEstimate> estimate(const QList<PendingCost> &pairs)
             total.low += pair.cost->low;
             total.high += pair.cost->high;
             ++priced;
-        } else if (!pair.priceLoading) {
+        } else if (!pair.loading) {
             ++unpriced;
         }
     }

@@ -29,8 +29,9 @@ std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &sc
 // One pending pair as the estimate sees it.
 struct PendingCost {
     std::optional<CostRange> cost;
-    // Its model's price is still being read: the pair counts neither as priced nor unpriced.
-    bool priceLoading = false;
+    // Its model's price or schema, or its photo's size, is still being read: the pair counts
+    // neither as priced nor unpriced.
+    bool loading = false;
 };
 
 // None without a priced pair.

@@ -67,6 +67,7 @@ void FileInspector::inspect(const ImageJobPtr &job)
 {
     m_queue.emplace_back(job->id(), job);
     m_waiting.insert(job->id());
+    m_unread.insert(job->id());
     start();
 }
 
@@ -95,9 +96,11 @@ ImageJobPtr FileInspector::next()
         const auto [id, weak] = m_queue.front();
         m_queue.pop_front();
         // A removed job is dropped here; a wished-for one was inspected already.
-        if (m_waiting.remove(id))
+        if (m_waiting.remove(id)) {
             if (const ImageJobPtr job = weak.lock())
                 return job;
+            m_unread.remove(id);
+        }
     }
     return nullptr;
 }
@@ -110,10 +113,11 @@ void FileInspector::start()
             return;
         ++m_running;
         const QUrl url = job->input().url();
+        const QUuid id = job->id();
         const std::weak_ptr<ImageJob> weakJob = job;
         const QPointer<FileInspector> self(this);
         const int fillSide = m_previewFillSide;
-        m_pool.start([url, weakJob, self, fillSide] {
+        m_pool.start([url, id, weakJob, self, fillSide] {
             lowerThreadPriority();
             // One file's inspection, then its preview, one after the other.
             const ImageFile::Info info = ImageFile::inspect(url);
@@ -123,13 +127,15 @@ void FileInspector::start()
                 return;
             QMetaObject::invokeMethod(
                 self.data(),
-                [self, weakJob, info, thumb] {
+                [self, id, weakJob, info, thumb] {
                     --self->m_running;
+                    self->m_unread.remove(id);
                     if (const ImageJobPtr target = weakJob.lock()) {
                         target->setPixelSize(info.pixelSize);
                         target->setByteSize(info.byteSize);
                         if (thumb)
                             target->setThumbnail(*thumb);
+                        Q_EMIT self->inspected();
                     }
                     self->start();
                 },

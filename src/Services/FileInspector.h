@@ -30,6 +30,12 @@ public:
     // whole, at most 256 pixels on the longer side.
     void setPreviewFillSide(int pixels);
     int previewFillSide() const { return m_previewFillSide; }
+    // The job's file is still waiting or being read: its pixel size is not known yet.
+    bool isReading(const ImageJob &job) const { return m_unread.contains(job.id()); }
+
+Q_SIGNALS:
+    // One file's size and preview are set on its job (or it could not be read).
+    void inspected();
 
 private:
     // Hands waiting inspections to the pool while it has idle threads, wished-for jobs first.
@@ -41,6 +47,8 @@ private:
     std::deque<std::pair<QUuid, std::weak_ptr<ImageJob>>> m_queue;
     QList<std::weak_ptr<ImageJob>> m_first;
     QSet<QUuid> m_waiting;
+    // Waiting or on a worker.
+    QSet<QUuid> m_unread;
     int m_running = 0;
     int m_previewFillSide = 0;
     QThreadPool m_pool;

@@ -41,7 +41,6 @@ ServiceWork::Lease ServiceWork::hold()
 void ServiceWork::release()
 {
     --m_busy;
-    ++m_ended;
     // Each drain looks again, from the event loop, never inside the work that just ended.
     for (const TaskHandle &drain : std::exchange(m_drains, {}))
         drain.cancel();
@@ -86,15 +85,8 @@ QCoro::Task<void> ServiceWork::drain(std::shared_ptr<Clock> clock, double limitS
     const auto self = shared_from_this();
     // now() runs in real seconds, sleeps in the clock's scaled ones.
     const double scale = std::max(clock->timeScale(), 1e-9);
-    double start = clock->now();
-    quint64 seen = m_ended;
+    const double start = clock->now();
     while (!isIdle()) {
-        // Work that ends is progress: requests queued behind held creates (a host takes only
-        // so many connections) start late, and each gets its own full time.
-        if (m_ended != seen) {
-            seen = m_ended;
-            start = clock->now();
-        }
         const double remaining = limitSeconds - (clock->now() - start) / scale;
         if (remaining <= 0) {
             // Out of time: abort what is left, and start afresh so the store stays usable.

@@ -49,8 +49,8 @@ public:
     bool isIdle() const { return m_busy == 0; }
     // Ends every request made here, at once: for a deadline that must be kept.
     TaskHandle abortHandle() const { return m_abort; }
-    // Resumes once idle, or once nothing has ended for `limitSeconds` on `clock`; whatever is
-    // still going then is aborted, so a stuck request cannot hold the caller for ever.
+    // Resumes once idle, or once `limitSeconds` have passed on `clock`; whatever is still going
+    // then is aborted, so a stuck request cannot hold the caller for ever.
     QCoro::Task<void> drain(std::shared_ptr<Clock> clock, double limitSeconds);
 
 private:
@@ -62,7 +62,6 @@ private:
 
     std::shared_ptr<QNetworkAccessManager> m_network;
     int m_busy = 0;
-    quint64 m_ended = 0;
     TaskHandle m_abort;
     // One per drain() waiting; cancelled to end its sleep once idle.
     std::vector<TaskHandle> m_drains;

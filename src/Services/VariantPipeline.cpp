@@ -64,6 +64,10 @@ QString VariantPipeline::failureText(const ReplicateClient::Prediction &predicti
     const QString error = prediction.error.value_or(QString()).trimmed();
     if (!error.isEmpty())
         return error;
+    // The service's deadline passed before the model started; it charges nothing for that.
+    if (prediction.status == QLatin1String("aborted"))
+        return QStringLiteral("Replicate aborted this prediction before it started. Nothing was "
+                              "charged.");
     return QStringLiteral("Prediction ") + prediction.status + QLatin1Char('.');
 }
 
@@ -86,6 +90,9 @@ QCoro::Task<void> VariantPipeline::run()
     const ServiceWork::Lease lease = m_setup.service->hold();
     m_startedAt = m_setup.clock->now();
     m_setup.variant->setWork(m_work);
+    // A poll or a file being read may take a moment to notice; the pill and the service should
+    // not wait for that.
+    const TaskHandle::Registration onCancel = m_work.onCancel([this] { endCancelled(); });
     try {
         auto stepping = steps();
         co_await stepping;
@@ -108,6 +115,7 @@ QCoro::Task<void> VariantPipeline::steps()
                                                    uploaded);
     auto predicting = predict();
     co_await predicting;
+    m_work.throwIfCancelled();
     if (m_prediction.status != QLatin1String("succeeded"))
         throw AppError::predictionFailed(failureText(m_prediction));
 
@@ -121,6 +129,7 @@ QCoro::Task<void> VariantPipeline::steps()
         auto saving = save(addresses.at(index), index, int(addresses.size()));
         saved.append(co_await saving);
     }
+    m_work.throwIfCancelled();
     auto recording = record(saved);
     co_await recording;
 }
@@ -238,6 +247,10 @@ QCoro::Task<void> VariantPipeline::record(QList<QUrl> saved)
         if (preview)
             m_setup.job->setThumbnail(*preview);
     }
+    // Cancelled while the result was being looked at: the pair has ended already.
+    if (m_ended)
+        co_return;
+    m_ended = true;
     variant->setElapsed(m_setup.clock->now() - m_startedAt);
     variant->setStatus(RunStatus::done());
     if (m_setup.onDone)
@@ -247,18 +260,31 @@ QCoro::Task<void> VariantPipeline::record(QList<QUrl> saved)
 
 void VariantPipeline::fail(const std::exception *error)
 {
-    const ModelVariantPtr variant = m_setup.variant;
-    const std::shared_ptr<PendingCreate> create = std::exchange(m_create, {});
     if (m_work.isCancelled() || isCancellation(error)) {
-        // The variant ends now; the service is told in the background, once.
-        if (create)
-            m_setup.service->cancelWhenNamed(m_setup.client, create);
-        else if (const auto address = variant->predictionCancelURL())
-            m_setup.service->cancel(m_setup.client, *address);
-        variant->setStatus(RunStatus::cancelled());
-    } else {
-        variant->setStatus(RunStatus::failed(error ? localizedDescription(*error)
-                                                   : QStringLiteral("Something went wrong.")));
+        endCancelled();
+        return;
     }
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_create.reset();
+    const ModelVariantPtr variant = m_setup.variant;
+    variant->setStatus(RunStatus::failed(error ? localizedDescription(*error)
+                                               : QStringLiteral("Something went wrong.")));
+    variant->setPredictionCancelURL(std::nullopt);
+}
+
+void VariantPipeline::endCancelled()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    const ModelVariantPtr variant = m_setup.variant;
+    // The variant ends now; the service is told in the background, once.
+    if (const std::shared_ptr<PendingCreate> create = std::exchange(m_create, {}))
+        m_setup.service->cancelWhenNamed(m_setup.client, create);
+    else if (const auto address = variant->predictionCancelURL())
+        m_setup.service->cancel(m_setup.client, *address);
+    variant->setStatus(RunStatus::cancelled());
     variant->setPredictionCancelURL(std::nullopt);
 }

@@ -51,7 +51,11 @@ public:
         std::shared_ptr<ServiceWork> service;
     };
 
-    static constexpr int waitSeconds = 60;
+    // How long the service may hold a create before answering with the running prediction.
+    // Short, because only that answer names the prediction, and nothing can be cancelled on the
+    // service before it has a name: a held create keeps billing after the user pressed Stop.
+    // Five seconds still lets quick models answer with their result and no poll at all.
+    static constexpr int waitSeconds = 5;
     static constexpr double firstPollDelay = 1.0;
     static constexpr int resultThumbnailSize = 128;
 
@@ -85,6 +89,9 @@ private:
     QCoro::Task<void> record(QList<QUrl> saved);
     // Ends the variant after `error`: cancelled (telling the service) or failed with its text.
     void fail(const std::exception *error);
+    // Ends the variant as cancelled the moment its work is cancelled, and tells the service in
+    // the background, once. The steps notice at their next wait and end without a trace.
+    void endCancelled();
 
     Setup m_setup;
     TaskHandle m_work;
@@ -92,6 +99,8 @@ private:
     // cancelled before the service has named the prediction.
     std::shared_ptr<PendingCreate> m_create;
     double m_startedAt = 0;
+    // The variant has been given its end; nothing may change it after that.
+    bool m_ended = false;
     // The submitted input and the latest answer about the prediction.
     QJsonObject m_input;
     ReplicateClient::Prediction m_prediction;

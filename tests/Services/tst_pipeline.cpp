@@ -158,9 +158,13 @@ void VariantPipelineTest::failureTexts_data()
     QTest::newRow("canceled without error")
         << QStringLiteral("canceled") << std::optional<QString>()
         << QStringLiteral("Prediction canceled.");
-    QTest::newRow("blank error") << QStringLiteral("aborted")
+    QTest::newRow("blank error") << QStringLiteral("failed")
                                  << std::optional<QString>(QStringLiteral(" \n\t"))
-                                 << QStringLiteral("Prediction aborted.");
+                                 << QStringLiteral("Prediction failed.");
+    QTest::newRow("aborted before it started")
+        << QStringLiteral("aborted") << std::optional<QString>()
+        << QStringLiteral("Replicate aborted this prediction before it started. Nothing was "
+                          "charged.");
 }
 
 void VariantPipelineTest::failureTexts()
@@ -330,6 +334,9 @@ void VariantPipelineTest::predictionErrorsEndTheVariant_data()
                               << QStringLiteral("Prediction canceled.");
     QTest::newRow("null output") << creation(QStringLiteral("null-output"))
                                  << QStringLiteral("The model finished but returned no file.");
+    QTest::newRow("aborted") << creation(QStringLiteral("abort"))
+                             << QStringLiteral("Replicate aborted this prediction before it "
+                                               "started. Nothing was charged.");
 }
 
 void VariantPipelineTest::predictionErrorsEndTheVariant()

@@ -25,7 +25,7 @@ public:
 };
 
 // Both the service and the store run 50 times faster than real time, so a prediction that stays
-// "processing" comes back from its 60 s create call after 1.2 s.
+// "processing" comes back from its 5 s create call after 0.1 s.
 constexpr double timeScale = 0.02;
 constexpr int settleMs = 30000;
 
@@ -242,7 +242,7 @@ void RunTest::startFourHeldCreates()
         prompts.append(QStringLiteral("Held %1 sim:stuck").arg(i));
     addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")}, prompts);
     m_store->startRun();
-    // The service holds each create for up to 60 s (1.2 s here) before it names the prediction.
+    // The service holds each create for up to 5 s (0.1 s here) before it names the prediction.
     QTRY_COMPARE_WITH_TIMEOUT(predictionCreates().size(), 4, settleMs);
 }
 
@@ -292,7 +292,7 @@ void RunTest::everyModeEndsWithItsFile()
              mode == Mode::upscale ? 1 : 0);
     QCOMPARE(predictionCreates().size(), 1);
     QCOMPARE(predictionCreates().first()[QStringLiteral("headers")][QStringLiteral("prefer")],
-             QJsonValue(QStringLiteral("wait=60")));
+             QJsonValue(QStringLiteral("wait=5")));
 
     // The result outlives the store: a new one reads it back from the history.
     m_store.reset();
@@ -304,9 +304,9 @@ void RunTest::everyModeEndsWithItsFile()
 
 void RunTest::pollsOnTheGrowingSchedule()
 {
-    // Longer than the 60 s the create call waits, so the rest is polled.
+    // Longer than the 5 s the create call waits, so the rest is polled.
     StandInService::Options options;
-    options.predictSeconds = 75;
+    options.predictSeconds = 20;
     options.timeScale = timeScale;
     StandInService slow(options);
     QVERIFY2(slow.isRunning(), qPrintable(slow.errorString()));

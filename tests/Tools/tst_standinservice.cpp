@@ -65,6 +65,7 @@ private Q_SLOTS:
     void rejectsInvalidInput_data();
     void rejectsInvalidInput();
     void heldCreateOutlivesItsClient();
+    void runsByNameOnlyOfficialModels();
     void logsRequests();
     void faultsReturnScriptedStatus();
     void faultsCanStickOrFailAPrediction_data();
@@ -148,18 +149,19 @@ void TestStandInService::tokens()
 void TestStandInService::pagesCollections_data()
 {
     QTest::addColumn<QString>("slug");
-    // Pages until `next` is null; 0 for a collection that never ends.
+    // Pages until `next` is null; 0 for a collection that never ends. The service answers a
+    // collection whole.
     QTest::addColumn<int>("pages");
     QTest::addColumn<int>("entries");
     // One entry found only in the collection, one also in the built-in list.
     QTest::addColumn<QStringList>("includes");
     QTest::newRow("super-resolution")
-        << "super-resolution" << 3 << 9
+        << "super-resolution" << 1 << 9
         << QStringList{"sim-lab/tile-upscaler", "topazlabs/image-upscale"};
     QTest::newRow("text-to-image")
-        << "text-to-image" << 3 << 9 << QStringList{"sim-lab/sketchbook", "google/imagen-4"};
+        << "text-to-image" << 1 << 9 << QStringList{"sim-lab/sketchbook", "google/imagen-4"};
     QTest::newRow("text-to-video")
-        << "text-to-video" << 3 << 9 << QStringList{"sim-lab/tiny-motion", "google/veo-3"};
+        << "text-to-video" << 1 << 9 << QStringList{"sim-lab/tiny-motion", "google/veo-3"};
     QTest::newRow("endless") << "endless" << 0 << 48 << QStringList{"google/veo-3"};
 }
 
@@ -253,9 +255,12 @@ void TestStandInService::uploadsAndUpscales()
     QCOMPARE(upload->object().value(QStringLiteral("size")).toInt(), png.size());
 
     const QJsonObject input{{QStringLiteral("image"), fileUrl}, {QStringLiteral("scale"), 3}};
+    // A community model runs by its version.
     const auto created =
-        service.call("POST", QStringLiteral("/v1/models/nightmareai/real-esrgan/predictions"),
-                     json({{QStringLiteral("input"), input}}), authWith("Prefer", "wait=10"));
+        service.call("POST", QStringLiteral("/v1/predictions"),
+                     json({{QStringLiteral("version"), QStringLiteral("nightmareai/real-esrgan")},
+                           {QStringLiteral("input"), input}}),
+                     authWith("Prefer", "wait=10"));
     QVERIFY(created);
     QCOMPARE(created->status, 201);
     const QJsonObject prediction = created->object();
@@ -310,6 +315,12 @@ void TestStandInService::pollsAndCancels()
              QStringLiteral("starting"));
     QCOMPARE(created->object().value(QStringLiteral("version")).toString(),
              QStringLiteral("hidden"));
+    // Keys without a value yet come as null, as the service sends them.
+    for (const char *key : {"output", "error", "started_at", "completed_at"}) {
+        QVERIFY2(created->object().contains(QLatin1String(key)), key);
+        QVERIFY2(created->object().value(QLatin1String(key)).isNull(), key);
+    }
+    QCOMPARE(created->object().value(QStringLiteral("metrics")).toObject(), QJsonObject());
     const auto cancel =
         service.call("POST", relative(urls.value(QStringLiteral("cancel")).toString()), {}, kAuth);
     QVERIFY(cancel);
@@ -345,8 +356,9 @@ void TestStandInService::rejectsInvalidInput()
     QFETCH(QJsonObject, input);
     QFETCH(QStringList, named);
     StandInService service;
-    const auto reply = service.call("POST", QStringLiteral("/v1/models/%1/predictions").arg(model),
-                                    json({{QStringLiteral("input"), input}}), kAuth);
+    const auto reply = service.call(
+        "POST", QStringLiteral("/v1/predictions"),
+        json({{QStringLiteral("version"), model}, {QStringLiteral("input"), input}}), kAuth);
     QVERIFY(reply);
     QCOMPARE(reply->status, 422);
     QCOMPARE(reply->object().value(QStringLiteral("title")).toString(),
@@ -374,6 +386,34 @@ void TestStandInService::heldCreateOutlivesItsClient()
     // Hanging up cancels nothing: the prediction runs to its end (only a cancel stops it).
     QTRY_COMPARE(service.predictions().first()[QStringLiteral("status")].toString(),
                  QStringLiteral("succeeded"));
+}
+
+void TestStandInService::runsByNameOnlyOfficialModels()
+{
+    StandInService service;
+    const QByteArray body = json(
+        {{QStringLiteral("input"), QJsonObject{{QStringLiteral("image"), QStringLiteral("x")}}}});
+    // Real-ESRGAN is a community model: by name it is not found, by its version it runs.
+    const auto byName = service.call(
+        "POST", QStringLiteral("/v1/models/nightmareai/real-esrgan/predictions"), body, kAuth);
+    QVERIFY(byName);
+    QCOMPARE(byName->status, 404);
+    const auto record =
+        service.call("GET", QStringLiteral("/v1/models/nightmareai/real-esrgan"), {}, kAuth);
+    QVERIFY(record);
+    QVERIFY(!record->object().value(QStringLiteral("is_official")).toBool());
+    const QString version =
+        record->object()[QStringLiteral("latest_version")][QStringLiteral("id")].toString();
+    QVERIFY(!version.isEmpty());
+    const auto byVersion = service.call(
+        "POST", QStringLiteral("/v1/predictions"),
+        json({{QStringLiteral("version"), version},
+              {QStringLiteral("input"),
+               QJsonObject{{QStringLiteral("image"),
+                            QString(service.baseUrl().toString() + u"/no-such-file")}}}}),
+        kAuth);
+    QVERIFY(byVersion);
+    QCOMPARE(byVersion->status, 201);
 }
 
 void TestStandInService::logsRequests()
@@ -424,6 +464,7 @@ void TestStandInService::faultsCanStickOrFailAPrediction_data()
     QTest::newRow("fail") << QStringLiteral("fail") << false << QStringLiteral("failed");
     QTest::newRow("cancel") << QStringLiteral("cancel") << false << QStringLiteral("canceled");
     QTest::newRow("stuck") << QStringLiteral("stuck") << false << QStringLiteral("processing");
+    QTest::newRow("abort") << QStringLiteral("abort") << false << QStringLiteral("aborted");
     QTest::newRow("null") << QStringLiteral("null-output") << false << QStringLiteral("succeeded");
     QTest::newRow("data rule") << QStringLiteral("data-output") << false
                                << QStringLiteral("succeeded");
@@ -449,6 +490,13 @@ void TestStandInService::faultsCanStickOrFailAPrediction()
     QVERIFY(reply);
     const QJsonObject prediction = reply->object();
     QCOMPARE(prediction.value(QStringLiteral("status")).toString(), status);
+    // Ended within the hold: created; still going when the hold ran out: accepted.
+    QCOMPARE(reply->status, status == QLatin1String("processing") ? 202 : 201);
+    if (action == QLatin1String("abort")) {
+        // It never started, so it ran for nothing and costs nothing.
+        QVERIFY(prediction.value(QStringLiteral("started_at")).isNull());
+        QVERIFY(!prediction[QStringLiteral("metrics")].toObject().contains(u"predict_time"));
+    }
     if (action == QLatin1String("fail"))
         QCOMPARE(prediction.value(QStringLiteral("error")).toString(),
                  QStringLiteral("CUDA out of memory"));

@@ -1,6 +1,7 @@
 #include "AppStoreProbe.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
+#include "Services/CostPlanner.h"
 #include "StandInService.h"
 #include "TestEnvironment.h"
 #include "Views/Inspector/InspectorText.h"
@@ -601,6 +602,36 @@ private Q_SLOTS:
         QCOMPARE(reveal->text(), "Reveal in File Manager when done");
         QTest::mouseClick(reveal, Qt::LeftButton);
         QVERIFY(m_store->revealWhenDone());
+    }
+
+    void estimateFollowsPhotosAsTheyAreRead()
+    {
+        makeStore(true, true);
+        makeView();
+        const QString slug = m_store->state().selectedSlugs.value(0);
+        QTRY_VERIFY(m_store->prices().contains(slug) && m_store->schemaState().isReady());
+        QVERIFY(QDir().mkpath(m_environment->path("six")));
+        const QList<QUrl> photos = SampleFiles::colouredPhotos(m_environment->path("six"), 6);
+        QCOMPARE(photos.size(), 6);
+        auto *estimate = find<QLabel>("estimate");
+        bool saidUnpriced = false;
+        const auto shows = [&](const QString &text) {
+            saidUnpriced =
+                saidUnpriced || (shown("estimate") && estimate->text().contains("unpriced"));
+            return shown("estimate") && estimate->text() == text;
+        };
+
+        // The photo's size is read after it is listed; the estimate follows once it is known.
+        m_store->addFiles(photos.mid(0, 1));
+        QTRY_VERIFY(m_store->jobs().size() == 1 && m_store->jobs().first()->pixelSize());
+        const std::optional<CostRange> one = m_store->plannedCost(slug, *m_store->jobs().first());
+        QVERIFY(one);
+        QTRY_VERIFY(shows(CostPlanner::estimateLabel({one->low, one->high, false})));
+
+        // Photos whose size is still being read are neither priced nor unpriced meanwhile.
+        m_store->addFiles(photos.mid(1));
+        QTRY_VERIFY(shows(CostPlanner::estimateLabel({6 * one->low, 6 * one->high, false})));
+        QVERIFY(!saidUnpriced);
     }
 };
 

@@ -18,7 +18,8 @@ const QMap<QString, FaultRule::Action> &actionNames()
         {QStringLiteral("cancel"), FaultRule::Action::cancel},
         {QStringLiteral("null-output"), FaultRule::Action::nullOutput},
         {QStringLiteral("missing-output"), FaultRule::Action::missingOutput},
-        {QStringLiteral("data-output"), FaultRule::Action::dataOutput}};
+        {QStringLiteral("data-output"), FaultRule::Action::dataOutput},
+        {QStringLiteral("abort"), FaultRule::Action::abort}};
     return names;
 }
 

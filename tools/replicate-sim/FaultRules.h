@@ -21,7 +21,8 @@ struct FaultRule {
         cancel,        // prediction creation: a prediction that ends canceled
         nullOutput,    // prediction creation: succeeded with output null
         missingOutput, // prediction creation: output address that answers 404
-        dataOutput     // prediction creation: a held create's answer carries the files inline
+        dataOutput,    // prediction creation: a held create's answer carries the files inline
+        abort          // prediction creation: its deadline passes before it starts ("aborted")
     };
 
     QString method;

@@ -5,7 +5,7 @@
 bool Prediction::terminal() const
 {
     return status == QLatin1String("succeeded") || status == QLatin1String("failed") ||
-           status == QLatin1String("canceled");
+           status == QLatin1String("canceled") || status == QLatin1String("aborted");
 }
 
 QJsonObject Prediction::toJson(const QString &base, bool blocking) const
@@ -32,15 +32,15 @@ QJsonObject Prediction::toJson(const QString &base, bool blocking) const
          QJsonObject{{QStringLiteral("get"), self},
                      {QStringLiteral("cancel"), QString(self + QStringLiteral("/cancel"))},
                      {QStringLiteral("web"), QString(base + QStringLiteral("/p/") + id)}}}};
-    if (startedAt.isValid())
-        object.insert(QStringLiteral("started_at"), stamp(startedAt));
+    // The service sends every key, null until it has a value.
+    object.insert(QStringLiteral("started_at"), stamp(startedAt));
+    object.insert(QStringLiteral("completed_at"), stamp(completedAt));
+    QJsonObject metrics;
     if (completedAt.isValid()) {
-        object.insert(QStringLiteral("completed_at"), stamp(completedAt));
-        QJsonObject metrics{
-            {QStringLiteral("total_time"), createdAt.msecsTo(completedAt) / 1000.0}};
+        metrics.insert(QStringLiteral("total_time"), createdAt.msecsTo(completedAt) / 1000.0);
         if (status == QLatin1String("succeeded"))
             metrics.insert(QStringLiteral("predict_time"), predictSeconds);
-        object.insert(QStringLiteral("metrics"), metrics);
     }
+    object.insert(QStringLiteral("metrics"), metrics);
     return object;
 }

@@ -15,7 +15,8 @@
 struct SimModel;
 
 // What a prediction will do instead of succeeding normally.
-enum class PredictionBehaviour { normal, stuck, fail, cancel, nullOutput, missingOutput };
+// `abort`: its deadline passes before it starts, so it ends "aborted" and is not charged.
+enum class PredictionBehaviour { normal, stuck, fail, cancel, nullOutput, missingOutput, abort };
 
 struct Prediction {
     QString id;

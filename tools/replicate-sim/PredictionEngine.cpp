@@ -90,6 +90,12 @@ void PredictionEngine::advance(const QString &id)
     Prediction *prediction = find(id);
     if (!prediction || prediction->terminal())
         return;
+    if (prediction->behaviour == PredictionBehaviour::abort) {
+        prediction->status = QStringLiteral("aborted");
+        prediction->completedAt = QDateTime::currentDateTimeUtc();
+        answerWaiters(*prediction);
+        return;
+    }
     prediction->status = QStringLiteral("processing");
     prediction->startedAt = QDateTime::currentDateTimeUtc();
     prediction->logs = QStringLiteral("Starting prediction\n");
@@ -222,7 +228,8 @@ void PredictionEngine::holdUntilDone(const QString &id, double seconds,
             return;
         }
         current->waiters.removeAll(reply);
-        reply->send(HttpResponse::json(201, QJsonDocument(current->toJson(m_base, true))));
+        // Still running when the hold ran out: accepted, not yet done.
+        reply->send(HttpResponse::json(202, QJsonDocument(current->toJson(m_base, true))));
     });
 }
 

@@ -6,7 +6,7 @@
 namespace
 {
 
-// Small pages so that paging is exercised by every client that reads a collection.
+// The endless collection's page size; the service answers real collections whole.
 constexpr int kPageSize = 4;
 const QString kEndless = QStringLiteral("endless");
 
@@ -80,7 +80,8 @@ bool SimService::handleModels(const HttpRequest &request, HttpReply &reply)
             reply.send(HttpResponse::error(404, QStringLiteral("Not found.")));
             return true;
         }
-        const QStringList page = endless ? slugs : slugs.mid(cursor * kPageSize, kPageSize);
+        // The service answers a collection whole; only the endless one pages.
+        const QStringList page = slugs;
         QJsonArray models;
         for (const QString &entry : page) {
             const SimModel *model = m_models.find(entry.section(QLatin1Char('/'), 0, 0),
@@ -88,7 +89,7 @@ bool SimService::handleModels(const HttpRequest &request, HttpReply &reply)
             if (model)
                 models.append(modelListing(*model));
         }
-        const bool more = endless || (cursor + 1) * kPageSize < slugs.size();
+        const bool more = endless;
         const QString here = m_base + QStringLiteral("/v1/collections/") + slug;
         QJsonObject object = m_models.collectionInfo(slug);
         object.insert(QStringLiteral("models"), models);

@@ -44,6 +44,8 @@ PredictionBehaviour magicBehaviour(const QJsonObject &input, QString *failure)
             return PredictionBehaviour::nullOutput;
         if (text.contains(QLatin1String("sim:missing")))
             return PredictionBehaviour::missingOutput;
+        if (text.contains(QLatin1String("sim:abort")))
+            return PredictionBehaviour::abort;
     }
     return PredictionBehaviour::normal;
 }
@@ -78,7 +80,8 @@ bool SimService::handlePredictions(const HttpRequest &request,
     if (parts.size() == 5 && parts.at(1) == QLatin1String("models") &&
         parts.at(4) == QLatin1String("predictions") && request.method == "POST") {
         const SimModel *model = m_models.find(parts.at(2), parts.at(3));
-        if (!model)
+        // As on the service, only official models run by name; the others need their version.
+        if (!model || !model->record.value(QStringLiteral("is_official")).toBool())
             reply->send(HttpResponse::error(404, QStringLiteral("Not found.")));
         else
             createPrediction(request, reply, model, fault);
@@ -167,6 +170,9 @@ void SimService::createPrediction(const HttpRequest &request,
             break;
         case FaultRule::Action::missingOutput:
             behaviour = PredictionBehaviour::missingOutput;
+            break;
+        case FaultRule::Action::abort:
+            behaviour = PredictionBehaviour::abort;
             break;
         default:
             break;

@@ -91,6 +91,15 @@ RunSection::RunSection(AppStore &store, QWidget *parent)
     connect(&store, &AppStore::pricesChanged, this, schedule);
     connect(&store, &AppStore::schemaStatesChanged, this, schedule);
     connect(&store, &AppStore::revealWhenDoneChanged, this, schedule);
+    // Files are read many a second while a drop is inspected: the estimate follows at most
+    // ten times a second.
+    m_sizesRead.setSingleShot(true);
+    m_sizesRead.setInterval(100);
+    connect(&m_sizesRead, &QTimer::timeout, this, schedule);
+    connect(&store, &AppStore::sourcesInspected, this, [this] {
+        if (!m_sizesRead.isActive())
+            m_sizesRead.start();
+    });
     watchJobs();
     refresh();
 }

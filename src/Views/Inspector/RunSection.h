@@ -38,6 +38,7 @@ private:
     QCheckBox *m_reveal;
     // Many variants change at once during a run: one refresh per pass of the event loop.
     QTimer m_refresh;
+    QTimer m_sizesRead;
     QObject *m_jobWatch = nullptr;
     bool m_rewatch = false;
 };

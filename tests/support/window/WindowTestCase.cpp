@@ -5,16 +5,14 @@
 #include <QSignalSpy>
 #include <QTest>
 
-namespace
-{
-constexpr double timeScale = 0.02;
-}
-
-void WindowTestCase::startService()
+void WindowTestCase::startService(double timeScale, double predictSeconds)
 {
     Animation::setEnabled(false);
+    m_timeScale = timeScale;
     StandInService::Options options;
     options.timeScale = timeScale;
+    options.predictSeconds = predictSeconds;
+    m_service.reset();
     m_service = std::make_unique<StandInService>(options);
     QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
 }
@@ -22,7 +20,7 @@ void WindowTestCase::startService()
 void WindowTestCase::freshEnvironment()
 {
     QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>(timeScale);
+    m_environment = std::make_unique<TestEnvironment>(m_timeScale);
     AppEnvironment &environment = m_environment->mutableEnvironment();
     environment.apiBase = m_service->apiBase();
     environment.webBase = m_service->webBase();

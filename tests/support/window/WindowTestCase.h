@@ -10,16 +10,17 @@
 
 #include <memory>
 
-// What every test of the whole main window starts from: the stand-in service at a fiftieth of
-// its real pace, a private environment pointed at it, and the window over its own store, opened
-// and closed as the application does. Failures are reported through QTest as usual.
+// What every test of the whole main window starts from: the stand-in service (by default at a
+// fiftieth of its real pace), a private environment pointed at it, and the window over its own
+// store, opened and closed as the application does. Failures are reported through QTest as usual.
 class WindowTestCase : public QObject
 {
     Q_OBJECT
 
 protected:
-    // Once per test program: animations off, the stand-in service started.
-    void startService();
+    // Animations off, the stand-in service started: once per test program, or again with other
+    // options (real time is timeScale 1).
+    void startService(double timeScale = 0.02, double predictSeconds = 0.2);
     // Before each test: the service's state and a fresh environment pointed at it.
     void freshEnvironment();
     // The store over the environment as it stands, once the keyring has answered, and the
@@ -35,4 +36,5 @@ protected:
     std::unique_ptr<AppStore> m_store;
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<MainWindow> m_window;
+    double m_timeScale = 0.02;
 };
