@@ -102,6 +102,10 @@ QAccessibleInterface *JobListAccessible::focusChild() const
 
 void JobListAccessible::announceRows(int first, int last)
 {
+    // Naming the list builds this interface even with no screen reader about; rows are then
+    // made only when a client asks for them, not for every job of a large drop.
+    if (!Announcements::wanted())
+        return;
     for (int r = first; r <= last; ++r) {
         QAccessibleEvent created(row(r), QAccessible::ObjectCreated);
         Announcements::send(created);
@@ -135,6 +139,8 @@ void JobListAccessible::forgetAll()
 
 void JobListAccessible::announceFocus()
 {
+    if (!Announcements::wanted())
+        return;
     if (QAccessibleInterface *focused = focusChild()) {
         QAccessibleEvent event(focused, QAccessible::Focus);
         Announcements::send(event);
