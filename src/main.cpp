@@ -1,4 +1,5 @@
 #include "MoonforgeApp.h"
+#include "Views/Accessibility/AccessibleFactory.h"
 #include "Views/Theme/AppMark.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char **argv)
     if (QApplication::style()->name().compare(u"windows", Qt::CaseInsensitive) == 0)
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setWindowIcon(AppMark::applicationIcon());
+    AccessibleFactory::install();
     // The window closes first; the process waits for the store's orderly end before it exits.
     QApplication::setQuitOnLastWindowClosed(false);
 

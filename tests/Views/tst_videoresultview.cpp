@@ -29,6 +29,7 @@ private Q_SLOTS:
     void switchingRestartsFromTheBeginning();
     void closingPausesAtOnce();
     void clipThePlayerCannotOpenShowsItsError();
+    void clipsFinishingWhileOpenAppearAtOnce();
 
 private:
     QString clip(const QString &name);
@@ -40,6 +41,7 @@ private:
     std::unique_ptr<TestEnvironment> m_environment;
     std::unique_ptr<AppStore> m_store;
     QPointer<ResultSheet> m_sheet;
+    ImageJobPtr m_job;
 };
 
 void VideoResultViewTest::initTestCase()
@@ -73,6 +75,7 @@ void VideoResultViewTest::init()
 void VideoResultViewTest::cleanup()
 {
     delete m_sheet;
+    m_job.reset();
     m_store.reset();
     m_environment.reset();
 }
@@ -95,9 +98,9 @@ ModelVariantPtr VideoResultViewTest::done(const QString &title, const QString &p
 
 VideoResultView *VideoResultViewTest::open(const QList<ModelVariantPtr> &variants)
 {
-    auto job = std::make_shared<ImageJob>(JobInput::prompt(u"waves at night"_qs));
-    job->setVariants(variants);
-    m_sheet = new ResultSheet(*m_store, job);
+    m_job = std::make_shared<ImageJob>(JobInput::prompt(u"waves at night"_qs));
+    m_job->setVariants(variants);
+    m_sheet = new ResultSheet(*m_store, m_job);
     m_sheet->show();
     return m_sheet->videoView();
 }
@@ -183,6 +186,40 @@ void VideoResultViewTest::clipThePlayerCannotOpenShowsItsError()
     QVERIFY(SampleFiles::writeBytes(broken, QByteArray(4096, 'x')));
     VideoResultView *view = open({done(u"Alpha"_qs, broken)});
     QTRY_VERIFY(view->message().startsWith(u"Couldn't play broken.mp4."_qs));
+}
+
+void VideoResultViewTest::clipsFinishingWhileOpenAppearAtOnce()
+{
+    auto first = std::make_shared<ModelVariant>(u"owner/alpha"_qs, u"Alpha"_qs);
+    auto second = std::make_shared<ModelVariant>(u"owner/beta"_qs, u"Beta"_qs);
+    first->setStatus(RunStatus::running());
+    second->setStatus(RunStatus::running());
+    VideoResultView *view = open({first, second});
+    QCOMPARE(view->selected(), nullptr);
+    // The first clip to finish plays in the sheet already open; no chips for one clip.
+    first->setResultURL(QUrl::fromLocalFile(clip(u"a.mp4"_qs)));
+    first->setStatus(RunStatus::done());
+    QCOMPARE(view->selected(), first);
+    QCOMPARE(view->message(), QString());
+    QVERIFY(view->chips()->isHidden());
+    QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
+    // The next one joins as a chip while the first keeps playing.
+    second->setResultURL(QUrl::fromLocalFile(clip(u"b.mp4"_qs)));
+    second->setStatus(RunStatus::done());
+    QVERIFY(view->chips()->isVisible());
+    QCOMPARE(view->chips()->count(), 2);
+    QCOMPARE(view->chips()->chip(1)->text(), u"Beta"_qs);
+    QVERIFY(view->chips()->chip(0)->isChecked());
+    QCOMPARE(view->selected(), first);
+    QCOMPARE(view->player().source(), first->resultURL());
+    // A model added to the job afterwards is followed as well.
+    auto third = std::make_shared<ModelVariant>(u"owner/gamma"_qs, u"Gamma"_qs);
+    m_job->setVariants({first, second, third});
+    QCOMPARE(view->chips()->count(), 2);
+    third->setResultURL(QUrl::fromLocalFile(clip(u"c.mp4"_qs)));
+    third->setStatus(RunStatus::done());
+    QCOMPARE(view->chips()->count(), 3);
+    QCOMPARE(view->selected(), first);
 }
 
 QTEST_MAIN(VideoResultViewTest)

@@ -1,10 +1,14 @@
 #include "Views/Inspector/SegmentedControl.h"
 
+#include "Views/Accessibility/Announcements.h"
 #include "Views/Theme/Theme.h"
 
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include <utility>
 
 SegmentedControl::SegmentedControl(const QStringList &segments, QWidget *parent)
     : QWidget(parent), m_segments(segments)
@@ -13,15 +17,32 @@ SegmentedControl::SegmentedControl(const QStringList &segments, QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
+    setAccessibleDescription(m_segments.value(m_current));
 }
 
 void SegmentedControl::setCurrent(int index)
 {
     if (index == m_current || index < 0 || index >= m_segments.size())
         return;
-    m_current = index;
+    const int previous = std::exchange(m_current, index);
     setAccessibleDescription(m_segments.value(index));
     update();
+    if (Announcements::wanted()) {
+        // Both segments' checked states changed: screen readers say which one now holds.
+        QAccessible::State checked;
+        checked.checked = true;
+        for (const int segment : {previous, index}) {
+            QAccessibleStateChangeEvent event(this, checked);
+            event.setChild(segment);
+            Announcements::send(event);
+        }
+    }
+}
+
+void SegmentedControl::choose(int index)
+{
+    if (index != m_current && index >= 0 && index < m_segments.size())
+        Q_EMIT chosen(index);
 }
 
 QRect SegmentedControl::segmentRect(int index) const
@@ -70,8 +91,8 @@ void SegmentedControl::paintEvent(QPaintEvent *)
 void SegmentedControl::mousePressEvent(QMouseEvent *event)
 {
     for (int i = 0; i < m_segments.size(); ++i) {
-        if (segmentRect(i).contains(event->position().toPoint()) && i != m_current) {
-            Q_EMIT chosen(i);
+        if (segmentRect(i).contains(event->position().toPoint())) {
+            choose(i);
             return;
         }
     }
@@ -82,7 +103,7 @@ void SegmentedControl::keyPressEvent(QKeyEvent *event)
     const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
     const int next = m_current + step;
     if (step != 0 && next >= 0 && next < m_segments.size()) {
-        Q_EMIT chosen(next);
+        choose(next);
         return;
     }
     QWidget::keyPressEvent(event);

@@ -15,6 +15,10 @@ public:
 
     int current() const { return m_current; }
     void setCurrent(int index);
+    int count() const { return int(m_segments.size()); }
+    QString segment(int index) const { return m_segments.value(index); }
+    // What a click on segment `index` does: reports the choice unless it is already current.
+    void choose(int index);
     // Where segment `index` sits, for tests that click it.
     QRect segmentRect(int index) const;
 

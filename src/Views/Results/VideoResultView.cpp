@@ -62,7 +62,8 @@ VideoResultView::VideoResultView(AppStore &store, ImageJobPtr job, QWidget *pare
     connect(m_previousChip, &QShortcut::activated, this, [this] { stepChip(-1); });
     connect(m_nextChip, &QShortcut::activated, this, [this] { stepChip(1); });
     connect(&m_player, &QMediaPlayer::errorOccurred, this, &VideoResultView::showError);
-    refresh();
+    connect(m_job.get(), &ImageJob::variantsChanged, this, &VideoResultView::followVariants);
+    followVariants();
 }
 
 VideoResultView::~VideoResultView()
@@ -167,6 +168,27 @@ void VideoResultView::refresh()
     heading->setSubtitle({{subtitle, ResultHeading::Segment::Kind::plain}});
     heading->setDragFile(m_selected ? m_selected->resultURL() : QUrl());
     m_toolbar->revealButton()->setEnabled(m_selected != nullptr);
+}
+
+void VideoResultView::followVariants()
+{
+    for (const ModelVariantPtr &variant : m_job->variants()) {
+        connect(variant.get(), &ModelVariant::statusChanged, this, &VideoResultView::resultsChanged,
+                Qt::UniqueConnection);
+        connect(variant.get(), &ModelVariant::resultChanged, this, &VideoResultView::resultsChanged,
+                Qt::UniqueConnection);
+    }
+    resultsChanged();
+}
+
+void VideoResultView::resultsChanged()
+{
+    // Until the sheet is on screen it has chosen nothing; opening picks the first result.
+    if (m_opened && !m_selected) {
+        select(results().value(0));
+        return;
+    }
+    refresh();
 }
 
 void VideoResultView::reveal()

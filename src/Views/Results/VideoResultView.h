@@ -48,6 +48,9 @@ protected:
 private:
     void select(const ModelVariantPtr &variant);
     void refresh();
+    // Follows the job's variants, so a clip that finishes while the sheet is open is offered.
+    void followVariants();
+    void resultsChanged();
     void showError();
     void reveal();
     // Left and Right walk the chips, while there are chips.

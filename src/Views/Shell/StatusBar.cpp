@@ -1,10 +1,12 @@
 #include "Views/Shell/StatusBar.h"
 
 #include "Services/AppStore.h"
+#include "Views/Accessibility/Announcements.h"
 #include "Views/Shell/StoreWatcher.h"
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/Theme.h"
 
+#include <QAccessible>
 #include <QPainter>
 
 namespace
@@ -34,6 +36,11 @@ StatusBar::StatusBar(AppStore &store, StoreWatcher &watcher, QWidget *parent)
     refresh();
 }
 
+QString StatusBar::tokenWarningText()
+{
+    return noTokenText;
+}
+
 QString StatusBar::completionSummary(int done, int failed, int selectedModels, Mode mode)
 {
     QString text = QString::number(done) + (mode == Mode::upscale ? QStringLiteral(" upscaled")
@@ -48,6 +55,10 @@ QString StatusBar::completionSummary(int done, int failed, int selectedModels, M
 
 void StatusBar::refresh()
 {
+    const QString text = m_text;
+    const bool running = m_running;
+    const qreal progress = m_progress;
+    const bool noToken = m_noToken;
     int done = 0, failed = 0;
     const QList<ImageJobPtr> jobs = m_store.jobs();
     for (const ImageJobPtr &job : jobs) {
@@ -73,6 +84,27 @@ void StatusBar::refresh()
     m_noToken = m_store.tokenKnown() && !m_store.hasToken();
     setAccessibleDescription(m_noToken ? m_text + u' ' + noTokenText : m_text);
     update();
+    if (Announcements::wanted())
+        announce(text, running, progress, noToken);
+}
+
+// The parts' order: the text, the progress bar, the token warning.
+void StatusBar::announce(const QString &text, bool running, qreal progress, bool noToken)
+{
+    auto send = [this](QAccessibleEvent &&event, int part) {
+        event.setChild(part);
+        Announcements::send(event);
+    };
+    if (m_text != text)
+        send(QAccessibleEvent(this, QAccessible::NameChanged), 0);
+    if (m_running != running)
+        send(QAccessibleEvent(this, m_running ? QAccessible::ObjectShow : QAccessible::ObjectHide),
+             1);
+    if (m_running && m_progress != progress)
+        send(QAccessibleValueChangeEvent(this, m_progress * 100.0), 1);
+    if (m_noToken != noToken)
+        send(QAccessibleEvent(this, m_noToken ? QAccessible::ObjectShow : QAccessible::ObjectHide),
+             2);
 }
 
 QSize StatusBar::sizeHint() const

@@ -22,6 +22,7 @@ public:
     // The bar's fill, 0…1.
     qreal progress() const { return m_progress; }
     bool showsTokenWarning() const { return m_noToken; }
+    static QString tokenWarningText();
 
     // The words after a run: done count, failures, and the hint when several models ran.
     static QString completionSummary(int done, int failed, int selectedModels, Mode mode);
@@ -34,6 +35,8 @@ protected:
 
 private:
     void refresh();
+    // Tells screen readers which parts changed since the last refresh.
+    void announce(const QString &text, bool running, qreal progress, bool noToken);
 
     AppStore &m_store;
     QString m_text;

@@ -51,7 +51,6 @@ JobListView::JobListView(AppStore &store, QWidget *parent)
       m_delegate(new JobRowDelegate(this)), m_hoverIn(nullptr, 0), m_hoverOut(nullptr, 0)
 {
     setObjectName(u"jobList"_s);
-    setAccessibleName(u"Jobs"_s);
     setFrameShape(QFrame::NoFrame);
     viewport()->setAutoFillBackground(false);
     setAutoFillBackground(false);
@@ -65,6 +64,9 @@ JobListView::JobListView(AppStore &store, QWidget *parent)
     setMouseTracking(true);
     setItemDelegate(m_delegate);
     setModel(m_model);
+    // Naming the list may build its accessible interface at once, which follows the model and
+    // its selection: both must exist by then.
+    setAccessibleName(u"Jobs"_s);
     // Previews of files added before the list first paints are already made at its size.
     m_store.setPreviewFillSide(int(std::ceil(JobRowDelegate::thumbnailSide * devicePixelRatioF())));
     m_clock.start();

@@ -40,6 +40,14 @@ public:
     // The remove button of `job` shows right now.
     bool showsRemove(const ImageJob &job) const;
 
+    // What clicks on a row, its remove button and its pills do; the keyboard, the context menu
+    // and assistive tools go the same way.
+    void open(const ImageJobPtr &job);
+    void remove(const ImageJobPtr &job);
+    void openPill(const ImageJobPtr &job, int pill);
+    // A pill opens its job only once its result is done and on disk.
+    static bool pillOpens(const ModelVariant &variant);
+
     QRect visualRect(const QModelIndex &index) const override;
     void scrollTo(const QModelIndex &index, ScrollHint hint = EnsureVisible) override;
     QModelIndex indexAt(const QPoint &point) const override;
@@ -85,7 +93,6 @@ private:
     int rowAt(int contentY) const;
     void setHovered(const ImageJob *job);
     void updatePointer(const QPoint &position);
-    void open(const ImageJobPtr &job);
     void activate(int row, JobRowDelegate::Hit hit);
     void updateRow(const ImageJob *job);
     void tick();

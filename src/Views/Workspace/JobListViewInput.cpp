@@ -107,6 +107,24 @@ void JobListView::open(const ImageJobPtr &job)
         m_store.setPresenting(job);
 }
 
+void JobListView::remove(const ImageJobPtr &job)
+{
+    if (job)
+        m_store.remove(job);
+}
+
+bool JobListView::pillOpens(const ModelVariant &variant)
+{
+    return variant.status().kind() == RunStatus::Kind::done && variant.resultExists();
+}
+
+void JobListView::openPill(const ImageJobPtr &job, int pill)
+{
+    // Only a result that can be shown opens; any other pill does nothing.
+    if (job && pill >= 0 && pill < job->variants().size() && pillOpens(*job->variants().at(pill)))
+        m_store.setPresenting(job);
+}
+
 void JobListView::activate(int row, JobRowDelegate::Hit hit)
 {
     const ImageJobPtr job = m_model->job(row);
@@ -119,15 +137,10 @@ void JobListView::activate(int row, JobRowDelegate::Hit hit)
         break;
     case JobRowDelegate::Part::remove:
         if (showsRemove(*job))
-            m_store.remove(job);
+            remove(job);
         break;
     case JobRowDelegate::Part::pill:
-        if (hit.pill >= 0 && hit.pill < job->variants().size()) {
-            const ModelVariantPtr variant = job->variants().at(hit.pill);
-            // Only a result that can be shown opens; any other pill does nothing.
-            if (variant->status().kind() == RunStatus::Kind::done && variant->resultExists())
-                m_store.setPresenting(job);
-        }
+        openPill(job, hit.pill);
         break;
     case JobRowDelegate::Part::none:
         break;
@@ -162,8 +175,7 @@ void JobListView::keyPressEvent(QKeyEvent *event)
         return;
     case Qt::Key_Delete:
     case Qt::Key_Backspace:
-        if (job)
-            m_store.remove(job);
+        remove(job);
         event->accept();
         return;
     default:
@@ -189,7 +201,7 @@ QMenu *JobListView::contextMenu(const ImageJobPtr &job, QWidget *parent)
                 desktop->reveal({job->input().url()});
         });
     }
-    menu->addAction(u"Remove"_s, this, [this, job] { m_store.remove(job); });
+    menu->addAction(u"Remove"_s, this, [this, job] { remove(job); });
     return menu;
 }
 

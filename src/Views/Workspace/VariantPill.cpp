@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QHash>
 #include <QPainter>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -125,6 +126,25 @@ QString helpText(const ModelVariant &variant)
     if (!variant.resultExists())
         text += u" (output file has been moved or deleted)"_s;
     return text;
+}
+
+QString accessibleName(const ModelVariant &variant)
+{
+    const RunStatus status = variant.status();
+    QString state;
+    if (status.kind() == RunStatus::Kind::done)
+        state = u"done"_s;
+    else if (status.kind() == RunStatus::Kind::failed)
+        state = u"failed"_s;
+    else
+        state = statusWord(status).toLower();
+    const Content content = contentOf(variant);
+    QStringList parts{content.title, state};
+    if (!content.dimensions.isEmpty())
+        parts.append(content.dimensions);
+    if (!content.cost.isEmpty())
+        parts.append(content.cost);
+    return parts.join(u", "_s);
 }
 
 QSizeF sizeFor(const ModelVariant &variant)

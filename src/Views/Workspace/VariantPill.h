@@ -22,6 +22,9 @@ QColor colour(const RunStatus &status, const QPalette &palette);
 QString helpText(const ModelVariant &variant);
 // "Queued", "Preparing", … for the statuses that are not done or failed.
 QString statusWord(const RunStatus &status);
+// What a screen reader reads: the title, the state and, once done, the size and the charge the
+// pill shows, e.g. "Real-ESRGAN, done, 1600 × 1066, $0.0023".
+QString accessibleName(const ModelVariant &variant);
 QSizeF sizeFor(const ModelVariant &variant);
 // Paints the pill into `rect`. `transition` runs 0 → 1 after a status change, `from` being the
 // colour the pill had before; 1 paints the resting look.

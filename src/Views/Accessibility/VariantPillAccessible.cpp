@@ -1,0 +1,105 @@
+#include "Views/Accessibility/VariantPillAccessible.h"
+
+#include "Views/Accessibility/Announcements.h"
+#include "Views/Accessibility/JobRowAccessible.h"
+#include "Views/Workspace/JobListView.h"
+#include "Views/Workspace/JobRowDelegate.h"
+#include "Views/Workspace/VariantPill.h"
+
+VariantPillAccessible::VariantPillAccessible(JobRowAccessible *row, ModelVariantPtr variant)
+    : m_row(row), m_variant(std::move(variant))
+{
+    m_shownName = text(QAccessible::Name);
+    m_shownDescription = text(QAccessible::Description);
+    m_shownOpens = JobListView::pillOpens(*m_variant);
+}
+
+int VariantPillAccessible::index() const
+{
+    return int(m_row->job()->variants().indexOf(m_variant));
+}
+
+bool VariantPillAccessible::isValid() const
+{
+    return m_row->isValid();
+}
+
+QWindow *VariantPillAccessible::window() const
+{
+    return m_row->window();
+}
+
+QAccessibleInterface *VariantPillAccessible::parent() const
+{
+    return m_row;
+}
+
+QString VariantPillAccessible::text(QAccessible::Text type) const
+{
+    switch (type) {
+    case QAccessible::Name:
+        return VariantPill::accessibleName(*m_variant);
+    case QAccessible::Description:
+        return VariantPill::helpText(*m_variant);
+    default:
+        return {};
+    }
+}
+
+QRect VariantPillAccessible::rect() const
+{
+    const QRect row = m_row->viewportRect();
+    const int at = index();
+    if (row.isEmpty() || at < 0)
+        return {};
+    return m_row->toScreen(JobRowDelegate::geometry(row, *m_row->job()).pills.value(at));
+}
+
+QAccessible::State VariantPillAccessible::state() const
+{
+    QAccessible::State state = m_row->state();
+    state.selectable = state.selected = state.focusable = state.focused = false;
+    state.disabled = !JobListView::pillOpens(*m_variant);
+    state.busy = m_variant->status().isActive();
+    return state;
+}
+
+void *VariantPillAccessible::interface_cast(QAccessible::InterfaceType type)
+{
+    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this)
+                                                : nullptr;
+}
+
+QStringList VariantPillAccessible::actionNames() const
+{
+    if (JobListView::pillOpens(*m_variant))
+        return {pressAction()};
+    return {};
+}
+
+void VariantPillAccessible::doAction(const QString &actionName)
+{
+    if (actionName == pressAction() && isValid())
+        m_row->view()->openPill(m_row->job(), index());
+}
+
+void VariantPillAccessible::update()
+{
+    if (QString name = text(QAccessible::Name); name != m_shownName) {
+        m_shownName = std::move(name);
+        QAccessibleEvent changed(this, QAccessible::NameChanged);
+        Announcements::send(changed);
+    }
+    if (QString description = text(QAccessible::Description); description != m_shownDescription) {
+        m_shownDescription = std::move(description);
+        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
+        Announcements::send(changed);
+    }
+    if (const bool opens = JobListView::pillOpens(*m_variant); opens != m_shownOpens) {
+        m_shownOpens = opens;
+        QAccessible::State changes;
+        changes.disabled = true;
+        QAccessibleStateChangeEvent changed(this, changes);
+        Announcements::send(changed);
+    }
+}
