@@ -3,6 +3,8 @@
 #include "Services/AppStore.h"
 #include "Services/Updater.h"
 #include "Views/Desktop/DesktopIntegration.h"
+#include "Views/Desktop/MotionSetting.h"
+#include "Views/Desktop/SingleInstance.h"
 #include "Views/DesktopServices.h"
 #include "Views/Settings/SettingsView.h"
 #include "Views/Shell/MainWindow.h"
@@ -39,8 +41,10 @@ protected:
 };
 } // namespace
 
-MoonforgeApp::MoonforgeApp()
+MoonforgeApp::MoonforgeApp(SingleInstance &instance)
 {
+    // The desktop's reduce-motion setting, followed while the application runs.
+    new MotionSetting(QDBusConnection::sessionBus(), this);
     AppEnvironment environment = AppEnvironment::production();
     const auto desktop = std::make_shared<DesktopServices>();
     environment.desktop = desktop;
@@ -52,8 +56,15 @@ MoonforgeApp::MoonforgeApp()
     // Notifications, the task bar's progress and staying awake during a run.
     m_desktopIntegration = std::make_unique<DesktopIntegration>(*m_store, *m_window);
 
+    connect(&instance, &SingleInstance::openRequested, m_desktopIntegration.get(),
+            &DesktopIntegration::openFiles);
+    connect(&instance, &SingleInstance::activateRequested, m_desktopIntegration.get(),
+            &DesktopIntegration::raiseWindow);
+
     connect(m_window.get(), &MainWindow::settingsRequested, this, &MoonforgeApp::showSettings);
-    connect(m_window.get(), &MainWindow::closing, this, [this] {
+    connect(m_window.get(), &MainWindow::closing, this, [this, &instance] {
+        // A launch from now on waits for this store to end, then starts its own.
+        instance.close();
         if (m_settings)
             m_settings->close();
     });
@@ -68,11 +79,13 @@ MoonforgeApp::~MoonforgeApp()
     m_window.reset();
 }
 
-void MoonforgeApp::start()
+void MoonforgeApp::start(const QList<QUrl> &files)
 {
     if (qEnvironmentVariableIntValue(firstFrameVariable) == 1)
         watchFirstFrame();
     m_window->show();
+    if (!files.isEmpty())
+        m_desktopIntegration->openFiles(files);
 }
 
 void MoonforgeApp::showSettings()

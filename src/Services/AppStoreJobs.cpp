@@ -75,9 +75,12 @@ void AppStore::presentOpenPanel()
         return;
     Desktop::OpenRequest request;
     request.title = tr("Choose images or a folder of images");
+    request.acceptLabel = tr("Add");
     request.allowMultiple = true;
     request.allowFolders = true;
     request.mimeTypes = ImageFile::acceptedTypes();
+    // A file of a type the filter does not know may still be an image by its content.
+    request.offerAllFiles = true;
     const QList<QUrl> chosen = m_environment.desktop->chooseFiles(request);
     if (!chosen.isEmpty())
         addFiles(chosen);
@@ -89,6 +92,7 @@ QList<QUrl> AppStore::chooseReferenceImages()
         return {};
     Desktop::OpenRequest request;
     request.title = tr("Choose reference images");
+    request.acceptLabel = tr("Use");
     request.allowMultiple = true;
     request.allowFolders = false;
     request.mimeTypes = ImageFile::acceptedTypes();

@@ -13,10 +13,14 @@ public:
 
     struct OpenRequest {
         QString title;
+        // The text of the button that confirms the choice.
+        QString acceptLabel;
         bool allowMultiple = true;
         bool allowFolders = false;
         // MIME types offered in the panel's filter; empty offers every file.
         QStringList mimeTypes;
+        // Whether an "All files" filter follows the one of `mimeTypes`.
+        bool offerAllFiles = false;
     };
     // Shows a modal open panel; empty when the user cancels.
     virtual QList<QUrl> chooseFiles(const OpenRequest &request) = 0;

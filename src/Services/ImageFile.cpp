@@ -142,7 +142,28 @@ bool isImageType(const QMimeType &type)
 
 QStringList acceptedTypes()
 {
-    return {QStringLiteral("image/*")};
+    static const QStringList types = [] {
+        const QMimeDatabase db;
+        QStringList names;
+        const auto add = [&](const QMimeType &type) {
+            if (type.isValid() && isImageType(type) && !names.contains(type.name()))
+                names.append(type.name());
+        };
+        // Qt's readers name aliases too (image/x-icon beside image/vnd.microsoft.icon).
+        for (const QByteArray &name : QImageReader::supportedMimeTypes())
+            add(db.mimeTypeForName(QString::fromLatin1(name)));
+        add(db.mimeTypeForName(QStringLiteral("image/heif")));
+        add(db.mimeTypeForName(QStringLiteral("image/avif")));
+        const QList<QMimeType> all = db.allMimeTypes();
+        for (const QMimeType &type : all) {
+            if (type.name() != QLatin1String("image/x-dcraw") &&
+                type.inherits(QStringLiteral("image/x-dcraw")))
+                add(type);
+        }
+        names.sort();
+        return names;
+    }();
+    return types;
 }
 
 bool isImage(const QUrl &url)

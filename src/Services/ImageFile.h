@@ -27,7 +27,8 @@ struct Upload {
     QString mimeType;
 };
 
-// MIME filters for the open panels: anything whose type descends from image/*.
+// The image types the decoders read, by their canonical MIME names, sorted: the open panels'
+// filter and the types the desktop may hand over.
 QStringList acceptedTypes();
 bool isImage(const QUrl &url);
 // Whether a MIME type is, or descends from, an image/* type.

@@ -1,27 +1,34 @@
 #include "Views/DesktopServices.h"
 
+#include "Views/Desktop/FileAndFolderDialog.h"
+#include "Views/Desktop/PortalFileChooser.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QMimeDatabase>
+#include <QScopedValueRollback>
+
+DesktopServices::DesktopServices(QWidget *dialogParent)
+    : DesktopServices(QDBusConnection::sessionBus(), dialogParent)
+{
+}
+
+DesktopServices::DesktopServices(const QDBusConnection &bus, QWidget *dialogParent)
+    : m_bus(bus), m_parent(dialogParent)
+{
+}
 
 QList<QUrl> DesktopServices::chooseFiles(const OpenRequest &request)
 {
-    QFileDialog dialog(m_parent, request.title);
-    dialog.setFileMode(request.allowMultiple ? QFileDialog::ExistingFiles
-                                             : QFileDialog::ExistingFile);
-    if (!request.mimeTypes.isEmpty())
-        dialog.setMimeTypeFilters(request.mimeTypes);
-    if (request.allowFolders) {
-        // Qt's panels pick either files or folders; offer folders through the file list too.
-        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    }
-    if (dialog.exec() != QDialog::Accepted)
+    if (m_choosing)
         return {};
-    return dialog.selectedUrls();
+    const QScopedValueRollback choosing(m_choosing, true);
+    if (std::optional<QList<QUrl>> chosen = PortalFileChooser::open(m_bus, request, m_parent))
+        return *chosen;
+    return FileAndFolderDialog::choose(request, m_parent);
 }
 
 QUrl DesktopServices::chooseFolder(const QString &title)
@@ -43,8 +50,7 @@ void DesktopServices::reveal(const QList<QUrl> &files)
     call << uris << QString();
     // Asynchronous, so a slow or absent file browser never stalls the window.
     const QUrl folder = QUrl::fromLocalFile(QFileInfo(files.first().toLocalFile()).absolutePath());
-    auto *watcher =
-        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call, 3000));
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, 3000));
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
                      [folder](QDBusPendingCallWatcher *finished) {
                          // No file browser answered on the bus: open the folder of the first file.

@@ -310,6 +310,8 @@ private Q_SLOTS:
         QCOMPARE(desktop->requests.size(), 1);
         const Desktop::OpenRequest request = desktop->requests.first();
         QCOMPARE(request.title, QStringLiteral("Choose images or a folder of images"));
+        QCOMPARE(request.acceptLabel, QStringLiteral("Add"));
+        QVERIFY(request.offerAllFiles);
         QVERIFY(request.allowFolders);
         QVERIFY(request.allowMultiple);
         QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
@@ -325,6 +327,9 @@ private Q_SLOTS:
         QCOMPARE(store.chooseReferenceImages(), desktop->answer);
         const Desktop::OpenRequest request = desktop->requests.first();
         QCOMPARE(request.title, QStringLiteral("Choose reference images"));
+        QCOMPARE(request.acceptLabel, QStringLiteral("Use"));
+        // References must be pictures: no way round the filter.
+        QVERIFY(!request.offerAllFiles);
         QVERIFY(!request.allowFolders);
         QVERIFY(request.allowMultiple);
         QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());

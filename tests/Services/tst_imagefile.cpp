@@ -5,6 +5,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
+#include <QMimeDatabase>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QTest>
@@ -62,7 +63,55 @@ private Q_SLOTS:
         QVERIFY(writeImage(pattern(40, 30, QImage::Format_RGBA64), path("deep.tiff"), "tiff"));
         QVERIFY(writeBytes(path("notes.heic"), "this is not a picture\n"));
         QVERIFY(writeBytes(path("notes.txt"), "hello\n"));
-        QCOMPARE(ImageFile::acceptedTypes(), QStringList{QStringLiteral("image/*")});
+    }
+
+    // The open panels' filter and the desktop entry need real type names; "image/*" is none.
+    void acceptedTypesNameWhatTheDecodersRead()
+    {
+        const QStringList accepted = ImageFile::acceptedTypes();
+        for (const char *type :
+             {"image/jpeg", "image/png", "image/tiff", "image/webp", "image/heif", "image/avif",
+              "image/x-canon-cr2", "image/x-adobe-dng", "image/x-sony-arw"})
+            QVERIFY2(accepted.contains(QLatin1String(type)), type);
+        QStringList sorted = accepted;
+        sorted.sort();
+        QCOMPARE(accepted, sorted);
+        const QMimeDatabase db;
+        for (const QString &name : accepted) {
+            // Canonical names only, each once, and every one an image type.
+            QCOMPARE(db.mimeTypeForName(name).name(), name);
+            QCOMPARE(accepted.count(name), 1);
+            QVERIFY2(ImageFile::isImageType(db.mimeTypeForName(name)), qPrintable(name));
+        }
+        // Aliases and the generic RAW parent are left out; the database never knew "image/*".
+        for (const char *absent : {"image/*", "image/heic", "image/x-dcraw", "text/plain"})
+            QVERIFY2(!accepted.contains(QLatin1String(absent)), absent);
+    }
+
+    // "Open With Moonforge" is offered for exactly what the open panel takes.
+    void desktopEntryOffersEveryAcceptedType()
+    {
+        QFile entry(QStringLiteral(MOONFORGE_SOURCE_DIR) +
+                    QStringLiteral("/resources/org.moonforge.Moonforge.desktop"));
+        QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+        QStringList listed;
+        QString exec;
+        for (const QString &line : QString::fromUtf8(entry.readAll()).split(u'\n')) {
+            if (line.startsWith(QLatin1String("MimeType=")))
+                listed = line.mid(9).split(u';', Qt::SkipEmptyParts);
+            if (line.startsWith(QLatin1String("Exec=")))
+                exec = line.mid(5);
+        }
+        QCOMPARE(exec, QStringLiteral("moonforge %U"));
+        QStringList missing;
+        for (const QString &type : ImageFile::acceptedTypes()) {
+            if (!listed.contains(type))
+                missing.append(type);
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u';')));
+        const QMimeDatabase db;
+        for (const QString &type : listed)
+            QVERIFY2(ImageFile::isImageType(db.mimeTypeForName(type)), qPrintable(type));
     }
 
     // What each kind of file answers to every entry point; an empty upload name means the

@@ -47,4 +47,11 @@ file(STRINGS ${prefix}/share/applications/${app_id}.desktop icon_line REGEX "^Ic
 if(NOT icon_line STREQUAL "Icon=${app_id}")
     message(FATAL_ERROR "the desktop entry names another icon: ${icon_line}")
 endif()
+# Files reach the program from the file manager ("Open With"), as URIs.
+file(STRINGS ${prefix}/share/applications/${app_id}.desktop exec_line REGEX "^Exec=")
+file(STRINGS ${prefix}/share/applications/${app_id}.desktop mime_line REGEX "^MimeType=")
+if(NOT exec_line STREQUAL "Exec=moonforge %U" OR NOT mime_line MATCHES "image/jpeg" OR
+        NOT mime_line MATCHES "image/png")
+    message(FATAL_ERROR "the desktop entry takes no images: ${exec_line} ${mime_line}")
+endif()
 file(REMOVE_RECURSE ${prefix})

@@ -114,6 +114,16 @@ void DesktopIntegration::endRun()
         done, failed, int(m_store.state(m_runMode).selectedSlugs.size()), m_runMode));
 }
 
+void DesktopIntegration::openFiles(const QList<QUrl> &files)
+{
+    if (!files.isEmpty()) {
+        // Adding files works only in the upscale mode; the person asked for these.
+        m_store.setMode(Mode::upscale);
+        m_store.addFiles(files);
+    }
+    raiseWindow();
+}
+
 void DesktopIntegration::raiseWindow()
 {
     // The window has closed for good: the application is ending, nothing to bring back.

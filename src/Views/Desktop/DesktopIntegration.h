@@ -17,7 +17,8 @@ class TaskbarProgress;
 
 // What a long run means to the rest of the desktop: the system stays awake while it goes, its
 // progress shows on the task bar, and when it ends behind another window a notification says
-// how it went; clicking it brings the window back.
+// how it went; clicking it brings the window back. Files the desktop hands over join the
+// upscale queue.
 class DesktopIntegration final : public QObject
 {
     Q_OBJECT
@@ -34,13 +35,18 @@ public:
     SuspendInhibitor &inhibitor() const { return *m_inhibitor; }
     TaskbarProgress &taskbar() const { return *m_taskbar; }
 
+    // Files and folders from the command line or a later launch: the upscale mode opens and
+    // queues them, and the window comes forward.
+    void openFiles(const QList<QUrl> &files);
+    // Brings the window forward, with the activation token in XDG_ACTIVATION_TOKEN used up.
+    void raiseWindow();
+
 private:
     void runningChanged();
     void beginRun();
     void endRun();
     void variantChanged(const ModelVariant *variant);
     void showProgress();
-    void raiseWindow();
 
     AppStore &m_store;
     QWidget &m_window;

@@ -23,7 +23,17 @@ bool enabled()
 
 void setEnabled(bool on)
 {
+    if (g_enabled == on)
+        return;
     g_enabled = on;
+    Q_EMIT notifier().toggled(on);
+}
+
+Switch &notifier()
+{
+    // Never destroyed: animated values may outlive the application object at exit.
+    static auto *const instance = new Switch;
+    return *instance;
 }
 
 int springDuration(qreal response)
@@ -38,6 +48,10 @@ AnimatedValue::AnimatedValue(QWidget *repaint, qreal initial)
 {
     connect(&m_animation, &QVariantAnimation::valueChanged, this,
             [this](const QVariant &value) { apply(value.toReal()); });
+    connect(&Animation::notifier(), &Animation::Switch::toggled, this, [this](bool on) {
+        if (!on && isRunning())
+            setValue(m_target);
+    });
 }
 
 bool AnimatedValue::isRunning() const
@@ -102,11 +116,17 @@ RepeatingValue::RepeatingValue(QWidget *repaint, int periodMilliseconds, bool re
     m_animation.setLoopCount(-1);
     connect(&m_animation, &QVariantAnimation::valueChanged, this, [this] {
         if (!Animation::enabled()) {
-            stop();
+            halt();
             return;
         }
         if (m_repaint)
             m_repaint->update();
+    });
+    connect(&Animation::notifier(), &Animation::Switch::toggled, this, [this](bool on) {
+        if (!on)
+            halt();
+        else if (m_wanted && !isRunning())
+            m_animation.start();
     });
 }
 
@@ -130,11 +150,18 @@ bool RepeatingValue::isRunning() const
 
 void RepeatingValue::start()
 {
+    m_wanted = true;
     if (Animation::enabled() && !isRunning())
         m_animation.start();
 }
 
 void RepeatingValue::stop()
+{
+    m_wanted = false;
+    halt();
+}
+
+void RepeatingValue::halt()
 {
     m_animation.stop();
     if (m_repaint)

@@ -14,9 +14,22 @@ namespace Animation
 {
 
 // The one switch: off makes every change instant and every repeating motion still. Starts off when
-// MOONFORGE_REDUCE_MOTION=1 or the desktop asks for reduced motion; tests turn it off too.
+// MOONFORGE_REDUCE_MOTION=1; the desktop's reduce-motion setting turns it while the application
+// runs (MotionSetting); tests turn it off too.
 bool enabled();
 void setEnabled(bool enabled);
+
+// Tells the animated values that the switch turned: motions in flight jump to their end when it
+// goes off, and repeating ones that were wanted start again when it comes back on.
+class Switch final : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+Q_SIGNALS:
+    void toggled(bool enabled);
+};
+Switch &notifier();
 
 // A spring of response r seconds (critically damped) is drawn as an out-cubic curve of r seconds.
 int springDuration(qreal response);
@@ -70,9 +83,13 @@ public:
     void stop();
 
 private:
+    void halt();
+
     QPointer<QWidget> m_repaint;
     QVariantAnimation m_animation;
     QEasingCurve m_curve;
     bool m_reversing;
     qreal m_resting;
+    // Started and not stopped: it runs whenever animations are on.
+    bool m_wanted = false;
 };
