@@ -22,10 +22,15 @@ function outputUrls(output) {
   return [];
 }
 
+// A community model runs by its version, as on the service.
+const versionId = replicate.models
+  .get("nightmareai", "real-esrgan")
+  .then((model) => model.latest_version.id);
+
 async function onePair(index) {
   const file = await replicate.files.create(new Blob([bytes]), { filename: basename(inputPath) });
   let prediction = await replicate.predictions.create({
-    model: "nightmareai/real-esrgan",
+    version: await versionId,
     input: { image: file.urls.get, scale: 2 },
     wait: 60,
   });

@@ -19,10 +19,16 @@ async function failureOf(action) {
   }
 }
 
+// A community model runs by its version, as on the service; only official models run by name.
+async function byVersion(owner, name) {
+  const model = await client.models.get(owner, name);
+  return `${owner}/${name}:${model.latest_version.id}`;
+}
+
 const scenarios = {
   // A local file handed over as a Buffer: the client uploads it and passes the file's address.
   upscale: async () => ({
-    output: await client.run("nightmareai/real-esrgan", {
+    output: await client.run(await byVersion("nightmareai", "real-esrgan"), {
       input: { image: await readFile(args[0]), scale: 2 },
     }),
   }),
@@ -61,7 +67,10 @@ const scenarios = {
     return { slug: collection.slug, count: collection.models.length, next: collection.next };
   },
   failed: async () => failureOf(() => client.run("google/imagen-4", { input: { prompt: "sim:fail" } })),
-  invalid: async () => failureOf(() => client.run("nightmareai/real-esrgan", { input: { scale: 2 } })),
+  invalid: async () => {
+    const model = await byVersion("nightmareai", "real-esrgan");
+    return failureOf(() => client.run(model, { input: { scale: 2 } }));
+  },
 };
 
 const run = scenarios[scenario];
