@@ -20,6 +20,7 @@ QCoro::Task<bool> AppStore::setToken(QString token)
         co_return false;
     if (!written || !storing)
         co_return written;
+    m_directory->forgetTokenRejection();
     m_directory->loadCatalog(currentMode());
     for (const QString &slug : state().selectedSlugs) {
         m_directory->setSchemaState(slug, SchemaState::loading());

@@ -63,6 +63,8 @@ public:
     // The service turned the token away on the last collection load or search that got an
     // answer; catalogsChanged tells of each change.
     bool tokenRejected() const { return m_tokenRejected; }
+    // A new token is stored: what the service said of the old one no longer holds.
+    void forgetTokenRejection() { noteListingAnswer(false); }
 
     // --- Schemas ---
     const QMap<QString, SchemaState> &schemaStates() const { return m_schemaStates; }

@@ -298,8 +298,8 @@ private Q_SLOTS:
         const SchemaParam &edited =
             *std::find_if(schema.params.cbegin(), schema.params.cend(),
                           [&](const SchemaParam &p) { return p.key == key; });
-        QWidget *editor = find("parameter:" + key + ":editor");
-        QVERIFY(editor && editor->isVisible());
+        QWidget *editor = nullptr;
+        QTRY_VERIFY((editor = find("parameter:" + key + ":editor")) && editor->isVisible());
         QScrollBar *bar = find<QScrollArea>("inspectorScroll")->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), 0);

@@ -1,4 +1,5 @@
 #include "Models/ModelCatalog.h"
+#include "RunTask.h"
 #include "Services/AppStore.h"
 #include "StandInService.h"
 #include "TestEnvironment.h"
@@ -186,6 +187,12 @@ private Q_SLOTS:
         open->setFocus();
         QTest::keyClick(open, Qt::Key_Space);
         QCOMPARE(settings.size(), 1);
+
+        // A new token stored is not the one turned away: the picker stops saying so at once.
+        const auto storing = runTask(m_store->setToken("r8_new"));
+        QVERIFY(storing.finished && *storing.value);
+        QVERIFY(!find("pickerTokenRejected")->isVisible());
+        QTRY_VERIFY(find("pickerTokenRejected")->isVisible());
 
         // Once the service answers again, the list is the search's answer.
         QVERIFY(m_service->reset());
