@@ -14,6 +14,7 @@
 #include "Views/Theme/Animation.h"
 #include "Views/Theme/QuietButton.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QImageWriter>
 #include <QSignalSpy>
@@ -51,6 +52,9 @@ private Q_SLOTS:
     void tryAgainLoadsOnceTheFileIsBack();
     void dividerIsClampedToTheCanvas();
     void chipsKeepZoomForTheSameSizeAndResetOtherwise();
+    void leftSideShowsAnotherResultUntilTheSheetCloses();
+    void resultsOfDifferentSizesShareTheLargerGrid_data();
+    void resultsOfDifferentSizesShareTheLargerGrid();
     void wheelAndShortcutsDriveTheCanvas();
     void revealAndDone();
     void hugeResultOpensFromOneDecode();
@@ -59,6 +63,7 @@ private Q_SLOTS:
 
 private:
     QString file(const QString &name, int w, int h);
+    QString solid(const QString &name, QColor colour, int w = 800, int h = 600);
     ModelVariantPtr done(const QString &title, const QString &result,
                          std::optional<double> elapsed = {});
     ImageJobPtr fileJob(const QString &original, QList<ModelVariantPtr> variants);
@@ -99,6 +104,15 @@ QString CompareViewTest::file(const QString &name, int w, int h)
     const QString path = m_environment->path(name);
     SampleFiles::writeImage(SampleFiles::pattern(w, h), path,
                             name.endsWith(QLatin1String(".png")) ? "PNG" : "JPEG");
+    return path;
+}
+
+QString CompareViewTest::solid(const QString &name, QColor colour, int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    const QString path = m_environment->path(name);
+    SampleFiles::writeImage(image, path, "PNG");
     return path;
 }
 
@@ -400,6 +414,105 @@ void CompareViewTest::chipsKeepZoomForTheSameSizeAndResetOtherwise()
     QTest::keyClick(canvas, Qt::Key_Left);
     QVERIFY(finished.wait(10000));
     QCOMPARE(view->selected(), same);
+}
+
+// What the canvas paints a quarter of the way into the pictures from either side, half way down
+// (the divider sits in the middle).
+static std::pair<QColor, QColor> sides(CompareCanvas *canvas)
+{
+    const QImage painted = canvas->grab().toImage();
+    const QRectF frame = canvas->imageFrame().intersected(QRectF(canvas->rect()));
+    const int y = int(frame.center().y());
+    return {painted.pixelColor(int(frame.left() + frame.width() / 4), y),
+            painted.pixelColor(int(frame.right() - frame.width() / 4), y)};
+}
+
+void CompareViewTest::leftSideShowsAnotherResultUntilTheSheetCloses()
+{
+    const QColor red(200, 30, 30);
+    const QColor blue(30, 40, 210);
+    const QColor green(30, 180, 60);
+    const QColor grey(128, 128, 128);
+    const ImageJobPtr job = fileJob(solid(u"photo.png"_qs, grey, 400, 300),
+                                    {done(u"Alpha"_qs, solid(u"a.png"_qs, red)),
+                                     done(u"Beta"_qs, solid(u"b.png"_qs, blue)),
+                                     done(u"Gamma"_qs, solid(u"c.png"_qs, green))});
+    ResultSheet *sheet = openSheet(job);
+    QVERIFY(sheet);
+    CompareView *view = sheet->compareView();
+    CompareCanvas *canvas = view->canvas();
+    auto *picker = sheet->findChild<QComboBox *>(u"leftSidePicker"_qs);
+    QVERIFY(picker && picker->isVisible());
+    QCOMPARE(picker->accessibleName(), u"Left side"_qs);
+    QCOMPARE(picker->currentText(), u"Original"_qs);
+    QCOMPARE(sides(canvas), std::make_pair(grey, red));
+    QCOMPARE(canvas->beforeLabel(), u"Before"_qs);
+
+    // From the keyboard: Down on the focused menu picks the first result for the left side.
+    QApplication::setActiveWindow(sheet);
+    QVERIFY(QTest::qWaitForWindowActive(sheet));
+    picker->setFocus(Qt::TabFocusReason);
+    QSignalSpy finished(view, &CompareView::loadFinished);
+    QTest::keyClick(picker, Qt::Key_Down);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(view->leftSide(), job->doneVariants().at(0));
+    QCOMPARE(picker->currentText(), u"Alpha"_qs);
+    QTest::mouseClick(view->chips()->chip(1), Qt::LeftButton);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(sides(canvas), std::make_pair(red, blue));
+    QVERIFY(canvas->hasDivider());
+    QCOMPARE(canvas->beforeLabel(), u"Alpha"_qs);
+    QCOMPARE(canvas->afterLabel(), u"Beta"_qs);
+
+    // Another chip changes the right side only.
+    QTest::keyClick(canvas, Qt::Key_Right);
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(view->selected(), job->doneVariants().at(2));
+    QCOMPARE(sides(canvas), std::make_pair(red, green));
+    QCOMPARE(picker->currentText(), u"Alpha"_qs);
+
+    // Closed and opened again, the sheet starts from the original.
+    QTest::keyClick(sheet, Qt::Key_Return);
+    QVERIFY(!sheet->isVisible());
+    delete m_sheet;
+    sheet = openSheet(job);
+    QVERIFY(sheet);
+    QVERIFY(!sheet->compareView()->leftSide());
+    QCOMPARE(sheet->findChild<QComboBox *>(u"leftSidePicker"_qs)->currentText(), u"Original"_qs);
+    QCOMPARE(sides(sheet->compareView()->canvas()), std::make_pair(grey, red));
+}
+
+void CompareViewTest::resultsOfDifferentSizesShareTheLargerGrid_data()
+{
+    QTest::addColumn<QSize>("left");
+    QTest::addColumn<QSize>("right");
+    QTest::newRow("larger on the left") << QSize(1600, 1200) << QSize(800, 600);
+    QTest::newRow("larger on the right") << QSize(800, 600) << QSize(1600, 1200);
+}
+
+void CompareViewTest::resultsOfDifferentSizesShareTheLargerGrid()
+{
+    QFETCH(QSize, left);
+    QFETCH(QSize, right);
+    const QColor red(200, 30, 30);
+    const QColor blue(30, 40, 210);
+    const ImageJobPtr job =
+        fileJob(file(u"photo.jpg"_qs, 400, 300),
+                {done(u"Alpha"_qs, solid(u"a.png"_qs, red, left.width(), left.height())),
+                 done(u"Beta"_qs, solid(u"b.png"_qs, blue, right.width(), right.height()))});
+    ResultSheet *sheet = openSheet(job);
+    QVERIFY(sheet);
+    CompareView *view = sheet->compareView();
+    QSignalSpy finished(view, &CompareView::loadFinished);
+    view->chooseLeft(1);
+    QVERIFY(finished.wait(10000));
+    view->choose(1);
+    QVERIFY(finished.wait(10000));
+    CompareCanvas *canvas = view->canvas();
+    canvas->applyZoom(ZoomMode::ratio(0.25), false);
+    // Both fill the same frame: the larger picture's pixels at the zoom's scale.
+    QCOMPARE(canvas->imageFrame().size(), QSizeF(400, 300));
+    QCOMPARE(sides(canvas), std::make_pair(red, blue));
 }
 
 void CompareViewTest::wheelAndShortcutsDriveTheCanvas()

@@ -64,11 +64,13 @@ void CompareCanvas::zoomStep()
     m_settle.start();
 }
 
-void CompareCanvas::setImages(ImagePyramidPtr before, ImagePyramidPtr after)
+void CompareCanvas::setImages(ImagePyramidPtr before, ImagePyramidPtr after,
+                              std::optional<QSize> grid)
 {
     m_before = std::move(before);
     m_after = std::move(after);
-    m_zoom.setResultPixels(m_after ? std::optional<QSizeF>(QSizeF(m_after->size())) : std::nullopt);
+    m_grid = m_after ? grid.value_or(m_after->size()) : QSize();
+    m_zoom.setResultPixels(m_after ? std::optional<QSizeF>(QSizeF(m_grid)) : std::nullopt);
     // The ring keeps turning over a preview: the full picture is still on its way.
     m_spinner->setVisible(!m_after || m_after->isPreview());
     afterChange();
@@ -84,6 +86,13 @@ void CompareCanvas::setBadges(const std::optional<QString> &source,
 {
     m_sourceDimensions = source;
     m_resultDimensions = result;
+    update();
+}
+
+void CompareCanvas::setBadgeLabels(const QString &before, const QString &after)
+{
+    m_beforeLabel = before;
+    m_afterLabel = after;
     update();
 }
 
@@ -150,7 +159,7 @@ QRectF CompareCanvas::imageFrame() const
 {
     if (!m_after)
         return {};
-    const QSizeF size = QSizeF(m_after->size()) * displayedScale();
+    const QSizeF size = QSizeF(m_grid) * displayedScale();
     const QPointF centre = QPointF(width() / 2.0, height() / 2.0) + displayedPan();
     return {centre.x() - size.width() / 2, centre.y() - size.height() / 2, size.width(),
             size.height()};
@@ -229,13 +238,10 @@ void CompareCanvas::paintEvent(QPaintEvent *event)
         const QRectF beforeClip(0, 0, splitX, height());
         m_before->draw(painter, frame, beforeClip.intersected(QRectF(event->rect())), m_quick);
         paintDivider(painter, splitX);
-        paintBadge(
-            painter,
-            badgeRect(QStringLiteral("Before"), m_sourceDimensions.value_or(QString()), false),
-            QStringLiteral("Before"), m_sourceDimensions.value_or(QString()));
+        paintBadge(painter, badgeRect(m_beforeLabel, m_sourceDimensions.value_or(QString()), false),
+                   m_beforeLabel, m_sourceDimensions.value_or(QString()));
     }
-    paintBadge(painter, afterBadgeRect(), QStringLiteral("After"),
-               m_resultDimensions.value_or(QString()));
+    paintBadge(painter, afterBadgeRect(), m_afterLabel, m_resultDimensions.value_or(QString()));
     const QString zoom = zoomText();
     const QRectF zoomRect =
         badgeRect(zoom, {}, true)
@@ -284,7 +290,7 @@ QRectF CompareCanvas::badgeRect(const QString &label, const QString &detail, boo
 
 QRectF CompareCanvas::afterBadgeRect() const
 {
-    return badgeRect(QStringLiteral("After"), m_resultDimensions.value_or(QString()), true);
+    return badgeRect(m_afterLabel, m_resultDimensions.value_or(QString()), true);
 }
 
 void CompareCanvas::paintBadge(QPainter &painter, const QRectF &rect, const QString &label,

@@ -24,11 +24,18 @@ public:
     explicit CompareCanvas(QWidget *parent = nullptr);
 
     // Both images at once (`before` may be null for prompt jobs); nulls show the progress ring.
-    void setImages(ImagePyramidPtr before, ImagePyramidPtr after);
+    // Both are drawn into one frame of `grid` pixels (the result's size when not given), so zoom
+    // and pan move them together.
+    void setImages(ImagePyramidPtr before, ImagePyramidPtr after,
+                   std::optional<QSize> grid = std::nullopt);
     void clearImages();
     ImagePyramidPtr before() const { return m_before; }
     ImagePyramidPtr after() const { return m_after; }
     void setBadges(const std::optional<QString> &source, const std::optional<QString> &result);
+    // What the two badges are called: "Before" and "After", or the models' titles.
+    void setBadgeLabels(const QString &before, const QString &after);
+    QString beforeLabel() const { return m_beforeLabel; }
+    QString afterLabel() const { return m_afterLabel; }
     void setResultFile(const QUrl &file) { m_resultFile = file; }
 
     ZoomState &zoom() { return m_zoom; }
@@ -92,6 +99,9 @@ private:
     ImagePyramidPtr m_after;
     std::optional<QString> m_sourceDimensions;
     std::optional<QString> m_resultDimensions;
+    QString m_beforeLabel = QStringLiteral("Before");
+    QString m_afterLabel = QStringLiteral("After");
+    QSize m_grid;
     QUrl m_resultFile;
     double m_split = 0.5;
     Press m_press = Press::none;

@@ -85,6 +85,7 @@ CompareView::CompareView(AppStore &store, ImageJobPtr job, QWidget *parent)
     connect(m_toolbar, &ResultToolbar::revealRequested, this, &CompareView::reveal);
     connect(m_message, &ResultMessage::retryRequested, this, &CompareView::reload);
     connect(m_chips, &ResultChips::chosen, this, &CompareView::choose);
+    connect(m_chips, &ResultChips::leftChosen, this, &CompareView::chooseLeft);
     connect(m_previousChip, &QShortcut::activated, this, [this] { stepChip(-1); });
     connect(m_nextChip, &QShortcut::activated, this, [this] { stepChip(1); });
     connect(m_zoomButtons, &ZoomButtons::zoomRequested, this,
@@ -147,10 +148,28 @@ void CompareView::choose(int index)
     load();
 }
 
+void CompareView::chooseLeft(int index)
+{
+    if (index < 0 || index > m_chipVariants.size())
+        return;
+    const ModelVariantPtr left = index == 0 ? nullptr : m_chipVariants.value(index - 1);
+    if (left == m_left)
+        return;
+    m_left = left;
+    load();
+}
+
+QUrl CompareView::leftURL() const
+{
+    if (m_left)
+        return m_left->resultURL();
+    return hasOriginal() ? m_job->input().url() : QUrl();
+}
+
 void CompareView::reload()
 {
-    m_original.reset();
-    m_originalPath.clear();
+    m_leftPicture.reset();
+    m_leftPath.clear();
     load();
 }
 
@@ -177,19 +196,18 @@ void CompareView::load()
         fail(ResultText::resultMissing(result));
         return;
     }
-    QString originalPath;
-    if (hasOriginal()) {
-        const QUrl original = m_job->input().url();
-        originalPath = localPath(original);
-        if (originalPath.isEmpty() || !QFileInfo(originalPath).isFile()) {
-            fail(ResultText::originalMissing(original));
+    QString leftPath;
+    if (const QUrl left = leftURL(); !left.isEmpty()) {
+        leftPath = localPath(left);
+        if (leftPath.isEmpty() || !QFileInfo(leftPath).isFile()) {
+            fail(m_left ? ResultText::resultMissing(left) : ResultText::originalMissing(left));
             return;
         }
     }
-    decode(generation, originalPath, resultPath);
+    decode(generation, leftPath, resultPath);
 }
 
-QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString resultPath)
+QCoro::Task<> CompareView::decode(int generation, QString leftPath, QString resultPath)
 {
     // The view may go while the files decode: after every wait only `self` is used.
     const QPointer<CompareView> self(this);
@@ -205,8 +223,8 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
             },
             Qt::QueuedConnection);
     };
-    // The result first: it is the long decode. A JPEG's quick preview and the original share
-    // the other thread.
+    // The result first: it is the long decode. A JPEG's quick preview and the left picture
+    // share the other thread.
 
     QFuture<ImagePyramidPtr> result = runDecode([wanted, resultPath, progress]() {
         return wanted() ? ImagePyramid::load(resultPath, progress, wanted) : nullptr;
@@ -214,43 +232,41 @@ QCoro::Task<> CompareView::decode(int generation, QString originalPath, QString 
     QFuture<ImagePyramidPtr> preview = runDecode([wanted, resultPath]() {
         return wanted() ? ImagePyramid::quickPreview(resultPath) : nullptr;
     });
-    const bool reuseOriginal =
-        !originalPath.isEmpty() && m_original && m_originalPath == originalPath;
-    QFuture<ImagePyramidPtr> original;
-    QFuture<ImagePyramidPtr> originalPreview;
-    if (!originalPath.isEmpty() && !reuseOriginal) {
+    const bool reuseLeft = !leftPath.isEmpty() && m_leftPicture && m_leftPath == leftPath;
+    QFuture<ImagePyramidPtr> left;
+    QFuture<ImagePyramidPtr> leftPreview;
+    if (!leftPath.isEmpty() && !reuseLeft) {
         // A photo's reduced copy reads in a tenth of the time of the whole: the previews of the
-        // result can show over it until the original is in.
-        originalPreview = runDecode([wanted, originalPath]() {
-            return wanted() ? ImagePyramid::quickPreview(originalPath, 4'000'000) : nullptr;
+        // result can show over it until the left picture is in.
+        leftPreview = runDecode([wanted, leftPath]() {
+            return wanted() ? ImagePyramid::quickPreview(leftPath, 4'000'000) : nullptr;
         });
-        original = runDecode([wanted, originalPath]() {
-            return wanted() ? ImagePyramid::load(originalPath) : nullptr;
-        });
+        left = runDecode(
+            [wanted, leftPath]() { return wanted() ? ImagePyramid::load(leftPath) : nullptr; });
     }
 
-    ImagePyramidPtr before = reuseOriginal ? m_original : nullptr;
-    if (originalPreview.isValid()) {
-        ImagePyramidPtr stand = co_await originalPreview;
+    ImagePyramidPtr before = reuseLeft ? m_leftPicture : nullptr;
+    if (leftPreview.isValid()) {
+        ImagePyramidPtr stand = co_await leftPreview;
         if (!self || generation != self->m_generation)
             co_return;
-        if (stand && !original.isFinished()) {
+        if (stand && !left.isFinished()) {
             self->m_previewBefore = std::move(stand);
             self->m_previewReady = true;
             if (self->m_pendingPreview)
                 self->showImages(self->m_previewBefore, self->m_pendingPreview);
         }
     }
-    if (original.isValid())
-        before = co_await original;
+    if (left.isValid())
+        before = co_await left;
     if (!self || generation != self->m_generation)
         co_return;
     if (before) {
-        self->m_original = before;
-        self->m_originalPath = originalPath;
+        self->m_leftPicture = before;
+        self->m_leftPath = leftPath;
     }
-    if (before || originalPath.isEmpty()) {
-        // Previews wait for the original, which is drawn over them left of the divider.
+    if (before || leftPath.isEmpty()) {
+        // Previews wait for the left picture, which is drawn over them left of the divider.
         self->m_previewBefore = before;
         self->m_previewReady = true;
         if (self->m_pendingPreview && !result.isFinished())
@@ -281,8 +297,9 @@ void CompareView::finishLoad(ImagePyramidPtr before, ImagePyramidPtr after)
     m_previewReady = false;
     m_pendingPreview.reset();
     m_previewBefore.reset();
-    if (hasOriginal() && !before) {
-        fail(ResultText::originalUndecodable());
+    if (!leftURL().isEmpty() && !before) {
+        fail(m_left ? ResultText::resultUndecodable(m_left->resultURL())
+                    : ResultText::originalUndecodable());
         return;
     }
     if (!after) {
@@ -295,14 +312,22 @@ void CompareView::finishLoad(ImagePyramidPtr before, ImagePyramidPtr after)
 
 void CompareView::showImages(ImagePyramidPtr before, ImagePyramidPtr after)
 {
-    const QSize size = after->size();
+    // Both sides share one pixel grid, so zoom and pan move them alike. Two results of different
+    // sizes take the larger one's grid, the smaller scaled up to it: neither shows below its own
+    // resolution at 1:1. The original always takes the result's grid, as it is what was enlarged.
+    QSize size = after->size();
+    if (m_left && before) {
+        const QSize left = before->size();
+        if (qint64(left.width()) * left.height() > qint64(size.width()) * size.height())
+            size = left;
+    }
     if (m_lastResultPixelSize != size) {
         // A result of another size: zoom and pan mean nothing for it. The very first result
         // keeps the opening zoom.
         m_canvas->resetZoom(m_lastResultPixelSize ? openingZoom() : m_canvas->zoom().mode());
     }
     m_lastResultPixelSize = size;
-    m_canvas->setImages(std::move(before), std::move(after));
+    m_canvas->setImages(std::move(before), std::move(after), size);
     refreshToolbar();
 }
 
@@ -337,6 +362,12 @@ void CompareView::refreshChips()
             m_chips->setTitles(titles);
         m_chips->setCurrent(int(m_chipVariants.indexOf(m_selected)));
     }
+    if (show) {
+        // A prompt has no original: its left side shows nothing until a result is chosen.
+        m_chips->setLeftChoices(hasOriginal() ? QStringLiteral("Original") : QStringLiteral("None"),
+                                titles);
+        m_chips->setLeftCurrent(m_left ? int(m_chipVariants.indexOf(m_left)) + 1 : 0);
+    }
     m_chips->setVisible(show);
     m_previousChip->setEnabled(show);
     m_nextChip->setEnabled(show);
@@ -354,6 +385,12 @@ void CompareView::refreshToolbar()
     std::optional<QString> sourceDimensions = m_job->sourceDimensions();
     if (!sourceDimensions && m_canvas->before())
         sourceDimensions = dimensionText(QSizeF(m_canvas->before()->size()));
+    std::optional<QString> leftDimensions = hasOriginal() ? sourceDimensions : std::nullopt;
+    if (m_left) {
+        leftDimensions = m_left->resultDimensions();
+        if (!leftDimensions && m_canvas->before())
+            leftDimensions = dimensionText(QSizeF(m_canvas->before()->size()));
+    }
     if (hasOriginal()) {
         line.append({ResultText::dimensionsOrDash(sourceDimensions), Segment::Kind::plain});
         line.append({{}, Segment::Kind::arrow});
@@ -367,7 +404,12 @@ void CompareView::refreshToolbar()
     const bool hasFile = m_selected && m_selected->resultExists();
     heading->setDragFile(hasFile ? m_selected->resultURL() : QUrl());
     m_canvas->setResultFile(hasFile ? m_selected->resultURL() : QUrl());
-    m_canvas->setBadges(hasOriginal() ? sourceDimensions : std::nullopt, resultDimensions);
+    m_canvas->setBadges(leftDimensions, resultDimensions);
+    // Two results are told apart by their models; against the original it is before and after.
+    if (m_left && m_selected)
+        m_canvas->setBadgeLabels(m_left->modelTitle(), m_selected->modelTitle());
+    else
+        m_canvas->setBadgeLabels(QStringLiteral("Before"), QStringLiteral("After"));
     m_toolbar->revealButton()->setEnabled(m_selected && !m_selected->resultURL().isEmpty());
 }
 

@@ -21,7 +21,8 @@ class QStackedLayout;
 class ZoomButtons;
 
 // The compare view of one image job: the original ("Before") and a chosen result ("After") one
-// over the other, split by a divider, with zoom, pan and a chip per finished result. Files are
+// over the other, split by a divider, with zoom, pan and a chip per finished result. The left
+// side may show another result instead, so two models' outputs compare directly. Files are
 // decoded off the GUI thread; a missing or undecodable file shows its message and "Try Again".
 class CompareView final : public QWidget
 {
@@ -34,7 +35,12 @@ public:
     ModelVariantPtr selected() const { return m_selected; }
     // Shows the `index`-th finished result (a chip's choice) and loads it.
     void choose(int index);
-    // Starts loading the selected result again, the original included.
+    // What the left side shows: 0 the original (nothing for a prompt), 1 + i the i-th finished
+    // result. The choice stays while the sheet is open, whichever chip is chosen.
+    void chooseLeft(int index);
+    // The result shown left of the divider; null for the original.
+    ModelVariantPtr leftSide() const { return m_left; }
+    // Starts loading the selected result again, the left picture included.
     void reload();
     // The message shown instead of the images; empty while loading or when they are shown.
     QString loadError() const { return m_loadError.value_or(QString()); }
@@ -56,7 +62,7 @@ protected:
 private:
     void open();
     void load();
-    QCoro::Task<> decode(int generation, QString originalPath, QString resultPath);
+    QCoro::Task<> decode(int generation, QString leftPath, QString resultPath);
     void finishLoad(ImagePyramidPtr before, ImagePyramidPtr after);
     void showImages(ImagePyramidPtr before, ImagePyramidPtr after);
     void offerPreview(ImagePyramidPtr preview);
@@ -68,18 +74,22 @@ private:
     // Left and Right walk the chips, while there are chips.
     void stepChip(int step);
     ZoomMode openingZoom() const;
+    // The file drawn left of the divider: the chosen result's or the original; empty for none.
+    QUrl leftURL() const;
     bool hasOriginal() const;
 
     AppStore &m_store;
     ImageJobPtr m_job;
     ModelVariantPtr m_selected;
+    ModelVariantPtr m_left;
     QList<ModelVariantPtr> m_chipVariants;
     std::optional<QString> m_loadError;
     std::optional<QSize> m_lastResultPixelSize;
-    // The decoded original, kept across chip switches: every result compares with the same one.
-    ImagePyramidPtr m_original;
-    QString m_originalPath;
-    // The latest partial preview of the result and whether it may show yet (the original is in).
+    // The decoded left picture, kept across chip switches: every result compares with it.
+    ImagePyramidPtr m_leftPicture;
+    QString m_leftPath;
+    // The latest partial preview of the result and whether it may show yet (the left picture is
+    // in).
     ImagePyramidPtr m_pendingPreview;
     ImagePyramidPtr m_previewBefore;
     bool m_previewReady = false;

@@ -142,11 +142,13 @@ void ImagePyramid::draw(QPainter &painter, const QRectF &frame, const QRectF &cl
         return;
     const double scale = frame.width() / size().width();
     const QImage &source = m_levels.at(levelFor(scale * painter.device()->devicePixelRatioF()));
-    // Map the visible part of the frame back into the level's pixels.
-    const double toSource = source.width() / frame.width();
-    const QRectF sourceRect((visible.left() - frame.left()) * toSource,
-                            (visible.top() - frame.top()) * toSource, visible.width() * toSource,
-                            visible.height() * toSource);
+    // Map the visible part of the frame back into the level's pixels, each axis on its own: a
+    // picture compared with one of another shape is stretched to the shared frame.
+    const double toSourceX = source.width() / frame.width();
+    const double toSourceY = source.height() / frame.height();
+    const QRectF sourceRect((visible.left() - frame.left()) * toSourceX,
+                            (visible.top() - frame.top()) * toSourceY, visible.width() * toSourceX,
+                            visible.height() * toSourceY);
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform, !quick);
     painter.drawImage(visible, source, sourceRect);

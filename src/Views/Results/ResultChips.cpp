@@ -1,7 +1,9 @@
 #include "Views/Results/ResultChips.h"
 
+#include "Views/Theme/TextLabel.h"
 #include "Views/Theme/Theme.h"
 
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QPainter>
 
@@ -45,13 +47,51 @@ void ResultChip::paintButton(QPainter &painter, const QRectF &rect)
     painter.drawText(rect, Qt::AlignCenter, text());
 }
 
-ResultChips::ResultChips(QWidget *parent) : QWidget(parent), m_row(new QHBoxLayout(this))
+ResultChips::ResultChips(QWidget *parent)
+    : QWidget(parent), m_row(new QHBoxLayout(this)),
+      m_leftCaption(new TextLabel(QStringLiteral("Left"), 11.5, QFont::Medium,
+                                  TextLabel::Tone::tertiary, this)),
+      m_leftPicker(new QComboBox(this)),
+      m_rightCaption(new TextLabel(QStringLiteral("Right"), 11.5, QFont::Medium,
+                                   TextLabel::Tone::tertiary, this))
 {
     setObjectName(QStringLiteral("resultChips"));
     setAccessibleName(QStringLiteral("Results"));
+    m_leftPicker->setObjectName(QStringLiteral("leftSidePicker"));
+    m_leftPicker->setAccessibleName(QStringLiteral("Left side"));
+    m_leftPicker->setToolTip(QStringLiteral("What the left side of the divider shows"));
+    m_leftPicker->setFont(chipFont());
+    m_leftPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_leftCaption->setBuddy(m_leftPicker);
     m_row->setContentsMargins(16, 8, 16, 8);
     m_row->setSpacing(6);
+    m_row->addWidget(m_leftCaption);
+    m_row->addWidget(m_leftPicker);
+    m_row->addSpacing(14);
+    m_row->addWidget(m_rightCaption);
     m_row->addStretch();
+    // Arrow keys on the menu choose at once (activated), as a pick from its list does.
+    connect(m_leftPicker, &QComboBox::activated, this, &ResultChips::leftChosen);
+}
+
+void ResultChips::setLeftChoices(const QString &first, const QStringList &titles)
+{
+    QStringList items{first};
+    items.append(titles);
+    QStringList current;
+    for (int i = 0; i < m_leftPicker->count(); ++i)
+        current.append(m_leftPicker->itemText(i));
+    if (current == items)
+        return;
+    const QSignalBlocker quiet(m_leftPicker);
+    m_leftPicker->clear();
+    m_leftPicker->addItems(items);
+}
+
+void ResultChips::setLeftCurrent(int index)
+{
+    const QSignalBlocker quiet(m_leftPicker);
+    m_leftPicker->setCurrentIndex(index);
 }
 
 void ResultChips::setTitles(const QStringList &titles)
@@ -64,6 +104,7 @@ void ResultChips::setTitles(const QStringList &titles)
     }
     m_chips.clear();
     m_current = -1;
+    const int chipsStart = m_row->indexOf(m_rightCaption) + 1;
     for (const QString &title : titles) {
         auto *chip = new ResultChip(title, this);
         const int index = int(m_chips.size());
@@ -73,7 +114,8 @@ void ResultChips::setTitles(const QStringList &titles)
             setCurrent(m_current);
             Q_EMIT chosen(index);
         });
-        m_row->insertWidget(index, chip);
+        // After the left menu, its caption and spacing and the right side's caption.
+        m_row->insertWidget(chipsStart + index, chip);
         m_chips.append(chip);
     }
 }

@@ -112,9 +112,8 @@ QString clip(SceneSetup &setup, const QString &name)
     return path;
 }
 
-} // namespace
-
-MOONFORGE_SCENE("compare-upscale", 960, 680)
+// An upscale with two models' results.
+ImageJobPtr twoUpscales(SceneSetup &setup)
 {
     const QString original = softOriginal(setup);
     auto job = std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(original)));
@@ -127,8 +126,27 @@ MOONFORGE_SCENE("compare-upscale", 960, 680)
              QStringLiteral("philz1337x/clarity-upscaler"), QStringLiteral("Clarity Upscaler"),
              saved(setup, QStringLiteral("harbour-clarity.jpg"), harbour({1600, 1066}, 1.3)),
              31.2)});
-    ResultSheet *sheet = showSheet(setup, job, QSize(960, 680));
+    return job;
+}
+
+} // namespace
+
+MOONFORGE_SCENE("compare-upscale", 960, 680)
+{
+    ResultSheet *sheet = showSheet(setup, twoUpscales(setup), QSize(960, 680));
     sheet->compareView()->canvas()->applyZoom(ZoomMode::fitted(), false);
+    return sheet;
+}
+
+// Two models' results side by side: Real-ESRGAN on the left, Clarity Upscaler on the right.
+MOONFORGE_SCENE("compare-results", 960, 680)
+{
+    ResultSheet *sheet = showSheet(setup, twoUpscales(setup), QSize(960, 680));
+    CompareView *view = sheet->compareView();
+    view->chooseLeft(1);
+    view->choose(1);
+    setup.waitFor([view] { return view->isLoaded() && view->canvas()->before(); }, 20000);
+    view->canvas()->applyZoom(ZoomMode::fitted(), false);
     return sheet;
 }
 
