@@ -9,6 +9,7 @@
 #include "Views/Theme/Animation.h"
 #include "Views/Theme/QuietButton.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
 #include <QSignalSpy>
@@ -116,6 +117,8 @@ void VideoResultViewTest::missingFilesAreNotOfferedAndTheFirstPlays()
     QVERIFY(view);
     QCOMPARE(view->results(), (QList<ModelVariantPtr>{first, third}));
     QVERIFY(view->chips()->isVisible());
+    // A clip has no divider: no choice of a left side.
+    QVERIFY(!view->chips()->leftPicker()->isVisible());
     QCOMPARE(view->chips()->count(), 2);
     QCOMPARE(view->chips()->chip(1)->text(), u"Gamma"_qs);
     QCOMPARE(view->selected(), first);

@@ -67,8 +67,14 @@ ResultChips::ResultChips(QWidget *parent)
     m_row->setSpacing(6);
     m_row->addWidget(m_leftCaption);
     m_row->addWidget(m_leftPicker);
-    m_row->addSpacing(14);
+    // The gap between the sides goes with them.
+    m_rightCaption->setContentsMargins(14, 0, 0, 0);
     m_row->addWidget(m_rightCaption);
+    // Only a view with two sides (the compare view) gives the left one its choices.
+    for (QWidget *side :
+         {static_cast<QWidget *>(m_leftCaption), static_cast<QWidget *>(m_leftPicker),
+          static_cast<QWidget *>(m_rightCaption)})
+        side->hide();
     m_row->addStretch();
     // Arrow keys on the menu choose at once (activated), as a pick from its list does.
     connect(m_leftPicker, &QComboBox::activated, this, &ResultChips::leftChosen);
@@ -76,6 +82,9 @@ ResultChips::ResultChips(QWidget *parent)
 
 void ResultChips::setLeftChoices(const QString &first, const QStringList &titles)
 {
+    m_leftCaption->show();
+    m_leftPicker->show();
+    m_rightCaption->show();
     QStringList items{first};
     items.append(titles);
     QStringList current;

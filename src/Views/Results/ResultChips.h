@@ -41,6 +41,7 @@ public:
     int neighbour(int step) const;
 
     // The left side's menu: `first` (the original, or none for a prompt) then each result title.
+    // The menu and the side captions show once this is called.
     void setLeftChoices(const QString &first, const QStringList &titles);
     // 0 is `first`, 1 + i the i-th result.
     void setLeftCurrent(int index);
