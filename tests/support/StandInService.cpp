@@ -7,6 +7,10 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
+#include <sys/prctl.h>
+
+#include <csignal>
+
 namespace
 {
 
@@ -35,6 +39,9 @@ StandInService::StandInService(Options options)
         QStringLiteral("--time-scale"),      QString::number(options.timeScale)};
     if (options.dataOutputs)
         arguments.append(QStringLiteral("--data-outputs"));
+    // A test that crashes must not leave the service behind: it would hold the test's output
+    // open and keep the test runner waiting until its time-out.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     m_process.start(binaryPath(), arguments);
     if (!m_process.waitForStarted(kStartTimeoutMs)) {
         m_error = m_process.errorString();

@@ -33,8 +33,9 @@ JobListAccessible::JobListAccessible(JobListView *view)
     if (QItemSelectionModel *selection = view->selectionModel())
         QObject::connect(selection, &QItemSelectionModel::currentChanged, watch,
                          [this] { announceFocus(); });
+    // Also called while the list is being deleted: compare, never cast.
     QObject::connect(qApp, &QApplication::focusChanged, watch, [this](QWidget *, QWidget *now) {
-        if (now == this->view())
+        if (now == widget())
             announceFocus();
     });
 }

@@ -99,6 +99,16 @@ ParameterControl::ParameterControl(AppStore &store, const SchemaParam &param, QW
     refresh();
 }
 
+ParameterControl::~ParameterControl()
+{
+    // The editors lose focus while the base class deletes them: nothing of this control may run
+    // then.
+    if (m_line)
+        m_line->disconnect(this);
+    if (m_text)
+        m_text->removeEventFilter(this);
+}
+
 ParameterControl::Widget ParameterControl::widgetFor(const SchemaParam &param)
 {
     switch (param.kind.type) {

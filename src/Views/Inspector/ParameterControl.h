@@ -24,6 +24,7 @@ class ParameterControl final : public QWidget
     Q_DISABLE_COPY_MOVE(ParameterControl)
 public:
     ParameterControl(AppStore &store, const SchemaParam &param, QWidget *parent = nullptr);
+    ~ParameterControl() override;
 
     const SchemaParam &param() const { return m_param; }
     // Re-reads the value and the override from the store. Text the user is typing is kept while
