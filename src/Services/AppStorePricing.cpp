@@ -14,7 +14,38 @@ struct ModelCostPlan {
     std::optional<double> scale;
     // Its price or schema is still being read: its pairs are neither priced nor unpriced yet.
     bool loading = false;
+
+    std::optional<CostRange> cost(const ImageJob &job) const
+    {
+        if (!price)
+            return std::nullopt;
+        return CostPlanner::pairCost(*price, *schema, inputs, scale, job.pixelSize());
+    }
 };
+
+ModelCostPlan costPlan(const AppStore &store, const QString &slug)
+{
+    ModelCostPlan plan;
+    const SchemaState schemaState = store.schemaStates().value(slug);
+    const auto price = store.prices().constFind(slug);
+    // A price is read once the schema has loaded, so a schema on its way means the price may
+    // still come.
+    const bool schemaLoading = schemaState.kind() == SchemaState::Kind::loading ||
+                               schemaState.kind() == SchemaState::Kind::idle;
+    if (price == store.prices().constEnd()) {
+        plan.loading = store.pricesInFlight().contains(slug) ||
+                       (schemaLoading && !store.priceLoads().contains(slug));
+    } else if (schemaState.isReady() && schemaState.schema()) {
+        plan.price = *price;
+        plan.schema = *schemaState.schema();
+        // The parameters exactly as a run would send them.
+        plan.inputs = plan.schema->requestInputs(slug, store.state().overrides);
+        plan.scale = store.scale(slug);
+    } else {
+        plan.loading = schemaLoading;
+    }
+    return plan;
+}
 
 bool needsSourceSize(PriceUnit unit)
 {
@@ -25,57 +56,23 @@ bool needsSourceSize(PriceUnit unit)
 
 std::optional<CostRange> AppStore::plannedCost(const QString &slug, const ImageJob &job) const
 {
-    const auto price = prices().constFind(slug);
-    const auto schemaState = schemaStates().constFind(slug);
-    if (price == prices().constEnd() || schemaState == schemaStates().constEnd() ||
-        !schemaState->isReady() || !schemaState->schema())
-        return std::nullopt;
-    const ModelSchema &schema = *schemaState->schema();
-    // The parameters exactly as a run would send them.
-    const QJsonObject inputs = schema.requestInputs(slug, state().overrides);
-    return CostPlanner::pairCost(*price, schema, inputs, scale(slug), job.pixelSize());
+    return costPlan(*this, slug).cost(job);
 }
 
 std::optional<AppStore::CostEstimate> AppStore::estimatedCost() const
 {
     QHash<QString, ModelCostPlan> plans;
-    const auto planFor = [&](const QString &slug) -> const ModelCostPlan & {
-        auto found = plans.constFind(slug);
-        if (found != plans.constEnd())
-            return *found;
-        ModelCostPlan plan;
-        const SchemaState schemaState = schemaStates().value(slug);
-        const auto price = prices().constFind(slug);
-        // A price is read once the schema has loaded, so a schema on its way means the price
-        // may still come.
-        const bool schemaLoading = schemaState.kind() == SchemaState::Kind::loading ||
-                                   schemaState.kind() == SchemaState::Kind::idle;
-        if (price == prices().constEnd()) {
-            plan.loading =
-                pricesInFlight().contains(slug) || (schemaLoading && !priceLoads().contains(slug));
-        } else if (schemaState.isReady() && schemaState.schema()) {
-            plan.price = *price;
-            plan.schema = *schemaState.schema();
-            plan.inputs = plan.schema->requestInputs(slug, state().overrides);
-            plan.scale = scale(slug);
-        } else {
-            plan.loading = schemaLoading;
-        }
-        return *plans.insert(slug, plan);
-    };
-
     QList<CostPlanner::PendingCost> pending;
     for (const JobVariantPair &pair : pendingPairs()) {
-        const ModelCostPlan &plan = planFor(pair.variant->modelSlug());
-        CostPlanner::PendingCost cost;
-        cost.loading = plan.loading;
-        if (plan.price) {
-            cost.cost = CostPlanner::pairCost(*plan.price, *plan.schema, plan.inputs, plan.scale,
-                                              pair.job->pixelSize());
-            // The photo's size is still being read: its cost will be known in a moment.
-            cost.loading = !cost.cost && needsSourceSize(plan.price->unit) &&
-                           !pair.job->pixelSize() && isReadingSource(*pair.job);
-        }
+        const QString slug = pair.variant->modelSlug();
+        auto plan = plans.constFind(slug);
+        if (plan == plans.constEnd())
+            plan = plans.insert(slug, costPlan(*this, slug));
+        CostPlanner::PendingCost cost{plan->cost(*pair.job), plan->loading};
+        // The photo's size is still being read: its cost will be known in a moment.
+        if (plan->price && !cost.cost)
+            cost.loading = needsSourceSize(plan->price->unit) && !pair.job->pixelSize() &&
+                           isReadingSource(*pair.job);
         pending.append(cost);
     }
     return CostPlanner::estimate(pending);

@@ -8,23 +8,8 @@
 using namespace Qt::StringLiterals;
 
 RowButtonAccessible::RowButtonAccessible(JobRowAccessible *row, Kind kind)
-    : m_row(row), m_kind(kind)
+    : PressableElementAccessible(row), m_row(row), m_kind(kind)
 {
-}
-
-bool RowButtonAccessible::isValid() const
-{
-    return m_row->isValid();
-}
-
-QWindow *RowButtonAccessible::window() const
-{
-    return m_row->window();
-}
-
-QAccessibleInterface *RowButtonAccessible::parent() const
-{
-    return m_row;
 }
 
 QString RowButtonAccessible::text(QAccessible::Text type) const
@@ -59,21 +44,10 @@ QAccessible::State RowButtonAccessible::state() const
     return state;
 }
 
-void *RowButtonAccessible::interface_cast(QAccessible::InterfaceType type)
-{
-    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this)
-                                                : nullptr;
-}
-
-QStringList RowButtonAccessible::actionNames() const
-{
-    return {pressAction()};
-}
-
-void RowButtonAccessible::doAction(const QString &actionName)
+void RowButtonAccessible::press()
 {
     JobListView *view = m_row->view();
-    if (actionName != pressAction() || !view || !isValid())
+    if (!view)
         return;
     // The remove button is there for whoever cannot hover: pressing it always removes.
     if (m_kind == Kind::open)

@@ -4,23 +4,13 @@
 #include "Views/Inspector/SegmentedControl.h"
 
 SegmentAccessible::SegmentAccessible(SegmentedControlAccessible *control, int index)
-    : m_control(control), m_index(index)
+    : PressableElementAccessible(control), m_control(control), m_index(index)
 {
 }
 
 bool SegmentAccessible::isValid() const
 {
-    return m_control->isValid() && m_index < m_control->control()->count();
-}
-
-QWindow *SegmentAccessible::window() const
-{
-    return m_control->window();
-}
-
-QAccessibleInterface *SegmentAccessible::parent() const
-{
-    return m_control;
+    return PressableElementAccessible::isValid() && m_index < m_control->control()->count();
 }
 
 QString SegmentAccessible::text(QAccessible::Text type) const
@@ -48,19 +38,7 @@ QAccessible::State SegmentAccessible::state() const
     return state;
 }
 
-void *SegmentAccessible::interface_cast(QAccessible::InterfaceType type)
+void SegmentAccessible::press()
 {
-    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this)
-                                                : nullptr;
-}
-
-QStringList SegmentAccessible::actionNames() const
-{
-    return {pressAction()};
-}
-
-void SegmentAccessible::doAction(const QString &actionName)
-{
-    if (actionName == pressAction() && isValid())
-        m_control->control()->choose(m_index);
+    m_control->control()->choose(m_index);
 }

@@ -3,7 +3,7 @@
 #include "Views/Shell/StatusBar.h"
 
 StatusPartAccessible::StatusPartAccessible(StatusBarAccessible *bar, StatusBarAccessible::Part part)
-    : m_bar(bar), m_part(part)
+    : PaintedElementAccessible(bar), m_bar(bar), m_part(part)
 {
 }
 

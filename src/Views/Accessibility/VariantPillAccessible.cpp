@@ -7,7 +7,7 @@
 #include "Views/Workspace/VariantPill.h"
 
 VariantPillAccessible::VariantPillAccessible(JobRowAccessible *row, ModelVariantPtr variant)
-    : m_row(row), m_variant(std::move(variant))
+    : PressableElementAccessible(row), m_row(row), m_variant(std::move(variant))
 {
     m_shownName = text(QAccessible::Name);
     m_shownDescription = text(QAccessible::Description);
@@ -17,21 +17,6 @@ VariantPillAccessible::VariantPillAccessible(JobRowAccessible *row, ModelVariant
 int VariantPillAccessible::index() const
 {
     return int(m_row->job()->variants().indexOf(m_variant));
-}
-
-bool VariantPillAccessible::isValid() const
-{
-    return m_row->isValid();
-}
-
-QWindow *VariantPillAccessible::window() const
-{
-    return m_row->window();
-}
-
-QAccessibleInterface *VariantPillAccessible::parent() const
-{
-    return m_row;
 }
 
 QString VariantPillAccessible::text(QAccessible::Text type) const
@@ -64,23 +49,14 @@ QAccessible::State VariantPillAccessible::state() const
     return state;
 }
 
-void *VariantPillAccessible::interface_cast(QAccessible::InterfaceType type)
+bool VariantPillAccessible::canPress() const
 {
-    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this)
-                                                : nullptr;
+    return JobListView::pillOpens(*m_variant);
 }
 
-QStringList VariantPillAccessible::actionNames() const
+void VariantPillAccessible::press()
 {
-    if (JobListView::pillOpens(*m_variant))
-        return {pressAction()};
-    return {};
-}
-
-void VariantPillAccessible::doAction(const QString &actionName)
-{
-    if (actionName == pressAction() && isValid())
-        m_row->view()->openPill(m_row->job(), index());
+    m_row->view()->openPill(m_row->job(), index());
 }
 
 void VariantPillAccessible::update()
