@@ -4,6 +4,7 @@
 // DIR's images are linked under COUNT names in a temporary folder, so 200 photos can stand for
 // 1,000. Settings, caches and keyring entries are private to the run.
 #include "Services/AppStore.h"
+#include "Services/FileIntake.h"
 #include "StallMeter.h"
 
 #include <QCoreApplication>

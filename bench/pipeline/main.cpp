@@ -91,17 +91,17 @@ int main(int argc, char *argv[])
     environment.environmentToken = QStringLiteral("r8_bench");
     environment.apiBase = QUrl(args.at(1));
     AppStore store(environment);
-    if (!waitFor([&] { return store.tokenKnown(); }, 10) || !store.hasToken())
+    if (!waitFor([&] { return store.tokens().known(); }, 10) || !store.tokens().hasToken())
         return fail("no token");
 
     store.setMode(Mode::upscale);
     const QString slug = QStringLiteral("nightmareai/real-esrgan");
     if (const auto model = ModelCatalog::find(ModelCatalog::builtIn(Mode::upscale), slug))
         store.selectOnly(*model);
-    if (!waitFor([&] { return store.schemaStates().value(slug).isReady(); }, 30))
+    if (!waitFor([&] { return store.directory().schemaStates().value(slug).isReady(); }, 30))
         return fail("the model's settings did not load");
     const std::optional<SchemaParam> scale =
-        store.schemaStates().value(slug).schema()->scaleParam();
+        store.directory().schemaStates().value(slug).schema()->scaleParam();
     if (!scale)
         return fail("the model has no scale");
     store.setValue(ParamValue::number(args.size() == 6 ? args.at(5).toDouble() : 2.0), *scale);

@@ -127,7 +127,7 @@ int main(int argc, char *argv[])
     environment.environmentToken = u"r8_bench"_s;
     environment.apiBase = QUrl(args.at(1));
     AppStore store(environment);
-    if (!waitFor([&] { return store.tokenKnown(); }, 10) || !store.hasToken())
+    if (!waitFor([&] { return store.tokens().known(); }, 10) || !store.tokens().hasToken())
         return fail("no token");
     Updater updater(environment.settingsPath);
     MainWindow window(store, updater);
@@ -137,10 +137,10 @@ int main(int argc, char *argv[])
     const QString slug = u"nightmareai/real-esrgan"_s;
     if (const auto model = ModelCatalog::find(ModelCatalog::builtIn(Mode::upscale), slug))
         store.selectOnly(*model);
-    if (!waitFor([&] { return store.schemaStates().value(slug).isReady(); }, 30))
+    if (!waitFor([&] { return store.directory().schemaStates().value(slug).isReady(); }, 30))
         return fail("the model's settings did not load");
     const std::optional<SchemaParam> scale =
-        store.schemaStates().value(slug).schema()->scaleParam();
+        store.directory().schemaStates().value(slug).schema()->scaleParam();
     if (!scale)
         return fail("the model has no scale");
     store.setValue(ParamValue::number(args.size() == 6 ? args.at(5).toDouble() : 2.0), *scale);

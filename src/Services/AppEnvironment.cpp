@@ -1,6 +1,7 @@
 #include "Services/AppEnvironment.h"
 
 #include <QDir>
+#include <QSettings>
 #include <QStandardPaths>
 
 AppEnvironment AppEnvironment::production()
@@ -23,4 +24,19 @@ AppEnvironment AppEnvironment::production()
     if (!caches.isEmpty())
         environment.cacheFolder = QDir(caches).filePath(QStringLiteral("Moonforge"));
     return environment;
+}
+
+std::unique_ptr<QSettings> AppEnvironment::openSettings() const
+{
+    return openSettings(settingsPath);
+}
+
+std::unique_ptr<QSettings> AppEnvironment::openSettings(const QString &settingsPath)
+{
+    // Named here rather than taken from the application object, which a worker thread or a
+    // tool may not have set up.
+    if (settingsPath.isEmpty())
+        return std::make_unique<QSettings>(QStringLiteral("Moonforge"),
+                                           QStringLiteral("Moonforge"));
+    return std::make_unique<QSettings>(settingsPath, QSettings::IniFormat);
 }

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QSettings;
+
 // Everything outside the store that the store talks to. The application uses production(); tests
 // point every entry at temporary folders, a private keyring prefix and the stand-in service.
 struct AppEnvironment {
@@ -31,4 +33,8 @@ struct AppEnvironment {
     // The real user's surroundings, with MOONFORGE_API_BASE, MOONFORGE_WEB_BASE,
     // MOONFORGE_SETTINGS_FILE and MOONFORGE_KEYRING_PREFIX honoured.
     static AppEnvironment production();
+
+    // Every reader and writer of settings opens them here, so that all of them use one file.
+    std::unique_ptr<QSettings> openSettings() const;
+    static std::unique_ptr<QSettings> openSettings(const QString &settingsPath);
 };

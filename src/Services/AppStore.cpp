@@ -1,8 +1,12 @@
 #include "Services/AppStore.h"
 
 #include "Models/ModelCatalog.h"
+#include "Services/FileInspector.h"
+#include "Services/FileIntake.h"
+#include "Services/SettingsWriter.h"
 
 #include <QMimeDatabase>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -10,12 +14,11 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     : QObject(parent), m_environment(std::move(environment)),
       m_vault(std::make_unique<TokenVault>(m_environment)),
       m_directory(
-          std::make_unique<ModelDirectory>(m_environment, *m_vault, [this] { return models(); }))
+          std::make_unique<ModelDirectory>(m_environment, *m_vault, [this] { return models(); })),
+      m_intake(std::make_unique<FileIntake>([this] { return listedFiles(); })),
+      m_inspector(std::make_unique<FileInspector>())
 {
-    m_settings =
-        m_environment.settingsPath.isEmpty()
-            ? std::make_unique<QSettings>(QStringLiteral("Moonforge"), QStringLiteral("Moonforge"))
-            : std::make_unique<QSettings>(m_environment.settingsPath, QSettings::IniFormat);
+    m_settings = m_environment.openSettings();
     m_settingsWriter = std::make_unique<SettingsWriter>(m_environment.settingsPath);
     for (Mode mode : Modes::all())
         m_states.insert(mode, ModeState::defaultFor(mode));
@@ -23,7 +26,7 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(m_vault.get(), &TokenVault::checkChanged, this, &AppStore::tokenCheckChanged);
     connect(m_vault.get(), &TokenVault::readAtStart, this, [this] {
         // A mode chosen while the keyring was still answering found no token: load now.
-        if (hasToken() && m_mode)
+        if (m_vault->hasToken() && m_mode)
             m_directory->loadCatalog(*m_mode);
     });
     connect(m_directory.get(), &ModelDirectory::catalogsChanged, this, &AppStore::catalogsChanged);
@@ -39,9 +42,9 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
-    connect(&m_intake, &FileIntake::found, this, &AppStore::addFoundFiles);
-    connect(&m_intake, &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
-    connect(&m_inspector, &FileInspector::inspected, this, &AppStore::sourcesInspected);
+    connect(m_intake.get(), &FileIntake::found, this, &AppStore::addFoundFiles);
+    connect(m_intake.get(), &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
+    connect(m_inspector.get(), &FileInspector::inspected, this, &AppStore::sourcesInspected);
 }
 
 AppStore::~AppStore()
@@ -49,6 +52,16 @@ AppStore::~AppStore()
     cancelRun();
     if (m_historySave.isActive())
         saveHistory();
+}
+
+const FileInspector &AppStore::inspector() const
+{
+    return *m_inspector;
+}
+
+SettingsWriter &AppStore::settingsWriter()
+{
+    return *m_settingsWriter;
 }
 
 // --- Mode and per-mode state ---------------------------------------------------------------
@@ -160,7 +173,7 @@ void AppStore::setDraftReferences(const QList<QUrl> &references)
 QList<CatalogModel> AppStore::models() const
 {
     const Mode mode = currentMode();
-    QList<CatalogModel> merged = catalogs().value(mode);
+    QList<CatalogModel> merged = m_directory->catalogs().value(mode);
     merged += state(mode).customModels;
     merged += ModelCatalog::builtIn(mode);
     return ModelCatalog::dedup(merged);
@@ -340,7 +353,7 @@ bool AppStore::showsPlayer(const ImageJobPtr &job) const
 
 OutputKind AppStore::outputKind(const QString &slug) const
 {
-    const SchemaState schemaState = schemaStates().value(slug);
+    const SchemaState schemaState = m_directory->schemaStates().value(slug);
     if (schemaState.isReady() && schemaState.schema()->outputKind != OutputKind::unknown)
         return schemaState.schema()->outputKind;
     static const QMimeDatabase types;
@@ -386,7 +399,7 @@ void AppStore::clearFinished()
 void AppStore::removeAll()
 {
     // Files still arriving from a drop would refill the list the person just emptied.
-    m_intake.cancel();
+    m_intake->cancel();
     cancelRun();
     setJobs({});
     saveHistory();

@@ -4,24 +4,29 @@
 #include "Models/ImageJob.h"
 #include "Models/ModeState.h"
 #include "Models/OutputDestination.h"
-#include "Services/FileInspector.h"
-#include "Services/FileIntake.h"
 #include "Services/ModelDirectory.h"
-#include "Services/SettingsWriter.h"
 #include "Services/TokenVault.h"
-#include "Services/VariantPipeline.h"
 
-#include <QSettings>
 #include <QTimer>
 
-#include <deque>
+#include <memory>
+
+class FileInspector;
+class FileIntake;
+class QSettings;
+class ServiceWork;
+class SettingsWriter;
+struct ModelPlan;
+struct OutputPlan;
 
 // The one owner of the application's state, used on the GUI thread only. It owns the TokenVault
-// and the ModelDirectory (collections, schemas, prices) and delegates to them; the rest is split
-// by concern: AppStore.cpp (state, selection, counts, removal) and AppStore<Concern>.cpp.
-class AppStore : public QObject
+// (the token), the ModelDirectory (collections, schemas, prices), the FileInspector and the
+// SettingsWriter, and hands them out rather than forwarding to them; the rest is split by concern:
+// AppStore.cpp (state, selection, counts, removal) and AppStore<Concern>.cpp.
+class AppStore final : public QObject
 {
     Q_OBJECT
+    Q_DISABLE_COPY_MOVE(AppStore)
 public:
     explicit AppStore(AppEnvironment environment = AppEnvironment::production(),
                       QObject *parent = nullptr);
@@ -29,6 +34,17 @@ public:
     ~AppStore() override;
 
     const AppEnvironment &environment() const { return m_environment; }
+    // The token and what is known of it; changes arrive as tokenChanged and tokenCheckChanged.
+    const TokenVault &tokens() const { return *m_vault; }
+    // Collections, schemas and prices; changes arrive as catalogsChanged, schemaStatesChanged
+    // and pricesChanged.
+    ModelDirectory &directory() { return *m_directory; }
+    const ModelDirectory &directory() const { return *m_directory; }
+    // Reads the added files; sourcesInspected tells when a job's file has been read.
+    const FileInspector &inspector() const;
+    // Preferences, history and the windows' own settings reach the disk through it, off the GUI
+    // thread; the store's end waits until every write is there.
+    SettingsWriter &settingsWriter();
 
     // The current mode's jobs and state (upscale's without a mode; a default when never set).
     std::optional<Mode> mode() const { return m_mode; }
@@ -73,40 +89,18 @@ public:
     void clearFinished();
     void removeAll();
 
-    const QMap<Mode, QList<CatalogModel>> &catalogs() const { return m_directory->catalogs(); }
-    const QSet<Mode> &catalogLoads() const { return m_directory->catalogLoads(); }
-    QCoro::Task<QList<CatalogModel>> searchModels(QString query);
-    // The service turned the token away on the last collection load or search.
-    bool listingTokenRejected() const { return m_directory->tokenRejected(); }
-    const QMap<QString, SchemaState> &schemaStates() const { return m_directory->schemaStates(); }
     SchemaState schemaState() const; // the focused model's; idle when it has none
     void loadSelectedSchemas();      // of the current mode
     void refreshSchema();            // the inspector's Retry, for the focused model
-    QCoro::Task<void> loadSchema(QString slug, std::optional<QList<CatalogModel>> models);
-    QCoro::Task<void> loadSchemasForRun(QStringList slugs, QList<CatalogModel> models);
-    QNetworkAccessManager *network() { return m_directory->network(); }
-    using CostEstimate = ::CostEstimate;
-    const QMap<QString, ModelPrice> &prices() const { return m_directory->prices(); }
-    const QSet<QString> &priceLoads() const { return m_directory->priceLoads(); }
-    const QSet<QString> &pricesInFlight() const { return m_directory->pricesInFlight(); }
-    void loadPrice(const QString &slug) { m_directory->loadPrice(slug); }
     std::optional<CostRange> plannedCost(const QString &slug, const ImageJob &job) const;
     // Of every pending pair; none while no pair's cost is known yet.
     std::optional<CostEstimate> estimatedCost() const;
 
-    using TokenCheck = ::TokenCheck;
-    using TokenSource = TokenVault::Source;
-    bool tokenKnown() const { return m_vault->known(); }
-    bool hasToken() const { return m_vault->hasToken(); }
-    bool showWelcome() const { return m_vault->showWelcome(); }
-    void setShowWelcome(bool show) { m_vault->setShowWelcome(show); }
-    TokenSource tokenSource() const { return m_vault->source(); }
-    TokenCheck tokenCheck() const { return m_vault->check(); }
-    void setTokenCheck(const TokenCheck &check) { m_vault->setCheck(check); }
-    QString tokenStoreError() const { return m_vault->storeError(); }
+    // The vault is handed out read-only; these two of its settings change through the store.
+    void setShowWelcome(bool show);
+    void setTokenCheck(const TokenCheck &check);
     QCoro::Task<bool> setToken(QString token);
     QCoro::Task<bool> submitToken(QString token);
-    QCoro::Task<std::optional<QString>> readToken();
 
     bool isRunning() const { return m_runTask.has_value(); }
     void startRun();
@@ -115,8 +109,6 @@ public:
     // A held create answers within the pipeline's 5-s hold, then its cancel goes out; whatever is
     // still going after this long is abandoned, so quitting never takes longer.
     static constexpr double shutdownLimitSeconds = 12;
-    QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
-                              ModelPlan plan, bool tagWithModel, OutputPlan output);
     static constexpr int maxPairsInFlight = 4;
     static QString missingSchemaText(); // a pair whose model's settings could not be read
 
@@ -132,9 +124,6 @@ public:
     void prioritizeInspection(const QList<ImageJobPtr> &jobs);
     // File previews fill a square of this many device pixels; 0 keeps them whole (at most 256).
     void setPreviewFillSide(int pixels);
-    int previewFillSide() const { return m_inspector.previewFillSide(); }
-    // The job's file is still being read: its pixel size is not known yet.
-    bool isReadingSource(const ImageJob &job) const { return m_inspector.isReading(job); }
     // What `reuse` puts back: all references for a model taking a list of images, else the last.
     static QList<QUrl> reusedReferences(const QList<QUrl> &references, const QStringList &slugs,
                                         const QMap<QString, SchemaState> &schemas);
@@ -151,9 +140,6 @@ public:
     void saveHistory();
     // Saves the history a moment later, once for many pairs ending close together.
     void saveHistorySoon();
-    // Preferences and history reach the disk on a thread of their own; this waits until every
-    // change made so far is there. The store's end does the same.
-    void flushStoredWrites() { m_settingsWriter->flush(); }
     static const QString preferencesKey;
     static const QString historyKey;
     static const QString unreadableSuffix;        // an unreadable document is kept under key + this
@@ -170,14 +156,17 @@ Q_SIGNALS:
     void draftChanged();
     void catalogsChanged();
     void schemaStatesChanged();
-    void pricesChanged(); // prices, priceLoads or pricesInFlight
-    void tokenChanged();  // tokenKnown, hasToken, showWelcome, tokenSource or tokenStoreError
+    void pricesChanged(); // the directory's prices, priceLoads or pricesInFlight
+    void tokenChanged();  // the vault's known, hasToken, showWelcome, source or storeError
     void tokenCheckChanged();
     void runningChanged();
     void sourcesInspected(); // jobs' pixel sizes, as their files are read
 
 private:
     friend class AppStoreProbe;
+    // Carries one pair through the service to its result files; never fails outward.
+    QCoro::Task<void> process(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
+                              ModelPlan plan, bool tagWithModel, OutputPlan output);
     void setState(const ModeState &state);
     void remember(const CatalogModel &model);
     void syncVariants();
@@ -218,8 +207,8 @@ private:
     // The files of upscale jobs, which a drop does not add again.
     QList<QUrl> listedFiles() const;
     void addFoundFiles(const QList<QUrl> &files);
-    FileIntake m_intake{[this] { return listedFiles(); }};
-    FileInspector m_inspector;
+    std::unique_ptr<FileIntake> m_intake; // asks listedFiles()
+    std::unique_ptr<FileInspector> m_inspector;
     // Writes `bytes` under `key` and flushes; first keeps `unreadable` aside, when set.
     void writeStored(const QString &key, const QByteArray &bytes,
                      std::optional<QByteArray> &unreadable);

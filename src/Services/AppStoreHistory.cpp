@@ -7,6 +7,7 @@
 
 #include <QCoroFuture>
 #include <QPointer>
+#include <QSettings>
 
 #include <exception>
 

@@ -1,5 +1,7 @@
 // Adding jobs: files and folders, prompts, and reusing an earlier prompt.
 #include "Services/AppStore.h"
+#include "Services/FileInspector.h"
+#include "Services/FileIntake.h"
 #include "Services/ImageFile.h"
 
 #include <algorithm>
@@ -25,12 +27,12 @@ void AppStore::addFiles(const QList<QUrl> &urls)
 {
     if (m_mode && *m_mode != Mode::upscale)
         return;
-    m_intake.add(urls);
+    m_intake->add(urls);
 }
 
 bool AppStore::isAddingFiles() const
 {
-    return m_intake.isBusy();
+    return m_intake->isBusy();
 }
 
 QList<QUrl> AppStore::listedFiles() const
@@ -56,17 +58,17 @@ void AppStore::addFoundFiles(const QList<QUrl> &files)
     m_jobsByMode[Mode::upscale] = list;
     Q_EMIT jobsChanged();
     for (qsizetype i = first; i < list.size(); ++i)
-        m_inspector.inspect(list.at(i));
+        m_inspector->inspect(list.at(i));
 }
 
 void AppStore::prioritizeInspection(const QList<ImageJobPtr> &jobs)
 {
-    m_inspector.prioritize(jobs);
+    m_inspector->prioritize(jobs);
 }
 
 void AppStore::setPreviewFillSide(int pixels)
 {
-    m_inspector.setPreviewFillSide(pixels);
+    m_inspector->setPreviewFillSide(pixels);
 }
 
 void AppStore::presentOpenPanel()
@@ -117,8 +119,8 @@ void AppStore::reuse(const ImageJobPtr &job)
     if (!job || !job->input().isPrompt())
         return;
     setDraftPrompt(job->input().text());
-    setDraftReferences(
-        reusedReferences(job->input().references(), state().selectedSlugs, schemaStates()));
+    setDraftReferences(reusedReferences(job->input().references(), state().selectedSlugs,
+                                        m_directory->schemaStates()));
 }
 
 QList<QUrl> AppStore::reusedReferences(const QList<QUrl> &references, const QStringList &slugs,

@@ -2,6 +2,9 @@
 // read back once while the store is built.
 #include "Models/PreferencesRecord.h"
 #include "Services/AppStore.h"
+#include "Services/SettingsWriter.h"
+
+#include <QSettings>
 
 #include <exception>
 

@@ -1,6 +1,7 @@
 // The estimate of what the queued work will cost at list price.
 #include "Services/AppStore.h"
 #include "Services/CostPlanner.h"
+#include "Services/FileInspector.h"
 
 namespace
 {
@@ -26,15 +27,15 @@ struct ModelCostPlan {
 ModelCostPlan costPlan(const AppStore &store, const QString &slug)
 {
     ModelCostPlan plan;
-    const SchemaState schemaState = store.schemaStates().value(slug);
-    const auto price = store.prices().constFind(slug);
+    const SchemaState schemaState = store.directory().schemaStates().value(slug);
+    const auto price = store.directory().prices().constFind(slug);
     // A price is read once the schema has loaded, so a schema on its way means the price may
     // still come.
     const bool schemaLoading = schemaState.kind() == SchemaState::Kind::loading ||
                                schemaState.kind() == SchemaState::Kind::idle;
-    if (price == store.prices().constEnd()) {
-        plan.loading = store.pricesInFlight().contains(slug) ||
-                       (schemaLoading && !store.priceLoads().contains(slug));
+    if (price == store.directory().prices().constEnd()) {
+        plan.loading = store.directory().pricesInFlight().contains(slug) ||
+                       (schemaLoading && !store.directory().priceLoads().contains(slug));
     } else if (schemaState.isReady() && schemaState.schema()) {
         plan.price = *price;
         plan.schema = *schemaState.schema();
@@ -59,7 +60,7 @@ std::optional<CostRange> AppStore::plannedCost(const QString &slug, const ImageJ
     return costPlan(*this, slug).cost(job);
 }
 
-std::optional<AppStore::CostEstimate> AppStore::estimatedCost() const
+std::optional<CostEstimate> AppStore::estimatedCost() const
 {
     QHash<QString, ModelCostPlan> plans;
     QList<CostPlanner::PendingCost> pending;
@@ -72,7 +73,7 @@ std::optional<AppStore::CostEstimate> AppStore::estimatedCost() const
         // The photo's size is still being read: its cost will be known in a moment.
         if (plan->price && !cost.cost)
             cost.loading = needsSourceSize(plan->price->unit) && !pair.job->pixelSize() &&
-                           isReadingSource(*pair.job);
+                           m_inspector->isReading(*pair.job);
         pending.append(cost);
     }
     return CostPlanner::estimate(pending);

@@ -25,7 +25,7 @@ QString AppStore::missingSchemaText()
 // going, a token is stored and something is pending. Returns at once.
 void AppStore::startRun()
 {
-    if (m_runTask || !hasToken())
+    if (m_runTask || !m_vault->hasToken())
         return;
     syncVariants();
     const QList<JobVariantPair> pairs = pendingPairs();
@@ -117,11 +117,11 @@ QCoro::Task<void> AppStore::runTask(QPointer<AppStore> store, TaskHandle handle,
         co_return;
     QStringList missing;
     for (const QString &slug : inputs->slugs) {
-        if (!store->schemaStates().value(slug).isReady())
+        if (!store->directory().schemaStates().value(slug).isReady())
             missing.append(slug);
     }
     if (!missing.isEmpty()) {
-        auto loading = store->loadSchemasForRun(missing, inputs->models);
+        auto loading = store->directory().loadSchemasForRun(missing, inputs->models);
         co_await loading;
     }
     // A run cancelled while its schemas loaded starts nothing: its pairs stay waiting.
@@ -137,21 +137,21 @@ QCoro::Task<void> AppStore::runTask(QPointer<AppStore> store, TaskHandle handle,
 QCoro::Task<void> AppStore::feed(QPointer<AppStore> store, TaskHandle handle,
                                  std::shared_ptr<const RunInputs> inputs)
 {
-    auto reading = store->readToken();
+    auto reading = store->m_vault->read();
     const std::optional<QString> token = co_await reading;
     if (!token || !store)
         co_return;
 
     QMap<QString, ModelPlan> plans;
     for (const CatalogModel &model : inputs->models) {
-        const SchemaState schemaState = store->schemaStates().value(model.slug());
+        const SchemaState schemaState = store->directory().schemaStates().value(model.slug());
         if (!schemaState.isReady() || !schemaState.schema())
             continue;
         const ModelSchema &schema = *schemaState.schema();
-        const auto price = store->prices().constFind(model.slug());
+        const auto price = store->directory().prices().constFind(model.slug());
         plans.insert(model.slug(),
                      ModelPlan{model, schema, schema.requestInputs(model.slug(), inputs->overrides),
-                               price == store->prices().constEnd()
+                               price == store->directory().prices().constEnd()
                                    ? std::nullopt
                                    : std::optional<ModelPrice>(*price)});
     }

@@ -3,8 +3,8 @@
 
 std::optional<double> AppStore::scale(const QString &slug) const
 {
-    const auto it = schemaStates().constFind(slug);
-    if (it == schemaStates().constEnd() || !it->isReady() || !it->schema())
+    const auto it = m_directory->schemaStates().constFind(slug);
+    if (it == m_directory->schemaStates().constEnd() || !it->isReady() || !it->schema())
         return std::nullopt;
     const auto param = it->schema()->scaleParam();
     if (!param)

@@ -4,7 +4,7 @@
 
 SchemaState AppStore::schemaState() const
 {
-    return schemaStates().value(state().focusedSlug);
+    return m_directory->schemaStates().value(state().focusedSlug);
 }
 
 void AppStore::loadSelectedSchemas()
@@ -26,21 +26,6 @@ void AppStore::refreshSchema()
     startSchemaLoad(slug);
 }
 
-QCoro::Task<void> AppStore::loadSchema(QString slug, std::optional<QList<CatalogModel>> models)
-{
-    return m_directory->loadSchema(std::move(slug), std::move(models));
-}
-
-QCoro::Task<void> AppStore::loadSchemasForRun(QStringList slugs, QList<CatalogModel> models)
-{
-    return m_directory->loadSchemasForRun(std::move(slugs), std::move(models));
-}
-
-QCoro::Task<QList<CatalogModel>> AppStore::searchModels(QString query)
-{
-    return m_directory->searchModels(std::move(query));
-}
-
 void AppStore::markRefusedVariants()
 {
     if (isRunning())
@@ -50,7 +35,8 @@ void AppStore::markRefusedVariants()
             for (const ModelVariantPtr &variant : job->variants()) {
                 if (variant->status().kind() != RunStatus::Kind::waiting)
                     continue;
-                const SchemaState schemaState = schemaStates().value(variant->modelSlug());
+                const SchemaState schemaState =
+                    m_directory->schemaStates().value(variant->modelSlug());
                 if (!schemaState.isReady())
                     continue;
                 if (const auto refusal = schemaState.schema()->refusal(job->input().isPrompt()))

@@ -3,9 +3,15 @@
 #include "Models/AppError.h"
 #include "Services/AppStore.h"
 
-QCoro::Task<std::optional<QString>> AppStore::readToken()
+void AppStore::setShowWelcome(bool show)
 {
-    return m_vault->read();
+    m_vault->setShowWelcome(show);
+}
+
+// The welcome screen clears the check when the field is edited; submitToken() sets the rest.
+void AppStore::setTokenCheck(const TokenCheck &check)
+{
+    m_vault->setCheck(check);
 }
 
 // A stored token loads the current mode's collection (upscale without a mode) and the selected
@@ -30,8 +36,8 @@ QCoro::Task<bool> AppStore::setToken(QString token)
 }
 
 // Asks the service for the focused model with the trimmed token and stores the token when the
-// service accepts it; otherwise tokenCheck() says why and nothing else changes. A blank text
-// changes nothing. An accepted token the keyring will not keep returns false, with tokenCheck()
+// service accepts it; otherwise the vault's check() says why and nothing else changes. A blank text
+// changes nothing. An accepted token the keyring will not keep returns false, with the check
 // invalid and saying why. Never throws.
 QCoro::Task<bool> AppStore::submitToken(QString token)
 {
@@ -67,7 +73,7 @@ QCoro::Task<bool> AppStore::submitToken(QString token)
         co_return false;
     if (!stored) {
         // Accepted by the service but not kept: the welcome screen must stay and say why.
-        setTokenCheck(TokenCheck::invalid(tokenStoreError()));
+        setTokenCheck(TokenCheck::invalid(m_vault->storeError()));
         co_return false;
     }
     co_return true;

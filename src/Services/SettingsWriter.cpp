@@ -1,5 +1,7 @@
 #include "Services/SettingsWriter.h"
 
+#include "Services/AppEnvironment.h"
+
 #include <QMutexLocker>
 #include <QSettings>
 
@@ -30,6 +32,12 @@ void SettingsWriter::write(const QString &key, const QVariant &value)
     m_thread.start([this] { writePending(); });
 }
 
+QVariant SettingsWriter::value(const QString &key, const QVariant &fallback)
+{
+    flush();
+    return AppEnvironment::openSettings(m_path)->value(key, fallback);
+}
+
 void SettingsWriter::flush()
 {
     m_thread.waitForDone();
@@ -45,10 +53,7 @@ void SettingsWriter::writePending()
     }
     // Settings objects for one file share their contents within the process, under a lock of
     // their own, so this one may write while the GUI thread's one reads.
-    const auto settings =
-        m_path.isEmpty()
-            ? std::make_unique<QSettings>(QStringLiteral("Moonforge"), QStringLiteral("Moonforge"))
-            : std::make_unique<QSettings>(m_path, QSettings::IniFormat);
+    const auto settings = AppEnvironment::openSettings(m_path);
     for (const auto &[key, value] : values)
         settings->setValue(key, value);
     settings->sync();

@@ -16,12 +16,15 @@ class SettingsWriter final
 {
     Q_DISABLE_COPY_MOVE(SettingsWriter)
 public:
-    // An empty path names the application's own settings.
+    // The settings AppEnvironment::openSettings() opens for this path.
     explicit SettingsWriter(QString path);
     // Waits until everything asked for is on disk.
     ~SettingsWriter();
 
     void write(const QString &key, const QVariant &value);
+    // The stored value with every write asked for so far, which it waits for first: instant
+    // while nothing is pending, as when a window reads its settings at start.
+    QVariant value(const QString &key, const QVariant &fallback = {});
     // Blocks until everything asked for so far is on disk.
     void flush();
 

@@ -1,14 +1,13 @@
 #include "Services/Updater.h"
 
+#include "Services/AppEnvironment.h"
+
 #include <QSettings>
 
 const QString Updater::automaticChecksKey = QStringLiteral("SUEnableAutomaticChecks");
 
 Updater::Updater(const QString &settingsPath, QObject *parent)
-    : QObject(parent),
-      m_settings(settingsPath.isEmpty()
-                     ? std::make_unique<QSettings>()
-                     : std::make_unique<QSettings>(settingsPath, QSettings::IniFormat))
+    : QObject(parent), m_settings(AppEnvironment::openSettings(settingsPath))
 {
 }
 

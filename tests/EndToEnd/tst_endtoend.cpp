@@ -153,7 +153,7 @@ void EndToEndTest::enterMode(Mode mode)
     QTest::mouseClick(find(u"modeTile_"_s + Modes::key(mode)), Qt::LeftButton);
     QCOMPARE(m_store->mode(), std::optional(mode));
     // The picker lists the curated collection once it has come.
-    QTRY_VERIFY(m_store->catalogs().contains(mode));
+    QTRY_VERIFY(m_store->directory().catalogs().contains(mode));
 }
 
 void EndToEndTest::clickModel(const QString &slug)

@@ -1,4 +1,5 @@
 #include "Services/AppStore.h"
+#include "Services/FileIntake.h"
 #include "Services/ImageFile.h"
 #include "TestEnvironment.h"
 

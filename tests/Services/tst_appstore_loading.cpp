@@ -1,3 +1,4 @@
+#include "AppStoreProbe.h"
 #include "KeyringTool.h"
 #include "RunTask.h"
 #include "Services/AppStore.h"
@@ -21,7 +22,7 @@ class AppStoreLoadingTest : public QObject
         if (withToken)
             [&] { QVERIFY(Keychain::writeToken({prefix(), {}}, "r8_sim").stored); }();
         auto store = std::make_unique<AppStore>(m_environment->environment());
-        [&] { QTRY_VERIFY(store->tokenKnown()); }();
+        [&] { QTRY_VERIFY(store->tokens().known()); }();
         return store;
     }
     QString prefix() const { return m_environment->environment().keychainPrefix; }
@@ -75,10 +76,11 @@ private Q_SLOTS:
         const auto store = makeStore(false);
         QVERIFY(*runTask(store->setToken("r8_first")).value);
         QVERIFY(*runTask(store->setToken(written)).value);
-        QVERIFY(store->hasToken());
+        QVERIFY(store->tokens().hasToken());
         QCOMPARE(KeyringTool::count(current()), 1);
         QCOMPARE(KeyringTool::lookup(current()), std::optional<QString>("r8_plain"));
-        QCOMPARE(*runTask(store->readToken()).value, std::optional<QString>("r8_plain"));
+        QCOMPARE(*runTask(AppStoreProbe::readToken(*store)).value,
+                 std::optional<QString>("r8_plain"));
     }
 
     void earlierItemCopiedAndKept()
@@ -86,11 +88,12 @@ private Q_SLOTS:
         const QString earlier = Keychain::earlierService(prefix());
         QVERIFY(KeyringTool::store(earlier, "r8_earlier"));
         const auto store = makeStore(false);
-        QVERIFY(store->hasToken() && !store->showWelcome());
+        QVERIFY(store->tokens().hasToken() && !store->tokens().showWelcome());
         QCOMPARE(KeyringTool::lookup(current()), std::optional<QString>("r8_earlier"));
         // Copied once: afterwards the current item answers, and removal leaves the earlier alone.
         QVERIFY(KeyringTool::store(earlier, "r8_changed"));
-        QCOMPARE(*runTask(store->readToken()).value, std::optional<QString>("r8_earlier"));
+        QCOMPARE(*runTask(AppStoreProbe::readToken(*store)).value,
+                 std::optional<QString>("r8_earlier"));
         QVERIFY(*runTask(store->setToken(" ")).value);
         QCOMPARE(KeyringTool::count(current()), 0);
         QCOMPARE(KeyringTool::lookup(earlier), std::optional<QString>("r8_changed"));
@@ -109,16 +112,16 @@ private Q_SLOTS:
         const bool fallback = !environmentToken.isEmpty();
         const auto store = makeStore(false);
         for (int removed = 0; removed < 2; ++removed) {
-            QCOMPARE(store->hasToken(), fallback);
-            QCOMPARE(store->showWelcome(), !fallback);
-            QCOMPARE(*runTask(store->readToken()).value,
+            QCOMPARE(store->tokens().hasToken(), fallback);
+            QCOMPARE(store->tokens().showWelcome(), !fallback);
+            QCOMPARE(*runTask(AppStoreProbe::readToken(*store)).value,
                      fallback ? std::optional(environmentToken) : std::nullopt);
             // Removing a token that is not there succeeds; the environment's is never written.
             QVERIFY(*runTask(store->setToken("")).value);
         }
-        QCOMPARE(store->tokenSource(),
-                 fallback ? AppStore::TokenSource::environment : AppStore::TokenSource::none);
-        QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::idle());
+        QCOMPARE(store->tokens().source(),
+                 fallback ? TokenVault::Source::environment : TokenVault::Source::none);
+        QCOMPARE(store->tokens().check(), TokenCheck::idle());
         QCOMPARE(KeyringTool::count(current()), 0);
     }
 
@@ -128,11 +131,11 @@ private Q_SLOTS:
             "/org/freedesktop/secrets/collection/moonforge_absent";
         const auto store = makeStore(false);
         QCOMPARE(runTask(store->setToken("r8_lost")).value, std::optional(false));
-        QVERIFY(!store->hasToken());
-        QVERIFY(!store->tokenStoreError().isEmpty());
-        QCOMPARE(*runTask(store->readToken()).value, std::nullopt);
+        QVERIFY(!store->tokens().hasToken());
+        QVERIFY(!store->tokens().storeError().isEmpty());
+        QCOMPARE(*runTask(AppStoreProbe::readToken(*store)).value, std::nullopt);
         QCOMPARE(runTask(store->submitToken("r8_lost")).value, std::optional(false));
-        QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::invalid(store->tokenStoreError()));
+        QCOMPARE(store->tokens().check(), TokenCheck::invalid(store->tokens().storeError()));
     }
 
     void submit_data()
@@ -159,16 +162,16 @@ private Q_SLOTS:
 
         QSignalSpy checks(store.get(), &AppStore::tokenCheckChanged);
         QCOMPARE(runTask(store->submitToken(token)).value, std::optional(accepted));
-        QCOMPARE(store->hasToken(), accepted);
+        QCOMPARE(store->tokens().hasToken(), accepted);
         QCOMPARE(KeyringTool::count(current()), accepted ? 1 : 0);
         if (accepted) {
-            QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::valid());
-            QTRY_VERIFY(store->catalogs().contains(Mode::upscale));
+            QCOMPARE(store->tokens().check(), TokenCheck::valid());
+            QTRY_VERIFY(store->directory().catalogs().contains(Mode::upscale));
         } else if (token.trimmed().isEmpty()) {
             QCOMPARE(checks.count(), 0);
             QCOMPARE(m_service->requests("/v1").size(), 0);
         } else {
-            QCOMPARE(store->tokenCheck(), AppStore::TokenCheck::invalid(message));
+            QCOMPARE(store->tokens().check(), TokenCheck::invalid(message));
         }
     }
 
@@ -184,7 +187,7 @@ private Q_SLOTS:
             QVERIFY(*runTask(store->submitToken(secret)).value);
             QTRY_VERIFY(store->schemaState().isReady());
             runTask(store->submitToken("r8_invalid_" + secret));
-            log << store->tokenCheck().message() << store->tokenStoreError();
+            log << store->tokens().check().message() << store->tokens().storeError();
         }
         qInstallMessageHandler(previous);
         QDirIterator files(m_environment->path({}), QDir::Files, QDirIterator::Subdirectories);
@@ -224,24 +227,24 @@ private Q_SLOTS:
         QVERIFY(m_service->addFault(fault));
         const auto store = makeStore(withToken);
         store->setMode(Mode::image);
-        QCOMPARE(store->catalogLoads().contains(Mode::image), withToken);
-        QTRY_VERIFY(store->catalogLoads().isEmpty());
-        QVERIFY(store->catalogs().isEmpty());
-        QCOMPARE(store->listingTokenRejected(), rejected);
-        QVERIFY(runTask(store->searchModels("flux")).value->isEmpty());
-        QCOMPARE(store->listingTokenRejected(), rejected);
+        QCOMPARE(store->directory().catalogLoads().contains(Mode::image), withToken);
+        QTRY_VERIFY(store->directory().catalogLoads().isEmpty());
+        QVERIFY(store->directory().catalogs().isEmpty());
+        QCOMPARE(store->directory().tokenRejected(), rejected);
+        QVERIFY(runTask(store->directory().searchModels("flux")).value->isEmpty());
+        QCOMPARE(store->directory().tokenRejected(), rejected);
         QVERIFY(m_service->reset());
         if (withToken)
             store->setMode(Mode::image);
         else // saving a token loads the current mode's collection
             QVERIFY(*runTask(store->setToken("r8_sim")).value);
-        QTRY_VERIFY(store->catalogs().contains(Mode::image));
-        QVERIFY(!store->listingTokenRejected());
+        QTRY_VERIFY(store->directory().catalogs().contains(Mode::image));
+        QVERIFY(!store->directory().tokenRejected());
         const qsizetype requests = m_service->requests("/v1/collections").size();
         QCOMPARE(m_service->requests("/v1/collections").first()["authorization"], "Bearer r8_sim");
         // Loaded: no further fetch. The search is queued behind any load the assignment started.
         store->setMode(Mode::image);
-        const QList<CatalogModel> found = *runTask(store->searchModels("flux")).value;
+        const QList<CatalogModel> found = *runTask(store->directory().searchModels("flux")).value;
         QVERIFY(!found.isEmpty() && found.first().isCustom);
         QCOMPARE(m_service->requests("/v1/collections").size(), requests);
     }
@@ -316,7 +319,7 @@ private Q_SLOTS:
         QCOMPARE(store->schemaState(), shown);
         store->refreshSchema();
         QCOMPARE(store->schemaState(), shown);
-        QVERIFY(runTask(store->loadSchema(slug, QList{model})).finished);
+        QVERIFY(runTask(store->directory().loadSchema(slug, QList{model})).finished);
         const bool replaced = ageDays > 7 && reachable;
         QCOMPARE(store->schemaState(),
                  replaced ? SchemaState::ready(ModelSchema::parse(fresh)) : shown);
@@ -351,11 +354,12 @@ private Q_SLOTS:
         const QList<CatalogModel> models{*CatalogModel::fromSlug(slug, {}, {}, true),
                                          *CatalogModel::fromSlug("nobody/nothing", {}, {}, true)};
         // The run's wait covers a model that cannot be found too.
-        QVERIFY(runTask(store->loadSchemasForRun({slug, "nobody/nothing"},
-                                                 listed ? models : models.mid(1)))
+        QVERIFY(runTask(store->directory().loadSchemasForRun({slug, "nobody/nothing"},
+                                                             listed ? models : models.mid(1)))
                     .finished);
-        QCOMPARE(store->schemaStates().value(slug), SchemaState::failed(message));
-        QCOMPARE(store->schemaStates().value("nobody/nothing").kind(), SchemaState::Kind::failed);
+        QCOMPARE(store->directory().schemaStates().value(slug), SchemaState::failed(message));
+        QCOMPARE(store->directory().schemaStates().value("nobody/nothing").kind(),
+                 SchemaState::Kind::failed);
     }
     // Two quick selections (or mode switches) used to fetch one model twice, and whichever
     // answer came last stayed, even when it was the older one.
@@ -384,7 +388,7 @@ private Q_SLOTS:
         store->setMode(Mode::upscale);
         store->setMode(Mode::upscale);
         // The run's wait joins the fetch under way and sees its final answer.
-        QVERIFY(runTask(store->loadSchemasForRun({slug}, {model})).finished);
+        QVERIFY(runTask(store->directory().loadSchemasForRun({slug}, {model})).finished);
         const SchemaState::Kind kind = store->schemaState().kind();
         QCOMPARE(kind, status == 200 ? SchemaState::Kind::ready : SchemaState::Kind::failed);
         QCOMPARE(m_service->requests("/v1/models/" + slug).size(), 1);

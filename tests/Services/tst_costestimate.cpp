@@ -175,26 +175,26 @@ private Q_SLOTS:
         const QString priced = QStringLiteral("topazlabs/image-upscale");
         const QString unpriced = QStringLiteral("orvane/codeformer");
         AppStore store(m_env.environment());
-        store.loadPrice(priced);
-        store.loadPrice(unpriced);
-        QCOMPARE(store.pricesInFlight(), (QSet<QString>{priced, unpriced}));
-        QCOMPARE(store.priceLoads(), (QSet<QString>{priced, unpriced}));
-        QTRY_VERIFY(store.pricesInFlight().isEmpty());
-        QCOMPARE(store.prices().value(priced).unit, PriceUnit::megapixelStep);
-        QVERIFY(!store.prices().contains(unpriced));
+        store.directory().loadPrice(priced);
+        store.directory().loadPrice(unpriced);
+        QCOMPARE(store.directory().pricesInFlight(), (QSet<QString>{priced, unpriced}));
+        QCOMPARE(store.directory().priceLoads(), (QSet<QString>{priced, unpriced}));
+        QTRY_VERIFY(store.directory().pricesInFlight().isEmpty());
+        QCOMPARE(store.directory().prices().value(priced).unit, PriceUnit::megapixelStep);
+        QVERIFY(!store.directory().prices().contains(unpriced));
 
         // A second load in the same run does nothing, even after a failure.
-        store.loadPrice(unpriced);
-        store.loadPrice(priced);
-        QVERIFY(store.pricesInFlight().isEmpty());
+        store.directory().loadPrice(unpriced);
+        store.directory().loadPrice(priced);
+        QVERIFY(store.directory().pricesInFlight().isEmpty());
         QCOMPARE(m_service->requests("/orvane/").size(), 1);
 
         // The next run reads the priced model from the cache and tries the other page again.
         AppStore nextRun(m_env.environment());
-        nextRun.loadPrice(priced);
-        nextRun.loadPrice(unpriced);
-        QTRY_VERIFY(nextRun.pricesInFlight().isEmpty());
-        QVERIFY(nextRun.prices().contains(priced));
+        nextRun.directory().loadPrice(priced);
+        nextRun.directory().loadPrice(unpriced);
+        QTRY_VERIFY(nextRun.directory().pricesInFlight().isEmpty());
+        QVERIFY(nextRun.directory().prices().contains(priced));
         QCOMPARE(m_service->requests("/topazlabs/").size(), 1);
         QCOMPARE(m_service->requests("/orvane/").size(), 2);
     }
@@ -205,7 +205,7 @@ private Q_SLOTS:
         {
             AppStore store(m_env.environment());
             loads = AppStoreProbe::priceLoads(store);
-            store.loadPrice("acme/slow");
+            store.directory().loadPrice("acme/slow");
             QVERIFY(!loads.isCancelled());
         }
         QVERIFY(loads.isCancelled());
@@ -226,9 +226,9 @@ private Q_SLOTS:
         store.setJobs({job});
         store.toggle(slow);
         QCOMPARE(store.pendingPairs().size(), 2);
-        store.loadPrice(tieredSlug);
-        store.loadPrice(slow.slug());
-        QTRY_VERIFY(store.prices().contains(tieredSlug));
+        store.directory().loadPrice(tieredSlug);
+        store.directory().loadPrice(slow.slug());
+        QTRY_VERIFY(store.directory().prices().contains(tieredSlug));
         // Priced, but without a ready schema the pair has no cost yet.
         QCOMPARE(store.estimatedCost(), std::nullopt);
 
@@ -238,7 +238,7 @@ private Q_SLOTS:
         AppStoreProbe::setSchemaState(store, slow.slug(), scaled);
         // 1000 × 1000 at 4x is 16 megapixels: the 16-megapixel tier; the other price still loads.
         QCOMPARE(store.plannedCost(tieredSlug, *job), (CostRange{0.2, 0.2}));
-        QVERIFY(store.pricesInFlight().contains(slow.slug()));
+        QVERIFY(store.directory().pricesInFlight().contains(slow.slug()));
         QCOMPARE(store.estimatedCost(), (CostEstimate{0.2, 0.2, false}));
         QCOMPARE(CostPlanner::estimateLabel(*store.estimatedCost()),
                  QStringLiteral("Around $0.20"));
@@ -265,12 +265,12 @@ private Q_SLOTS:
                                       SchemaState::ready(schemaWith({prompt})));
 
         // Selecting the models already started their schema and price loads.
-        store.loadPrice(timed);
-        store.loadPrice(untimed.slug());
-        QTRY_VERIFY(store.prices().contains(timed));
-        QTRY_VERIFY(store.pricesInFlight().isEmpty());
+        store.directory().loadPrice(timed);
+        store.directory().loadPrice(untimed.slug());
+        QTRY_VERIFY(store.directory().prices().contains(timed));
+        QTRY_VERIFY(store.directory().pricesInFlight().isEmpty());
         // Priced per second of video, but without a duration parameter its length is unknown.
-        QVERIFY(store.prices().contains(untimed.slug()));
+        QVERIFY(store.directory().prices().contains(untimed.slug()));
         QCOMPARE(store.estimatedCost(), (CostEstimate{2.5, 3.75, true}));
         QCOMPARE(CostPlanner::estimateLabel(*store.estimatedCost()),
                  QStringLiteral("Around $2.50\u2013$3.75 plus unpriced models"));

@@ -1,5 +1,6 @@
 #include "Models/HistorySnapshot.h"
 #include "Services/AppStore.h"
+#include "Services/SettingsWriter.h"
 #include "StoredDocument.h"
 #include "TestEnvironment.h"
 
@@ -116,7 +117,7 @@ private Q_SLOTS:
              finishedJob(JobInput::file(source), deleted, 2),
              finishedJob(JobInput::file(source), image(env, "kept.png"), 3)});
         appStore.saveHistory();
-        appStore.flushStoredWrites();
+        appStore.settingsWriter().flush();
         const QList<JobSnapshot> saved = JobSnapshot::decode(StoredDocument::stored(env, key));
         QCOMPARE(saved.size(), 1);
         QCOMPARE(saved.first().byteSize, 3);
@@ -183,10 +184,10 @@ private Q_SLOTS:
         StoredDocument::store(env, key, bad);
         AppStore appStore(env.environment());
         QVERIFY(appStore.jobs(Mode::upscale).isEmpty());
-        appStore.flushStoredWrites();
+        appStore.settingsWriter().flush();
         QCOMPARE(StoredDocument::stored(env, key), bad);
         appStore.saveHistory();
-        appStore.flushStoredWrites();
+        appStore.settingsWriter().flush();
         QCOMPARE(StoredDocument::stored(env, key + ".unreadable"), bad);
         QCOMPARE(StoredDocument::stored(env, key), QByteArray("[]"));
     }

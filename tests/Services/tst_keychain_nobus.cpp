@@ -13,11 +13,11 @@ private Q_SLOTS:
     void noKeyringMeansNoToken()
     {
         AppStore store(TestEnvironment().environment());
-        QTRY_VERIFY(store.tokenKnown());
-        QVERIFY(!store.hasToken() && store.showWelcome());
+        QTRY_VERIFY(store.tokens().known());
+        QVERIFY(!store.tokens().hasToken() && store.tokens().showWelcome());
         QCOMPARE(runTask(store.setToken(QStringLiteral("r8_nowhere"))).value, std::optional(false));
-        QVERIFY(!store.hasToken());
-        QVERIFY(!store.tokenStoreError().isEmpty());
+        QVERIFY(!store.tokens().hasToken());
+        QVERIFY(!store.tokens().storeError().isEmpty());
     }
 };
 

@@ -1,3 +1,4 @@
+#include "AppStoreProbe.h"
 #include "Models/AppError.h"
 #include "Models/ModelCatalog.h"
 #include "RunTask.h"
@@ -129,8 +130,8 @@ VariantPipelineTest::runPrompt(const QString &prompt, const QJsonObject &extra,
     auto variant = std::make_shared<ModelVariant>(flux().slug(), flux().title);
     job->setVariants({variant});
     OutputPlan plan = OutputPlan::make(Mode::image, m_out, QString(), std::nullopt);
-    runTask(m_store->process(job, variant, client(), ModelPlan{flux(), *m_flux, extra, price},
-                             false, plan));
+    runTask(AppStoreProbe::process(*m_store, job, variant, client(),
+                                   ModelPlan{flux(), *m_flux, extra, price}, false, plan));
     return {job, variant};
 }
 
@@ -214,8 +215,8 @@ void VariantPipelineTest::promptJobWithoutImageKeySkipsUploading()
     connect(variant.get(), &ModelVariant::statusChanged, this,
             [&seen, variant] { seen.append(variant->status().kind()); });
     const OutputPlan plan = OutputPlan::make(Mode::image, m_out, QString(), std::nullopt);
-    runTask(
-        m_store->process(job, variant, client(), ModelPlan{flux(), *m_flux, {}, {}}, false, plan));
+    runTask(AppStoreProbe::process(*m_store, job, variant, client(),
+                                   ModelPlan{flux(), *m_flux, {}, {}}, false, plan));
 
     const QList<RunStatus::Kind> expected{RunStatus::Kind::preparing, RunStatus::Kind::running,
                                           RunStatus::Kind::downloading, RunStatus::Kind::done};
@@ -261,8 +262,8 @@ void VariantPipelineTest::twoFileModelSendsNothing()
     auto variant = std::make_shared<ModelVariant>(flux().slug(), flux().title);
     job->setVariants({variant});
     const OutputPlan plan = OutputPlan::make(Mode::image, m_out, QString(), std::nullopt);
-    runTask(
-        m_store->process(job, variant, client(), ModelPlan{flux(), schema, {}, {}}, false, plan));
+    runTask(AppStoreProbe::process(*m_store, job, variant, client(),
+                                   ModelPlan{flux(), schema, {}, {}}, false, plan));
 
     QCOMPARE(variant->status(),
              RunStatus::failed("This model needs a second image (mask), which Moonforge can't "
@@ -433,8 +434,9 @@ void VariantPipelineTest::choicesGoOutInTheirDeclaredType()
     auto job = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("Choice")));
     auto variant = std::make_shared<ModelVariant>(model.slug(), model.title);
     job->setVariants({variant});
-    runTask(m_store->process(job, variant, client(), ModelPlan{model, schema, extra, {}}, false,
-                             OutputPlan::make(Mode::image, m_out, QString(), std::nullopt)));
+    runTask(AppStoreProbe::process(*m_store, job, variant, client(),
+                                   ModelPlan{model, schema, extra, {}}, false,
+                                   OutputPlan::make(Mode::image, m_out, QString(), std::nullopt)));
     QVERIFY2(variant->status() == RunStatus::done(), qPrintable(variant->status().message()));
     const QJsonArray requests = m_service->requests(QStringLiteral("/v1/"));
     const auto create = std::find_if(requests.begin(), requests.end(), [](const QJsonValue &r) {

@@ -2,6 +2,7 @@
 #include "Models/ModelSchema.h"
 #include "Models/PreferencesRecord.h"
 #include "Services/AppStore.h"
+#include "Services/SettingsWriter.h"
 #include "StoredDocument.h"
 #include "TestEnvironment.h"
 
@@ -103,7 +104,7 @@ private Q_SLOTS:
         QCOMPARE(appStore.state(Mode::video), ModeState::defaultFor(Mode::video));
         QVERIFY(appStore.revealWhenDone());
         // The reveal switch was assigned while loading, yet nothing was written back.
-        appStore.flushStoredWrites();
+        appStore.settingsWriter().flush();
         QCOMPARE(StoredDocument::stored(env, key), bytes);
     }
 
@@ -116,7 +117,7 @@ private Q_SLOTS:
             appStore.setMode(Mode::upscale);
             for (int i = 0; i < 40; ++i)
                 appStore.setFilenameSuffix(QStringLiteral("-v%1").arg(i));
-            appStore.flushStoredWrites();
+            appStore.settingsWriter().flush();
             const PreferencesRecord stored =
                 PreferencesRecord::decode(StoredDocument::stored(env, key));
             const auto upscale =
@@ -141,10 +142,10 @@ private Q_SLOTS:
         for (Mode mode : Modes::all())
             QCOMPARE(appStore.state(mode), ModeState::defaultFor(mode));
         QVERIFY(!appStore.revealWhenDone());
-        appStore.flushStoredWrites();
+        appStore.settingsWriter().flush();
         QCOMPARE(StoredDocument::stored(env, key), bad); // nothing written until something changes
         appStore.setRevealWhenDone(false);               // the same value still writes
-        appStore.flushStoredWrites();
+        appStore.settingsWriter().flush();
         QCOMPARE(StoredDocument::stored(env, key + ".unreadable"), bad);
         QCOMPARE(PreferencesRecord::decode(StoredDocument::stored(env, key)).modes.size(), 3);
     }

@@ -118,7 +118,7 @@ void RunTest::init()
     m_out = m_environment->path(QStringLiteral("results"));
     QVERIFY(QDir().mkpath(m_out));
     m_store = makeStore(*m_service);
-    QVERIFY(m_store->hasToken());
+    QVERIFY(m_store->tokens().hasToken());
 }
 
 void RunTest::cleanup()
@@ -139,7 +139,7 @@ std::unique_ptr<AppStore> RunTest::makeStore(const StandInService &service)
     environment.environmentToken = QStringLiteral("r8_sim");
     environment.desktop = m_desktop;
     auto store = std::make_unique<AppStore>(environment);
-    [&] { QTRY_VERIFY(store->tokenKnown()); }();
+    [&] { QTRY_VERIFY(store->tokens().known()); }();
     return store;
 }
 

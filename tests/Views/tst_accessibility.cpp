@@ -241,7 +241,7 @@ private Q_SLOTS:
         surroundings.webBase = m_service->webBase();
         surroundings.environmentToken = withToken ? u"r8_sim"_s : QString();
         AppStore store(surroundings);
-        QTRY_VERIFY(store.tokenKnown());
+        QTRY_VERIFY(store.tokens().known());
         Updater updater(surroundings.settingsPath);
         MainWindow window(store, updater);
         store.setMode(mode);
@@ -281,7 +281,7 @@ void AccessibilityTest::makeListOfEveryState()
 {
     m_environment = std::make_unique<TestEnvironment>();
     m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokenKnown());
+    QTRY_VERIFY(m_store->tokens().known());
     m_store->setMode(Mode::upscale);
     m_store->selectOnly(ModelCatalog::builtIn(Mode::upscale).at(0));
     const QList<std::pair<QString, RunStatus>> states{
@@ -466,7 +466,7 @@ void AccessibilityTest::statusBarOutputChoicesAndModelTabs()
     surroundings.webBase = m_service->webBase();
     surroundings.environmentToken = u"r8_sim"_s;
     AppStore store(surroundings);
-    QTRY_VERIFY(store.tokenKnown());
+    QTRY_VERIFY(store.tokens().known());
     Updater updater(surroundings.settingsPath);
     MainWindow window(store, updater);
     store.setMode(Mode::upscale);

@@ -85,7 +85,7 @@ class InspectorTest : public QObject
             environment.webBase = m_service->webBase();
         }
         m_store = std::make_unique<AppStore>(environment);
-        [&] { QTRY_VERIFY(m_store->tokenKnown()); }();
+        [&] { QTRY_VERIFY(m_store->tokens().known()); }();
         m_store->setMode(Mode::upscale);
         return *m_store;
     }
@@ -610,7 +610,8 @@ private Q_SLOTS:
         makeStore(true, true);
         makeView();
         const QString slug = m_store->state().selectedSlugs.value(0);
-        QTRY_VERIFY(m_store->prices().contains(slug) && m_store->schemaState().isReady());
+        QTRY_VERIFY(m_store->directory().prices().contains(slug) &&
+                    m_store->schemaState().isReady());
         QVERIFY(QDir().mkpath(m_environment->path("six")));
         const QList<QUrl> photos = SampleFiles::colouredPhotos(m_environment->path("six"), 6);
         QCOMPARE(photos.size(), 6);

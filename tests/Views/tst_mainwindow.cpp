@@ -1,6 +1,7 @@
 #include "Models/ModelCatalog.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
+#include "Views/Inspector/ModelPicker.h"
 #include "Views/Launcher/LauncherView.h"
 #include "Views/Launcher/ModeTile.h"
 #include "Views/Settings/WelcomeView.h"
@@ -20,6 +21,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSettings>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -74,6 +76,8 @@ private Q_SLOTS:
     void dropOverlayOnlyOverAList();
     void welcomeShieldsTheContent();
     void geometryIsRemembered();
+    void windowSettingsSurviveAReopen_data();
+    void windowSettingsSurviveAReopen();
     void quitDuringRunCancelsEveryPrediction();
 
 private:
@@ -84,10 +88,16 @@ private:
     void putJobs(int count, const QList<RunStatus> &statuses);
     void addPhotos(int count);
     QAction *action(const char *name) const;
+
+    // Stands in for the platform's own settings folder.
+    QTemporaryDir m_platformSettings;
 };
 
 void MainWindowTest::initTestCase()
 {
+    QVERIFY(m_platformSettings.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_platformSettings.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_platformSettings.path());
     startService();
 }
 
@@ -386,7 +396,7 @@ void MainWindowTest::dropOverlayOnlyOverAList()
 void MainWindowTest::welcomeShieldsTheContent()
 {
     makeWindow(false);
-    QTRY_VERIFY(m_store->showWelcome());
+    QTRY_VERIFY(m_store->tokens().showWelcome());
     QVERIFY(m_window->welcome()->isVisible());
     QVERIFY(!m_window->modeContent()->isEnabled());
     auto *blur = qobject_cast<QGraphicsBlurEffect *>(m_window->modeContent()->graphicsEffect());
@@ -402,7 +412,7 @@ void MainWindowTest::welcomeShieldsTheContent()
     QCOMPARE(m_store->mode(), std::nullopt);
 
     QTest::mouseClick(m_window->findChild<QWidget *>(u"welcomeSkip"_s), Qt::LeftButton);
-    QVERIFY(!m_store->showWelcome());
+    QVERIFY(!m_store->tokens().showWelcome());
     QTRY_VERIFY(!m_window->welcome()->isVisible());
     QVERIFY(m_window->modeContent()->isEnabled());
     QVERIFY(!blur->isEnabled());
@@ -422,6 +432,44 @@ void MainWindowTest::geometryIsRemembered()
     QTRY_COMPARE(finished.count(), 1);
     m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
     QCOMPARE(m_window->size(), QSize(1200, 760));
+}
+
+void MainWindowTest::windowSettingsSurviveAReopen_data()
+{
+    QTest::addColumn<bool>("platformSettings");
+    QTest::newRow("settings file") << false;
+    QTest::newRow("platform settings") << true;
+}
+
+// The window's geometry and the picker's compare setting go through the store's writer into the
+// store's own settings, and the next window reads them back.
+void MainWindowTest::windowSettingsSurviveAReopen()
+{
+    QFETCH(bool, platformSettings);
+    if (platformSettings)
+        m_environment->mutableEnvironment().settingsPath.clear();
+    makeWindow();
+    m_store->setMode(Mode::image);
+    m_window->resize(1200, 760);
+    QTRY_COMPARE(m_window->size(), QSize(1200, 760));
+    auto *picker = m_window->findChild<ModelPicker *>(u"modelPicker"_s);
+    QVERIFY(picker);
+    picker->setExpanded(true);
+    auto *compare = picker->findChild<QAbstractButton *>(u"compareModels"_s);
+    QTRY_VERIFY(compare->isVisible());
+    QTest::mouseClick(compare, Qt::LeftButton);
+    QVERIFY(picker->compareModels());
+    closeWindow();
+
+    const auto stored = platformSettings
+                            ? std::make_unique<QSettings>(u"Moonforge"_s, u"Moonforge"_s)
+                            : std::make_unique<QSettings>(m_environment->environment().settingsPath,
+                                                          QSettings::IniFormat);
+    QVERIFY(stored->contains(MainWindow::geometryKey));
+    QVERIFY(stored->value(ModelPicker::compareKey).toBool());
+    openWindow();
+    QCOMPARE(m_window->size(), QSize(1200, 760));
+    QVERIFY(m_window->findChild<ModelPicker *>(u"modelPicker"_s)->compareModels());
 }
 
 void MainWindowTest::quitDuringRunCancelsEveryPrediction()

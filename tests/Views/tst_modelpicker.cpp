@@ -1,6 +1,8 @@
+#include "AppStoreProbe.h"
 #include "Models/ModelCatalog.h"
 #include "RunTask.h"
 #include "Services/AppStore.h"
+#include "Services/SettingsWriter.h"
 #include "StandInService.h"
 #include "TestEnvironment.h"
 #include "Views/Inspector/ModelList.h"
@@ -36,7 +38,7 @@ class ModelPickerTest : public QObject
         AppEnvironment environment = m_environment->environment();
         environment.environmentToken = "r8_test";
         m_store = std::make_unique<AppStore>(environment);
-        [&] { QTRY_VERIFY(m_store->tokenKnown()); }();
+        [&] { QTRY_VERIFY(m_store->tokens().known()); }();
         m_store->setMode(Mode::image);
         m_picker = std::make_unique<ModelPicker>(*m_store);
         m_picker->resize(292, 500);
@@ -116,6 +118,7 @@ private Q_SLOTS:
         // Off: only the focused model stays, and the setting is remembered.
         QTest::mouseClick(find<QAbstractButton>("compareModels"), Qt::LeftButton);
         QCOMPARE(m_store->state().selectedSlugs, QStringList{builtIn().at(2).slug()});
+        m_store->settingsWriter().flush();
         QCOMPARE(QSettings(m_environment->environment().settingsPath, QSettings::IniFormat)
                      .value(ModelPicker::compareKey)
                      .toBool(),
@@ -154,8 +157,9 @@ private Q_SLOTS:
         QVERIFY(m_service->addFault(
             QJsonObject{{"method", "QUERY"}, {"action", "delay"}, {"delayMs", 600}, {"times", 1}}));
         // Only the searches go through the store's network from here on.
-        QTRY_VERIFY(m_store->schemaState().isReady() && m_store->catalogs().contains(Mode::image));
-        QSignalSpy answered(m_store->network(), &QNetworkAccessManager::finished);
+        QTRY_VERIFY(m_store->schemaState().isReady() &&
+                    m_store->directory().catalogs().contains(Mode::image));
+        QSignalSpy answered(AppStoreProbe::network(*m_store), &QNetworkAccessManager::finished);
         QTest::keyClicks(field(), "upscale");
         QTRY_VERIFY(picker.isSearching());
         QCOMPARE(find<QLabel>("pickerStatus")->isVisible(), picker.results().isEmpty());

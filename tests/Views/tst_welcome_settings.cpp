@@ -83,7 +83,7 @@ void WelcomeSettingsTest::makeStore(const QString &environmentToken)
 {
     m_environment->mutableEnvironment().environmentToken = environmentToken;
     m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokenKnown());
+    QTRY_VERIFY(m_store->tokens().known());
 }
 
 void WelcomeSettingsTest::type(QWidget *field, const QString &text)
@@ -103,7 +103,7 @@ void WelcomeSettingsTest::blankTokenCannotBeSubmitted()
     type(edit(&welcome), u"   "_s);
     QVERIFY(!next->isEnabled());
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
-    QCOMPARE(m_store->tokenCheck(), TokenCheck::idle());
+    QCOMPARE(m_store->tokens().check(), TokenCheck::idle());
     type(edit(&settings), u"  "_s);
     QVERIFY(!settings.findChild<QWidget *>(u"settingsSave"_s)->isEnabled());
 }
@@ -118,17 +118,17 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
     const QColor quiet = field->borderColour();
     type(edit(&welcome), u"r8_invalid_key"_s);
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
-    QTRY_COMPARE(m_store->tokenCheck().kind(), TokenCheck::Kind::invalid);
+    QTRY_COMPARE(m_store->tokens().check().kind(), TokenCheck::Kind::invalid);
     QVERIFY(message->isVisibleTo(&welcome));
-    QCOMPARE(message->text(), m_store->tokenCheck().message());
+    QCOMPARE(message->text(), m_store->tokens().check().message());
     QVERIFY(!message->text().isEmpty());
     QVERIFY(field->isRejected());
     QVERIFY(field->borderColour() != quiet);
-    QVERIFY(m_store->showWelcome());
+    QVERIFY(m_store->tokens().showWelcome());
     QCOMPARE(edit(&welcome)->text(), u"r8_invalid_key"_s);
 
     type(edit(&welcome), u"x"_s);
-    QCOMPARE(m_store->tokenCheck(), TokenCheck::idle());
+    QCOMPARE(m_store->tokens().check(), TokenCheck::idle());
     QVERIFY(!message->isVisibleTo(&welcome));
     QVERIFY(!field->isRejected());
 }
@@ -145,16 +145,16 @@ void WelcomeSettingsTest::checkingBlocksASecondSubmit()
     auto *next = welcome.findChild<GlowButton *>(u"welcomeContinue"_s);
     int checks = 0;
     connect(m_store.get(), &AppStore::tokenCheckChanged, &welcome,
-            [&] { checks += m_store->tokenCheck().kind() == TokenCheck::Kind::checking; });
+            [&] { checks += m_store->tokens().check().kind() == TokenCheck::Kind::checking; });
     type(edit(&welcome), u"r8_good"_s);
     QTest::mouseClick(next, Qt::LeftButton);
-    QCOMPARE(m_store->tokenCheck().kind(), TokenCheck::Kind::checking);
+    QCOMPARE(m_store->tokens().check().kind(), TokenCheck::Kind::checking);
     QCOMPARE(next->text(), u"Checking…"_s);
     QVERIFY(next->isBusy());
     QVERIFY(!next->isEnabled());
     QVERIFY(!welcome.canSubmit());
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
-    QTRY_VERIFY_WITH_TIMEOUT(!m_store->showWelcome(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!m_store->tokens().showWelcome(), 10000);
     QCOMPARE(next->text(), u"Continue"_s);
     QCOMPARE(checks, 1);
 }
@@ -162,13 +162,13 @@ void WelcomeSettingsTest::checkingBlocksASecondSubmit()
 void WelcomeSettingsTest::acceptedTokenDismissesTheScreen()
 {
     makeStore();
-    QVERIFY(m_store->showWelcome());
+    QVERIFY(m_store->tokens().showWelcome());
     WelcomeView welcome(*m_store);
     welcome.show();
     type(edit(&welcome), u"  r8_accepted  "_s);
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeContinue"_s), Qt::LeftButton);
-    QTRY_VERIFY(!m_store->showWelcome());
-    QVERIFY(m_store->hasToken());
+    QTRY_VERIFY(!m_store->tokens().showWelcome());
+    QVERIFY(m_store->tokens().hasToken());
     QVERIFY(edit(&welcome)->text().isEmpty());
 }
 
@@ -184,8 +184,8 @@ void WelcomeSettingsTest::skipAndTokenPage()
                 ->text()
                 .endsWith(u" only sent to "_s + m_service->webBase().host() + u'.'));
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeSkip"_s), Qt::LeftButton);
-    QVERIFY(!m_store->showWelcome());
-    QVERIFY(!m_store->hasToken());
+    QVERIFY(!m_store->tokens().showWelcome());
+    QVERIFY(!m_store->tokens().hasToken());
 }
 
 void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
@@ -228,7 +228,7 @@ void WelcomeSettingsTest::removeAndEnvironmentToken()
     QTRY_VERIFY(remove->isVisible());
     QTest::mouseClick(remove, Qt::LeftButton);
     QTRY_COMPARE(settings.statusText(), u"No token yet"_s);
-    QVERIFY(!m_store->hasToken());
+    QVERIFY(!m_store->tokens().hasToken());
     QVERIFY(!remove->isVisible());
     cleanup();
 
@@ -250,8 +250,8 @@ void WelcomeSettingsTest::keyringRefusalIsShown()
     settings.show();
     type(edit(&settings), u"r8_lost"_s);
     settings.save();
-    QTRY_VERIFY(!m_store->tokenStoreError().isEmpty());
-    QTRY_COMPARE(settings.statusText(), m_store->tokenStoreError());
+    QTRY_VERIFY(!m_store->tokens().storeError().isEmpty());
+    QTRY_COMPARE(settings.statusText(), m_store->tokens().storeError());
     QVERIFY(!settings.isShowingSaved());
     // The text stays for another try.
     QCOMPARE(edit(&settings)->text(), u"r8_lost"_s);

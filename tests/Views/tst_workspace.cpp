@@ -163,7 +163,7 @@ void WorkspaceTest::makeStore(const StandInService *service)
         environment.environmentToken = QStringLiteral("r8_sim");
     }
     m_store = std::make_unique<AppStore>(environment);
-    QTRY_VERIFY(m_store->tokenKnown());
+    QTRY_VERIFY(m_store->tokens().known());
     m_centre = std::make_unique<CentreContent>(*m_store);
     m_centre->resize(700, 520);
 }
@@ -648,7 +648,7 @@ void WorkspaceTest::pillsFollowARealRun()
     StandInService service(options);
     QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
     makeStore(&service);
-    QVERIFY(m_store->hasToken());
+    QVERIFY(m_store->tokens().hasToken());
     m_store->setMode(Mode::image);
     m_store->selectOnly(*ModelCatalog::find(ModelCatalog::builtIn(Mode::image),
                                             QStringLiteral("black-forest-labs/flux-schnell")));

@@ -23,7 +23,7 @@ AppStore &SceneSetup::store(bool withToken)
         AppEnvironment environment = m_environment.environment();
         environment.environmentToken = withToken ? QStringLiteral("r8_screenshots") : QString();
         m_store = std::make_unique<AppStore>(environment);
-        waitFor([this] { return m_store->tokenKnown(); });
+        waitFor([this] { return m_store->tokens().known(); });
     }
     return *m_store;
 }

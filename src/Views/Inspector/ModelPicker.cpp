@@ -2,6 +2,7 @@
 
 #include "Services/AppStore.h"
 #include "Services/Coroutine.h"
+#include "Services/SettingsWriter.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/ModelList.h"
 #include "Views/Inspector/PickerHeader.h"
@@ -20,7 +21,6 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
-#include <QSettings>
 #include <QVBoxLayout>
 
 const QString ModelPicker::compareKey = QStringLiteral("compareModels");
@@ -72,12 +72,7 @@ ModelPicker::ModelPicker(AppStore &store, QWidget *parent)
       m_reveal(this, 0)
 {
     setObjectName(QStringLiteral("modelPicker"));
-    const QString settingsPath = store.environment().settingsPath;
-    m_settings =
-        settingsPath.isEmpty()
-            ? std::make_unique<QSettings>(QStringLiteral("Moonforge"), QStringLiteral("Moonforge"))
-            : std::make_unique<QSettings>(settingsPath, QSettings::IniFormat);
-    m_compare = m_settings->value(compareKey, false).toBool();
+    m_compare = store.settingsWriter().value(compareKey, false).toBool();
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -239,8 +234,7 @@ void ModelPicker::setCompareModels(bool compare)
         return;
     m_compare = compare;
     m_compareBox->setChecked(compare);
-    m_settings->setValue(compareKey, compare);
-    m_settings->sync();
+    m_store.settingsWriter().write(compareKey, compare);
     if (!compare)
         m_store.selectOnly(m_store.focusedModel());
     refresh();
@@ -279,7 +273,7 @@ void ModelPicker::startSearch()
 QCoro::Task<void> ModelPicker::search(QString query, quint64 serial)
 {
     const QPointer<ModelPicker> self(this);
-    auto request = m_store.searchModels(query);
+    auto request = m_store.directory().searchModels(query);
     QList<CatalogModel> found = co_await request;
     if (!self || serial != m_searchSerial)
         co_return;
@@ -307,7 +301,7 @@ void ModelPicker::refresh()
     }
     m_use->setVisible(m_pasted.has_value());
     // Without the service's answer the list holds only the built-in models: say why.
-    const bool rejected = m_store.listingTokenRejected();
+    const bool rejected = m_store.directory().tokenRejected();
     m_rejection->setVisible(rejected);
     m_status->setText(m_searching ? QStringLiteral("Searching…")
                       : rejected  ? rejectedTokenText()

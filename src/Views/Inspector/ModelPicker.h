@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <memory>
+#include <optional>
 
 class AppStore;
 class ModelList;
@@ -17,7 +17,6 @@ class ProgressRing;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
-class QSettings;
 
 // Chooses the model, or the several models, the current mode runs: a one-line summary that opens
 // a panel with a search field, the mode's models merged with the service's search results, a row
@@ -63,7 +62,6 @@ private:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     AppStore &m_store;
-    std::unique_ptr<QSettings> m_settings;
     PickerHeader *m_header;
     QWidget *m_panel;
     QLineEdit *m_search;

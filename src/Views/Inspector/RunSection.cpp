@@ -124,11 +124,11 @@ void RunSection::watchJobs()
 void RunSection::refresh()
 {
     const bool running = m_store.isRunning();
-    const bool hasToken = m_store.hasToken();
+    const bool hasToken = m_store.tokens().hasToken();
     const int pending = static_cast<int>(m_store.pendingPairs().size());
     m_token->setVisible(!hasToken);
 
-    std::optional<AppStore::CostEstimate> estimate;
+    std::optional<CostEstimate> estimate;
     if (!running && hasToken && pending > 0)
         estimate = m_store.estimatedCost();
     m_estimateRow->setVisible(estimate.has_value());

@@ -69,7 +69,7 @@ void SettingsSection::refresh()
     m_reset->setVisible(!state.overrides.value(state.focusedSlug).isEmpty());
     rebuildTabs();
     const CardKey key{m_store.mode().value_or(Mode::upscale), state.focusedSlug,
-                      m_store.schemaState(), m_store.hasToken()};
+                      m_store.schemaState(), m_store.tokens().hasToken()};
     // Each control follows the store itself; only a new model or schema rebuilds the card.
     if (key != m_cardKey) {
         m_cardKey = key;

@@ -215,16 +215,16 @@ QString SettingsView::statusText() const
 
 void SettingsView::refresh()
 {
-    using Source = AppStore::TokenSource;
-    const bool hasToken = m_store.hasToken();
+    using Source = TokenVault::Source;
+    const bool hasToken = m_store.tokens().hasToken();
     auto *symbol = static_cast<StatusSymbol *>(m_statusSymbol);
-    const QString storeError = m_store.tokenStoreError();
+    const QString storeError = m_store.tokens().storeError();
     if (!storeError.isEmpty()) {
         // The keyring refused: say so rather than pretend the token was kept.
         symbol->setSymbol(QStringLiteral("exclamationmark.triangle.fill"), &Theme::red);
         m_status->setTone(TextLabel::Tone::red);
         m_status->setText(storeError);
-    } else if (hasToken && m_store.tokenSource() == Source::environment) {
+    } else if (hasToken && m_store.tokens().source() == Source::environment) {
         symbol->setSymbol(QStringLiteral("key.fill"), &Theme::secondary);
         m_status->setTone(TextLabel::Tone::secondary);
         m_status->setText(QStringLiteral("Token from REPLICATE_API_TOKEN"));
@@ -240,7 +240,7 @@ void SettingsView::refresh()
     m_savedSymbol->setVisible(m_saved);
     m_savedText->setVisible(m_saved);
     // A token given in the environment is not ours to remove.
-    m_remove->setVisible(hasToken && m_store.tokenSource() == Source::keyring);
+    m_remove->setVisible(hasToken && m_store.tokens().source() == Source::keyring);
     m_save->setEnabled(!m_field->text().trimmed().isEmpty() && !m_saving);
     m_checkNow->setEnabled(m_updater.canCheckForUpdates());
 }

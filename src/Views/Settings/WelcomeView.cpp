@@ -122,7 +122,7 @@ WelcomeView::WelcomeView(AppStore &store, QWidget *parent)
 
     connect(m_field->lineEdit(), &QLineEdit::textEdited, this, [this] {
         // Any edit after a rejection clears the red outline and the message.
-        if (m_store.tokenCheck().kind() == TokenCheck::Kind::invalid)
+        if (m_store.tokens().check().kind() == TokenCheck::Kind::invalid)
             m_store.setTokenCheck(TokenCheck::idle());
     });
     connect(m_field->lineEdit(), &QLineEdit::textChanged, this, &WelcomeView::refresh);
@@ -138,7 +138,7 @@ WelcomeView::WelcomeView(AppStore &store, QWidget *parent)
 bool WelcomeView::canSubmit() const
 {
     return !m_field->text().trimmed().isEmpty() &&
-           m_store.tokenCheck().kind() != TokenCheck::Kind::checking;
+           m_store.tokens().check().kind() != TokenCheck::Kind::checking;
 }
 
 void WelcomeView::submit()
@@ -162,7 +162,7 @@ QCoro::Task<void> WelcomeView::check(QString token)
 
 void WelcomeView::refresh()
 {
-    const TokenCheck check = m_store.tokenCheck();
+    const TokenCheck check = m_store.tokens().check();
     const bool checking = check.kind() == TokenCheck::Kind::checking;
     const bool rejected = check.kind() == TokenCheck::Kind::invalid;
     m_field->setRejected(rejected);

@@ -3,6 +3,7 @@
 #include "Services/AppStore.h"
 #include "Services/AppVersion.h"
 #include "Services/Coroutine.h"
+#include "Services/SettingsWriter.h"
 #include "Services/Updater.h"
 #include "Views/Inspector/InspectorView.h"
 #include "Views/Launcher/LauncherView.h"
@@ -20,7 +21,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QSettings>
 #include <QStackedWidget>
 
 const QString MainWindow::geometryKey = QStringLiteral("mainWindowGeometry");
@@ -62,7 +62,7 @@ MainWindow::MainWindow(AppStore &store, Updater &updater, QWidget *parent)
         // Drawn through the effect only while fading; at rest it costs nothing.
         m_welcomeOpacity->setEnabled(opacity < 1);
         m_welcomeOpacity->setOpacity(opacity);
-        if (opacity <= 0 && !m_store.showWelcome())
+        if (opacity <= 0 && !m_store.tokens().showWelcome())
             m_welcome->hide();
     });
 
@@ -144,7 +144,7 @@ void MainWindow::refreshActions()
     const std::optional<Mode> mode = m_store.mode();
     const bool running = m_store.isRunning();
     m_addImages->setEnabled(!mode || *mode == Mode::upscale);
-    m_run->setEnabled(!running && m_store.hasToken() && !m_store.pendingPairs().isEmpty());
+    m_run->setEnabled(!running && m_store.tokens().hasToken() && !m_store.pendingPairs().isEmpty());
     m_cancel->setEnabled(running);
     m_checkForUpdates->setEnabled(m_updater.canCheckForUpdates());
 }
@@ -157,7 +157,7 @@ void MainWindow::refreshScreen()
 
 void MainWindow::refreshWelcome()
 {
-    const bool show = m_store.showWelcome();
+    const bool show = m_store.tokens().showWelcome();
     // Below the welcome screen nothing takes input, and all of it is blurred.
     m_modeContent->setEnabled(!show);
     m_blur->setEnabled(show);
@@ -263,24 +263,15 @@ QCoro::Task<void> MainWindow::finish()
         Q_EMIT self->finished();
 }
 
-std::unique_ptr<QSettings> MainWindow::settings() const
-{
-    // The store's settings file when it has one, so that tests keep to their own.
-    const QString path = m_store.environment().settingsPath;
-    return path.isEmpty() ? std::make_unique<QSettings>()
-                          : std::make_unique<QSettings>(path, QSettings::IniFormat);
-}
-
+// In the store's settings file, so that tests keep to their own, and off the GUI thread.
 void MainWindow::storeGeometry()
 {
-    const auto stored = settings();
-    stored->setValue(geometryKey, saveGeometry());
-    stored->sync();
+    m_store.settingsWriter().write(geometryKey, saveGeometry());
 }
 
 void MainWindow::loadGeometry()
 {
-    const QByteArray geometry = settings()->value(geometryKey).toByteArray();
+    const QByteArray geometry = m_store.settingsWriter().value(geometryKey).toByteArray();
     if (!geometry.isEmpty())
         restoreGeometry(geometry);
 }

@@ -6,15 +6,12 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include <memory>
-
 class AppStore;
 class LauncherView;
 class QAction;
 class QGraphicsBlurEffect;
 class QGraphicsOpacityEffect;
 class QMessageBox;
-class QSettings;
 class QStackedWidget;
 class ResultSheet;
 class StoreWatcher;
@@ -62,7 +59,6 @@ private:
     void refreshWelcome();
     void refreshSheet();
     void askToStopRun();
-    std::unique_ptr<QSettings> settings() const;
     void storeGeometry();
     void loadGeometry();
     QCoro::Task<void> finish();

@@ -81,7 +81,7 @@ void StatusBar::refresh()
     } else {
         m_text = jobs.isEmpty() ? QString() : QStringLiteral("Ready");
     }
-    m_noToken = m_store.tokenKnown() && !m_store.hasToken();
+    m_noToken = m_store.tokens().known() && !m_store.tokens().hasToken();
     setAccessibleDescription(m_noToken ? m_text + u' ' + noTokenText : m_text);
     update();
     if (Announcements::wanted())

@@ -1,6 +1,7 @@
 #include "Views/Workspace/JobListView.h"
 
 #include "Services/AppStore.h"
+#include "Services/FileInspector.h"
 #include "Views/Theme/AmbientBackdrop.h"
 #include "Views/Theme/ProgressRing.h"
 #include "Views/Workspace/JobListModel.h"
@@ -389,7 +390,7 @@ void JobListView::paintEvent(QPaintEvent *event)
     // Previews are made for the square a row paints, at this screen's pixel ratio.
     const int previewSide =
         int(std::ceil(JobRowDelegate::thumbnailSide * viewport()->devicePixelRatioF()));
-    if (previewSide != m_store.previewFillSide())
+    if (previewSide != m_store.inspector().previewFillSide())
         m_store.setPreviewFillSide(previewSide);
     QPainter painter(viewport());
     AmbientBackdrop::paintBehind(painter, *viewport(), event->rect());

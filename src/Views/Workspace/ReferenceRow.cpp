@@ -28,7 +28,7 @@ constexpr int stripHeight = 21;
 ReferenceRow::Needs ReferenceRow::needs(const AppStore &store)
 {
     Needs needs;
-    const auto &schemas = store.schemaStates();
+    const auto &schemas = store.directory().schemaStates();
     for (const QString &slug : store.state().selectedSlugs) {
         const auto it = schemas.constFind(slug);
         if (it == schemas.cend() || !it->isReady() || !it->schema() || !it->schema()->imageKey)

@@ -29,7 +29,7 @@ void WindowTestCase::freshEnvironment()
 void WindowTestCase::openWindow()
 {
     m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokenKnown());
+    QTRY_VERIFY(m_store->tokens().known());
     m_updater = std::make_unique<Updater>(m_environment->environment().settingsPath);
     m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
     m_window->show();

@@ -40,7 +40,7 @@ MOONFORGE_SCENE("welcome", 1060, 700)
     auto *field = window->findChild<QLineEdit *>(u"tokenEdit"_s);
     field->setText(u"r8_invalid_example"_s);
     Q_EMIT field->returnPressed();
-    setup.waitFor([&store] { return store.tokenCheck().kind() == TokenCheck::Kind::invalid; });
+    setup.waitFor([&store] { return store.tokens().check().kind() == TokenCheck::Kind::invalid; });
     return window;
 }
 

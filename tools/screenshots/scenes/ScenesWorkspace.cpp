@@ -105,7 +105,8 @@ MOONFORGE_SCENE("composer-references", 740, 560)
     setup.waitFor([&store] {
         const auto slugs = store.state().selectedSlugs;
         return std::none_of(slugs.begin(), slugs.end(), [&store](const QString &slug) {
-            return store.schemaStates().value(slug).kind() == SchemaState::Kind::loading;
+            return store.directory().schemaStates().value(slug).kind() ==
+                   SchemaState::Kind::loading;
         });
     });
     ModelSchema schema;
