@@ -2,7 +2,7 @@
 
 #include "Models/ImageJob.h"
 #include "Services/Coroutine.h"
-#include "Views/Results/ImagePyramid.h"
+#include "Services/ImagePyramid.h"
 #include "Views/Results/ZoomState.h"
 
 #include <QWidget>
