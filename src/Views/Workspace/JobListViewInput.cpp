@@ -255,6 +255,10 @@ bool JobListView::viewportEvent(QEvent *event)
         setHovered(nullptr);
         m_pointer = {};
         break;
+    case QEvent::ScreenChangeInternal:
+        // Another screen may have another pixel ratio.
+        updatePreviewSide();
+        break;
     default:
         break;
     }
