@@ -121,3 +121,9 @@ bool ImageJob::hasViewableResult() const
     return std::any_of(done.begin(), done.end(),
                        [](const ModelVariantPtr &v) { return v->resultExists(); });
 }
+
+void ImageJob::refreshResultFiles()
+{
+    for (const ModelVariantPtr &variant : m_variants)
+        variant->refreshResultExists();
+}

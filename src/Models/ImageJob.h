@@ -42,6 +42,8 @@ public:
     RunStatus status() const;
     QList<ModelVariantPtr> doneVariants() const;
     bool hasViewableResult() const;
+    // Looks at the disk again for every result file (see ModelVariant::refreshResultExists).
+    void refreshResultFiles();
 
     // The stem a prompt gives: its first six alphanumeric runs joined by "-", or "generated".
     static QString promptStem(const QString &text);

@@ -14,6 +14,11 @@ bool sameWork(const std::optional<TaskHandle> &a, const std::optional<TaskHandle
     return !a || *a == *b;
 }
 
+bool onDisk(const QUrl &url)
+{
+    return url.isLocalFile() && QFileInfo::exists(url.toLocalFile());
+}
+
 } // namespace
 
 ModelVariant::ModelVariant(const QString &modelSlug, const QString &modelTitle)
@@ -39,9 +44,22 @@ void ModelVariant::setStatus(const RunStatus &status)
 
 void ModelVariant::setResultURL(const QUrl &url)
 {
-    if (m_resultURL == url)
+    // The same file placed again may have come back or gone meanwhile.
+    if (m_resultURL == url) {
+        refreshResultExists();
         return;
+    }
     m_resultURL = url;
+    m_resultExists = onDisk(url);
+    Q_EMIT resultChanged();
+}
+
+void ModelVariant::refreshResultExists()
+{
+    const bool exists = onDisk(m_resultURL);
+    if (m_resultExists == exists)
+        return;
+    m_resultExists = exists;
     Q_EMIT resultChanged();
 }
 
@@ -93,11 +111,6 @@ void ModelVariant::reset()
     setElapsed(std::nullopt);
     setCost(std::nullopt);
     setPredictionCancelURL(std::nullopt);
-}
-
-bool ModelVariant::resultExists() const
-{
-    return m_resultURL.isLocalFile() && QFileInfo::exists(m_resultURL.toLocalFile());
 }
 
 std::optional<QString> ModelVariant::resultDimensions() const

@@ -29,7 +29,8 @@ public:
     RunStatus status() const { return m_status; }
     void setStatus(const RunStatus &status);
 
-    // The first result file saved for this pair; empty when there is none.
+    // The first result file saved for this pair; empty when there is none. Setting it also
+    // records whether the file is on disk.
     QUrl resultURL() const { return m_resultURL; }
     void setResultURL(const QUrl &url);
 
@@ -52,8 +53,11 @@ public:
     // Back to waiting with no result; identity, model and work are kept.
     void reset();
 
-    // A result is recorded and its file is on disk right now.
-    bool resultExists() const;
+    // A result is recorded and its file was on disk when last looked at. Painting and hit-testing
+    // read this; the disk is looked at again only by refreshResultExists().
+    bool resultExists() const { return m_resultExists; }
+    // Looks at the disk again; publishes resultChanged when the answer differs.
+    void refreshResultExists();
     // "W × H" of the result image, when known.
     std::optional<QString> resultDimensions() const;
 
@@ -72,6 +76,7 @@ private:
     QString m_modelTitle;
     RunStatus m_status = RunStatus::waiting();
     QUrl m_resultURL;
+    bool m_resultExists = false;
     std::optional<QSizeF> m_resultPixelSize;
     std::optional<double> m_elapsed;
     std::optional<CostRange> m_cost;

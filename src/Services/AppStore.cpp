@@ -5,6 +5,7 @@
 #include "Services/FileIntake.h"
 #include "Services/SettingsWriter.h"
 
+#include <QGuiApplication>
 #include <QMimeDatabase>
 #include <QSettings>
 
@@ -45,6 +46,18 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(m_intake.get(), &FileIntake::found, this, &AppStore::addFoundFiles);
     connect(m_intake.get(), &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
     connect(m_inspector.get(), &FileInspector::inspected, this, &AppStore::sourcesInspected);
+    // Results moved or deleted while another program was in front are noticed on return.
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState state) {
+                    if (state != Qt::ApplicationActive)
+                        return;
+                    for (const QList<ImageJobPtr> &jobs : std::as_const(m_jobsByMode)) {
+                        for (const ImageJobPtr &job : jobs)
+                            job->refreshResultFiles();
+                    }
+                });
+    }
 }
 
 AppStore::~AppStore()

@@ -59,6 +59,8 @@ void AppStore::saveHistory()
     for (auto it = m_jobsByMode.constBegin(); it != m_jobsByMode.constEnd(); ++it) {
         QList<JobSnapshot> mode;
         for (const ImageJobPtr &job : it.value()) {
+            // Only results still on disk are kept.
+            job->refreshResultFiles();
             if (std::optional<JobSnapshot> snapshot = JobSnapshot::of(it.key(), *job))
                 mode.append(std::move(*snapshot));
         }

@@ -41,6 +41,8 @@ public:
         std::optional<double> predictTime;
 
         static Prediction fromJson(const QJsonObject &object);
+        // The service has finished with it: succeeded, failed, canceled or aborted.
+        bool isTerminal() const;
         // The result addresses found in `output`: http(s) addresses and inline data: URIs.
         QList<QUrl> outputURLs() const;
         static QList<QUrl> urlsIn(const QJsonValue &value);

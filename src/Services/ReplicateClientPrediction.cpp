@@ -33,6 +33,12 @@ ReplicateClient::Prediction ReplicateClient::Prediction::fromJson(const QJsonObj
     return prediction;
 }
 
+bool ReplicateClient::Prediction::isTerminal() const
+{
+    return status == QLatin1String("succeeded") || status == QLatin1String("failed") ||
+           status == QLatin1String("canceled") || status == QLatin1String("aborted");
+}
+
 QList<QUrl> ReplicateClient::Prediction::outputURLs() const
 {
     return output ? urlsIn(*output) : QList<QUrl>();

@@ -2,7 +2,6 @@
 
 #include "Models/AppError.h"
 #include "Services/Coroutine.h"
-#include "Services/VariantPipeline.h"
 
 #include <algorithm>
 
@@ -73,8 +72,7 @@ QCoro::Task<void> ServiceWork::awaitName(Lease lease, ReplicateClient client,
     auto settling = create->settled();
     const std::optional<ReplicateClient::Prediction> prediction = co_await settling;
     // A prediction that ended by itself needs nothing; one still going is ours to stop.
-    if (!prediction || !prediction->cancelURL || VariantPipeline::isTerminal(prediction->status) ||
-        abort.isCancelled())
+    if (!prediction || !prediction->cancelURL || prediction->isTerminal() || abort.isCancelled())
         co_return;
     auto cancelling = client.cancelPrediction(*prediction->cancelURL, abort);
     co_await cancelling;

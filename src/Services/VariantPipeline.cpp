@@ -52,13 +52,6 @@ double VariantPipeline::nextPollDelay(double delay)
     return std::min(delay, 4.5) + 0.5;
 }
 
-bool VariantPipeline::isTerminal(const QString &serviceStatus)
-{
-    return serviceStatus == QLatin1String("succeeded") ||
-           serviceStatus == QLatin1String("failed") || serviceStatus == QLatin1String("canceled") ||
-           serviceStatus == QLatin1String("aborted");
-}
-
 QString VariantPipeline::failureText(const ReplicateClient::Prediction &prediction)
 {
     const QString error = prediction.error.value_or(QString()).trimmed();
@@ -166,7 +159,7 @@ QCoro::Task<void> VariantPipeline::predict()
     m_create.reset();
     m_setup.variant->setPredictionCancelURL(m_prediction.cancelURL);
     double delay = firstPollDelay;
-    while (!isTerminal(m_prediction.status)) {
+    while (!m_prediction.isTerminal()) {
         m_work.throwIfCancelled();
         auto sleeping = m_setup.clock->sleep(delay, m_work);
         co_await sleeping;

@@ -67,7 +67,6 @@ public:
 
     // The delay before the poll after one that waited `delay`: 1.0, 1.5 … 5.0 s.
     static double nextPollDelay(double delay);
-    static bool isTerminal(const QString &serviceStatus);
     // The failure text of a prediction that did not succeed.
     static QString failureText(const ReplicateClient::Prediction &prediction);
     // What the outputs cost by the price's unit; none when the quantity is unknown.

@@ -263,20 +263,28 @@ private Q_SLOTS:
         QVERIFY(!variant.elapsed() && !variant.cost() && !variant.predictionCancelURL());
     }
 
-    void viewableResultNeedsFileOnDisk()
+    void viewableResultNeedsFileOnDiskWhenLookedAt()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("r.png"));
         auto job = jobWith({"done", "failed:x"});
         job->variants().at(0)->setResultURL(QUrl::fromLocalFile(path));
+        QSignalSpy changed(job->variants().at(0).get(), &ModelVariant::resultChanged);
         QCOMPARE(job->doneVariants().size(), 1);
         QVERIFY(!job->hasViewableResult());
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
+        // Reading the record never touches the disk; only a refresh does.
+        QVERIFY(!job->hasViewableResult());
+        job->refreshResultFiles();
         QVERIFY(job->hasViewableResult());
         QFile::remove(path);
+        QVERIFY(job->hasViewableResult());
+        job->refreshResultFiles();
+        job->refreshResultFiles();
         QVERIFY(!job->hasViewableResult());
+        QCOMPARE(changed.count(), 2);
     }
 
     void taskHandleCancelRunsHooksOnce()

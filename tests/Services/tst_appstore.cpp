@@ -3,6 +3,8 @@
 #include "Services/AppStore.h"
 #include "TestEnvironment.h"
 
+#include <QFile>
+#include <QGuiApplication>
 #include <QImage>
 #include <QJsonDocument>
 
@@ -247,6 +249,23 @@ private Q_SLOTS:
         QVERIFY(store.jobs().isEmpty());
     }
 
+    void resultsGoneWhileAwayAreNoticedOnReturn()
+    {
+        const QString path = m_env->path(QStringLiteral("r.png"));
+        QVERIFY(QImage(4, 4, QImage::Format_RGB32).save(path));
+        const ImageJobPtr job = addFileJob(*m_store, QStringLiteral("a.jpg"));
+        const ModelVariantPtr variant = job->variants().at(0);
+        variant->setResultURL(QUrl::fromLocalFile(path));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(variant->resultExists());
+        QSignalSpy changed(variant.get(), &ModelVariant::resultChanged);
+        Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+        QVERIFY(variant->resultExists());
+        Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QVERIFY(!variant->resultExists());
+        QCOMPARE(changed.count(), 1);
+    }
+
     void showsPlayer_data()
     {
         QTest::addColumn<Mode>("mode");
@@ -375,5 +394,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestAppStore)
+QTEST_MAIN(TestAppStore)
 #include "tst_appstore.moc"

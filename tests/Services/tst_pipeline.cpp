@@ -177,7 +177,7 @@ void VariantPipelineTest::failureTexts()
     prediction.status = status;
     prediction.error = error;
     QCOMPARE(VariantPipeline::failureText(prediction), text);
-    QVERIFY(VariantPipeline::isTerminal(status));
+    QVERIFY(prediction.isTerminal());
 }
 
 void VariantPipelineTest::videoCostFollowsTheDurationSent_data()

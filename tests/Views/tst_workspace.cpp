@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QtTest>
@@ -108,6 +109,7 @@ private Q_SLOTS:
     void contextMenus_data();
     void contextMenus();
     void pillsFollowARealRun();
+    void pillFadeEndsWhenMotionGoesOff();
     void rowsOnScreenArePreviewedFirst();
     void thumbnailIsPaintedAtFullStrength();
     void scrolledListLooksFreshlyPainted();
@@ -773,6 +775,27 @@ void WorkspaceTest::scrolledListLooksFreshlyPainted()
     const QImage fresh = viewport->grab().toImage().convertToFormat(QImage::Format_RGB32);
     QCOMPARE(onScreen.size(), fresh.size());
     QVERIFY(onScreen == fresh);
+}
+
+// Motion switched off in the middle of a pill's colour fade shows the fade's end at once.
+void WorkspaceTest::pillFadeEndsWhenMotionGoesOff()
+{
+    select(Mode::image, 1);
+    const ImageJobPtr job = addPromptJob(u"A lighthouse at dusk"_s);
+    show();
+    JobListView *list = m_centre->jobList();
+    const QRect pill = JobRowDelegate::geometry(list->rowRect(0), *job).pills.at(0).toRect();
+    const auto grabPill = [&] { return list->viewport()->grab(pill).toImage(); };
+    const auto motionOff = qScopeGuard([] { Animation::setEnabled(false); });
+    Animation::setEnabled(true);
+    job->variants().at(0)->setStatus(RunStatus::failed(u"No"_s));
+    const QImage fading = grabPill();
+    Animation::setEnabled(false);
+    const QImage switchedOff = grabPill();
+    QTest::qWait(400);
+    const QImage atRest = grabPill();
+    QVERIFY(fading != atRest);
+    QVERIFY(switchedOff == atRest);
 }
 
 QTEST_MAIN(WorkspaceTest)

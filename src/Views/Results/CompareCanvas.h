@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Views/Results/ImagePyramid.h"
+#include "Services/ImagePyramid.h"
 #include "Views/Results/ZoomState.h"
 #include "Views/Theme/Animation.h"
 

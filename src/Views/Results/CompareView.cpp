@@ -115,18 +115,16 @@ ZoomMode CompareView::openingZoom() const
     return hasOriginal() ? ZoomMode::ratio(1.0) : ZoomMode::fitted();
 }
 
-bool CompareView::isLoaded() const
+QString CompareView::loadError() const
 {
-    return m_canvas->after() && !m_canvas->after()->isPreview();
+    return m_load == Load::failed ? m_failure : QString();
 }
 
 void CompareView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    if (!m_opened) {
-        m_opened = true;
+    if (m_load == Load::unopened)
         open();
-    }
 }
 
 void CompareView::open()
@@ -177,12 +175,14 @@ void CompareView::load()
 {
     const int generation = ++m_generation;
     m_latest->store(generation);
-    m_previewReady = false;
+    m_load = Load::decoding;
+    m_failure.clear();
     m_pendingPreview.reset();
     m_previewBefore.reset();
-    m_loadError.reset();
     m_canvas->clearImages();
     m_stack->setCurrentWidget(m_canvas);
+    if (m_selected)
+        m_selected->refreshResultExists();
     refreshChips();
     refreshToolbar();
 
@@ -252,7 +252,7 @@ QCoro::Task<> CompareView::decode(int generation, QString leftPath, QString resu
             co_return;
         if (stand && !left.isFinished()) {
             self->m_previewBefore = std::move(stand);
-            self->m_previewReady = true;
+            self->m_load = Load::previewing;
             if (self->m_pendingPreview)
                 self->showImages(self->m_previewBefore, self->m_pendingPreview);
         }
@@ -268,7 +268,7 @@ QCoro::Task<> CompareView::decode(int generation, QString leftPath, QString resu
     if (before || leftPath.isEmpty()) {
         // Previews wait for the left picture, which is drawn over them left of the divider.
         self->m_previewBefore = before;
-        self->m_previewReady = true;
+        self->m_load = Load::previewing;
         if (self->m_pendingPreview && !result.isFinished())
             self->showImages(before, self->m_pendingPreview);
         ImagePyramidPtr quick = co_await preview;
@@ -285,16 +285,15 @@ QCoro::Task<> CompareView::decode(int generation, QString leftPath, QString resu
 
 void CompareView::offerPreview(ImagePyramidPtr preview)
 {
-    if (isLoaded() || !preview)
+    if (!preview || (m_load != Load::decoding && m_load != Load::previewing))
         return;
     m_pendingPreview = std::move(preview);
-    if (m_previewReady)
+    if (m_load == Load::previewing)
         showImages(m_previewBefore, m_pendingPreview);
 }
 
 void CompareView::finishLoad(ImagePyramidPtr before, ImagePyramidPtr after)
 {
-    m_previewReady = false;
     m_pendingPreview.reset();
     m_previewBefore.reset();
     if (!leftURL().isEmpty() && !before) {
@@ -306,6 +305,7 @@ void CompareView::finishLoad(ImagePyramidPtr before, ImagePyramidPtr after)
         fail(ResultText::resultUndecodable(m_selected->resultURL()));
         return;
     }
+    m_load = Load::loaded;
     showImages(std::move(before), std::move(after));
     Q_EMIT loadFinished();
 }
@@ -333,7 +333,8 @@ void CompareView::showImages(ImagePyramidPtr before, ImagePyramidPtr after)
 
 void CompareView::fail(const QString &message)
 {
-    m_loadError = message;
+    m_load = Load::failed;
+    m_failure = message;
     m_message->setText(message);
     m_stack->setCurrentWidget(m_message);
     Q_EMIT loadFinished();

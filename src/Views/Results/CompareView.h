@@ -2,7 +2,7 @@
 
 #include "Models/ImageJob.h"
 #include "Services/Coroutine.h"
-#include "Views/Results/ImagePyramid.h"
+#include "Services/ImagePyramid.h"
 #include "Views/Results/ZoomState.h"
 
 #include <QWidget>
@@ -43,9 +43,9 @@ public:
     // Starts loading the selected result again, the left picture included.
     void reload();
     // The message shown instead of the images; empty while loading or when they are shown.
-    QString loadError() const { return m_loadError.value_or(QString()); }
+    QString loadError() const;
     // The full result is shown (not only its quick preview).
-    bool isLoaded() const;
+    bool isLoaded() const { return m_load == Load::loaded; }
 
     CompareCanvas *canvas() const { return m_canvas; }
     ResultToolbar *toolbar() const { return m_toolbar; }
@@ -60,6 +60,15 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    // Where loading the pictures stands; every load starts again at `decoding`.
+    enum class Load {
+        unopened,   // not shown yet: nothing was asked for
+        decoding,   // the files decode; previews of the result wait for the left picture
+        previewing, // the left picture (or its preview) is in: previews of the result show
+        loaded,     // the full result is shown
+        failed,     // the message says why not
+    };
+
     void open();
     void load();
     QCoro::Task<> decode(int generation, QString leftPath, QString resultPath);
@@ -83,17 +92,15 @@ private:
     ModelVariantPtr m_selected;
     ModelVariantPtr m_left;
     QList<ModelVariantPtr> m_chipVariants;
-    std::optional<QString> m_loadError;
+    Load m_load = Load::unopened;
+    QString m_failure;
     std::optional<QSize> m_lastResultPixelSize;
     // The decoded left picture, kept across chip switches: every result compares with it.
     ImagePyramidPtr m_leftPicture;
     QString m_leftPath;
-    // The latest partial preview of the result and whether it may show yet (the left picture is
-    // in).
+    // While decoding, the latest partial preview of the result and what shows left of it.
     ImagePyramidPtr m_pendingPreview;
     ImagePyramidPtr m_previewBefore;
-    bool m_previewReady = false;
-    bool m_opened = false;
     int m_generation = 0;
     // Decodes that have not started yet skip themselves once a newer load is asked for, so quick
     // chip switching never queues several full-size decodes.

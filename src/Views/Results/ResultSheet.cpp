@@ -16,6 +16,8 @@ ResultSheet::ResultSheet(AppStore &store, ImageJobPtr job, QWidget *parent)
     resize(960, 680);
     setWindowTitle(ResultText::title(*m_job));
     setAccessibleName(QStringLiteral("Results"));
+    // What is offered follows the files as they are now, not as they were when last looked at.
+    m_job->refreshResultFiles();
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

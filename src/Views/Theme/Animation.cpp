@@ -1,5 +1,7 @@
 #include "Views/Theme/Animation.h"
 
+#include "Views/Theme/AnimationClock.h"
+
 #include <QWidget>
 
 #include <cmath>
@@ -44,36 +46,55 @@ int springDuration(qreal response)
 } // namespace Animation
 
 AnimatedValue::AnimatedValue(QWidget *repaint, qreal initial)
-    : QObject(repaint), m_repaint(repaint), m_value(initial), m_target(initial)
+    : QObject(repaint), m_repaint(repaint), m_from(initial), m_target(initial), m_shown(initial)
 {
-    connect(&m_animation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant &value) { apply(value.toReal()); });
     connect(&Animation::notifier(), &Animation::Switch::toggled, this, [this](bool on) {
-        if (!on && isRunning())
+        // The switch already reads off: anything still ticking lands at once.
+        if (!on && m_ticking)
             setValue(m_target);
     });
 }
 
+AnimatedValue::~AnimatedValue()
+{
+    if (m_ticking)
+        AnimationClock::instance().release(this);
+}
+
+qreal AnimatedValue::value() const
+{
+    if (!m_ticking)
+        return m_target;
+    const qreal progress = AnimationClock::instance().progress(m_startedMs, m_durationMs);
+    if (progress >= 1)
+        return m_target;
+    return m_from + (m_target - m_from) * m_curve.valueForProgress(progress);
+}
+
 bool AnimatedValue::isRunning() const
 {
-    return m_animation.state() == QAbstractAnimation::Running;
+    return m_ticking && AnimationClock::instance().progress(m_startedMs, m_durationMs) < 1;
 }
 
 void AnimatedValue::animateTo(qreal target, int milliseconds, QEasingCurve curve)
 {
-    if (qFuzzyCompare(target + 1, m_target + 1) && (isRunning() || m_value == target))
+    if (qFuzzyCompare(target + 1, m_target + 1) && (isRunning() || value() == target))
         return;
+    m_from = value();
     m_target = target;
-    m_animation.stop();
     if (!Animation::enabled() || milliseconds <= 0) {
-        apply(target);
+        halt();
+        show(target);
         return;
     }
-    m_animation.setStartValue(m_value);
-    m_animation.setEndValue(target);
-    m_animation.setDuration(milliseconds);
-    m_animation.setEasingCurve(curve);
-    m_animation.start();
+    AnimationClock &clock = AnimationClock::instance();
+    m_startedMs = clock.now();
+    m_durationMs = milliseconds;
+    m_curve = std::move(curve);
+    if (!m_ticking) {
+        m_ticking = connect(&clock, &AnimationClock::tick, this, &AnimatedValue::step);
+        clock.hold(this);
+    }
 }
 
 void AnimatedValue::springTo(qreal target, qreal response)
@@ -88,16 +109,33 @@ void AnimatedValue::easeOutTo(qreal target, qreal seconds)
 
 void AnimatedValue::setValue(qreal value)
 {
-    m_animation.stop();
-    m_target = value;
-    apply(value);
+    halt();
+    m_from = m_target = value;
+    show(value);
 }
 
-void AnimatedValue::apply(qreal value)
+void AnimatedValue::step()
 {
-    if (value == m_value)
+    const bool arrived = !isRunning();
+    show(value());
+    if (arrived)
+        halt();
+}
+
+void AnimatedValue::halt()
+{
+    if (!m_ticking)
         return;
-    m_value = value;
+    disconnect(m_ticking);
+    m_ticking = {};
+    AnimationClock::instance().release(this);
+}
+
+void AnimatedValue::show(qreal value)
+{
+    if (value == m_shown)
+        return;
+    m_shown = value;
     if (m_repaint)
         m_repaint->update();
     Q_EMIT changed();
@@ -105,36 +143,31 @@ void AnimatedValue::apply(qreal value)
 
 RepeatingValue::RepeatingValue(QWidget *repaint, int periodMilliseconds, bool reversing,
                                QEasingCurve curve, qreal resting)
-    : QObject(repaint), m_repaint(repaint), m_curve(std::move(curve)), m_reversing(reversing),
-      m_resting(resting)
+    : QObject(repaint), m_repaint(repaint),
+      // One loop runs linearly; value() shapes it, so a reversing motion runs the curve forward
+      // in the first half of the loop and backward in the second.
+      m_loopMs(reversing ? periodMilliseconds * 2 : periodMilliseconds), m_curve(std::move(curve)),
+      m_reversing(reversing), m_resting(resting)
 {
-    // One loop runs linearly; value() shapes it, so a reversing motion runs the curve forward in
-    // the first half of the loop and backward in the second.
-    m_animation.setStartValue(0.0);
-    m_animation.setEndValue(1.0);
-    m_animation.setDuration(reversing ? periodMilliseconds * 2 : periodMilliseconds);
-    m_animation.setLoopCount(-1);
-    connect(&m_animation, &QVariantAnimation::valueChanged, this, [this] {
-        if (!Animation::enabled()) {
-            halt();
-            return;
-        }
-        if (m_repaint)
-            m_repaint->update();
-    });
     connect(&Animation::notifier(), &Animation::Switch::toggled, this, [this](bool on) {
         if (!on)
             halt();
         else if (m_wanted && !isRunning())
-            m_animation.start();
+            begin();
     });
+}
+
+RepeatingValue::~RepeatingValue()
+{
+    if (m_ticking)
+        AnimationClock::instance().release(this);
 }
 
 qreal RepeatingValue::value() const
 {
-    if (!isRunning())
+    if (!isRunning() || !Animation::enabled())
         return m_resting;
-    qreal phase = m_animation.currentValue().toReal();
+    qreal phase = AnimationClock::instance().phase(m_startedMs, m_loopMs);
     if (m_reversing) {
         phase *= 2;
         if (phase > 1)
@@ -143,16 +176,11 @@ qreal RepeatingValue::value() const
     return m_curve.valueForProgress(phase);
 }
 
-bool RepeatingValue::isRunning() const
-{
-    return m_animation.state() == QAbstractAnimation::Running;
-}
-
 void RepeatingValue::start()
 {
     m_wanted = true;
     if (Animation::enabled() && !isRunning())
-        m_animation.start();
+        begin();
 }
 
 void RepeatingValue::stop()
@@ -161,9 +189,28 @@ void RepeatingValue::stop()
     halt();
 }
 
+void RepeatingValue::begin()
+{
+    AnimationClock &clock = AnimationClock::instance();
+    m_startedMs = clock.now();
+    m_ticking = connect(&clock, &AnimationClock::tick, this, [this] {
+        if (!Animation::enabled()) {
+            halt();
+            return;
+        }
+        if (m_repaint)
+            m_repaint->update();
+    });
+    clock.hold(this);
+}
+
 void RepeatingValue::halt()
 {
-    m_animation.stop();
+    if (m_ticking) {
+        disconnect(m_ticking);
+        m_ticking = {};
+        AnimationClock::instance().release(this);
+    }
     if (m_repaint)
         m_repaint->update();
 }

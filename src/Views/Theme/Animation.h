@@ -3,7 +3,6 @@
 #include <QEasingCurve>
 #include <QObject>
 #include <QPointer>
-#include <QVariantAnimation>
 
 class QWidget;
 
@@ -36,15 +35,17 @@ int springDuration(qreal response);
 
 } // namespace Animation
 
-// One animated number. Every step repaints `target` (when given) and emits changed().
+// One animated number, measured by the animation clock whenever it is read. While it moves, every
+// tick repaints `repaint` (when given) and emits changed().
 class AnimatedValue final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AnimatedValue)
 public:
     explicit AnimatedValue(QWidget *repaint, qreal initial = 0);
+    ~AnimatedValue() override;
 
-    qreal value() const { return m_value; }
+    qreal value() const;
     qreal target() const { return m_target; }
     bool isRunning() const;
 
@@ -59,16 +60,24 @@ Q_SIGNALS:
     void changed();
 
 private:
-    void apply(qreal value);
+    void step();
+    void halt();
+    // Repaints and tells when the value differs from the one last shown.
+    void show(qreal value);
 
     QPointer<QWidget> m_repaint;
-    QVariantAnimation m_animation;
-    qreal m_value;
+    qreal m_from;
     qreal m_target;
+    qreal m_shown;
+    qint64 m_startedMs = 0;
+    int m_durationMs = 0;
+    QEasingCurve m_curve;
+    QMetaObject::Connection m_ticking;
 };
 
 // A motion that repeats for ever while started: value() runs 0 → 1 over `period` (and back again
-// when `reversing`), along `curve`. With animations off it stays at its resting value.
+// when `reversing`), along `curve`, by the animation clock. With animations off it stays at its
+// resting value.
 class RepeatingValue final : public QObject
 {
     Q_OBJECT
@@ -76,20 +85,24 @@ class RepeatingValue final : public QObject
 public:
     RepeatingValue(QWidget *repaint, int periodMilliseconds, bool reversing,
                    QEasingCurve curve = QEasingCurve::Linear, qreal resting = 0);
+    ~RepeatingValue() override;
 
     qreal value() const;
-    bool isRunning() const;
+    bool isRunning() const { return bool(m_ticking); }
     void start();
     void stop();
 
 private:
+    void begin();
     void halt();
 
     QPointer<QWidget> m_repaint;
-    QVariantAnimation m_animation;
+    int m_loopMs;
     QEasingCurve m_curve;
     bool m_reversing;
     qreal m_resting;
+    qint64 m_startedMs = 0;
+    QMetaObject::Connection m_ticking;
     // Started and not stopped: it runs whenever animations are on.
     bool m_wanted = false;
 };

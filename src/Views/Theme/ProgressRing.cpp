@@ -1,8 +1,8 @@
 #include "Views/Theme/ProgressRing.h"
 
+#include "Views/Theme/AnimationClock.h"
 #include "Views/Theme/Theme.h"
 
-#include <QElapsedTimer>
 #include <QPainter>
 
 namespace
@@ -35,12 +35,7 @@ qreal ProgressRing::rotation()
 {
     if (!Animation::enabled())
         return 0;
-    static QElapsedTimer clock = [] {
-        QElapsedTimer timer;
-        timer.start();
-        return timer;
-    }();
-    return qreal(clock.elapsed() % turnMilliseconds) / turnMilliseconds;
+    return AnimationClock::instance().phase(0, turnMilliseconds);
 }
 
 void ProgressRing::paint(QPainter &painter, const QRectF &rect, const QColor &tint,
@@ -66,7 +61,7 @@ void ProgressRing::paint(QPainter &painter, const QRectF &rect, const QColor &ti
 void ProgressRing::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paint(painter, rect(), m_tint, palette(), m_turn.isRunning() ? m_turn.value() : 0);
+    paint(painter, rect(), m_tint, palette(), m_turn.isRunning() ? rotation() : 0);
 }
 
 void ProgressRing::showEvent(QShowEvent *event)

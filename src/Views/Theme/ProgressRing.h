@@ -20,7 +20,7 @@ public:
 
     // The fraction of the circle the arc covers: 0.28 while turning, 0.75 when still.
     static qreal arcLength();
-    // Where the arc starts, in turns (0…1) clockwise from twelve o'clock, by the shared clock,
+    // Where the arc starts, in turns (0…1) clockwise from twelve o'clock, by the animation clock,
     // so every ring on screen turns in step; 0 with animations off.
     static qreal rotation();
     // Draws a ring in `rect` (square, the shorter side) for widgets and delegates alike.
@@ -35,5 +35,6 @@ protected:
 private:
     int m_size;
     QColor m_tint;
+    // Repaints while shown; where the arc is comes from rotation().
     RepeatingValue m_turn;
 };

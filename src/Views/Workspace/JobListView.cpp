@@ -3,6 +3,7 @@
 #include "Services/AppStore.h"
 #include "Services/FileInspector.h"
 #include "Views/Theme/AmbientBackdrop.h"
+#include "Views/Theme/AnimationClock.h"
 #include "Views/Theme/ProgressRing.h"
 #include "Views/Workspace/JobListModel.h"
 #include "Views/Workspace/VariantPill.h"
@@ -69,10 +70,13 @@ JobListView::JobListView(AppStore &store, QWidget *parent)
     // its selection: both must exist by then.
     setAccessibleName(u"Jobs"_s);
     // Previews of files added before the list first paints are already made at its size.
-    m_store.setPreviewFillSide(int(std::ceil(JobRowDelegate::thumbnailSide * devicePixelRatioF())));
-    m_clock.start();
-    m_frames.setInterval(16);
-    connect(&m_frames, &QTimer::timeout, this, &JobListView::tick);
+    updatePreviewSide();
+    connect(&AnimationClock::instance(), &AnimationClock::tick, this, &JobListView::tick);
+    // Switched off, a fade in flight shows its end at once; switched on, spinners turn again.
+    connect(&Animation::notifier(), &Animation::Switch::toggled, this, [this] {
+        viewport()->update();
+        followMotion();
+    });
     // A hover fade repaints its own row only: the rest of the list stays as it is on screen.
     connect(&m_hoverIn, &AnimatedValue::changed, this, [this] { updateRow(m_hovered); });
     connect(&m_hoverOut, &AnimatedValue::changed, this, [this] { updateRow(m_fading); });
@@ -93,6 +97,12 @@ JobListView::JobListView(AppStore &store, QWidget *parent)
     });
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] { schedulePriority(); });
     reset();
+}
+
+JobListView::~JobListView()
+{
+    if (m_holdsClock)
+        AnimationClock::instance().release(this);
 }
 
 bool JobListView::showsPlayer(const ImageJob &job) const
@@ -294,6 +304,7 @@ void JobListView::scrollContentsBy(int dx, int dy)
     scrollDirtyRegion(dx, dy);
     viewport()->scroll(dx, dy);
     updatePointer(viewport()->mapFromGlobal(QCursor::pos()));
+    followMotion();
     schedulePriority();
 }
 
@@ -304,7 +315,18 @@ void JobListView::resizeEvent(QResizeEvent *event)
         relayout();
     else
         updateGeometries();
+    updatePreviewSide();
+    followMotion();
     schedulePriority();
+}
+
+void JobListView::updatePreviewSide()
+{
+    // Previews are made for the square a row paints, at this screen's pixel ratio.
+    const int side =
+        int(std::ceil(JobRowDelegate::thumbnailSide * viewport()->devicePixelRatioF()));
+    if (side != m_store.inspector().previewFillSide())
+        m_store.setPreviewFillSide(side);
 }
 
 // --- Model changes -------------------------------------------------------------------------------
@@ -312,7 +334,7 @@ void JobListView::resizeEvent(QResizeEvent *event)
 void JobListView::reset()
 {
     QAbstractItemView::reset();
-    m_paintedKinds.clear();
+    m_shownKinds.clear();
     m_transitions.clear();
     m_hovered = m_fading = m_pressedJob = nullptr;
     const int count = m_model->rowCount();
@@ -321,6 +343,8 @@ void JobListView::reset()
     for (int r = 0; r < count; ++r)
         m_pills[r] = JobRowDelegate::pillSizes(*m_model->job(r));
     relayout();
+    noteStatuses(0, count - 1, false);
+    followMotion();
     schedulePriority();
 }
 
@@ -336,6 +360,8 @@ void JobListView::rowsInserted(const QModelIndex &parent, int start, int end)
         m_heights[r] = JobRowDelegate::heightFor(width, m_pills.at(r));
     }
     restack(start);
+    noteStatuses(start, end, false);
+    followMotion();
     schedulePriority();
 }
 
@@ -345,7 +371,7 @@ void JobListView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int
     for (int r = start; r <= end; ++r) {
         const ImageJobPtr job = m_model->job(r);
         for (const ModelVariantPtr &variant : job->variants()) {
-            m_paintedKinds.remove(variant.get());
+            m_shownKinds.remove(variant.get());
             m_transitions.remove(variant.get());
         }
         if (m_hovered == job.get())
@@ -381,57 +407,83 @@ void JobListView::dataChanged(const QModelIndex &topLeft, const QModelIndex &bot
         restack(firstMoved);
     else
         viewport()->update(visualRect(topLeft).united(visualRect(bottomRight)));
+    noteStatuses(topLeft.row(), bottomRight.row(), true);
+    followMotion();
+}
+
+void JobListView::noteStatuses(int first, int last, bool fade)
+{
+    const bool animate = fade && Animation::enabled();
+    const QRect onScreen = viewport()->rect();
+    const qint64 now = AnimationClock::instance().now();
+    for (int r = std::max(0, first); r <= last && r < m_model->rowCount(); ++r) {
+        const bool seen = animate && rowRect(r).intersects(onScreen);
+        for (const ModelVariantPtr &variant : m_model->job(r)->variants()) {
+            const RunStatus::Kind kind = variant->status().kind();
+            const auto shown = m_shownKinds.constFind(variant.get());
+            if (seen && shown != m_shownKinds.cend() && *shown != kind)
+                m_transitions.insert(variant.get(),
+                                     {now, VariantPill::colour(statusOfKind(*shown), palette())});
+            m_shownKinds.insert(variant.get(), kind);
+        }
+    }
+}
+
+QList<int> JobListView::movingRows() const
+{
+    const bool animate = Animation::enabled();
+    QList<int> rows;
+    const auto [first, last] = visibleRows();
+    for (int r = first; r <= last; ++r) {
+        const auto &variants = m_model->job(r)->variants();
+        if (std::any_of(variants.begin(), variants.end(), [&](const ModelVariantPtr &variant) {
+                return (animate && variant->status().isActive()) ||
+                       m_transitions.contains(variant.get());
+            }))
+            rows.append(r);
+    }
+    return rows;
+}
+
+void JobListView::followMotion()
+{
+    const bool moving = !m_transitions.isEmpty() || !movingRows().isEmpty();
+    if (moving == m_holdsClock)
+        return;
+    m_holdsClock = moving;
+    if (moving)
+        AnimationClock::instance().hold(this);
+    else
+        AnimationClock::instance().release(this);
 }
 
 // --- Painting ------------------------------------------------------------------------------------
 
 void JobListView::paintEvent(QPaintEvent *event)
 {
-    // Previews are made for the square a row paints, at this screen's pixel ratio.
-    const int previewSide =
-        int(std::ceil(JobRowDelegate::thumbnailSide * viewport()->devicePixelRatioF()));
-    if (previewSide != m_store.inspector().previewFillSide())
-        m_store.setPreviewFillSide(previewSide);
     QPainter painter(viewport());
     AmbientBackdrop::paintBehind(painter, *viewport(), event->rect());
     const auto [first, last] = visibleRows();
-    const qint64 now = m_clock.elapsed();
-    const bool animate = Animation::enabled();
+    const AnimationClock &clock = AnimationClock::instance();
     const qreal rotation = ProgressRing::rotation();
     const QModelIndex current = currentIndex();
     const bool focused = hasFocus() && m_keyboardFocus;
-    m_movingRows.clear();
     for (int r = first; r <= last; ++r) {
-        const ImageJobPtr job = m_model->job(r);
         const QRect rect = rowRect(r);
+        if (!rect.intersects(event->rect()))
+            continue;
+        const ImageJobPtr job = m_model->job(r);
         JobRowDelegate::RowState state;
-        bool moving = false;
         for (const ModelVariantPtr &variant : job->variants()) {
-            const RunStatus::Kind kind = variant->status().kind();
-            const auto painted = m_paintedKinds.constFind(variant.get());
-            if (painted != m_paintedKinds.cend() && *painted != kind && animate)
-                m_transitions.insert(variant.get(),
-                                     {now, VariantPill::colour(statusOfKind(*painted), palette())});
-            m_paintedKinds.insert(variant.get(), kind);
             std::pair<qreal, QColor> transition{1.0, QColor()};
             if (const auto it = m_transitions.constFind(variant.get());
                 it != m_transitions.cend()) {
-                const qreal t = qreal(now - it->startedMs) / statusChangeMs;
-                if (t >= 1) {
-                    m_transitions.remove(variant.get());
-                } else {
+                if (const qreal t = clock.progress(it->startedMs, statusChangeMs); t < 1)
                     transition = {QEasingCurve(QEasingCurve::OutCubic).valueForProgress(t),
                                   it->from};
-                    moving = true;
-                }
             }
-            moving = moving || (animate && variant->status().isActive());
             state.transitions.append(transition);
         }
-        if (moving)
-            m_movingRows.append(rect);
-        if (!rect.intersects(event->rect()))
-            continue;
         state.hovered = m_hovered == job.get();
         state.hover =
             state.hovered ? m_hoverIn.value() : (m_fading == job.get() ? m_hoverOut.value() : 0);
@@ -443,10 +495,6 @@ void JobListView::paintEvent(QPaintEvent *event)
         state.ringRotation = rotation;
         m_delegate->paintRow(painter, rect, *job, openLabel(*job), palette(), state);
     }
-    if (m_movingRows.isEmpty())
-        m_frames.stop();
-    else if (!m_frames.isActive())
-        m_frames.start();
 }
 
 void JobListView::updateRow(const ImageJob *job)
@@ -457,8 +505,19 @@ void JobListView::updateRow(const ImageJob *job)
 
 void JobListView::tick()
 {
-    for (const QRect &rect : std::as_const(m_movingRows))
-        viewport()->update(rect);
+    if (!m_holdsClock)
+        return;
+    // Rows whose fade ends now paint once more, at rest.
+    for (int r : movingRows())
+        viewport()->update(rowRect(r));
+    const AnimationClock &clock = AnimationClock::instance();
+    for (auto it = m_transitions.begin(); it != m_transitions.end();) {
+        if (clock.progress(it->startedMs, statusChangeMs) >= 1)
+            it = m_transitions.erase(it);
+        else
+            ++it;
+    }
+    followMotion();
 }
 
 void JobListView::changeEvent(QEvent *event)

@@ -5,7 +5,6 @@
 #include "Views/Workspace/JobRowDelegate.h"
 
 #include <QAbstractItemView>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QTimer>
 
@@ -23,6 +22,7 @@ class JobListView final : public QAbstractItemView
     Q_DISABLE_COPY_MOVE(JobListView)
 public:
     explicit JobListView(AppStore &store, QWidget *parent = nullptr);
+    ~JobListView() override;
 
     JobListModel *jobModel() const { return m_model; }
     JobRowDelegate *rowDelegate() const { return m_delegate; }
@@ -95,7 +95,15 @@ private:
     void updatePointer(const QPoint &position);
     void activate(int row, JobRowDelegate::Hit hit);
     void updateRow(const ImageJob *job);
+    // Records the pills' statuses of rows first … last; those on screen that changed start a
+    // colour fade.
+    void noteStatuses(int first, int last, bool fade);
+    // The rows on screen that move: a spinner turns or a pill fades.
+    QList<int> movingRows() const;
+    // Holds the animation clock while anything on screen moves.
+    void followMotion();
     void tick();
+    void updatePreviewSide();
     void schedulePriority();
 
     AppStore &m_store;
@@ -120,16 +128,14 @@ private:
     // The current row is ringed only while the keyboard drives the list.
     bool m_keyboardFocus = false;
 
-    // Status changes seen on screen and the colour each pill had before.
+    // Status changes seen on screen and the colour each pill had before; a fade is over once the
+    // animation clock says so, and is dropped on the next tick.
     struct Transition {
         qint64 startedMs = 0;
         QColor from;
     };
-    QHash<const ModelVariant *, RunStatus::Kind> m_paintedKinds;
+    QHash<const ModelVariant *, RunStatus::Kind> m_shownKinds;
     QHash<const ModelVariant *, Transition> m_transitions;
-    QElapsedTimer m_clock;
-    // Repaints rows whose spinners turn or whose pills change, about 60 times a second.
-    QTimer m_frames;
-    QList<QRect> m_movingRows;
+    bool m_holdsClock = false;
     QTimer m_priority;
 };

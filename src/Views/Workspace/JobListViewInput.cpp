@@ -103,7 +103,11 @@ void JobListView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void JobListView::open(const ImageJobPtr &job)
 {
-    if (job && job->hasViewableResult())
+    if (!job)
+        return;
+    // Opening is when a result moved away since the last look matters; hovering reads the record.
+    job->refreshResultFiles();
+    if (job->hasViewableResult())
         m_store.setPresenting(job);
 }
 
@@ -121,7 +125,10 @@ bool JobListView::pillOpens(const ModelVariant &variant)
 void JobListView::openPill(const ImageJobPtr &job, int pill)
 {
     // Only a result that can be shown opens; any other pill does nothing.
-    if (job && pill >= 0 && pill < job->variants().size() && pillOpens(*job->variants().at(pill)))
+    if (!job || pill < 0 || pill >= job->variants().size())
+        return;
+    job->refreshResultFiles();
+    if (pillOpens(*job->variants().at(pill)))
         m_store.setPresenting(job);
 }
 
@@ -247,6 +254,10 @@ bool JobListView::viewportEvent(QEvent *event)
     case QEvent::Leave:
         setHovered(nullptr);
         m_pointer = {};
+        break;
+    case QEvent::ScreenChangeInternal:
+        // Another screen may have another pixel ratio.
+        updatePreviewSide();
         break;
     default:
         break;

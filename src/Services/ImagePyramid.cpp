@@ -1,7 +1,7 @@
-#include "Views/Results/ImagePyramid.h"
+#include "Services/ImagePyramid.h"
 
 #include "Services/ImageFile.h"
-#include "Views/Results/StreamingPng.h"
+#include "Services/StreamingPng.h"
 
 #include <QImageReader>
 #include <QPainter>

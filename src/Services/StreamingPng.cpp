@@ -1,4 +1,4 @@
-#include "Views/Results/StreamingPng.h"
+#include "Services/StreamingPng.h"
 
 #include "Services/ImageFile.h"
 
