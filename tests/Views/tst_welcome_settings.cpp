@@ -1,8 +1,7 @@
 #include "Services/AppStore.h"
 #include "Services/AppVersion.h"
 #include "Services/Updater.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 #include "Views/Settings/SettingsView.h"
 #include "Views/Settings/TokenField.h"
 #include "Views/Settings/WelcomeView.h"
@@ -51,8 +50,7 @@ private:
     void type(QWidget *field, const QString &text);
     QLineEdit *edit(QWidget *view) const { return view->findChild<QLineEdit *>(u"tokenEdit"_s); }
 
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
+    StandInStore m_standIn;
     std::unique_ptr<AppStore> m_store;
     UrlRecorder m_urls;
 };
@@ -60,17 +58,13 @@ private:
 void WelcomeSettingsTest::initTestCase()
 {
     Animation::setEnabled(false);
-    m_service = std::make_unique<StandInService>();
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString()));
     QDesktopServices::setUrlHandler(u"http"_s, &m_urls, "open");
 }
 
 void WelcomeSettingsTest::init()
 {
-    QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>();
-    m_environment->mutableEnvironment().apiBase = m_service->apiBase();
-    m_environment->mutableEnvironment().webBase = m_service->webBase();
+    QVERIFY(m_standIn.reset());
     m_urls.opened.clear();
 }
 
@@ -81,9 +75,8 @@ void WelcomeSettingsTest::cleanup()
 
 void WelcomeSettingsTest::makeStore(const QString &environmentToken)
 {
-    m_environment->mutableEnvironment().environmentToken = environmentToken;
-    m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokenKnown());
+    m_store = m_standIn.makeStore(environmentToken);
+    QVERIFY(m_store);
 }
 
 void WelcomeSettingsTest::type(QWidget *field, const QString &text)
@@ -94,7 +87,7 @@ void WelcomeSettingsTest::type(QWidget *field, const QString &text)
 void WelcomeSettingsTest::blankTokenCannotBeSubmitted()
 {
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     WelcomeView welcome(*m_store);
     SettingsView settings(*m_store, updater);
     welcome.show();
@@ -135,10 +128,10 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
 
 void WelcomeSettingsTest::checkingBlocksASecondSubmit()
 {
-    QVERIFY(m_service->addFault({{u"method"_s, u"GET"_s},
-                                 {u"path"_s, u"/v1/models/*"_s},
-                                 {u"action"_s, u"delay"_s},
-                                 {u"delayMs"_s, 1500}}));
+    QVERIFY(m_standIn.service().addFault({{u"method"_s, u"GET"_s},
+                                          {u"path"_s, u"/v1/models/*"_s},
+                                          {u"action"_s, u"delay"_s},
+                                          {u"delayMs"_s, 1500}}));
     makeStore();
     WelcomeView welcome(*m_store);
     welcome.show();
@@ -179,10 +172,10 @@ void WelcomeSettingsTest::skipAndTokenPage()
     welcome.show();
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeGetToken"_s), Qt::LeftButton);
     QCOMPARE(m_urls.opened,
-             QList<QUrl>{m_service->webBase().resolved(QUrl(u"/account/api-tokens"_s))});
+             QList<QUrl>{m_standIn.service().webBase().resolved(QUrl(u"/account/api-tokens"_s))});
     QVERIFY(welcome.findChild<QLabel *>(u"welcomeFooter"_s)
                 ->text()
-                .endsWith(u" only sent to "_s + m_service->webBase().host() + u'.'));
+                .endsWith(u" only sent to "_s + m_standIn.service().webBase().host() + u'.'));
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeSkip"_s), Qt::LeftButton);
     QVERIFY(!m_store->showWelcome());
     QVERIFY(!m_store->hasToken());
@@ -191,7 +184,7 @@ void WelcomeSettingsTest::skipAndTokenPage()
 void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
 {
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
     QCOMPARE(settings.statusText(), u"No token yet"_s);
@@ -218,7 +211,7 @@ void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
 void WelcomeSettingsTest::removeAndEnvironmentToken()
 {
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
     auto *remove = settings.findChild<QWidget *>(u"settingsRemove"_s);
@@ -242,10 +235,10 @@ void WelcomeSettingsTest::removeAndEnvironmentToken()
 
 void WelcomeSettingsTest::keyringRefusalIsShown()
 {
-    m_environment->mutableEnvironment().keychainCollection =
+    m_standIn.surroundings().keychainCollection =
         u"/org/freedesktop/secrets/collection/moonforge_absent"_s;
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
     type(edit(&settings), u"r8_lost"_s);
@@ -264,7 +257,7 @@ void WelcomeSettingsTest::updatesAndVersion()
     QCOMPARE(AppVersion::text(u"1.0"_s, {}), u"1.0 (?)"_s);
 
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
     QCOMPARE(settings.findChild<QLabel *>(u"settingsVersion"_s)->text(),
@@ -275,7 +268,7 @@ void WelcomeSettingsTest::updatesAndVersion()
     QTest::mouseClick(autoCheck, Qt::LeftButton);
     QVERIFY(!updater.automaticallyChecksForUpdates());
     // Kept across restarts, and read again whenever the window is shown.
-    Updater later(m_environment->environment().settingsPath);
+    Updater later(m_standIn.surroundings().settingsPath);
     QVERIFY(!later.automaticallyChecksForUpdates());
     settings.hide();
     updater.setAutomaticallyChecksForUpdates(true);
