@@ -47,7 +47,6 @@ private Q_SLOTS:
 
 private:
     void makeStore(const QString &environmentToken = {});
-    void type(QWidget *field, const QString &text);
     QLineEdit *edit(QWidget *view) const { return view->findChild<QLineEdit *>(u"tokenEdit"_s); }
 
     StandInStore m_standIn;
@@ -79,11 +78,6 @@ void WelcomeSettingsTest::makeStore(const QString &environmentToken)
     QVERIFY(m_store);
 }
 
-void WelcomeSettingsTest::type(QWidget *field, const QString &text)
-{
-    QTest::keyClicks(field, text);
-}
-
 void WelcomeSettingsTest::blankTokenCannotBeSubmitted()
 {
     makeStore();
@@ -93,11 +87,11 @@ void WelcomeSettingsTest::blankTokenCannotBeSubmitted()
     welcome.show();
     auto *next = welcome.findChild<GlowButton *>(u"welcomeContinue"_s);
     QVERIFY(!next->isEnabled());
-    type(edit(&welcome), u"   "_s);
+    QTest::keyClicks(edit(&welcome), u"   "_s);
     QVERIFY(!next->isEnabled());
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
     QCOMPARE(m_store->tokenCheck(), TokenCheck::idle());
-    type(edit(&settings), u"  "_s);
+    QTest::keyClicks(edit(&settings), u"  "_s);
     QVERIFY(!settings.findChild<QWidget *>(u"settingsSave"_s)->isEnabled());
 }
 
@@ -109,7 +103,7 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
     auto *field = welcome.findChild<TokenField *>(u"welcomeToken"_s);
     auto *message = welcome.findChild<QLabel *>(u"welcomeMessageText"_s);
     const QColor quiet = field->borderColour();
-    type(edit(&welcome), u"r8_invalid_key"_s);
+    QTest::keyClicks(edit(&welcome), u"r8_invalid_key"_s);
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
     QTRY_COMPARE(m_store->tokenCheck().kind(), TokenCheck::Kind::invalid);
     QVERIFY(message->isVisibleTo(&welcome));
@@ -120,7 +114,7 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
     QVERIFY(m_store->showWelcome());
     QCOMPARE(edit(&welcome)->text(), u"r8_invalid_key"_s);
 
-    type(edit(&welcome), u"x"_s);
+    QTest::keyClicks(edit(&welcome), u"x"_s);
     QCOMPARE(m_store->tokenCheck(), TokenCheck::idle());
     QVERIFY(!message->isVisibleTo(&welcome));
     QVERIFY(!field->isRejected());
@@ -139,7 +133,7 @@ void WelcomeSettingsTest::checkingBlocksASecondSubmit()
     int checks = 0;
     connect(m_store.get(), &AppStore::tokenCheckChanged, &welcome,
             [&] { checks += m_store->tokenCheck().kind() == TokenCheck::Kind::checking; });
-    type(edit(&welcome), u"r8_good"_s);
+    QTest::keyClicks(edit(&welcome), u"r8_good"_s);
     QTest::mouseClick(next, Qt::LeftButton);
     QCOMPARE(m_store->tokenCheck().kind(), TokenCheck::Kind::checking);
     QCOMPARE(next->text(), u"Checking…"_s);
@@ -158,7 +152,7 @@ void WelcomeSettingsTest::acceptedTokenDismissesTheScreen()
     QVERIFY(m_store->showWelcome());
     WelcomeView welcome(*m_store);
     welcome.show();
-    type(edit(&welcome), u"  r8_accepted  "_s);
+    QTest::keyClicks(edit(&welcome), u"  r8_accepted  "_s);
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeContinue"_s), Qt::LeftButton);
     QTRY_VERIFY(!m_store->showWelcome());
     QVERIFY(m_store->hasToken());
@@ -189,7 +183,7 @@ void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
     settings.show();
     QCOMPARE(settings.statusText(), u"No token yet"_s);
     auto *save = settings.findChild<QWidget *>(u"settingsSave"_s);
-    type(edit(&settings), u"r8_first"_s);
+    QTest::keyClicks(edit(&settings), u"r8_first"_s);
     QTest::mouseClick(save, Qt::LeftButton);
     QTRY_VERIFY(settings.isShowingSaved());
     QCOMPARE(settings.statusText(), u"Token stored  Saved"_s);
@@ -199,7 +193,7 @@ void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
 
     // A second save starts the two seconds again.
     settings.savedTimer().stop();
-    type(edit(&settings), u"r8_second"_s);
+    QTest::keyClicks(edit(&settings), u"r8_second"_s);
     QTest::keyClick(edit(&settings), Qt::Key_Return);
     QTRY_VERIFY(settings.savedTimer().isActive());
     QVERIFY(settings.savedTimer().remainingTime() > 1500);
@@ -216,7 +210,7 @@ void WelcomeSettingsTest::removeAndEnvironmentToken()
     settings.show();
     auto *remove = settings.findChild<QWidget *>(u"settingsRemove"_s);
     QVERIFY(!remove->isVisible());
-    type(edit(&settings), u"r8_kept"_s);
+    QTest::keyClicks(edit(&settings), u"r8_kept"_s);
     settings.save();
     QTRY_VERIFY(remove->isVisible());
     QTest::mouseClick(remove, Qt::LeftButton);
@@ -241,7 +235,7 @@ void WelcomeSettingsTest::keyringRefusalIsShown()
     Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
-    type(edit(&settings), u"r8_lost"_s);
+    QTest::keyClicks(edit(&settings), u"r8_lost"_s);
     settings.save();
     QTRY_VERIFY(!m_store->tokenStoreError().isEmpty());
     QTRY_COMPARE(settings.statusText(), m_store->tokenStoreError());

@@ -618,10 +618,7 @@ void WorkspaceTest::contextMenus()
 
 void WorkspaceTest::pillsFollowARealRun()
 {
-    StandInService::Options options;
-    options.predictSeconds = 2;
-    options.timeScale = 0.05;
-    StandInService service(options);
+    StandInService service(StandInService::Options{2, 0.05});
     QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
     makeStore(&service);
     QVERIFY(m_store->hasToken());
