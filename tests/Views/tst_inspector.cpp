@@ -26,6 +26,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 SchemaParam param(const QString &key, SchemaParam::Kind::Type type,
@@ -368,10 +370,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("help");
         QTest::addColumn<QString>("placeholder");
-        QTest::newRow("first sentence") << "Strength of the effect. Higher is stronger."
-                                        << "Strength of the effect";
-        QTest::newRow("leading point") << ".Starts here. Then"
-                                       << "Starts here";
+        QTest::newRow("first sentence")
+            << u"Strength of the effect. Higher is stronger."_s << u"Strength of the effect"_s;
+        QTest::newRow("leading point") << u".Starts here. Then"_s << u"Starts here"_s;
         QTest::newRow("cut at 46") << QString(60, 'x') << QString(46, 'x') + QChar(0x2026);
     }
     void shortHelp()

@@ -296,16 +296,14 @@ void WorkspaceTest::referenceRowFollowsTheModels_data()
     QTest::addColumn<bool>("shown");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("hint");
-    QTest::newRow("no schema yet") << "none" << false << ""
-                                   << "";
-    QTest::newRow("no image input") << "text" << false << ""
-                                    << "";
-    QTest::newRow("one optional image") << "single" << true << "Add reference image…"
-                                        << "optional — or drop one here";
-    QTest::newRow("a list of images") << "list" << true << "Add reference images…"
-                                      << "optional — or drop them here";
-    QTest::newRow("a required image") << "required" << true << "Add reference image…"
-                                      << "required";
+    QTest::newRow("no schema yet") << u"none"_s << false << QString() << QString();
+    QTest::newRow("no image input") << u"text"_s << false << QString() << QString();
+    QTest::newRow("one optional image")
+        << u"single"_s << true << u"Add reference image…"_s << u"optional — or drop one here"_s;
+    QTest::newRow("a list of images")
+        << u"list"_s << true << u"Add reference images…"_s << u"optional — or drop them here"_s;
+    QTest::newRow("a required image")
+        << u"required"_s << true << u"Add reference image…"_s << u"required"_s;
 }
 
 void WorkspaceTest::referenceRowFollowsTheModels()
@@ -426,8 +424,7 @@ void WorkspaceTest::jobNames_data()
     const QString sixty = QString(u'a').repeated(60);
     QTest::newRow("60 characters, whole") << sixty << sixty;
     QTest::newRow("61 characters, cut") << sixty + u'b' << sixty + u'…';
-    QTest::newRow("line breaks as spaces") << "Two\nlines"
-                                           << "Two lines";
+    QTest::newRow("line breaks as spaces") << u"Two\nlines"_s << u"Two lines"_s;
 }
 
 void WorkspaceTest::jobNames()
@@ -444,12 +441,9 @@ void WorkspaceTest::openLabels_data()
     QTest::addColumn<Mode>("mode");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("longLabel");
-    QTest::newRow("video") << Mode::video << "Play"
-                           << "Play Result";
-    QTest::newRow("image prompt") << Mode::image << "View"
-                                  << "View Result";
-    QTest::newRow("image file") << Mode::upscale << "Compare"
-                                << "Compare Results";
+    QTest::newRow("video") << Mode::video << u"Play"_s << u"Play Result"_s;
+    QTest::newRow("image prompt") << Mode::image << u"View"_s << u"View Result"_s;
+    QTest::newRow("image file") << Mode::upscale << u"Compare"_s << u"Compare Results"_s;
 }
 
 void WorkspaceTest::openLabels()
