@@ -1,9 +1,10 @@
 // The whole main window driven as a person drives it, against the stand-in service: files are
 // dropped on the window, models picked in the inspector, runs started and stopped with its
 // buttons, results opened from the job list. Each test makes its own photos and home folder.
+#include "DragAndDrop.h"
+#include "FakeDesktop.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
-#include "Services/Desktop.h"
 #include "Views/Inspector/ModelList.h"
 #include "Views/Inspector/ModelPicker.h"
 #include "Views/Inspector/PickerListModel.h"
@@ -29,7 +30,6 @@
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QRegularExpression>
 #include <QtEndian>
 #include <QToolTip>
@@ -45,16 +45,6 @@ const QString googleUpscaler = u"google/upscaler"_s;
 const QString banana = u"google/nano-banana"_s;
 const QString veoFast = u"google/veo-3-fast"_s;
 const QString hailuo = u"minimax/hailuo-02"_s;
-
-class ScriptedDesktop final : public Desktop
-{
-public:
-    QList<QUrl> chooseFiles(const OpenRequest &) override { return {}; }
-    QUrl chooseFolder(const QString &) override { return folder; }
-    void reveal(const QList<QUrl> &files) override { revealed.append(files); }
-    QUrl folder;
-    QList<QUrl> revealed;
-};
 
 // A JPEG whose EXIF block says the stored pixels must be turned a quarter clockwise to show.
 QByteArray withOrientation(QByteArray jpeg, quint16 orientation)
@@ -116,7 +106,7 @@ private:
     void closeSheet();
 
     QTemporaryDir m_home;
-    std::shared_ptr<ScriptedDesktop> m_desktop;
+    std::shared_ptr<FakeDesktop> m_desktop;
 };
 
 void EndToEndTest::initTestCase()
@@ -132,9 +122,9 @@ void EndToEndTest::init()
     for (const char *folder : {"Pictures", "Videos"})
         QVERIFY(QDir(m_home.filePath(QString::fromLatin1(folder))).removeRecursively());
     freshEnvironment();
-    AppEnvironment &environment = m_environment->mutableEnvironment();
+    AppEnvironment &environment = testEnvironment().mutableEnvironment();
     environment.environmentToken = u"r8_sim"_s;
-    m_desktop = std::make_shared<ScriptedDesktop>();
+    m_desktop = std::make_shared<FakeDesktop>();
     environment.desktop = m_desktop;
 }
 
@@ -205,15 +195,7 @@ void EndToEndTest::typeSuffix(const QString &suffix)
 
 void EndToEndTest::drop(QWidget *target, const QList<QUrl> &urls)
 {
-    QMimeData data;
-    data.setUrls(urls);
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QVERIFY(enter.isAccepted());
-    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &dropped);
-    QVERIFY(dropped.isAccepted());
+    QCOMPARE(dropFiles(target, urls), std::pair(true, true));
 }
 
 // `count` small PNG photos photo-01.png … in `folder`, each a different colour.
@@ -281,7 +263,7 @@ void EndToEndTest::closeSheet()
 void EndToEndTest::upscaleAFolderWithTwoModels()
 {
     // One HEIC, one JPEG turned by its EXIF tag, one PNG.
-    const QString folder = m_environment->path(u"Holiday"_s);
+    const QString folder = testEnvironment().path(u"Holiday"_s);
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(
         SampleFiles::writeImage(SampleFiles::pattern(96, 64), folder + u"/harbour.png"_s, "png"));
@@ -361,7 +343,7 @@ void EndToEndTest::upscaleAFolderWithTwoModels()
 
 void EndToEndTest::imageFromAPromptAndAReference()
 {
-    const QString reference = m_environment->path(u"sketch.png"_s);
+    const QString reference = testEnvironment().path(u"sketch.png"_s);
     QVERIFY(SampleFiles::writeImage(SampleFiles::pattern(64, 64), reference, "png"));
     const QString prompt = u"A lighthouse on a cliff at dusk, oil painting"_s;
 
@@ -384,8 +366,8 @@ void EndToEndTest::imageFromAPromptAndAReference()
     waitForRunEnd();
     QCOMPARE(kinds(), QList<Kind>{Kind::done});
     // The reference went up as a file and into the prediction's input.
-    QCOMPARE(m_service->requests(u"/v1/files"_s).size(), 1);
-    const QJsonArray creates = m_service->requests(u"/v1/models/google/nano-banana/predictions"_s);
+    QCOMPARE(service().requests(u"/v1/files"_s).size(), 1);
+    const QJsonArray creates = service().requests(u"/v1/models/google/nano-banana/predictions"_s);
     QCOMPARE(creates.size(), 1);
     QVERIFY(creates.first()[u"body"_s].toString().contains(u"image_input"_s));
     const QString pictures = m_home.filePath(u"Pictures/Moonforge"_s);
@@ -424,9 +406,9 @@ void EndToEndTest::imageFromAPromptAndAReference()
 void EndToEndTest::videoFromTwoPromptsWithTwoModels()
 {
     // The service answers held creates with the clips inline, as its blocking mode does.
-    QVERIFY(m_service->addFault({{u"method"_s, u"POST"_s},
-                                 {u"path"_s, u"/v1/models/*/predictions"_s},
-                                 {u"action"_s, u"data-output"_s}}));
+    QVERIFY(service().addFault({{u"method"_s, u"POST"_s},
+                                {u"path"_s, u"/v1/models/*/predictions"_s},
+                                {u"action"_s, u"data-output"_s}}));
     openWindow();
     enterMode(Mode::video);
     pickModels({veoFast, hailuo});
@@ -443,7 +425,7 @@ void EndToEndTest::videoFromTwoPromptsWithTwoModels()
     waitForRunEnd();
     QCOMPARE(kinds(), QList<Kind>(4, Kind::done));
     QCOMPARE(filesIn(m_home.filePath(u"Videos/Moonforge"_s)).size(), 4);
-    QCOMPARE(m_service->requests(u"/delivery/"_s).size(), 0);
+    QCOMPARE(service().requests(u"/delivery/"_s).size(), 0);
 
     auto *list = find<JobListView>(u"jobList"_s);
     QCOMPARE(list->openLabel(*m_store->jobs().first()), u"Play"_s);
@@ -462,13 +444,13 @@ void EndToEndTest::stopCancelsWhatRuns()
 {
     // Every prediction stays processing until it is cancelled. (Real-ESRGAN is created by its
     // version, so through /v1/predictions.)
-    QVERIFY(m_service->addFault(
+    QVERIFY(service().addFault(
         {{u"method"_s, u"POST"_s}, {u"path"_s, u"/v1/predictions"_s}, {u"action"_s, u"stuck"_s}}));
     openWindow();
     enterMode(Mode::upscale);
     pickModels({esrgan});
     drop(m_window->workspace(),
-         {QUrl::fromLocalFile(makePhotos(m_environment->path(u"ten"_s), 10))});
+         {QUrl::fromLocalFile(makePhotos(testEnvironment().path(u"ten"_s), 10))});
     QTRY_COMPARE(m_store->jobs().size(), 10);
     pressRun();
     const auto named = [this] {
@@ -495,7 +477,7 @@ void EndToEndTest::stopCancelsWhatRuns()
     // One cancel per prediction that was running, and nothing else was started.
     const auto requested = [this](const QString &suffix) {
         QStringList ids;
-        for (const QJsonValue &request : m_service->requests(u"/v1/"_s)) {
+        for (const QJsonValue &request : service().requests(u"/v1/"_s)) {
             const QString path = request[u"path"_s].toString();
             if (request[u"method"_s] == u"POST"_s && path.endsWith(suffix))
                 ids.append(path.section(u'/', 3, 3));
@@ -505,7 +487,7 @@ void EndToEndTest::stopCancelsWhatRuns()
     };
     QCOMPARE(requested(u"/predictions"_s).size(), 4);
     QTRY_COMPARE(requested(u"/cancel"_s), running);
-    for (const QJsonValue &prediction : m_service->predictions()) {
+    for (const QJsonValue &prediction : service().predictions()) {
         if (running.contains(prediction[u"id"_s].toString()))
             QCOMPARE(prediction[u"status"_s].toString(), u"canceled"_s);
     }
@@ -514,7 +496,7 @@ void EndToEndTest::stopCancelsWhatRuns()
 void EndToEndTest::faultsEndTrueWithNoPartialFiles()
 {
     const QString overloaded = u"The model is overloaded"_s;
-    QVERIFY(m_service->addFaults(QJsonArray{
+    QVERIFY(service().addFaults(QJsonArray{
         // Two downloads break: one never answers, one stops half-way.
         QJsonObject{{u"path"_s, u"/delivery/*"_s}, {u"action"_s, u"drop"_s}, {u"times"_s, 1}},
         QJsonObject{{u"path"_s, u"/delivery/*"_s}, {u"action"_s, u"drop-body"_s}, {u"times"_s, 1}},
@@ -534,7 +516,7 @@ void EndToEndTest::faultsEndTrueWithNoPartialFiles()
                     {u"status"_s, 502},
                     {u"body"_s, u"{\"detail\": \"The model is overloaded\"}"_s}},
     }));
-    const QString folder = makePhotos(m_environment->path(u"faults"_s), 4);
+    const QString folder = makePhotos(testEnvironment().path(u"faults"_s), 4);
     const QStringList originals = filesIn(folder);
     openWindow();
     enterMode(Mode::upscale);
@@ -574,8 +556,8 @@ void EndToEndTest::faultsEndTrueWithNoPartialFiles()
 
 void EndToEndTest::restartRestoresHistoryAndPreferences()
 {
-    const QString results = m_environment->path(u"Results"_s);
-    m_desktop->folder = QUrl::fromLocalFile(results);
+    const QString results = testEnvironment().path(u"Results"_s);
+    m_desktop->folderAnswer = QUrl::fromLocalFile(results);
     openWindow();
     enterMode(Mode::upscale);
     pickModels({esrgan, googleUpscaler});
@@ -587,7 +569,8 @@ void EndToEndTest::restartRestoresHistoryAndPreferences()
     auto *destination = find<SegmentedControl>(u"outputDestination"_s);
     QTest::mouseClick(destination, Qt::LeftButton, {}, destination->segmentRect(1).center());
     QCOMPARE(m_store->state().outputFolder.value_or(QString()), results);
-    drop(m_window->workspace(), {QUrl::fromLocalFile(makePhotos(m_environment->path(u"in"_s), 2))});
+    drop(m_window->workspace(),
+         {QUrl::fromLocalFile(makePhotos(testEnvironment().path(u"in"_s), 2))});
     QTRY_COMPARE(m_store->jobs().size(), 2);
     pressRun();
     waitForRunEnd();

@@ -40,13 +40,13 @@ private:
 void StopAndQuitTest::init()
 {
     // Each row starts its own service at its own pace.
-    m_service.reset();
+    m_standIn.reset();
 }
 
 QMap<QString, int> StopAndQuitTest::serviceStatuses()
 {
     QMap<QString, int> counts;
-    for (const QJsonValue &prediction : m_service->predictions())
+    for (const QJsonValue &prediction : service().predictions())
         ++counts[prediction[u"status"_s].toString()];
     return counts;
 }
@@ -67,7 +67,7 @@ void StopAndQuitTest::stopEndsPaidWorkWithinSeconds()
     QFETCH(bool, quit);
     startService(1, predictSeconds);
     freshEnvironment();
-    m_environment->mutableEnvironment().environmentToken = u"r8_sim"_s;
+    testEnvironment().mutableEnvironment().environmentToken = u"r8_sim"_s;
     openWindow();
     m_store->setMode(Mode::image);
     const std::optional<CatalogModel> schnell =
@@ -80,7 +80,7 @@ void StopAndQuitTest::stopEndsPaidWorkWithinSeconds()
     auto *run = m_window->findChild<QAbstractButton *>(u"runButton"_s);
     QTRY_VERIFY(run->isEnabled());
     QTest::mouseClick(run, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(m_service->predictions().size(), pairs, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(service().predictions().size(), pairs, 10000);
     QTest::qWait(1000);
 
     QSignalSpy finished(m_window.get(), &MainWindow::finished);
@@ -108,7 +108,7 @@ void StopAndQuitTest::stopEndsPaidWorkWithinSeconds()
     }
     // One create and one cancel per pair, nothing more.
     int creates = 0, cancels = 0;
-    for (const QJsonValue &request : m_service->requests(u"/v1/"_s)) {
+    for (const QJsonValue &request : service().requests(u"/v1/"_s)) {
         const QString path = request[u"path"_s].toString();
         creates += request[u"method"_s] == u"POST"_s && path.endsWith(u"/predictions"_s);
         cancels += path.endsWith(u"/cancel"_s);

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The request parser on its own: whole, split and malformed requests.
 class TestHttpParser : public QObject
 {
@@ -45,10 +47,9 @@ void TestHttpParser::parsesRequestLineAndHeaders()
                                            &state);
     QCOMPARE(state, HttpRequestParser::State::ready);
     QCOMPARE(request.method, QByteArray("QUERY"));
-    QCOMPARE(request.path, QStringLiteral("/v1/models/x"));
-    QCOMPARE(request.query.queryItemValue(QStringLiteral("cursor")), QStringLiteral("2"));
-    QCOMPARE(request.query.queryItemValue(QStringLiteral("q"), QUrl::FullyDecoded),
-             QStringLiteral("a b"));
+    QCOMPARE(request.path, u"/v1/models/x"_s);
+    QCOMPARE(request.query.queryItemValue(u"cursor"_s), u"2"_s);
+    QCOMPARE(request.query.queryItemValue(u"q"_s, QUrl::FullyDecoded), u"a b"_s);
     QCOMPARE(request.header("authorization"), QByteArray("Bearer r8_abc"));
     QVERIFY(request.hasHeader("x-empty"));
     QCOMPARE(request.header("x-empty"), QByteArray());
@@ -209,12 +210,11 @@ void TestHttpParser::pipelinedRequestsComeOutInOrder()
         paths.append(request.path);
         bodies.append(request.body);
     }
-    QCOMPARE(paths,
-             QStringList({QStringLiteral("/a"), QStringLiteral("/b"), QStringLiteral("/c")}));
+    QCOMPARE(paths, QStringList({u"/a"_s, u"/b"_s, u"/c"_s}));
     QCOMPARE(bodies, QByteArrayList({"", "xyz", "q"}));
     parser.append("st: h\r\n\r\n");
     QCOMPARE(parser.parse(), HttpRequestParser::State::ready);
-    QCOMPARE(parser.takeRequest().path, QStringLiteral("/d"));
+    QCOMPARE(parser.takeRequest().path, u"/d"_s);
 }
 
 void TestHttpParser::asksForContinue()

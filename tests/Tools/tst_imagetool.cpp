@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // Drives the built moonforge-imagetool as a separate process, the way scripts use it.
 class TstImageTool : public QObject
 {
@@ -87,12 +89,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("filename");
         QTest::addColumn<QString>("mime");
-        QTest::newRow("passthrough") << "photo.jpg"
-                                     << "photo.jpg"
-                                     << "image/jpeg";
-        QTest::newRow("converted") << "photo.tiff"
-                                   << "photo.png"
-                                   << "image/png";
+        QTest::newRow("passthrough") << u"photo.jpg"_s << u"photo.jpg"_s << u"image/jpeg"_s;
+        QTest::newRow("converted") << u"photo.tiff"_s << u"photo.png"_s << u"image/png"_s;
     }
     void prepare()
     {

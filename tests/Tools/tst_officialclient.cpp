@@ -12,6 +12,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 
@@ -81,9 +83,9 @@ private:
 void TestOfficialClient::initTestCase()
 {
     // Both come from scripts/setup; without them this check fails rather than passing unseen.
-    m_node = QStandardPaths::findExecutable(QStringLiteral("node"));
+    m_node = QStandardPaths::findExecutable(u"node"_s);
     QVERIFY2(!m_node.isEmpty(), "Node.js is not installed: run scripts/setup");
-    QVERIFY2(QFile::exists(packageDir() + QStringLiteral("/node_modules/replicate/package.json")),
+    QVERIFY2(QFile::exists(packageDir() + u"/node_modules/replicate/package.json"_s),
              "bench/js/node_modules lacks the replicate client: run scripts/setup "
              "(npm ci of the committed bench/js/package-lock.json)");
     QVERIFY(m_scratch.isValid());
@@ -129,8 +131,8 @@ QStringList TestOfficialClient::loggedRequests()
     QStringList lines;
     for (const QJsonValue &entry : m_service->requests()) {
         const QJsonObject request = entry.toObject();
-        lines.append(request.value(QStringLiteral("method")).toString() + QLatin1Char(' ') +
-                     request.value(QStringLiteral("path")).toString());
+        lines.append(request.value(u"method"_s).toString() + u' ' +
+                     request.value(u"path"_s).toString());
     }
     return lines;
 }
@@ -139,39 +141,38 @@ void TestOfficialClient::upscalesAnUploadedFile()
 {
     QImage image(48, 32, QImage::Format_RGB32);
     image.fill(QColor(20, 140, 60));
-    const QString input = m_scratch.filePath(QStringLiteral("green.png"));
+    const QString input = m_scratch.filePath(u"green.png"_s);
     QVERIFY(image.save(input, "PNG"));
 
-    const QJsonObject result = runClient(QStringLiteral("upscale"), {input});
-    const QStringList urls = urlsOf(result.value(QStringLiteral("output")));
+    const QJsonObject result = runClient(u"upscale"_s, {input});
+    const QStringList urls = urlsOf(result.value(u"output"_s));
     QCOMPARE(urls.size(), 1);
     QImage upscaled;
     QVERIFY(upscaled.loadFromData(download(urls.first())));
     QCOMPARE(upscaled.size(), QSize(96, 64));
     QCOMPARE(QColor(upscaled.pixel(48, 32)), QColor(20, 140, 60));
 
-    const QJsonArray uploads = m_service->requests(QStringLiteral("/v1/files"));
+    const QJsonArray uploads = m_service->requests(u"/v1/files"_s);
     QCOMPARE(uploads.size(), 1);
     const QJsonObject upload = uploads.first().toObject();
-    QVERIFY(upload.value(QStringLiteral("bodySize")).toInt() > QFileInfo(input).size());
-    QVERIFY(upload.value(QStringLiteral("headers"))
+    QVERIFY(upload.value(u"bodySize"_s).toInt() > QFileInfo(input).size());
+    QVERIFY(upload.value(u"headers"_s)
                 .toObject()
-                .value(QStringLiteral("content-type"))
+                .value(u"content-type"_s)
                 .toString()
-                .startsWith(QLatin1String("multipart/form-data; boundary=")));
+                .startsWith(u"multipart/form-data; boundary="_s));
     // Run by its version: a community model has no route by name.
-    const QJsonArray creates = m_service->requests(QStringLiteral("/v1/predictions"));
+    const QJsonArray creates = m_service->requests(u"/v1/predictions"_s);
     QVERIFY(!creates.isEmpty());
     const QJsonObject create = creates.first().toObject();
-    QCOMPARE(create.value(QStringLiteral("method")).toString(), QStringLiteral("POST"));
-    QCOMPARE(create.value(QStringLiteral("headers")).toObject().value(QStringLiteral("prefer")),
-             QStringLiteral("wait"));
+    QCOMPARE(create.value(u"method"_s).toString(), u"POST"_s);
+    QCOMPARE(create.value(u"headers"_s).toObject().value(u"prefer"_s), u"wait"_s);
 }
 
 void TestOfficialClient::generatesImages()
 {
-    const QJsonObject result = runClient(QStringLiteral("image"));
-    const QStringList urls = urlsOf(result.value(QStringLiteral("output")));
+    const QJsonObject result = runClient(u"image"_s);
+    const QStringList urls = urlsOf(result.value(u"output"_s));
     QCOMPARE(urls.size(), 2);
     for (const QString &url : urls) {
         QImage picture;
@@ -179,25 +180,24 @@ void TestOfficialClient::generatesImages()
         QCOMPARE(qRound(100.0 * picture.width() / picture.height()), qRound(100.0 * 16 / 9));
     }
     // Prefer: wait held the answer until the end, so the client never polled.
-    QCOMPARE(m_service->requests(QStringLiteral("/v1/predictions/")).size(), 0);
+    QCOMPARE(m_service->requests(u"/v1/predictions/"_s).size(), 0);
 }
 
 void TestOfficialClient::generatesVideoByPolling()
 {
-    const QJsonObject result = runClient(QStringLiteral("video"));
-    const QStringList statuses =
-        result.value(QStringLiteral("statuses")).toVariant().toStringList();
-    QVERIFY2(statuses.contains(QStringLiteral("processing")), qPrintable(statuses.join(u',')));
-    QCOMPARE(statuses.first(), QStringLiteral("starting"));
-    QCOMPARE(statuses.last(), QStringLiteral("succeeded"));
-    const QStringList urls = urlsOf(result.value(QStringLiteral("output")));
+    const QJsonObject result = runClient(u"video"_s);
+    const QStringList statuses = result.value(u"statuses"_s).toVariant().toStringList();
+    QVERIFY2(statuses.contains(u"processing"_s), qPrintable(statuses.join(u',')));
+    QCOMPARE(statuses.first(), u"starting"_s);
+    QCOMPARE(statuses.last(), u"succeeded"_s);
+    const QStringList urls = urlsOf(result.value(u"output"_s));
     QCOMPARE(urls.size(), 1);
     const QByteArray clip = download(urls.first());
     QCOMPARE(clip.mid(4, 4), QByteArray("ftyp"));
-    const QJsonArray polls = m_service->requests(QStringLiteral("/v1/predictions/"));
+    const QJsonArray polls = m_service->requests(u"/v1/predictions/"_s);
     QVERIFY(polls.size() >= 2);
     for (const QJsonValue &poll : polls)
-        QCOMPARE(poll.toObject().value(QStringLiteral("method")).toString(), QStringLiteral("GET"));
+        QCOMPARE(poll.toObject().value(u"method"_s).toString(), u"GET"_s);
 }
 
 void TestOfficialClient::smallerCalls_data()
@@ -207,28 +207,20 @@ void TestOfficialClient::smallerCalls_data()
     QTest::addColumn<QString>("expected");
     QTest::addColumn<QString>("request");
     QTest::newRow("run by version")
-        << QStringLiteral("version") << QStringLiteral("output") << QStringLiteral("/delivery/")
-        << QStringLiteral("POST /v1/predictions");
-    QTest::newRow("create is starting")
-        << QStringLiteral("cancel") << QStringLiteral("created") << QStringLiteral("starting")
-        << QStringLiteral("POST /v1/models/google/veo-3/predictions");
-    QTest::newRow("cancel") << QStringLiteral("cancel") << QStringLiteral("polled")
-                            << QStringLiteral("canceled")
-                            << QStringLiteral("POST /v1/predictions/[a-z2-7]+/cancel");
-    QTest::newRow("search") << QStringLiteral("search") << QStringLiteral("names")
-                            << QStringLiteral("\"nightmareai/real-esrgan\"")
-                            << QStringLiteral("QUERY /v1/models");
+        << u"version"_s << u"output"_s << u"/delivery/"_s << u"POST /v1/predictions"_s;
+    QTest::newRow("create is starting") << u"cancel"_s << u"created"_s << u"starting"_s
+                                        << u"POST /v1/models/google/veo-3/predictions"_s;
+    QTest::newRow("cancel") << u"cancel"_s << u"polled"_s << u"canceled"_s
+                            << u"POST /v1/predictions/[a-z2-7]+/cancel"_s;
+    QTest::newRow("search") << u"search"_s << u"names"_s << u"\"nightmareai/real-esrgan\""_s
+                            << u"QUERY /v1/models"_s;
     // The service answers a collection whole.
-    QTest::newRow("collection") << QStringLiteral("collection") << QStringLiteral("count")
-                                << QStringLiteral("9")
-                                << QStringLiteral("GET /v1/collections/text-to-image");
-    QTest::newRow("failed prediction")
-        << QStringLiteral("failed") << QStringLiteral("error")
-        << QStringLiteral("Simulated model error")
-        << QStringLiteral("POST /v1/models/google/imagen-4/predictions");
+    QTest::newRow("collection") << u"collection"_s << u"count"_s << u"9"_s
+                                << u"GET /v1/collections/text-to-image"_s;
+    QTest::newRow("failed prediction") << u"failed"_s << u"error"_s << u"Simulated model error"_s
+                                       << u"POST /v1/models/google/imagen-4/predictions"_s;
     QTest::newRow("invalid input")
-        << QStringLiteral("invalid") << QStringLiteral("status") << QStringLiteral("422")
-        << QStringLiteral("POST /v1/predictions");
+        << u"invalid"_s << u"status"_s << u"422"_s << u"POST /v1/predictions"_s;
 }
 
 void TestOfficialClient::smallerCalls()

@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QThread>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 
@@ -21,6 +23,14 @@ QList<QPair<QByteArray, QByteArray>> authWith(const QByteArray &name, const QByt
     QList<QPair<QByteArray, QByteArray>> headers = kAuth;
     headers.append({name, value});
     return headers;
+}
+
+// The service's answer; status 0 when it gave none, so comparing the status fails.
+StandInService::Reply ask(StandInService &service, const QByteArray &method, const QString &path,
+                          const QByteArray &body = {},
+                          const QList<QPair<QByteArray, QByteArray>> &headers = {})
+{
+    return service.call(method, path, body, headers).value_or(StandInService::Reply{});
 }
 
 QByteArray json(const QJsonObject &object)
@@ -37,8 +47,7 @@ QStringList slugsOf(const QJsonArray &models)
 {
     QStringList slugs;
     for (const QJsonValue &model : models)
-        slugs.append(model[QLatin1String("owner")].toString() + QLatin1Char('/') +
-                     model[QLatin1String("name")].toString());
+        slugs.append(model[u"owner"_s].toString() + u'/' + model[u"name"_s].toString());
     return slugs;
 }
 
@@ -79,28 +88,23 @@ void TestStandInService::startsOnAFreeLoopbackPort()
     StandInService second;
     QVERIFY2(first.isRunning(), qPrintable(first.errorString()));
     QVERIFY2(second.isRunning(), qPrintable(second.errorString()));
-    QCOMPARE(first.baseUrl().host(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(first.baseUrl().host(), u"127.0.0.1"_s);
     QVERIFY(first.baseUrl().port() > 0);
     QVERIFY(first.baseUrl().port() != second.baseUrl().port());
-    QCOMPARE(first.apiBase().path(), QStringLiteral("/v1"));
+    QCOMPARE(first.apiBase().path(), u"/v1"_s);
 }
 
 void TestStandInService::servesEveryBuiltInModel_data()
 {
     QTest::addColumn<QString>("slug");
     QTest::addColumn<QString>("requiredKey");
-    QTest::newRow("real-esrgan") << QStringLiteral("nightmareai/real-esrgan")
-                                 << QStringLiteral("image");
-    QTest::newRow("topaz") << QStringLiteral("topazlabs/image-upscale") << QStringLiteral("image");
-    QTest::newRow("flux pro") << QStringLiteral("black-forest-labs/flux-1.1-pro")
-                              << QStringLiteral("prompt");
-    QTest::newRow("nano banana") << QStringLiteral("google/nano-banana")
-                                 << QStringLiteral("prompt");
-    QTest::newRow("veo") << QStringLiteral("google/veo-3") << QStringLiteral("prompt");
-    QTest::newRow("pixverse") << QStringLiteral("pixverse/pixverse-v4.5")
-                              << QStringLiteral("prompt");
-    QTest::newRow("negative only")
-        << QStringLiteral("sim-parser/negative-only") << QStringLiteral("negative_prompt");
+    QTest::newRow("real-esrgan") << u"nightmareai/real-esrgan"_s << u"image"_s;
+    QTest::newRow("topaz") << u"topazlabs/image-upscale"_s << u"image"_s;
+    QTest::newRow("flux pro") << u"black-forest-labs/flux-1.1-pro"_s << u"prompt"_s;
+    QTest::newRow("nano banana") << u"google/nano-banana"_s << u"prompt"_s;
+    QTest::newRow("veo") << u"google/veo-3"_s << u"prompt"_s;
+    QTest::newRow("pixverse") << u"pixverse/pixverse-v4.5"_s << u"prompt"_s;
+    QTest::newRow("negative only") << u"sim-parser/negative-only"_s << u"negative_prompt"_s;
 }
 
 void TestStandInService::servesEveryBuiltInModel()
@@ -109,13 +113,10 @@ void TestStandInService::servesEveryBuiltInModel()
     QFETCH(QString, requiredKey);
     StandInService service;
     QVERIFY(service.isRunning());
-    const auto reply = service.call("GET", QStringLiteral("/v1/models/") + slug, {}, kAuth);
-    QVERIFY(reply);
-    QCOMPARE(reply->status, 200);
-    const QJsonObject record = reply->object();
-    QCOMPARE(record.value(QStringLiteral("owner")).toString() + QLatin1Char('/') +
-                 record.value(QStringLiteral("name")).toString(),
-             slug);
+    const auto reply = ask(service, "GET", u"/v1/models/"_s + slug, {}, kAuth);
+    QCOMPARE(reply.status, 200);
+    const QJsonObject record = reply.object();
+    QCOMPARE(record.value(u"owner"_s).toString() + u'/' + record.value(u"name"_s).toString(), slug);
     const QJsonValue schemas = record["latest_version"]["openapi_schema"]["components"]["schemas"];
     QVERIFY(schemas["Output"].isObject());
     const QJsonArray required = schemas["Input"]["required"].toArray();
@@ -140,10 +141,8 @@ void TestStandInService::tokens()
     QList<QPair<QByteArray, QByteArray>> headers;
     if (!authorization.isEmpty())
         headers.append({"Authorization", authorization});
-    const auto reply =
-        service.call("GET", QStringLiteral("/v1/models/google/imagen-4"), {}, headers);
-    QVERIFY(reply);
-    QCOMPARE(reply->status, status);
+    const auto reply = ask(service, "GET", u"/v1/models/google/imagen-4"_s, {}, headers);
+    QCOMPARE(reply.status, status);
 }
 
 void TestStandInService::pagesCollections_data()
@@ -173,19 +172,18 @@ void TestStandInService::pagesCollections()
     QFETCH(QStringList, includes);
     StandInService service;
     QStringList seen;
-    QString next = QStringLiteral("/v1/collections/") + slug;
+    QString next = u"/v1/collections/"_s + slug;
     int page = 0;
     for (; !next.isEmpty() && page < 12; ++page) {
-        const auto reply = service.call("GET", next, {}, kAuth);
-        QVERIFY(reply);
-        QCOMPARE(reply->status, 200);
-        const QJsonObject object = reply->object();
-        QCOMPARE(object.value(QStringLiteral("slug")).toString(), slug);
-        seen += slugsOf(object.value(QStringLiteral("models")).toArray());
-        next = object.value(QStringLiteral("next")).toString();
+        const auto reply = ask(service, "GET", next, {}, kAuth);
+        QCOMPARE(reply.status, 200);
+        const QJsonObject object = reply.object();
+        QCOMPARE(object.value(u"slug"_s).toString(), slug);
+        seen += slugsOf(object.value(u"models"_s).toArray());
+        next = object.value(u"next"_s).toString();
         if (!next.isEmpty())
-            QCOMPARE(next, service.apiBase().toString() + QStringLiteral("/collections/") + slug +
-                               QStringLiteral("?cursor=") + QString::number(page + 1));
+            QCOMPARE(next, service.apiBase().toString() + u"/collections/"_s + slug +
+                               u"?cursor="_s + QString::number(page + 1));
         next = QUrl(next).toString(QUrl::RemoveScheme | QUrl::RemoveAuthority);
     }
     QCOMPARE(page, pages ? pages : 12);
@@ -195,9 +193,8 @@ void TestStandInService::pagesCollections()
         QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), entries);
     for (const QString &entry : includes)
         QVERIFY2(seen.contains(entry), qPrintable(seen.join(u' ')));
-    const auto unknown = service.call("GET", QStringLiteral("/v1/collections/no-such"), {}, kAuth);
-    QVERIFY(unknown);
-    QCOMPARE(unknown->status, 404);
+    const auto unknown = ask(service, "GET", u"/v1/collections/no-such"_s, {}, kAuth);
+    QCOMPARE(unknown.status, 404);
 }
 
 void TestStandInService::searchesModels_data()
@@ -220,11 +217,10 @@ void TestStandInService::searchesModels()
     QFETCH(QByteArray, body);
     QFETCH(QStringList, expected);
     StandInService service;
-    const auto reply = service.call("QUERY", QStringLiteral("/v1/models"), body,
-                                    authWith("Content-Type", "text/plain"));
-    QVERIFY(reply);
-    QCOMPARE(reply->status, 200);
-    QStringList found = slugsOf(reply->object().value(QStringLiteral("results")).toArray());
+    const auto reply =
+        ask(service, "QUERY", u"/v1/models"_s, body, authWith("Content-Type", "text/plain"));
+    QCOMPARE(reply.status, 200);
+    QStringList found = slugsOf(reply.object().value(u"results"_s).toArray());
     found.sort();
     QCOMPARE(found, expected);
 }
@@ -245,33 +241,28 @@ void TestStandInService::uploadsAndUpscales()
                             "\r\nContent-Disposition: form-data; name=\"content\"; "
                             "filename=\"red.png\"\r\nContent-Type: image/png\r\n\r\n" +
                             png + "\r\n--" + boundary + "--\r\n";
-    const auto upload =
-        service.call("POST", QStringLiteral("/v1/files"), body,
-                     authWith("Content-Type", "multipart/form-data; boundary=" + boundary));
-    QVERIFY(upload);
-    QCOMPARE(upload->status, 201);
-    const QString fileUrl = upload->object().value("urls")["get"].toString();
+    const auto upload = ask(service, "POST", u"/v1/files"_s, body,
+                            authWith("Content-Type", "multipart/form-data; boundary=" + boundary));
+    QCOMPARE(upload.status, 201);
+    const QString fileUrl = upload.object().value("urls")["get"].toString();
     QVERIFY(fileUrl.startsWith(service.baseUrl().toString()));
-    QCOMPARE(upload->object().value(QStringLiteral("size")).toInt(), png.size());
+    QCOMPARE(upload.object().value(u"size"_s).toInt(), png.size());
 
-    const QJsonObject input{{QStringLiteral("image"), fileUrl}, {QStringLiteral("scale"), 3}};
+    const QJsonObject input{{u"image"_s, fileUrl}, {u"scale"_s, 3}};
     // A community model runs by its version.
     const auto created =
-        service.call("POST", QStringLiteral("/v1/predictions"),
-                     json({{QStringLiteral("version"), QStringLiteral("nightmareai/real-esrgan")},
-                           {QStringLiteral("input"), input}}),
-                     authWith("Prefer", "wait=10"));
-    QVERIFY(created);
-    QCOMPARE(created->status, 201);
-    const QJsonObject prediction = created->object();
-    QCOMPARE(prediction.value(QStringLiteral("status")).toString(), QStringLiteral("succeeded"));
+        ask(service, "POST", u"/v1/predictions"_s,
+            json({{u"version"_s, u"nightmareai/real-esrgan"_s}, {u"input"_s, input}}),
+            authWith("Prefer", "wait=10"));
+    QCOMPARE(created.status, 201);
+    const QJsonObject prediction = created.object();
+    QCOMPARE(prediction.value(u"status"_s).toString(), u"succeeded"_s);
     QVERIFY(prediction["metrics"]["predict_time"].isDouble());
-    const QString output = prediction.value(QStringLiteral("output")).toString();
-    const auto download = service.call("GET", relative(output));
-    QVERIFY(download);
-    QCOMPARE(download->status, 200);
+    const QString output = prediction.value(u"output"_s).toString();
+    const auto download = ask(service, "GET", relative(output));
+    QCOMPARE(download.status, 200);
     QImage result;
-    QVERIFY(result.loadFromData(download->body));
+    QVERIFY(result.loadFromData(download.body));
     QCOMPARE(result.size(), QSize(120, 90));
     QCOMPARE(QColor(result.pixel(60, 45)), QColor(Qt::red));
 }
@@ -279,23 +270,20 @@ void TestStandInService::uploadsAndUpscales()
 void TestStandInService::generatesImagesPerRequestedCount()
 {
     StandInService service;
-    const QJsonObject input{{QStringLiteral("prompt"), QStringLiteral("a lighthouse")},
-                            {QStringLiteral("num_outputs"), 3},
-                            {QStringLiteral("aspect_ratio"), QStringLiteral("16:9")}};
-    const auto created = service.call(
-        "POST", QStringLiteral("/v1/models/black-forest-labs/flux-schnell/predictions"),
-        json({{QStringLiteral("input"), input}}), authWith("Prefer", "wait=10"));
-    QVERIFY(created);
-    const QJsonArray outputs = created->object().value(QStringLiteral("output")).toArray();
+    const QJsonObject input{
+        {u"prompt"_s, u"a lighthouse"_s}, {u"num_outputs"_s, 3}, {u"aspect_ratio"_s, u"16:9"_s}};
+    const auto created =
+        ask(service, "POST", u"/v1/models/black-forest-labs/flux-schnell/predictions"_s,
+            json({{u"input"_s, input}}), authWith("Prefer", "wait=10"));
+    const QJsonArray outputs = created.object().value(u"output"_s).toArray();
     QCOMPARE(outputs.size(), 3);
     QByteArrayList bodies;
     for (const QJsonValue &url : outputs) {
-        const auto download = service.call("GET", relative(url.toString()));
-        QVERIFY(download);
+        const auto download = ask(service, "GET", relative(url.toString()));
         QImage picture;
-        QVERIFY(picture.loadFromData(download->body));
+        QVERIFY(picture.loadFromData(download.body));
         QCOMPARE(double(picture.width()) / picture.height(), 512.0 / 288.0);
-        bodies.append(download->body);
+        bodies.append(download.body);
     }
     QVERIFY(bodies.at(0) != bodies.at(1));
 }
@@ -303,33 +291,23 @@ void TestStandInService::generatesImagesPerRequestedCount()
 void TestStandInService::pollsAndCancels()
 {
     StandInService service(StandInService::Options{5, 1});
-    const auto created =
-        service.call("POST", QStringLiteral("/v1/models/google/veo-3/predictions"),
-                     json({{QStringLiteral("input"),
-                            QJsonObject{{QStringLiteral("prompt"), QStringLiteral("waves")}}}}),
-                     kAuth);
-    QVERIFY(created);
-    QCOMPARE(created->status, 201);
-    const QJsonObject urls = created->object().value(QStringLiteral("urls")).toObject();
-    QCOMPARE(created->object().value(QStringLiteral("status")).toString(),
-             QStringLiteral("starting"));
-    QCOMPARE(created->object().value(QStringLiteral("version")).toString(),
-             QStringLiteral("hidden"));
+    const auto created = ask(service, "POST", u"/v1/models/google/veo-3/predictions"_s,
+                             json({{u"input"_s, QJsonObject{{u"prompt"_s, u"waves"_s}}}}), kAuth);
+    QCOMPARE(created.status, 201);
+    const QJsonObject urls = created.object().value(u"urls"_s).toObject();
+    QCOMPARE(created.object().value(u"status"_s).toString(), u"starting"_s);
+    QCOMPARE(created.object().value(u"version"_s).toString(), u"hidden"_s);
     // Keys without a value yet come as null, as the service sends them.
     for (const char *key : {"output", "error", "started_at", "completed_at"}) {
-        QVERIFY2(created->object().contains(QLatin1String(key)), key);
-        QVERIFY2(created->object().value(QLatin1String(key)).isNull(), key);
+        QVERIFY2(created.object().contains(QLatin1String(key)), key);
+        QVERIFY2(created.object().value(QLatin1String(key)).isNull(), key);
     }
-    QCOMPARE(created->object().value(QStringLiteral("metrics")).toObject(), QJsonObject());
+    QCOMPARE(created.object().value(u"metrics"_s).toObject(), QJsonObject());
     const auto cancel =
-        service.call("POST", relative(urls.value(QStringLiteral("cancel")).toString()), {}, kAuth);
-    QVERIFY(cancel);
-    QCOMPARE(cancel->status, 200);
-    const auto polled =
-        service.call("GET", relative(urls.value(QStringLiteral("get")).toString()), {}, kAuth);
-    QVERIFY(polled);
-    QCOMPARE(polled->object().value(QStringLiteral("status")).toString(),
-             QStringLiteral("canceled"));
+        ask(service, "POST", relative(urls.value(u"cancel"_s).toString()), {}, kAuth);
+    QCOMPARE(cancel.status, 200);
+    const auto polled = ask(service, "GET", relative(urls.value(u"get"_s).toString()), {}, kAuth);
+    QCOMPARE(polled.object().value(u"status"_s).toString(), u"canceled"_s);
 }
 
 void TestStandInService::rejectsInvalidInput_data()
@@ -338,16 +316,14 @@ void TestStandInService::rejectsInvalidInput_data()
     QTest::addColumn<QJsonObject>("input");
     QTest::addColumn<QStringList>("named"); // texts the detail must hold
     QTest::newRow("missing image, wrong type")
-        << QStringLiteral("nightmareai/real-esrgan")
-        << QJsonObject{{QStringLiteral("scale"), QStringLiteral("big")}}
-        << QStringList{QStringLiteral("- input: image is required"),
-                       QStringLiteral("- input.scale: Invalid type. Expected: number")};
+        << u"nightmareai/real-esrgan"_s << QJsonObject{{u"scale"_s, u"big"_s}}
+        << QStringList{u"- input: image is required"_s,
+                       u"- input.scale: Invalid type. Expected: number"_s};
     // Real models declare megapixels as strings; a number is refused however it reads.
     QTest::newRow("number for a string enum")
-        << QStringLiteral("black-forest-labs/flux-schnell")
-        << QJsonObject{{QStringLiteral("prompt"), QStringLiteral("x")},
-                       {QStringLiteral("megapixels"), 0.25}}
-        << QStringList{QStringLiteral("- input.megapixels: Invalid type. Expected: string")};
+        << u"black-forest-labs/flux-schnell"_s
+        << QJsonObject{{u"prompt"_s, u"x"_s}, {u"megapixels"_s, 0.25}}
+        << QStringList{u"- input.megapixels: Invalid type. Expected: string"_s};
 }
 
 void TestStandInService::rejectsInvalidInput()
@@ -356,14 +332,11 @@ void TestStandInService::rejectsInvalidInput()
     QFETCH(QJsonObject, input);
     QFETCH(QStringList, named);
     StandInService service;
-    const auto reply = service.call(
-        "POST", QStringLiteral("/v1/predictions"),
-        json({{QStringLiteral("version"), model}, {QStringLiteral("input"), input}}), kAuth);
-    QVERIFY(reply);
-    QCOMPARE(reply->status, 422);
-    QCOMPARE(reply->object().value(QStringLiteral("title")).toString(),
-             QStringLiteral("Input validation failed"));
-    const QString detail = reply->object().value(QStringLiteral("detail")).toString();
+    const auto reply = ask(service, "POST", u"/v1/predictions"_s,
+                           json({{u"version"_s, model}, {u"input"_s, input}}), kAuth);
+    QCOMPARE(reply.status, 422);
+    QCOMPARE(reply.object().value(u"title"_s).toString(), u"Input validation failed"_s);
+    const QString detail = reply.object().value(u"detail"_s).toString();
     for (const QString &text : named)
         QVERIFY2(detail.contains(text), qPrintable(detail));
 }
@@ -373,66 +346,55 @@ void TestStandInService::heldCreateOutlivesItsClient()
     StandInService service(StandInService::Options{2, 1});
     QNetworkAccessManager network;
     QNetworkRequest request(
-        QUrl(service.baseUrl().toString() + QStringLiteral("/v1/models/google/veo-3/predictions")));
+        QUrl(service.baseUrl().toString() + u"/v1/models/google/veo-3/predictions"_s));
     request.setRawHeader("Authorization", "Bearer r8_test");
     request.setRawHeader("Prefer", "wait=60");
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    QNetworkReply *reply = network.post(
-        request, json({{QStringLiteral("input"),
-                        QJsonObject{{QStringLiteral("prompt"), QStringLiteral("waves")}}}}));
+    request.setHeader(QNetworkRequest::ContentTypeHeader, u"application/json"_s);
+    QNetworkReply *reply =
+        network.post(request, json({{u"input"_s, QJsonObject{{u"prompt"_s, u"waves"_s}}}}));
     QTRY_COMPARE(service.predictions().size(), 1);
     reply->abort();
     reply->deleteLater();
     // Hanging up cancels nothing: the prediction runs to its end (only a cancel stops it).
-    QTRY_COMPARE(service.predictions().first()[QStringLiteral("status")].toString(),
-                 QStringLiteral("succeeded"));
+    QTRY_COMPARE(service.predictions().first()[u"status"_s].toString(), u"succeeded"_s);
 }
 
 void TestStandInService::runsByNameOnlyOfficialModels()
 {
     StandInService service;
-    const QByteArray body = json(
-        {{QStringLiteral("input"), QJsonObject{{QStringLiteral("image"), QStringLiteral("x")}}}});
+    const QByteArray body = json({{u"input"_s, QJsonObject{{u"image"_s, u"x"_s}}}});
     // Real-ESRGAN is a community model: by name it is not found, by its version it runs.
-    const auto byName = service.call(
-        "POST", QStringLiteral("/v1/models/nightmareai/real-esrgan/predictions"), body, kAuth);
-    QVERIFY(byName);
-    QCOMPARE(byName->status, 404);
-    const auto record =
-        service.call("GET", QStringLiteral("/v1/models/nightmareai/real-esrgan"), {}, kAuth);
-    QVERIFY(record);
-    QVERIFY(!record->object().value(QStringLiteral("is_official")).toBool());
-    const QString version =
-        record->object()[QStringLiteral("latest_version")][QStringLiteral("id")].toString();
+    const auto byName =
+        ask(service, "POST", u"/v1/models/nightmareai/real-esrgan/predictions"_s, body, kAuth);
+    QCOMPARE(byName.status, 404);
+    const auto record = ask(service, "GET", u"/v1/models/nightmareai/real-esrgan"_s, {}, kAuth);
+    QVERIFY(!record.object().value(u"is_official"_s).toBool());
+    const QString version = record.object()[u"latest_version"_s][u"id"_s].toString();
     QVERIFY(!version.isEmpty());
-    const auto byVersion = service.call(
-        "POST", QStringLiteral("/v1/predictions"),
-        json({{QStringLiteral("version"), version},
-              {QStringLiteral("input"),
-               QJsonObject{{QStringLiteral("image"),
-                            QString(service.baseUrl().toString() + u"/no-such-file")}}}}),
-        kAuth);
-    QVERIFY(byVersion);
-    QCOMPARE(byVersion->status, 201);
+    const auto byVersion =
+        ask(service, "POST", u"/v1/predictions"_s,
+            json({{u"version"_s, version},
+                  {u"input"_s, QJsonObject{{u"image"_s, QString(service.baseUrl().toString() +
+                                                                u"/no-such-file")}}}}),
+            kAuth);
+    QCOMPARE(byVersion.status, 201);
 }
 
 void TestStandInService::logsRequests()
 {
     StandInService service;
-    QVERIFY(service.call("GET", QStringLiteral("/v1/models/google/veo-3"), {}, kAuth));
-    QVERIFY(service.call("QUERY", QStringLiteral("/v1/models"), "flux",
-                         authWith("Content-Type", "text/plain")));
-    QVERIFY(service.call("GET", QStringLiteral("/google/veo-3")));
+    QVERIFY(service.call("GET", u"/v1/models/google/veo-3"_s, {}, kAuth));
+    QVERIFY(service.call("QUERY", u"/v1/models"_s, "flux", authWith("Content-Type", "text/plain")));
+    QVERIFY(service.call("GET", u"/google/veo-3"_s));
     const QJsonArray log = service.requests();
     QCOMPARE(log.size(), 3);
     const QJsonObject query = log.at(1).toObject();
-    QCOMPARE(query.value(QStringLiteral("method")).toString(), QStringLiteral("QUERY"));
-    QCOMPARE(query.value(QStringLiteral("body")).toString(), QStringLiteral("flux"));
-    QCOMPARE(query.value(QStringLiteral("bodySize")).toInt(), 4);
-    QCOMPARE(query.value(QStringLiteral("authorization")).toString(),
-             QStringLiteral("Bearer r8_test"));
-    QCOMPARE(log.at(2).toObject().value(QStringLiteral("hasAuthorization")).toBool(), false);
-    QCOMPARE(service.requests(QStringLiteral("/google")).size(), 1);
+    QCOMPARE(query.value(u"method"_s).toString(), u"QUERY"_s);
+    QCOMPARE(query.value(u"body"_s).toString(), u"flux"_s);
+    QCOMPARE(query.value(u"bodySize"_s).toInt(), 4);
+    QCOMPARE(query.value(u"authorization"_s).toString(), u"Bearer r8_test"_s);
+    QCOMPARE(log.at(2).toObject().value(u"hasAuthorization"_s).toBool(), false);
+    QCOMPARE(service.requests(u"/google"_s).size(), 1);
     QVERIFY(service.reset());
     QCOMPARE(service.requests().size(), 0);
 }
@@ -440,20 +402,17 @@ void TestStandInService::logsRequests()
 void TestStandInService::faultsReturnScriptedStatus()
 {
     StandInService service;
-    QVERIFY(service.addFault({{QStringLiteral("method"), QStringLiteral("GET")},
-                              {QStringLiteral("path"), QStringLiteral("/v1/models/*")},
-                              {QStringLiteral("times"), 2},
-                              {QStringLiteral("status"), 429},
-                              {QStringLiteral("retryAfter"), QStringLiteral("1.5")}}));
+    QVERIFY(service.addFault({{u"method"_s, u"GET"_s},
+                              {u"path"_s, u"/v1/models/*"_s},
+                              {u"times"_s, 2},
+                              {u"status"_s, 429},
+                              {u"retryAfter"_s, u"1.5"_s}}));
     for (int i = 0; i < 2; ++i) {
-        const auto reply =
-            service.call("GET", QStringLiteral("/v1/models/google/veo-3"), {}, kAuth);
-        QVERIFY(reply);
-        QCOMPARE(reply->status, 429);
+        const auto reply = ask(service, "GET", u"/v1/models/google/veo-3"_s, {}, kAuth);
+        QCOMPARE(reply.status, 429);
     }
-    const auto third = service.call("GET", QStringLiteral("/v1/models/google/veo-3"), {}, kAuth);
-    QVERIFY(third);
-    QCOMPARE(third->status, 200);
+    const auto third = ask(service, "GET", u"/v1/models/google/veo-3"_s, {}, kAuth);
+    QCOMPARE(third.status, 200);
 }
 
 void TestStandInService::faultsCanStickOrFailAPrediction_data()
@@ -461,14 +420,13 @@ void TestStandInService::faultsCanStickOrFailAPrediction_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<bool>("dataOutputs"); // the command line switch
     QTest::addColumn<QString>("status");
-    QTest::newRow("fail") << QStringLiteral("fail") << false << QStringLiteral("failed");
-    QTest::newRow("cancel") << QStringLiteral("cancel") << false << QStringLiteral("canceled");
-    QTest::newRow("stuck") << QStringLiteral("stuck") << false << QStringLiteral("processing");
-    QTest::newRow("abort") << QStringLiteral("abort") << false << QStringLiteral("aborted");
-    QTest::newRow("null") << QStringLiteral("null-output") << false << QStringLiteral("succeeded");
-    QTest::newRow("data rule") << QStringLiteral("data-output") << false
-                               << QStringLiteral("succeeded");
-    QTest::newRow("data switch") << QString() << true << QStringLiteral("succeeded");
+    QTest::newRow("fail") << u"fail"_s << false << u"failed"_s;
+    QTest::newRow("cancel") << u"cancel"_s << false << u"canceled"_s;
+    QTest::newRow("stuck") << u"stuck"_s << false << u"processing"_s;
+    QTest::newRow("abort") << u"abort"_s << false << u"aborted"_s;
+    QTest::newRow("null") << u"null-output"_s << false << u"succeeded"_s;
+    QTest::newRow("data rule") << u"data-output"_s << false << u"succeeded"_s;
+    QTest::newRow("data switch") << QString() << true << u"succeeded"_s;
 }
 
 void TestStandInService::faultsCanStickOrFailAPrediction()
@@ -478,40 +436,32 @@ void TestStandInService::faultsCanStickOrFailAPrediction()
     QFETCH(QString, status);
     StandInService service(StandInService::Options{0.2, 1, dataOutputs});
     if (!action.isEmpty())
-        QVERIFY(
-            service.addFault({{QStringLiteral("path"), QStringLiteral("*/predictions")},
-                              {QStringLiteral("action"), action},
-                              {QStringLiteral("error"), QStringLiteral("CUDA out of memory")}}));
+        QVERIFY(service.addFault({{u"path"_s, u"*/predictions"_s},
+                                  {u"action"_s, action},
+                                  {u"error"_s, u"CUDA out of memory"_s}}));
     const auto reply =
-        service.call("POST", QStringLiteral("/v1/models/google/imagen-4/predictions"),
-                     json({{QStringLiteral("input"),
-                            QJsonObject{{QStringLiteral("prompt"), QStringLiteral("x")}}}}),
-                     authWith("Prefer", "wait=1"));
-    QVERIFY(reply);
-    const QJsonObject prediction = reply->object();
-    QCOMPARE(prediction.value(QStringLiteral("status")).toString(), status);
+        ask(service, "POST", u"/v1/models/google/imagen-4/predictions"_s,
+            json({{u"input"_s, QJsonObject{{u"prompt"_s, u"x"_s}}}}), authWith("Prefer", "wait=1"));
+    const QJsonObject prediction = reply.object();
+    QCOMPARE(prediction.value(u"status"_s).toString(), status);
     // Ended within the hold: created; still going when the hold ran out: accepted.
-    QCOMPARE(reply->status, status == QLatin1String("processing") ? 202 : 201);
-    if (action == QLatin1String("abort")) {
+    QCOMPARE(reply.status, status == u"processing"_s ? 202 : 201);
+    if (action == u"abort"_s) {
         // It never started, so it ran for nothing and costs nothing.
-        QVERIFY(prediction.value(QStringLiteral("started_at")).isNull());
-        QVERIFY(!prediction[QStringLiteral("metrics")].toObject().contains(u"predict_time"));
+        QVERIFY(prediction.value(u"started_at"_s).isNull());
+        QVERIFY(!prediction[u"metrics"_s].toObject().contains(u"predict_time"));
     }
-    if (action == QLatin1String("fail"))
-        QCOMPARE(prediction.value(QStringLiteral("error")).toString(),
-                 QStringLiteral("CUDA out of memory"));
-    if (action == QLatin1String("null-output"))
-        QVERIFY(prediction.value(QStringLiteral("output")).isNull());
-    if (action == QLatin1String("data-output") || dataOutputs) {
+    if (action == u"fail"_s)
+        QCOMPARE(prediction.value(u"error"_s).toString(), u"CUDA out of memory"_s);
+    if (action == u"null-output"_s)
+        QVERIFY(prediction.value(u"output"_s).isNull());
+    if (action == u"data-output"_s || dataOutputs) {
         // The held answer carries the picture itself; a later read gives its address.
-        const QString output = prediction.value(QStringLiteral("output")).toString();
-        QVERIFY2(output.startsWith(QLatin1String("data:image/png;base64,iVBOR")),
-                 qPrintable(output.left(40)));
-        const auto polled = service.call(
-            "GET", relative(prediction[QStringLiteral("urls")][QStringLiteral("get")].toString()),
-            {}, kAuth);
-        QVERIFY(polled);
-        QVERIFY(polled->object().value(QStringLiteral("output")).toString().startsWith(u"http"));
+        const QString output = prediction.value(u"output"_s).toString();
+        QVERIFY2(output.startsWith(u"data:image/png;base64,iVBOR"_s), qPrintable(output.left(40)));
+        const auto polled =
+            ask(service, "GET", relative(prediction[u"urls"_s][u"get"_s].toString()), {}, kAuth);
+        QVERIFY(polled.object().value(u"output"_s).toString().startsWith(u"http"));
     }
 }
 

@@ -2,7 +2,7 @@
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
 #include "Services/Updater.h"
-#include "StandInService.h"
+#include "StandInStore.h"
 #include "TestEnvironment.h"
 #include "Views/Accessibility/AccessibleFactory.h"
 #include "Views/Accessibility/Announcements.h"
@@ -24,22 +24,12 @@ namespace
 {
 bool isInteractive(QAccessible::Role role)
 {
-    switch (role) {
-    case QAccessible::Button:
-    case QAccessible::CheckBox:
-    case QAccessible::RadioButton:
-    case QAccessible::ComboBox:
-    case QAccessible::EditableText:
-    case QAccessible::Slider:
-    case QAccessible::SpinBox:
-    case QAccessible::ButtonMenu:
-    case QAccessible::ButtonDropDown:
-    case QAccessible::Link:
-    case QAccessible::PageTab:
-        return true;
-    default:
-        return false;
-    }
+    static const QList<QAccessible::Role> interactive{
+        QAccessible::Button,   QAccessible::CheckBox,     QAccessible::RadioButton,
+        QAccessible::ComboBox, QAccessible::EditableText, QAccessible::Slider,
+        QAccessible::SpinBox,  QAccessible::ButtonMenu,   QAccessible::ButtonDropDown,
+        QAccessible::Link,     QAccessible::PageTab};
+    return interactive.contains(role);
 }
 
 // Every visible control under `root` that a screen reader could not name, or a test not find.
@@ -70,28 +60,13 @@ QStringList unnamedControls(QWidget *root)
 
 QString roleName(QAccessible::Role role)
 {
-    switch (role) {
-    case QAccessible::List:
-        return u"list"_s;
-    case QAccessible::ListItem:
-        return u"list item"_s;
-    case QAccessible::Button:
-        return u"button"_s;
-    case QAccessible::RadioButton:
-        return u"radio button"_s;
-    case QAccessible::PageTab:
-        return u"page tab"_s;
-    case QAccessible::StatusBar:
-        return u"status bar"_s;
-    case QAccessible::StaticText:
-        return u"label"_s;
-    case QAccessible::ProgressBar:
-        return u"progress bar"_s;
-    case QAccessible::Grouping:
-        return u"group"_s;
-    default:
-        return u"role "_s + QString::number(role);
-    }
+    static const QMap<QAccessible::Role, QString> names{
+        {QAccessible::List, u"list"_s},        {QAccessible::ListItem, u"list item"_s},
+        {QAccessible::Button, u"button"_s},    {QAccessible::RadioButton, u"radio button"_s},
+        {QAccessible::PageTab, u"page tab"_s}, {QAccessible::StatusBar, u"status bar"_s},
+        {QAccessible::StaticText, u"label"_s}, {QAccessible::ProgressBar, u"progress bar"_s},
+        {QAccessible::Grouping, u"group"_s}};
+    return names.value(role, u"role "_s + QString::number(role));
 }
 
 // One line per node as a screen reader presents it: role, name, description, the states it
@@ -154,41 +129,19 @@ QStringList *events = nullptr;
 
 void record(QAccessibleEvent *event)
 {
-    QString type;
-    switch (event->type()) {
-    case QAccessible::ObjectCreated:
-        type = u"created"_s;
-        break;
-    case QAccessible::ObjectDestroyed:
-        type = u"destroyed"_s;
-        break;
-    case QAccessible::ObjectShow:
-        type = u"shown"_s;
-        break;
-    case QAccessible::ObjectHide:
-        type = u"hidden"_s;
-        break;
-    case QAccessible::NameChanged:
-        type = u"name"_s;
-        break;
-    case QAccessible::DescriptionChanged:
-        type = u"description"_s;
-        break;
-    case QAccessible::StateChanged:
-        type = u"state"_s;
-        break;
-    case QAccessible::ValueChanged:
-        type = u"value"_s;
-        break;
-    case QAccessible::Focus:
-        type = u"focus"_s;
-        break;
-    default:
-        return;
-    }
+    static const QMap<QAccessible::Event, QString> types{
+        {QAccessible::ObjectCreated, u"created"_s},
+        {QAccessible::ObjectDestroyed, u"destroyed"_s},
+        {QAccessible::ObjectShow, u"shown"_s},
+        {QAccessible::ObjectHide, u"hidden"_s},
+        {QAccessible::NameChanged, u"name"_s},
+        {QAccessible::DescriptionChanged, u"description"_s},
+        {QAccessible::StateChanged, u"state"_s},
+        {QAccessible::ValueChanged, u"value"_s},
+        {QAccessible::Focus, u"focus"_s}};
     QAccessibleInterface *iface = event->accessibleInterface();
-    if (events && iface)
-        events->append(type + u": "_s + iface->text(QAccessible::Name));
+    if (events && iface && types.contains(event->type()))
+        events->append(types.value(event->type()) + u": "_s + iface->text(QAccessible::Name));
 }
 } // namespace
 
@@ -202,8 +155,7 @@ private Q_SLOTS:
     {
         Animation::setEnabled(false);
         AccessibleFactory::install();
-        m_service = std::make_unique<StandInService>();
-        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+        QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString()));
     }
 
     void cleanup()
@@ -235,18 +187,15 @@ private Q_SLOTS:
     {
         QFETCH(bool, withToken);
         QFETCH(std::optional<Mode>, mode);
-        TestEnvironment environment;
-        AppEnvironment &surroundings = environment.mutableEnvironment();
-        surroundings.apiBase = m_service->apiBase();
-        surroundings.webBase = m_service->webBase();
-        surroundings.environmentToken = withToken ? u"r8_sim"_s : QString();
-        AppStore store(surroundings);
-        QTRY_VERIFY(store.tokens().known());
-        Updater updater(surroundings.settingsPath);
+        QVERIFY(m_standIn.reset());
+        const auto owned = m_standIn.makeStore(withToken ? u"r8_sim"_s : QString());
+        QVERIFY(owned);
+        AppStore &store = *owned;
+        Updater updater(m_standIn.surroundings().settingsPath);
         MainWindow window(store, updater);
         store.setMode(mode);
         if (mode == Mode::upscale) {
-            const QString photo = environment.path(u"photo.png"_s);
+            const QString photo = m_standIn.environment().path(u"photo.png"_s);
             QImage image(40, 30, QImage::Format_RGB32);
             image.fill(Qt::darkCyan);
             QVERIFY(image.save(photo));
@@ -271,7 +220,7 @@ private:
     void makeListOfEveryState();
     ImageJobPtr job(int row) const { return m_store->jobs().at(row); }
 
-    std::unique_ptr<StandInService> m_service;
+    StandInStore m_standIn;
     std::unique_ptr<TestEnvironment> m_environment;
     std::unique_ptr<AppStore> m_store;
     std::unique_ptr<JobListView> m_list;
@@ -326,44 +275,28 @@ void AccessibilityTest::makeListOfEveryState()
 void AccessibilityTest::jobListReadsEveryState()
 {
     makeListOfEveryState();
-    auto row = [](const QString &name, const QString &pill) -> QString {
-        return u"  list item \""_s + name + u".png, 40 × 30\" (Real-ESRGAN, "_s + pill + u')';
+    QStringList expected{u"list \"Jobs\""_s};
+    // A row still going or ended without a result: its name, Remove, and a pill with no action.
+    const auto add = [&](const QString &name, const QString &state, const QString &tooltip) {
+        expected << u"  list item \""_s + name + u".png, 40 × 30\" (Real-ESRGAN, "_s + state + u')'
+                 << u"    button \"Remove "_s + name + u".png\" (Remove) [press]"_s
+                 << u"    button \"Real-ESRGAN, "_s + state + u"\" ("_s + tooltip +
+                        u") unavailable"_s;
     };
-    auto remove = [](const QString &name) -> QString {
-        return u"    button \"Remove "_s + name + u".png\" (Remove) [press]"_s;
-    };
-    auto pill = [](const QString &state, const QString &tooltip) -> QString {
-        return u"    button \"Real-ESRGAN, "_s + state + u"\" ("_s + tooltip + u") unavailable"_s;
-    };
-    const QStringList expected{
-        u"list \"Jobs\""_s,
-        row(u"waiting"_s, u"queued"_s) + u" selected"_s,
-        remove(u"waiting"_s),
-        pill(u"queued"_s, u"Real-ESRGAN — Queued"_s),
-        row(u"preparing"_s, u"preparing"_s),
-        remove(u"preparing"_s),
-        pill(u"preparing"_s, u"Real-ESRGAN — Preparing"_s),
-        row(u"uploading"_s, u"uploading"_s),
-        remove(u"uploading"_s),
-        pill(u"uploading"_s, u"Real-ESRGAN — Uploading"_s),
-        row(u"running"_s, u"running"_s),
-        remove(u"running"_s),
-        pill(u"running"_s, u"Real-ESRGAN — Running"_s),
-        row(u"downloading"_s, u"saving"_s),
-        remove(u"downloading"_s),
-        pill(u"saving"_s, u"Real-ESRGAN — Saving"_s),
-        u"  list item \"done.png, 40 × 30\" (Real-ESRGAN, done, 1600 × 1066, $0.0023) [press]"_s,
-        u"    button \"Compare\" (Compare Results) [press]"_s,
-        remove(u"done"_s),
-        u"    button \"Real-ESRGAN, done, 1600 × 1066, $0.0023\" "_s
-        u"(Real-ESRGAN — 12s — $0.0023 on Replicate) [press]"_s,
-        row(u"failed"_s, u"failed"_s),
-        remove(u"failed"_s),
-        pill(u"failed"_s, u"Rate limited by Replicate. Try fewer at a time."_s),
-        row(u"cancelled"_s, u"cancelled"_s),
-        remove(u"cancelled"_s),
-        pill(u"cancelled"_s, u"Real-ESRGAN — Cancelled"_s),
-    };
+    add(u"waiting"_s, u"queued"_s, u"Real-ESRGAN — Queued"_s);
+    expected[1] += u" selected"_s;
+    add(u"preparing"_s, u"preparing"_s, u"Real-ESRGAN — Preparing"_s);
+    add(u"uploading"_s, u"uploading"_s, u"Real-ESRGAN — Uploading"_s);
+    add(u"running"_s, u"running"_s, u"Real-ESRGAN — Running"_s);
+    add(u"downloading"_s, u"saving"_s, u"Real-ESRGAN — Saving"_s);
+    expected
+        << u"  list item \"done.png, 40 × 30\" (Real-ESRGAN, done, 1600 × 1066, $0.0023) [press]"_s
+        << u"    button \"Compare\" (Compare Results) [press]"_s
+        << u"    button \"Remove done.png\" (Remove) [press]"_s
+        << u"    button \"Real-ESRGAN, done, 1600 × 1066, $0.0023\" "_s
+           u"(Real-ESRGAN — 12s — $0.0023 on Replicate) [press]"_s;
+    add(u"failed"_s, u"failed"_s, u"Rate limited by Replicate. Try fewer at a time."_s);
+    add(u"cancelled"_s, u"cancelled"_s, u"Real-ESRGAN — Cancelled"_s);
     QCOMPARE(walk(m_list.get()), expected);
     // Each part sits where it is painted, inside its row.
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(m_list.get());
@@ -460,21 +393,18 @@ void AccessibilityTest::jobListAnnouncesChanges()
 
 void AccessibilityTest::statusBarOutputChoicesAndModelTabs()
 {
-    TestEnvironment environment;
-    AppEnvironment &surroundings = environment.mutableEnvironment();
-    surroundings.apiBase = m_service->apiBase();
-    surroundings.webBase = m_service->webBase();
-    surroundings.environmentToken = u"r8_sim"_s;
-    AppStore store(surroundings);
-    QTRY_VERIFY(store.tokens().known());
-    Updater updater(surroundings.settingsPath);
+    QVERIFY(m_standIn.reset());
+    const auto owned = m_standIn.makeStore();
+    QVERIFY(owned);
+    AppStore &store = *owned;
+    Updater updater(m_standIn.surroundings().settingsPath);
     MainWindow window(store, updater);
     store.setMode(Mode::upscale);
     const CatalogModel first = ModelCatalog::builtIn(Mode::upscale).at(0);
     const CatalogModel second = ModelCatalog::builtIn(Mode::upscale).at(1);
     store.selectOnly(first);
     store.toggle(second);
-    const QString photo = environment.path(u"photo.png"_s);
+    const QString photo = m_standIn.environment().path(u"photo.png"_s);
     QVERIFY(SampleFiles::writeImage(SampleFiles::pattern(40, 30), photo, "PNG"));
     store.addFiles({QUrl::fromLocalFile(photo)});
     QTRY_COMPARE(store.jobs().size(), 1);
@@ -502,7 +432,7 @@ void AccessibilityTest::statusBarOutputChoicesAndModelTabs()
                           u"  radio button \"Custom folder\" [press]"_s}));
     log.clear();
     store.setOutputDestination(
-        OutputDestination::folder(QUrl::fromLocalFile(environment.path(u"out"_s))));
+        OutputDestination::folder(QUrl::fromLocalFile(m_standIn.environment().path(u"out"_s))));
     QCOMPARE(destination->current(), 1);
     QCOMPARE(log, (QStringList{u"state: Beside originals"_s, u"state: Custom folder"_s}));
     QAccessibleInterface *choices = QAccessible::queryAccessibleInterface(destination);

@@ -1,3 +1,4 @@
+#include "FakeDesktop.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
@@ -21,15 +22,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
-// Records what the sheet asks the file manager to show.
-class RecordingDesktop final : public Desktop
-{
-public:
-    QList<QUrl> chooseFiles(const OpenRequest &) override { return {}; }
-    QUrl chooseFolder(const QString &) override { return {}; }
-    void reveal(const QList<QUrl> &files) override { revealed += files; }
-    QList<QUrl> revealed;
-};
+using namespace Qt::StringLiterals;
 
 class CompareViewTest : public QObject
 {
@@ -68,9 +61,11 @@ private:
                          std::optional<double> elapsed = {});
     ImageJobPtr fileJob(const QString &original, QList<ModelVariantPtr> variants);
     ResultSheet *openSheet(const ImageJobPtr &job);
+    // photo.jpg at 400 × 300 and its one result photo-4x.png at `size`, in the sheet.
+    ResultSheet *openUpscale(QSize size, std::optional<double> elapsed = {});
 
     std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<RecordingDesktop> m_desktop;
+    std::shared_ptr<FakeDesktop> m_desktop;
     std::unique_ptr<AppStore> m_store;
     QPointer<ResultSheet> m_sheet;
 };
@@ -83,13 +78,10 @@ void CompareViewTest::initTestCase()
 void CompareViewTest::init()
 {
     m_environment = std::make_unique<TestEnvironment>();
-    m_desktop = std::make_shared<RecordingDesktop>();
-    AppEnvironment environment = m_environment->environment();
-    environment.desktop = m_desktop;
-    // Nothing here needs the service: whatever the store asks for fails at once.
-    environment.apiBase = QUrl(u"http://127.0.0.1:9/v1"_qs);
-    environment.webBase = QUrl(u"http://127.0.0.1:9"_qs);
-    m_store = std::make_unique<AppStore>(environment);
+    m_desktop = std::make_shared<FakeDesktop>();
+    // Nothing here needs the service: the environment's own answers nowhere.
+    m_environment->mutableEnvironment().desktop = m_desktop;
+    m_store = std::make_unique<AppStore>(m_environment->environment());
 }
 
 void CompareViewTest::cleanup()
@@ -103,7 +95,7 @@ QString CompareViewTest::file(const QString &name, int w, int h)
 {
     const QString path = m_environment->path(name);
     SampleFiles::writeImage(SampleFiles::pattern(w, h), path,
-                            name.endsWith(QLatin1String(".png")) ? "PNG" : "JPEG");
+                            name.endsWith(u".png"_s) ? "PNG" : "JPEG");
     return path;
 }
 
@@ -119,7 +111,7 @@ QString CompareViewTest::solid(const QString &name, QColor colour, int w, int h)
 ModelVariantPtr CompareViewTest::done(const QString &title, const QString &result,
                                       std::optional<double> elapsed)
 {
-    auto variant = std::make_shared<ModelVariant>(u"owner/"_qs + title.toLower(), title);
+    auto variant = std::make_shared<ModelVariant>(u"owner/"_s + title.toLower(), title);
     variant->setStatus(RunStatus::done());
     if (!result.isEmpty()) {
         variant->setResultURL(QUrl::fromLocalFile(result));
@@ -148,6 +140,13 @@ ResultSheet *CompareViewTest::openSheet(const ImageJobPtr &job)
     if (!QTest::qWaitForWindowExposed(m_sheet) || (finished.isEmpty() && !finished.wait(60000)))
         return nullptr;
     return m_sheet;
+}
+
+ResultSheet *CompareViewTest::openUpscale(QSize size, std::optional<double> elapsed)
+{
+    const QString original = file(u"photo.jpg"_s, 400, 300);
+    const QString result = file(u"photo-4x.png"_s, size.width(), size.height());
+    return openSheet(fileJob(original, {done(u"Upscaler"_s, result, elapsed)}));
 }
 
 void CompareViewTest::wheelAndPinchZoom_data()
@@ -231,9 +230,7 @@ void CompareViewTest::zoomKeepsTheCentreAndClampsThePan()
 
 void CompareViewTest::dragPansOnlyPastTheThresholdAndWithinTheImage()
 {
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    const QString result = file(u"photo-4x.png"_qs, 1600, 1200);
-    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_qs, result)}));
+    ResultSheet *sheet = openUpscale({1600, 1200});
     QVERIFY(sheet);
     CompareCanvas *canvas = sheet->compareView()->canvas();
     // Press away from the divider, which sits in the middle.
@@ -258,31 +255,29 @@ void CompareViewTest::dragPansOnlyPastTheThresholdAndWithinTheImage()
 
 void CompareViewTest::fileJobOpensAtActualSizeWithDivider()
 {
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    const QString result = file(u"photo-4x.png"_qs, 1600, 1200);
-    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_qs, result, 12.4)}));
+    ResultSheet *sheet = openUpscale({1600, 1200}, 12.4);
     QVERIFY(sheet);
     QVERIFY(sheet->isModal() || sheet->windowModality() == Qt::WindowModal);
     QVERIFY(sheet->minimumSize().width() >= 720 && sheet->minimumSize().height() >= 520);
     CompareView *view = sheet->compareView();
     QVERIFY(view->isLoaded());
     QCOMPARE(view->canvas()->zoom().mode(), ZoomMode::ratio(1.0));
-    QCOMPARE(view->canvas()->zoomText(), u"100%"_qs);
+    QCOMPARE(view->canvas()->zoomText(), u"100%"_s);
     QVERIFY(view->canvas()->hasDivider());
     QCOMPARE(view->canvas()->split(), 0.5);
     QVERIFY(view->chips()->isHidden());
-    QCOMPARE(view->toolbar()->heading()->title(), u"photo.jpg"_qs);
-    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"400 × 300 → 1600 × 1200 · 12s"_qs);
-    QVERIFY(sheet->findChild<ZoomButton *>(u"zoomActual"_qs)->isChecked());
-    QVERIFY(!sheet->findChild<ZoomButton *>(u"zoomFit"_qs)->isChecked());
+    QCOMPARE(view->toolbar()->heading()->title(), u"photo.jpg"_s);
+    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"400 × 300 → 1600 × 1200 · 12s"_s);
+    QVERIFY(sheet->findChild<ZoomButton *>(u"zoomActual"_s)->isChecked());
+    QVERIFY(!sheet->findChild<ZoomButton *>(u"zoomFit"_s)->isChecked());
 }
 
 void CompareViewTest::promptJobOpensFittedWithoutOriginal()
 {
-    const QString result = file(u"lighthouse.png"_qs, 1024, 768);
+    const QString result = file(u"lighthouse.png"_s, 1024, 768);
     auto job = std::make_shared<ImageJob>(JobInput::prompt(
-        u"A lighthouse\non a cliff at dusk, long exposure, waves crashing on black rocks below"_qs));
-    job->setVariants({done(u"Flux"_qs, result, 3)});
+        u"A lighthouse\non a cliff at dusk, long exposure, waves crashing on black rocks below"_s));
+    job->setVariants({done(u"Flux"_s, result, 3)});
     ResultSheet *sheet = openSheet(job);
     QVERIFY(sheet);
     CompareView *view = sheet->compareView();
@@ -290,63 +285,63 @@ void CompareViewTest::promptJobOpensFittedWithoutOriginal()
     QVERIFY(view->canvas()->zoom().mode().fit);
     QVERIFY(!view->canvas()->hasDivider());
     QVERIFY(view->canvas()->handleRect().isEmpty());
-    QVERIFY(sheet->findChild<ZoomButton *>(u"zoomFit"_qs)->isChecked());
+    QVERIFY(sheet->findChild<ZoomButton *>(u"zoomFit"_s)->isChecked());
     QCOMPARE(view->toolbar()->heading()->title(),
-             u"A lighthouse on a cliff at dusk, long exposure, waves crashi…"_qs);
+             u"A lighthouse on a cliff at dusk, long exposure, waves crashi…"_s);
     // No source dimensions and no arrow: only the result's size and time.
-    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"1024 × 768 · 3s"_qs);
+    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"1024 × 768 · 3s"_s);
 }
 
 void CompareViewTest::loadFailuresShowTheirMessage_data()
 {
     QTest::addColumn<QString>("breakage");
     QTest::addColumn<QString>("message");
-    QTest::newRow("no result file yet") << u"no-url"_qs << u"No result to show yet."_qs;
+    QTest::newRow("no result file yet") << u"no-url"_s << u"No result to show yet."_s;
     QTest::newRow("result deleted")
-        << u"delete-result"_qs
-        << u"“photo-4x.png” isn't there any more.\nIt may have been moved or deleted."_qs;
+        << u"delete-result"_s
+        << u"“photo-4x.png” isn't there any more.\nIt may have been moved or deleted."_s;
     QTest::newRow("original deleted")
-        << u"delete-original"_qs << u"The original “photo.jpg” isn't there any more."_qs;
+        << u"delete-original"_s << u"The original “photo.jpg” isn't there any more."_s;
     QTest::newRow("original garbled")
-        << u"garble-original"_qs << u"Couldn't decode the original image."_qs;
-    QTest::newRow("result garbled") << u"garble-result"_qs << u"Couldn't decode photo-4x.png."_qs;
+        << u"garble-original"_s << u"Couldn't decode the original image."_s;
+    QTest::newRow("result garbled") << u"garble-result"_s << u"Couldn't decode photo-4x.png."_s;
 }
 
 void CompareViewTest::loadFailuresShowTheirMessage()
 {
     QFETCH(QString, breakage);
     QFETCH(QString, message);
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    const QString result = file(u"photo-4x.png"_qs, 800, 600);
-    if (breakage == u"delete-result"_qs)
+    const QString original = file(u"photo.jpg"_s, 400, 300);
+    const QString result = file(u"photo-4x.png"_s, 800, 600);
+    if (breakage == u"delete-result"_s)
         QFile::remove(result);
-    if (breakage == u"delete-original"_qs)
+    if (breakage == u"delete-original"_s)
         QFile::remove(original);
-    if (breakage.startsWith(u"garble"_qs))
-        SampleFiles::writeBytes(breakage.endsWith(u"original"_qs) ? original : result,
+    if (breakage.startsWith(u"garble"_s))
+        SampleFiles::writeBytes(breakage.endsWith(u"original"_s) ? original : result,
                                 "not an image at all");
-    auto variant = done(u"Upscaler"_qs, breakage == u"no-url"_qs ? QString() : result);
+    auto variant = done(u"Upscaler"_s, breakage == u"no-url"_s ? QString() : result);
     ResultSheet *sheet = openSheet(fileJob(original, {variant}));
     QVERIFY(sheet);
     CompareView *view = sheet->compareView();
     QCOMPARE(view->loadError(), message);
     QVERIFY(!view->isLoaded());
-    auto *retry = sheet->findChild<QuietButton *>(u"tryAgainButton"_qs);
+    auto *retry = sheet->findChild<QuietButton *>(u"tryAgainButton"_s);
     QVERIFY(retry && retry->isVisible());
     QVERIFY(sheet->isVisible());
 }
 
 void CompareViewTest::tryAgainLoadsOnceTheFileIsBack()
 {
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    const QString result = file(u"photo-4x.png"_qs, 800, 600);
-    QVERIFY(QFile::rename(result, result + u".moved"_qs));
-    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_qs, result)}));
+    const QString original = file(u"photo.jpg"_s, 400, 300);
+    const QString result = file(u"photo-4x.png"_s, 800, 600);
+    QVERIFY(QFile::rename(result, result + u".moved"_s));
+    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_s, result)}));
     QVERIFY(sheet);
     QVERIFY(!sheet->compareView()->loadError().isEmpty());
-    QVERIFY(QFile::rename(result + u".moved"_qs, result));
+    QVERIFY(QFile::rename(result + u".moved"_s, result));
     QSignalSpy finished(sheet->compareView(), &CompareView::loadFinished);
-    QTest::mouseClick(sheet->findChild<QuietButton *>(u"tryAgainButton"_qs), Qt::LeftButton);
+    QTest::mouseClick(sheet->findChild<QuietButton *>(u"tryAgainButton"_s), Qt::LeftButton);
     QVERIFY(finished.wait(10000));
     QVERIFY(sheet->compareView()->isLoaded());
     QCOMPARE(sheet->compareView()->loadError(), QString());
@@ -354,9 +349,7 @@ void CompareViewTest::tryAgainLoadsOnceTheFileIsBack()
 
 void CompareViewTest::dividerIsClampedToTheCanvas()
 {
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    const QString result = file(u"photo-4x.png"_qs, 800, 600);
-    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_qs, result)}));
+    ResultSheet *sheet = openUpscale({800, 600});
     QVERIFY(sheet);
     CompareCanvas *canvas = sheet->compareView()->canvas();
     const QPoint handle = canvas->handleRect().center().toPoint();
@@ -375,12 +368,12 @@ void CompareViewTest::dividerIsClampedToTheCanvas()
 
 void CompareViewTest::chipsKeepZoomForTheSameSizeAndResetOtherwise()
 {
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    auto first = done(u"Alpha"_qs, file(u"a.png"_qs, 1600, 1200));
-    auto same = done(u"Beta"_qs, file(u"b.png"_qs, 1600, 1200));
-    auto other = done(u"Gamma"_qs, file(u"c.png"_qs, 800, 600));
-    auto failed = std::make_shared<ModelVariant>(u"owner/delta"_qs, u"Delta"_qs);
-    failed->setStatus(RunStatus::failed(u"x"_qs));
+    const QString original = file(u"photo.jpg"_s, 400, 300);
+    auto first = done(u"Alpha"_s, file(u"a.png"_s, 1600, 1200));
+    auto same = done(u"Beta"_s, file(u"b.png"_s, 1600, 1200));
+    auto other = done(u"Gamma"_s, file(u"c.png"_s, 800, 600));
+    auto failed = std::make_shared<ModelVariant>(u"owner/delta"_s, u"Delta"_s);
+    failed->setStatus(RunStatus::failed(u"x"_s));
     ResultSheet *sheet = openSheet(fileJob(original, {first, failed, same, other}));
     QVERIFY(sheet);
     CompareView *view = sheet->compareView();
@@ -433,20 +426,20 @@ void CompareViewTest::leftSideShowsAnotherResultUntilTheSheetCloses()
     const QColor blue(30, 40, 210);
     const QColor green(30, 180, 60);
     const QColor grey(128, 128, 128);
-    const ImageJobPtr job = fileJob(solid(u"photo.png"_qs, grey, 400, 300),
-                                    {done(u"Alpha"_qs, solid(u"a.png"_qs, red)),
-                                     done(u"Beta"_qs, solid(u"b.png"_qs, blue)),
-                                     done(u"Gamma"_qs, solid(u"c.png"_qs, green))});
+    const ImageJobPtr job =
+        fileJob(solid(u"photo.png"_s, grey, 400, 300),
+                {done(u"Alpha"_s, solid(u"a.png"_s, red)), done(u"Beta"_s, solid(u"b.png"_s, blue)),
+                 done(u"Gamma"_s, solid(u"c.png"_s, green))});
     ResultSheet *sheet = openSheet(job);
     QVERIFY(sheet);
     CompareView *view = sheet->compareView();
     CompareCanvas *canvas = view->canvas();
-    auto *picker = sheet->findChild<QComboBox *>(u"leftSidePicker"_qs);
+    auto *picker = sheet->findChild<QComboBox *>(u"leftSidePicker"_s);
     QVERIFY(picker && picker->isVisible());
-    QCOMPARE(picker->accessibleName(), u"Left side"_qs);
-    QCOMPARE(picker->currentText(), u"Original"_qs);
+    QCOMPARE(picker->accessibleName(), u"Left side"_s);
+    QCOMPARE(picker->currentText(), u"Original"_s);
     QCOMPARE(sides(canvas), std::make_pair(grey, red));
-    QCOMPARE(canvas->beforeLabel(), u"Before"_qs);
+    QCOMPARE(canvas->beforeLabel(), u"Before"_s);
 
     // From the keyboard: Down on the focused menu picks the first result for the left side.
     QApplication::setActiveWindow(sheet);
@@ -456,20 +449,20 @@ void CompareViewTest::leftSideShowsAnotherResultUntilTheSheetCloses()
     QTest::keyClick(picker, Qt::Key_Down);
     QVERIFY(finished.wait(10000));
     QCOMPARE(view->leftSide(), job->doneVariants().at(0));
-    QCOMPARE(picker->currentText(), u"Alpha"_qs);
+    QCOMPARE(picker->currentText(), u"Alpha"_s);
     QTest::mouseClick(view->chips()->chip(1), Qt::LeftButton);
     QVERIFY(finished.wait(10000));
     QCOMPARE(sides(canvas), std::make_pair(red, blue));
     QVERIFY(canvas->hasDivider());
-    QCOMPARE(canvas->beforeLabel(), u"Alpha"_qs);
-    QCOMPARE(canvas->afterLabel(), u"Beta"_qs);
+    QCOMPARE(canvas->beforeLabel(), u"Alpha"_s);
+    QCOMPARE(canvas->afterLabel(), u"Beta"_s);
 
     // Another chip changes the right side only.
     QTest::keyClick(canvas, Qt::Key_Right);
     QVERIFY(finished.wait(10000));
     QCOMPARE(view->selected(), job->doneVariants().at(2));
     QCOMPARE(sides(canvas), std::make_pair(red, green));
-    QCOMPARE(picker->currentText(), u"Alpha"_qs);
+    QCOMPARE(picker->currentText(), u"Alpha"_s);
 
     // Closed and opened again, the sheet starts from the original.
     QTest::keyClick(sheet, Qt::Key_Return);
@@ -478,7 +471,7 @@ void CompareViewTest::leftSideShowsAnotherResultUntilTheSheetCloses()
     sheet = openSheet(job);
     QVERIFY(sheet);
     QVERIFY(!sheet->compareView()->leftSide());
-    QCOMPARE(sheet->findChild<QComboBox *>(u"leftSidePicker"_qs)->currentText(), u"Original"_qs);
+    QCOMPARE(sheet->findChild<QComboBox *>(u"leftSidePicker"_s)->currentText(), u"Original"_s);
     QCOMPARE(sides(sheet->compareView()->canvas()), std::make_pair(grey, red));
 }
 
@@ -497,9 +490,9 @@ void CompareViewTest::resultsOfDifferentSizesShareTheLargerGrid()
     const QColor red(200, 30, 30);
     const QColor blue(30, 40, 210);
     const ImageJobPtr job =
-        fileJob(file(u"photo.jpg"_qs, 400, 300),
-                {done(u"Alpha"_qs, solid(u"a.png"_qs, red, left.width(), left.height())),
-                 done(u"Beta"_qs, solid(u"b.png"_qs, blue, right.width(), right.height()))});
+        fileJob(file(u"photo.jpg"_s, 400, 300),
+                {done(u"Alpha"_s, solid(u"a.png"_s, red, left.width(), left.height())),
+                 done(u"Beta"_s, solid(u"b.png"_s, blue, right.width(), right.height()))});
     ResultSheet *sheet = openSheet(job);
     QVERIFY(sheet);
     CompareView *view = sheet->compareView();
@@ -517,9 +510,7 @@ void CompareViewTest::resultsOfDifferentSizesShareTheLargerGrid()
 
 void CompareViewTest::wheelAndShortcutsDriveTheCanvas()
 {
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    const QString result = file(u"photo-4x.png"_qs, 1600, 1200);
-    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_qs, result)}));
+    ResultSheet *sheet = openUpscale({1600, 1200});
     QVERIFY(sheet);
     CompareCanvas *canvas = sheet->compareView()->canvas();
     const QPointF centre(canvas->width() / 2.0, canvas->height() / 2.0);
@@ -527,7 +518,7 @@ void CompareViewTest::wheelAndShortcutsDriveTheCanvas()
                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(canvas, &line);
     QVERIFY(line.isAccepted());
-    QCOMPARE(canvas->zoomText(), u"103%"_qs);
+    QCOMPARE(canvas->zoomText(), u"103%"_s);
     QWheelEvent sideways(centre, canvas->mapToGlobal(centre), QPoint(), QPoint(120, 0),
                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(canvas, &sideways);
@@ -535,29 +526,28 @@ void CompareViewTest::wheelAndShortcutsDriveTheCanvas()
 
     QApplication::setActiveWindow(sheet);
     QVERIFY(QTest::qWaitForWindowActive(sheet));
-    auto *fit = sheet->findChild<ZoomButton *>(u"zoomFit"_qs);
-    auto *actual = sheet->findChild<ZoomButton *>(u"zoomActual"_qs);
-    auto *twice = sheet->findChild<ZoomButton *>(u"zoomDouble"_qs);
+    auto *fit = sheet->findChild<ZoomButton *>(u"zoomFit"_s);
+    auto *actual = sheet->findChild<ZoomButton *>(u"zoomActual"_s);
+    auto *twice = sheet->findChild<ZoomButton *>(u"zoomDouble"_s);
     QVERIFY(!fit->isChecked() && !actual->isChecked() && !twice->isChecked());
     QTest::keyClick(sheet, Qt::Key_2, Qt::ControlModifier);
-    QCOMPARE(canvas->zoomText(), u"200%"_qs);
+    QCOMPARE(canvas->zoomText(), u"200%"_s);
     QVERIFY(twice->isChecked() && !actual->isChecked());
     QTest::keyClick(sheet, Qt::Key_0, Qt::ControlModifier);
     QVERIFY(canvas->zoom().mode().fit && fit->isChecked());
     QCOMPARE(canvas->zoom().pan(), QPointF());
     QTest::mouseClick(actual, Qt::LeftButton);
-    QCOMPARE(canvas->zoomText(), u"100%"_qs);
+    QCOMPARE(canvas->zoomText(), u"100%"_s);
     QVERIFY(actual->isChecked() && !fit->isChecked());
 }
 
 void CompareViewTest::revealAndDone()
 {
-    const QString original = file(u"photo.jpg"_qs, 400, 300);
-    const QString result = file(u"photo-4x.png"_qs, 800, 600);
-    ResultSheet *sheet = openSheet(fileJob(original, {done(u"Upscaler"_qs, result)}));
+    ResultSheet *sheet = openUpscale({800, 600});
     QVERIFY(sheet);
     QTest::mouseClick(sheet->compareView()->toolbar()->revealButton(), Qt::LeftButton);
-    QCOMPARE(m_desktop->revealed, QList<QUrl>{QUrl::fromLocalFile(result)});
+    const QUrl result = QUrl::fromLocalFile(m_environment->path(u"photo-4x.png"_s));
+    QCOMPARE(m_desktop->revealed, QList<QList<QUrl>>{{result}});
     QVERIFY(sheet->compareView()->toolbar()->doneButton()->isDefault());
     QSignalSpy accepted(sheet, &QDialog::accepted);
     QApplication::setActiveWindow(sheet);
@@ -571,8 +561,8 @@ void CompareViewTest::revealAndDone()
 // and keep one full-size copy plus its halvings (a third more), nothing else.
 void CompareViewTest::hugeResultOpensFromOneDecode()
 {
-    const QString original = file(u"photo.jpg"_qs, 4000, 3000);
-    const QString result = m_environment->path(u"photo-4x.png"_qs);
+    const QString original = file(u"photo.jpg"_s, 4000, 3000);
+    const QString result = m_environment->path(u"photo-4x.png"_s);
     {
         QImage huge(16000, 12000, QImage::Format_RGB32);
         QVERIFY(!huge.isNull());
@@ -581,7 +571,7 @@ void CompareViewTest::hugeResultOpensFromOneDecode()
         writer.setQuality(85); // quick compression: the picture is made, not judged
         QVERIFY(writer.write(huge));
     }
-    m_sheet = new ResultSheet(*m_store, fileJob(original, {done(u"Upscaler"_qs, result)}));
+    m_sheet = new ResultSheet(*m_store, fileJob(original, {done(u"Upscaler"_s, result)}));
     m_sheet->resize(960, 680);
     CompareView *view = m_sheet->compareView();
     // While the PNG is read, what has arrived of it already shows, at its full size.
@@ -634,7 +624,7 @@ void CompareViewTest::pngsReadRowByRowMatchTheOrdinaryDecode_data()
 void CompareViewTest::pngsReadRowByRowMatchTheOrdinaryDecode()
 {
     QFETCH(QImage, image);
-    const QString path = m_environment->path(u"result.png"_qs);
+    const QString path = m_environment->path(u"result.png"_s);
     QVERIFY(SampleFiles::writeImage(image, path, "PNG"));
     const std::optional<QImage> streamed = StreamingPng::decode(
         path, 64, [](const QImage &, QSize) {}, [] { return true; });

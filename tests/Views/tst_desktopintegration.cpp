@@ -223,7 +223,7 @@ void DesktopIntegrationTest::initTestCase()
 void DesktopIntegrationTest::init()
 {
     freshEnvironment();
-    m_environment->mutableEnvironment().environmentToken = u"r8_sim"_s;
+    testEnvironment().mutableEnvironment().environmentToken = u"r8_sim"_s;
     for (const QString &name : {DesktopNotifier::service, u"org.freedesktop.portal.Desktop"_s,
                                 u"org.freedesktop.login1"_s})
         QVERIFY(m_services->registerService(name));
@@ -252,7 +252,7 @@ void DesktopIntegrationTest::addPhotos(int count)
 {
     m_store->setMode(Mode::upscale);
     m_store->selectOnly(*ModelCatalog::find(ModelCatalog::builtIn(Mode::upscale), esrgan));
-    const QList<QUrl> files = SampleFiles::colouredPhotos(m_environment->path(u"."_s), count);
+    const QList<QUrl> files = SampleFiles::colouredPhotos(testEnvironment().path(u"."_s), count);
     QCOMPARE(files.size(), count);
     m_store->addFiles(files);
     QTRY_COMPARE(m_store->jobs().size(), count);

@@ -90,10 +90,10 @@ QProcessEnvironment DesktopLaunchTest::programEnvironment() const
     // The user's own store is the single one; a settings file of its own would opt out.
     environment.remove(u"MOONFORGE_SETTINGS_FILE"_s);
     environment.remove(u"XDG_ACTIVATION_TOKEN"_s);
-    environment.insert(u"XDG_CONFIG_HOME"_s, m_environment->path(u"config"_s));
-    environment.insert(u"XDG_CACHE_HOME"_s, m_environment->path(u"cache"_s));
-    environment.insert(u"MOONFORGE_API_BASE"_s, m_service->apiBase().toString());
-    environment.insert(u"MOONFORGE_WEB_BASE"_s, m_service->webBase().toString());
+    environment.insert(u"XDG_CONFIG_HOME"_s, testEnvironment().path(u"config"_s));
+    environment.insert(u"XDG_CACHE_HOME"_s, testEnvironment().path(u"cache"_s));
+    environment.insert(u"MOONFORGE_API_BASE"_s, service().apiBase().toString());
+    environment.insert(u"MOONFORGE_WEB_BASE"_s, service().webBase().toString());
     // Under the sanitizers the program's own errors still end it; what its toolkit keeps at exit
     // is no part of what these tests look at.
     if (environment.contains(u"ASAN_OPTIONS"_s))
@@ -106,7 +106,7 @@ bool DesktopLaunchTest::launch(const QStringList &arguments, QProcessEnvironment
                                QProcess &process)
 {
     process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(m_environment->path(u"."_s));
+    process.setWorkingDirectory(testEnvironment().path(u"."_s));
     process.start(QStringLiteral(MOONFORGE_APP_BINARY), arguments);
     // The running instance answers from this event loop, so wait without blocking it.
     return QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 30'000);
@@ -130,7 +130,7 @@ void DesktopLaunchTest::laterLaunchHandsOver()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QStringList, queued);
-    const QString root = QDir(m_environment->path(u"."_s)).canonicalPath();
+    const QString root = QDir(testEnvironment().path(u"."_s)).canonicalPath();
     QVERIFY(QDir(root).mkpath(u"album"_s));
     QCOMPARE(SampleFiles::colouredPhotos(root + u"/album"_s, 2).size(), 2);
     QCOMPARE(SampleFiles::colouredPhotos(root, 1).size(), 1);
@@ -170,7 +170,7 @@ void DesktopLaunchTest::laterLaunchHandsOver()
 void DesktopLaunchTest::closingInstanceTurnsLaunchesAway()
 {
     const QDBusConnection later = m_bus->connect(u"later-launch"_s);
-    const QList<QUrl> files = SampleFiles::colouredPhotos(m_environment->path(u"."_s), 1);
+    const QList<QUrl> files = SampleFiles::colouredPhotos(testEnvironment().path(u"."_s), 1);
     QCOMPARE(SingleInstance(later).claim(), false);
     m_instance->close();
     QCOMPARE(SingleInstance::handOver(later, files), SingleInstance::HandOver::closing);

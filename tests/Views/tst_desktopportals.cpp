@@ -239,18 +239,12 @@ void DesktopPortalsTest::qtDialogWithoutPortal_data()
     QTest::addColumn<QString>("typed");
     // The folder the dialog shows afterwards when it stayed open; empty when it closed.
     QTest::addColumn<QString>("entered");
-    QTest::newRow("a folder is added as it is") << false << "album"
-                                                << ""
-                                                << "";
-    QTest::newRow("a file is added") << false << "photo.png"
-                                     << ""
-                                     << "";
-    QTest::newRow("a typed path ending in / is entered") << false << ""
-                                                         << "album/"
-                                                         << "album";
-    QTest::newRow("reference images enter a folder") << true << "album"
-                                                     << ""
-                                                     << "album";
+    QTest::newRow("a folder is added as it is") << false << u"album"_s << QString() << QString();
+    QTest::newRow("a file is added") << false << u"photo.png"_s << QString() << QString();
+    QTest::newRow("a typed path ending in / is entered")
+        << false << QString() << u"album/"_s << u"album"_s;
+    QTest::newRow("reference images enter a folder")
+        << true << u"album"_s << QString() << u"album"_s;
 }
 
 void DesktopPortalsTest::qtDialogWithoutPortal()

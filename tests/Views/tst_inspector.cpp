@@ -1,9 +1,9 @@
 #include "AppStoreProbe.h"
+#include "FakeDesktop.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
 #include "Services/CostPlanner.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/InspectorView.h"
 #include "Views/Inspector/ParameterControl.h"
@@ -26,22 +26,10 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
-class FolderDesktop final : public Desktop
-{
-public:
-    QList<QUrl> chooseFiles(const OpenRequest &) override { return {}; }
-    QUrl chooseFolder(const QString &title) override
-    {
-        asked.append(title);
-        return answer;
-    }
-    void reveal(const QList<QUrl> &) override {}
-    QUrl answer;
-    QStringList asked;
-};
-
 SchemaParam param(const QString &key, SchemaParam::Kind::Type type,
                   std::optional<ParamValue> defaultValue = {}, std::optional<double> min = {},
                   std::optional<double> max = {})
@@ -69,23 +57,22 @@ class InspectorTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<FolderDesktop> m_desktop;
+    StandInStore m_standIn;
+    std::shared_ptr<FakeDesktop> m_desktop;
     std::unique_ptr<AppStore> m_store;
     std::unique_ptr<InspectorView> m_view;
 
     AppStore &makeStore(bool withToken, bool onService = false)
     {
-        AppEnvironment environment = m_environment->environment();
-        environment.environmentToken = withToken ? "r8_test" : "";
+        AppEnvironment &environment = m_standIn.surroundings();
         environment.desktop = m_desktop;
-        if (onService) {
-            environment.apiBase = m_service->apiBase();
-            environment.webBase = m_service->webBase();
-        }
-        m_store = std::make_unique<AppStore>(environment);
-        [&] { QTRY_VERIFY(m_store->tokens().known()); }();
+        // Off the service nothing answers: whatever the store asks for fails at once.
+        environment.apiBase =
+            onService ? m_standIn.service().apiBase() : QUrl("http://127.0.0.1:9/v1");
+        environment.webBase =
+            onService ? m_standIn.service().webBase() : QUrl("http://127.0.0.1:9");
+        m_store = m_standIn.makeStore(withToken ? "r8_test" : "");
+        [&] { QVERIFY(m_store); }();
         m_store->setMode(Mode::upscale);
         return *m_store;
     }
@@ -139,14 +126,12 @@ private Q_SLOTS:
     void initTestCase()
     {
         Animation::setEnabled(false);
-        m_service = std::make_unique<StandInService>();
-        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+        QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString()));
     }
     void init()
     {
-        QVERIFY(m_service->reset());
-        m_environment = std::make_unique<TestEnvironment>();
-        m_desktop = std::make_shared<FolderDesktop>();
+        QVERIFY(m_standIn.reset());
+        m_desktop = std::make_shared<FakeDesktop>();
     }
     void cleanup()
     {
@@ -385,10 +370,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("help");
         QTest::addColumn<QString>("placeholder");
-        QTest::newRow("first sentence") << "Strength of the effect. Higher is stronger."
-                                        << "Strength of the effect";
-        QTest::newRow("leading point") << ".Starts here. Then"
-                                       << "Starts here";
+        QTest::newRow("first sentence")
+            << u"Strength of the effect. Higher is stronger."_s << u"Strength of the effect"_s;
+        QTest::newRow("leading point") << u".Starts here. Then"_s << u"Starts here"_s;
         QTest::newRow("cut at 46") << QString(60, 'x') << QString(46, 'x') + QChar(0x2026);
     }
     void shortHelp()
@@ -538,12 +522,12 @@ private Q_SLOTS:
         auto *destination = find<SegmentedControl>("outputDestination");
         const QPoint custom = destination->segmentRect(1).center();
         QTest::mouseClick(destination, Qt::LeftButton, {}, custom);
-        QCOMPARE(m_desktop->asked, QStringList{"Where should upscale results be saved?"});
+        QCOMPARE(m_desktop->folderTitles, QStringList{"Where should upscale results be saved?"});
         QCOMPARE(destination->current(), 0);
         QVERIFY(!shown("outputFolder") && !shown("chooseFolder"));
 
-        const QString folder = m_environment->path("Results for the long weekend trip");
-        m_desktop->answer = QUrl::fromLocalFile(folder);
+        const QString folder = m_standIn.environment().path("Results for the long weekend trip");
+        m_desktop->folderAnswer = QUrl::fromLocalFile(folder);
         QTest::mouseClick(destination, Qt::LeftButton, {}, custom);
         QCOMPARE(destination->current(), 1);
         QVERIFY(shown("outputFolder"));
@@ -579,7 +563,7 @@ private Q_SLOTS:
         m_store->selectOnly(*CatalogModel::fromSlug("nightmareai/real-esrgan", {}, {}, true));
         QList<QUrl> photos;
         for (const QString name : {"a.jpg", "b.jpg"}) {
-            const QString path = m_environment->path(name);
+            const QString path = m_standIn.environment().path(name);
             QVERIFY(SampleFiles::writeImage(SampleFiles::pattern(64, 48), path, "JPEG"));
             photos.append(QUrl::fromLocalFile(path));
         }
@@ -590,7 +574,7 @@ private Q_SLOTS:
         QVERIFY(find<QLabel>("estimate")->text().startsWith("Around $"));
 
         // Uploads held back keep the run going until Stop.
-        QVERIFY(m_service->addFault(
+        QVERIFY(m_standIn.service().addFault(
             QJsonObject{{"path", "/v1/files*"}, {"action", "delay"}, {"delayMs", 20000}}));
         QTest::mouseClick(run, Qt::LeftButton);
         QTRY_COMPARE(run->text(), "Stop");
@@ -612,8 +596,9 @@ private Q_SLOTS:
         const QString slug = m_store->state().selectedSlugs.value(0);
         QTRY_VERIFY(m_store->directory().prices().contains(slug) &&
                     m_store->schemaState().isReady());
-        QVERIFY(QDir().mkpath(m_environment->path("six")));
-        const QList<QUrl> photos = SampleFiles::colouredPhotos(m_environment->path("six"), 6);
+        QVERIFY(QDir().mkpath(m_standIn.environment().path("six")));
+        const QList<QUrl> photos =
+            SampleFiles::colouredPhotos(m_standIn.environment().path("six"), 6);
         QCOMPARE(photos.size(), 6);
         auto *estimate = find<QLabel>("estimate");
         bool saidUnpriced = false;

@@ -113,7 +113,7 @@ void MainWindowTest::cleanup()
 
 void MainWindowTest::makeWindow(bool withToken)
 {
-    m_environment->mutableEnvironment().environmentToken = withToken ? u"r8_sim"_s : QString();
+    testEnvironment().mutableEnvironment().environmentToken = withToken ? u"r8_sim"_s : QString();
     openWindow();
 }
 
@@ -133,7 +133,7 @@ void MainWindowTest::putJobs(int count, const QList<RunStatus> &statuses)
     for (int i = 0; i < count; ++i) {
         auto job = std::make_shared<ImageJob>(
             m_store->mode() == Mode::upscale
-                ? JobInput::file(QUrl::fromLocalFile(m_environment->path(u"p%1.png"_s.arg(i))))
+                ? JobInput::file(QUrl::fromLocalFile(testEnvironment().path(u"p%1.png"_s.arg(i))))
                 : JobInput::prompt(u"prompt %1"_s.arg(i)));
         QList<ModelVariantPtr> variants;
         for (const QString &slug : slugs) {
@@ -149,7 +149,7 @@ void MainWindowTest::putJobs(int count, const QList<RunStatus> &statuses)
 
 void MainWindowTest::addPhotos(int count)
 {
-    const QList<QUrl> files = SampleFiles::colouredPhotos(m_environment->path(u"."_s), count);
+    const QList<QUrl> files = SampleFiles::colouredPhotos(testEnvironment().path(u"."_s), count);
     QCOMPARE(files.size(), count);
     m_store->addFiles(files);
     QTRY_COMPARE(m_store->jobs().size(), count);
@@ -288,10 +288,10 @@ void MainWindowTest::runCountDuringARun()
 {
     // The settings of the models take for ever to arrive, so the run stays at its start while
     // the pairs' states are put in place.
-    QVERIFY(m_service->addFault({{u"method"_s, u"GET"_s},
-                                 {u"path"_s, u"/v1/models/*"_s},
-                                 {u"action"_s, u"delay"_s},
-                                 {u"delayMs"_s, 60000000}}));
+    QVERIFY(service().addFault({{u"method"_s, u"GET"_s},
+                                {u"path"_s, u"/v1/models/*"_s},
+                                {u"action"_s, u"delay"_s},
+                                {u"delayMs"_s, 60000000}}));
     makeWindow();
     select(Mode::upscale, {esrgan, clarity});
     addPhotos(3);
@@ -365,7 +365,7 @@ void MainWindowTest::dropOverlayOnlyOverAList()
     select(Mode::upscale, {esrgan});
     Workspace *workspace = m_window->workspace();
     QMimeData files;
-    files.setUrls({QUrl::fromLocalFile(m_environment->path(u"x.png"_s))});
+    files.setUrls({QUrl::fromLocalFile(testEnvironment().path(u"x.png"_s))});
     const auto drag = [&] {
         QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &files, Qt::LeftButton,
                               Qt::NoModifier);
@@ -505,7 +505,7 @@ void MainWindowTest::quitDuringRunCancelsEveryPrediction()
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 30000);
 
     int creates = 0, cancels = 0;
-    for (const QJsonValue &request : m_service->requests(u"/v1/"_s)) {
+    for (const QJsonValue &request : service().requests(u"/v1/"_s)) {
         const QString path = request[u"path"_s].toString();
         creates += request[u"method"_s] == u"POST"_s && path.endsWith(u"/predictions"_s);
         cancels += path.endsWith(u"/cancel"_s);

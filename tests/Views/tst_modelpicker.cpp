@@ -3,8 +3,7 @@
 #include "RunTask.h"
 #include "Services/AppStore.h"
 #include "Services/SettingsWriter.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 #include "Views/Inspector/ModelList.h"
 #include "Views/Inspector/ModelPicker.h"
 #include "Views/Inspector/PickerListModel.h"
@@ -26,19 +25,16 @@ class ModelPickerTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
+    StandInStore m_standIn;
     std::unique_ptr<AppStore> m_store;
     std::unique_ptr<ModelPicker> m_picker;
 
     ModelPicker &makePicker(bool compare = false)
     {
-        QSettings(m_environment->environment().settingsPath, QSettings::IniFormat)
+        QSettings(m_standIn.surroundings().settingsPath, QSettings::IniFormat)
             .setValue(ModelPicker::compareKey, compare);
-        AppEnvironment environment = m_environment->environment();
-        environment.environmentToken = "r8_test";
-        m_store = std::make_unique<AppStore>(environment);
-        [&] { QTRY_VERIFY(m_store->tokens().known()); }();
+        m_store = m_standIn.makeStore("r8_test");
+        [&] { QVERIFY(m_store); }();
         m_store->setMode(Mode::image);
         m_picker = std::make_unique<ModelPicker>(*m_store);
         m_picker->resize(292, 500);
@@ -73,7 +69,7 @@ class ModelPickerTest : public QObject
     QStringList queries()
     {
         QStringList sent;
-        for (const QJsonValue &request : m_service->requests("/v1/models")) {
+        for (const QJsonValue &request : m_standIn.service().requests("/v1/models")) {
             if (request["method"].toString() == "QUERY")
                 sent.append(request["body"].toString());
         }
@@ -85,16 +81,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         Animation::setEnabled(false);
-        m_service = std::make_unique<StandInService>();
-        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+        QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString()));
     }
-    void init()
-    {
-        QVERIFY(m_service->reset());
-        m_environment = std::make_unique<TestEnvironment>();
-        m_environment->mutableEnvironment().apiBase = m_service->apiBase();
-        m_environment->mutableEnvironment().webBase = m_service->webBase();
-    }
+    void init() { QVERIFY(m_standIn.reset()); }
     void cleanup()
     {
         m_picker.reset();
@@ -119,7 +108,7 @@ private Q_SLOTS:
         QTest::mouseClick(find<QAbstractButton>("compareModels"), Qt::LeftButton);
         QCOMPARE(m_store->state().selectedSlugs, QStringList{builtIn().at(2).slug()});
         m_store->settingsWriter().flush();
-        QCOMPARE(QSettings(m_environment->environment().settingsPath, QSettings::IniFormat)
+        QCOMPARE(QSettings(m_standIn.surroundings().settingsPath, QSettings::IniFormat)
                      .value(ModelPicker::compareKey)
                      .toBool(),
                  false);
@@ -154,7 +143,7 @@ private Q_SLOTS:
     void olderAnswerDropped()
     {
         ModelPicker &picker = makePicker();
-        QVERIFY(m_service->addFault(
+        QVERIFY(m_standIn.service().addFault(
             QJsonObject{{"method", "QUERY"}, {"action", "delay"}, {"delayMs", 600}, {"times", 1}}));
         // Only the searches go through the store's network from here on.
         QTRY_VERIFY(m_store->schemaState().isReady() &&
@@ -176,7 +165,7 @@ private Q_SLOTS:
 
     void rejectedTokenSaysSo()
     {
-        QVERIFY(m_service->addFault(QJsonObject{{"path", "/v1/*"}, {"status", 401}}));
+        QVERIFY(m_standIn.service().addFault(QJsonObject{{"path", "/v1/*"}, {"status", 401}}));
         ModelPicker &picker = makePicker();
         QSignalSpy settings(&picker, &ModelPicker::settingsRequested);
         // The collection is turned away: the list of built-in models says why it is short.
@@ -199,7 +188,7 @@ private Q_SLOTS:
         QTRY_VERIFY(find("pickerTokenRejected")->isVisible());
 
         // Once the service answers again, the list is the search's answer.
-        QVERIFY(m_service->reset());
+        QVERIFY(m_standIn.service().reset());
         QTest::keyClick(field(), Qt::Key_Backspace);
         QTest::keyClicks(field(), "q");
         QTRY_COMPARE(queries().size(), 1);

@@ -1,7 +1,6 @@
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 #include "Views/Results/ResultChips.h"
 #include "Views/Results/ResultSheet.h"
 #include "Views/Results/ResultToolbar.h"
@@ -15,6 +14,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The player sheet against real clips: the stand-in service's video model makes them.
 class VideoResultViewTest : public QObject
 {
@@ -25,7 +26,6 @@ private Q_SLOTS:
     void cleanup();
 
     void missingFilesAreNotOfferedAndTheFirstPlays();
-    void singleResultShowsNoChips();
     void noPlayableResultShowsTheMessage();
     void switchingRestartsFromTheBeginning();
     void closingPausesAtOnce();
@@ -37,9 +37,8 @@ private:
     ModelVariantPtr done(const QString &title, const QString &path, double elapsed = 41.6);
     VideoResultView *open(const QList<ModelVariantPtr> &variants);
 
-    StandInService m_service;
+    StandInStore m_standIn;
     QByteArray m_clip;
-    std::unique_ptr<TestEnvironment> m_environment;
     std::unique_ptr<AppStore> m_store;
     QPointer<ResultSheet> m_sheet;
     ImageJobPtr m_job;
@@ -48,16 +47,16 @@ private:
 void VideoResultViewTest::initTestCase()
 {
     Animation::setEnabled(false);
-    QVERIFY2(m_service.isRunning(), qPrintable(m_service.errorString()));
+    QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString()));
     const auto created =
-        m_service.call("POST", u"/v1/models/minimax/video-01/predictions"_qs,
-                       R"({"input": {"prompt": "waves at night"}})",
-                       {{"Authorization", "Bearer r8_test"}, {"Prefer", "wait=30"}});
+        m_standIn.service().call("POST", u"/v1/models/minimax/video-01/predictions"_s,
+                                 R"({"input": {"prompt": "waves at night"}})",
+                                 {{"Authorization", "Bearer r8_test"}, {"Prefer", "wait=30"}});
     QVERIFY(created && created->status == 201);
-    const QJsonValue output = created->object().value(u"output"_qs);
+    const QJsonValue output = created->object().value(u"output"_s);
     const QUrl address(output.isArray() ? output.toArray().first().toString() : output.toString());
     QVERIFY(address.isValid());
-    const auto download = m_service.call("GET", address.path());
+    const auto download = m_standIn.service().call("GET", address.path());
     QVERIFY(download && download->status == 200);
     m_clip = download->body;
     QVERIFY(m_clip.size() > 1000);
@@ -65,11 +64,8 @@ void VideoResultViewTest::initTestCase()
 
 void VideoResultViewTest::init()
 {
-    m_environment = std::make_unique<TestEnvironment>();
-    AppEnvironment environment = m_environment->environment();
-    environment.apiBase = m_service.apiBase();
-    environment.webBase = m_service.webBase();
-    m_store = std::make_unique<AppStore>(environment);
+    QVERIFY(m_standIn.reset());
+    m_store = std::make_unique<AppStore>(m_standIn.surroundings());
     m_store->setMode(Mode::video);
 }
 
@@ -78,19 +74,18 @@ void VideoResultViewTest::cleanup()
     delete m_sheet;
     m_job.reset();
     m_store.reset();
-    m_environment.reset();
 }
 
 QString VideoResultViewTest::clip(const QString &name)
 {
-    const QString path = m_environment->path(name);
+    const QString path = m_standIn.environment().path(name);
     SampleFiles::writeBytes(path, m_clip);
     return path;
 }
 
 ModelVariantPtr VideoResultViewTest::done(const QString &title, const QString &path, double elapsed)
 {
-    auto variant = std::make_shared<ModelVariant>(u"owner/"_qs + title.toLower(), title);
+    auto variant = std::make_shared<ModelVariant>(u"owner/"_s + title.toLower(), title);
     variant->setStatus(RunStatus::done());
     variant->setResultURL(QUrl::fromLocalFile(path));
     variant->setElapsed(elapsed);
@@ -99,7 +94,7 @@ ModelVariantPtr VideoResultViewTest::done(const QString &title, const QString &p
 
 VideoResultView *VideoResultViewTest::open(const QList<ModelVariantPtr> &variants)
 {
-    m_job = std::make_shared<ImageJob>(JobInput::prompt(u"waves at night"_qs));
+    m_job = std::make_shared<ImageJob>(JobInput::prompt(u"waves at night"_s));
     m_job->setVariants(variants);
     m_sheet = new ResultSheet(*m_store, m_job);
     m_sheet->show();
@@ -108,10 +103,10 @@ VideoResultView *VideoResultViewTest::open(const QList<ModelVariantPtr> &variant
 
 void VideoResultViewTest::missingFilesAreNotOfferedAndTheFirstPlays()
 {
-    const QString gone = clip(u"b.mp4"_qs);
-    auto first = done(u"Alpha"_qs, clip(u"a.mp4"_qs));
-    auto deleted = done(u"Beta"_qs, gone);
-    auto third = done(u"Gamma"_qs, clip(u"c.mp4"_qs));
+    const QString gone = clip(u"b.mp4"_s);
+    auto first = done(u"Alpha"_s, clip(u"a.mp4"_s));
+    auto deleted = done(u"Beta"_s, gone);
+    auto third = done(u"Gamma"_s, clip(u"c.mp4"_s));
     QVERIFY(QFile::remove(gone));
     VideoResultView *view = open({first, deleted, third});
     QVERIFY(view);
@@ -120,41 +115,34 @@ void VideoResultViewTest::missingFilesAreNotOfferedAndTheFirstPlays()
     // A clip has no divider: no choice of a left side.
     QVERIFY(!view->chips()->leftPicker()->isVisible());
     QCOMPARE(view->chips()->count(), 2);
-    QCOMPARE(view->chips()->chip(1)->text(), u"Gamma"_qs);
+    QCOMPARE(view->chips()->chip(1)->text(), u"Gamma"_s);
     QCOMPARE(view->selected(), first);
     QVERIFY(view->chips()->chip(0)->isChecked());
     QCOMPARE(view->player().source(), first->resultURL());
     QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
     QTRY_VERIFY(view->player().position() > 0);
-    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"Alpha · 42s"_qs);
+    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"Alpha · 42s"_s);
     QCOMPARE(view->message(), QString());
-}
-
-void VideoResultViewTest::singleResultShowsNoChips()
-{
-    VideoResultView *view = open({done(u"Alpha"_qs, clip(u"a.mp4"_qs))});
-    QVERIFY(view->chips()->isHidden());
-    QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
 }
 
 void VideoResultViewTest::noPlayableResultShowsTheMessage()
 {
-    const QString gone = clip(u"a.mp4"_qs);
-    auto variant = done(u"Alpha"_qs, gone);
+    const QString gone = clip(u"a.mp4"_s);
+    auto variant = done(u"Alpha"_s, gone);
     QVERIFY(QFile::remove(gone));
     VideoResultView *view = open({variant});
     QCOMPARE(view->selected(), nullptr);
-    QCOMPARE(view->message(), u"No result to play — the file may have been moved or deleted."_qs);
+    QCOMPARE(view->message(), u"No result to play — the file may have been moved or deleted."_s);
     QVERIFY(view->chips()->isHidden());
-    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"—"_qs);
+    QCOMPARE(view->toolbar()->heading()->subtitleText(), u"—"_s);
     QVERIFY(!view->toolbar()->revealButton()->isEnabled());
     QCOMPARE(view->player().playbackState(), QMediaPlayer::StoppedState);
 }
 
 void VideoResultViewTest::switchingRestartsFromTheBeginning()
 {
-    auto first = done(u"Alpha"_qs, clip(u"a.mp4"_qs));
-    auto second = done(u"Beta"_qs, clip(u"b.mp4"_qs));
+    auto first = done(u"Alpha"_s, clip(u"a.mp4"_s));
+    auto second = done(u"Beta"_s, clip(u"b.mp4"_s));
     VideoResultView *view = open({first, second});
     QMediaPlayer &player = view->player();
     QTRY_VERIFY(player.position() >= 300);
@@ -175,7 +163,7 @@ void VideoResultViewTest::switchingRestartsFromTheBeginning()
 
 void VideoResultViewTest::closingPausesAtOnce()
 {
-    VideoResultView *view = open({done(u"Alpha"_qs, clip(u"a.mp4"_qs))});
+    VideoResultView *view = open({done(u"Alpha"_s, clip(u"a.mp4"_s))});
     QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
     QSignalSpy finished(m_sheet.data(), &QDialog::finished);
     QTest::mouseClick(view->toolbar()->doneButton(), Qt::LeftButton);
@@ -185,41 +173,41 @@ void VideoResultViewTest::closingPausesAtOnce()
 
 void VideoResultViewTest::clipThePlayerCannotOpenShowsItsError()
 {
-    const QString broken = m_environment->path(u"broken.mp4"_qs);
+    const QString broken = m_standIn.environment().path(u"broken.mp4"_s);
     QVERIFY(SampleFiles::writeBytes(broken, QByteArray(4096, 'x')));
-    VideoResultView *view = open({done(u"Alpha"_qs, broken)});
-    QTRY_VERIFY(view->message().startsWith(u"Couldn't play broken.mp4."_qs));
+    VideoResultView *view = open({done(u"Alpha"_s, broken)});
+    QTRY_VERIFY(view->message().startsWith(u"Couldn't play broken.mp4."_s));
 }
 
 void VideoResultViewTest::clipsFinishingWhileOpenAppearAtOnce()
 {
-    auto first = std::make_shared<ModelVariant>(u"owner/alpha"_qs, u"Alpha"_qs);
-    auto second = std::make_shared<ModelVariant>(u"owner/beta"_qs, u"Beta"_qs);
+    auto first = std::make_shared<ModelVariant>(u"owner/alpha"_s, u"Alpha"_s);
+    auto second = std::make_shared<ModelVariant>(u"owner/beta"_s, u"Beta"_s);
     first->setStatus(RunStatus::running());
     second->setStatus(RunStatus::running());
     VideoResultView *view = open({first, second});
     QCOMPARE(view->selected(), nullptr);
     // The first clip to finish plays in the sheet already open; no chips for one clip.
-    first->setResultURL(QUrl::fromLocalFile(clip(u"a.mp4"_qs)));
+    first->setResultURL(QUrl::fromLocalFile(clip(u"a.mp4"_s)));
     first->setStatus(RunStatus::done());
     QCOMPARE(view->selected(), first);
     QCOMPARE(view->message(), QString());
     QVERIFY(view->chips()->isHidden());
     QTRY_COMPARE(view->player().playbackState(), QMediaPlayer::PlayingState);
     // The next one joins as a chip while the first keeps playing.
-    second->setResultURL(QUrl::fromLocalFile(clip(u"b.mp4"_qs)));
+    second->setResultURL(QUrl::fromLocalFile(clip(u"b.mp4"_s)));
     second->setStatus(RunStatus::done());
     QVERIFY(view->chips()->isVisible());
     QCOMPARE(view->chips()->count(), 2);
-    QCOMPARE(view->chips()->chip(1)->text(), u"Beta"_qs);
+    QCOMPARE(view->chips()->chip(1)->text(), u"Beta"_s);
     QVERIFY(view->chips()->chip(0)->isChecked());
     QCOMPARE(view->selected(), first);
     QCOMPARE(view->player().source(), first->resultURL());
     // A model added to the job afterwards is followed as well.
-    auto third = std::make_shared<ModelVariant>(u"owner/gamma"_qs, u"Gamma"_qs);
+    auto third = std::make_shared<ModelVariant>(u"owner/gamma"_s, u"Gamma"_s);
     m_job->setVariants({first, second, third});
     QCOMPARE(view->chips()->count(), 2);
-    third->setResultURL(QUrl::fromLocalFile(clip(u"c.mp4"_qs)));
+    third->setResultURL(QUrl::fromLocalFile(clip(u"c.mp4"_s)));
     third->setStatus(RunStatus::done());
     QCOMPARE(view->chips()->count(), 3);
     QCOMPARE(view->selected(), first);

@@ -1,8 +1,7 @@
 #include "Services/AppStore.h"
 #include "Services/AppVersion.h"
 #include "Services/Updater.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 #include "Views/Settings/SettingsView.h"
 #include "Views/Settings/TokenField.h"
 #include "Views/Settings/WelcomeView.h"
@@ -48,11 +47,9 @@ private Q_SLOTS:
 
 private:
     void makeStore(const QString &environmentToken = {});
-    void type(QWidget *field, const QString &text);
     QLineEdit *edit(QWidget *view) const { return view->findChild<QLineEdit *>(u"tokenEdit"_s); }
 
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
+    StandInStore m_standIn;
     std::unique_ptr<AppStore> m_store;
     UrlRecorder m_urls;
 };
@@ -60,17 +57,13 @@ private:
 void WelcomeSettingsTest::initTestCase()
 {
     Animation::setEnabled(false);
-    m_service = std::make_unique<StandInService>();
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString()));
     QDesktopServices::setUrlHandler(u"http"_s, &m_urls, "open");
 }
 
 void WelcomeSettingsTest::init()
 {
-    QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>();
-    m_environment->mutableEnvironment().apiBase = m_service->apiBase();
-    m_environment->mutableEnvironment().webBase = m_service->webBase();
+    QVERIFY(m_standIn.reset());
     m_urls.opened.clear();
 }
 
@@ -81,30 +74,24 @@ void WelcomeSettingsTest::cleanup()
 
 void WelcomeSettingsTest::makeStore(const QString &environmentToken)
 {
-    m_environment->mutableEnvironment().environmentToken = environmentToken;
-    m_store = std::make_unique<AppStore>(m_environment->environment());
-    QTRY_VERIFY(m_store->tokens().known());
-}
-
-void WelcomeSettingsTest::type(QWidget *field, const QString &text)
-{
-    QTest::keyClicks(field, text);
+    m_store = m_standIn.makeStore(environmentToken);
+    QVERIFY(m_store);
 }
 
 void WelcomeSettingsTest::blankTokenCannotBeSubmitted()
 {
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     WelcomeView welcome(*m_store);
     SettingsView settings(*m_store, updater);
     welcome.show();
     auto *next = welcome.findChild<GlowButton *>(u"welcomeContinue"_s);
     QVERIFY(!next->isEnabled());
-    type(edit(&welcome), u"   "_s);
+    QTest::keyClicks(edit(&welcome), u"   "_s);
     QVERIFY(!next->isEnabled());
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
     QCOMPARE(m_store->tokens().check(), TokenCheck::idle());
-    type(edit(&settings), u"  "_s);
+    QTest::keyClicks(edit(&settings), u"  "_s);
     QVERIFY(!settings.findChild<QWidget *>(u"settingsSave"_s)->isEnabled());
 }
 
@@ -116,7 +103,7 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
     auto *field = welcome.findChild<TokenField *>(u"welcomeToken"_s);
     auto *message = welcome.findChild<QLabel *>(u"welcomeMessageText"_s);
     const QColor quiet = field->borderColour();
-    type(edit(&welcome), u"r8_invalid_key"_s);
+    QTest::keyClicks(edit(&welcome), u"r8_invalid_key"_s);
     QTest::keyClick(edit(&welcome), Qt::Key_Return);
     QTRY_COMPARE(m_store->tokens().check().kind(), TokenCheck::Kind::invalid);
     QVERIFY(message->isVisibleTo(&welcome));
@@ -127,7 +114,7 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
     QVERIFY(m_store->tokens().showWelcome());
     QCOMPARE(edit(&welcome)->text(), u"r8_invalid_key"_s);
 
-    type(edit(&welcome), u"x"_s);
+    QTest::keyClicks(edit(&welcome), u"x"_s);
     QCOMPARE(m_store->tokens().check(), TokenCheck::idle());
     QVERIFY(!message->isVisibleTo(&welcome));
     QVERIFY(!field->isRejected());
@@ -135,10 +122,10 @@ void WelcomeSettingsTest::rejectedTokenShowsWhyUntilTheNextEdit()
 
 void WelcomeSettingsTest::checkingBlocksASecondSubmit()
 {
-    QVERIFY(m_service->addFault({{u"method"_s, u"GET"_s},
-                                 {u"path"_s, u"/v1/models/*"_s},
-                                 {u"action"_s, u"delay"_s},
-                                 {u"delayMs"_s, 1500}}));
+    QVERIFY(m_standIn.service().addFault({{u"method"_s, u"GET"_s},
+                                          {u"path"_s, u"/v1/models/*"_s},
+                                          {u"action"_s, u"delay"_s},
+                                          {u"delayMs"_s, 1500}}));
     makeStore();
     WelcomeView welcome(*m_store);
     welcome.show();
@@ -146,7 +133,7 @@ void WelcomeSettingsTest::checkingBlocksASecondSubmit()
     int checks = 0;
     connect(m_store.get(), &AppStore::tokenCheckChanged, &welcome,
             [&] { checks += m_store->tokens().check().kind() == TokenCheck::Kind::checking; });
-    type(edit(&welcome), u"r8_good"_s);
+    QTest::keyClicks(edit(&welcome), u"r8_good"_s);
     QTest::mouseClick(next, Qt::LeftButton);
     QCOMPARE(m_store->tokens().check().kind(), TokenCheck::Kind::checking);
     QCOMPARE(next->text(), u"Checking…"_s);
@@ -165,7 +152,7 @@ void WelcomeSettingsTest::acceptedTokenDismissesTheScreen()
     QVERIFY(m_store->tokens().showWelcome());
     WelcomeView welcome(*m_store);
     welcome.show();
-    type(edit(&welcome), u"  r8_accepted  "_s);
+    QTest::keyClicks(edit(&welcome), u"  r8_accepted  "_s);
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeContinue"_s), Qt::LeftButton);
     QTRY_VERIFY(!m_store->tokens().showWelcome());
     QVERIFY(m_store->tokens().hasToken());
@@ -179,10 +166,10 @@ void WelcomeSettingsTest::skipAndTokenPage()
     welcome.show();
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeGetToken"_s), Qt::LeftButton);
     QCOMPARE(m_urls.opened,
-             QList<QUrl>{m_service->webBase().resolved(QUrl(u"/account/api-tokens"_s))});
+             QList<QUrl>{m_standIn.service().webBase().resolved(QUrl(u"/account/api-tokens"_s))});
     QVERIFY(welcome.findChild<QLabel *>(u"welcomeFooter"_s)
                 ->text()
-                .endsWith(u" only sent to "_s + m_service->webBase().host() + u'.'));
+                .endsWith(u" only sent to "_s + m_standIn.service().webBase().host() + u'.'));
     QTest::mouseClick(welcome.findChild<QWidget *>(u"welcomeSkip"_s), Qt::LeftButton);
     QVERIFY(!m_store->tokens().showWelcome());
     QVERIFY(!m_store->tokens().hasToken());
@@ -191,12 +178,12 @@ void WelcomeSettingsTest::skipAndTokenPage()
 void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
 {
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
     QCOMPARE(settings.statusText(), u"No token yet"_s);
     auto *save = settings.findChild<QWidget *>(u"settingsSave"_s);
-    type(edit(&settings), u"r8_first"_s);
+    QTest::keyClicks(edit(&settings), u"r8_first"_s);
     QTest::mouseClick(save, Qt::LeftButton);
     QTRY_VERIFY(settings.isShowingSaved());
     QCOMPARE(settings.statusText(), u"Token stored  Saved"_s);
@@ -206,7 +193,7 @@ void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
 
     // A second save starts the two seconds again.
     settings.savedTimer().stop();
-    type(edit(&settings), u"r8_second"_s);
+    QTest::keyClicks(edit(&settings), u"r8_second"_s);
     QTest::keyClick(edit(&settings), Qt::Key_Return);
     QTRY_VERIFY(settings.savedTimer().isActive());
     QVERIFY(settings.savedTimer().remainingTime() > 1500);
@@ -218,12 +205,12 @@ void WelcomeSettingsTest::savedShowsForTwoSecondsFromTheLastSave()
 void WelcomeSettingsTest::removeAndEnvironmentToken()
 {
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
     auto *remove = settings.findChild<QWidget *>(u"settingsRemove"_s);
     QVERIFY(!remove->isVisible());
-    type(edit(&settings), u"r8_kept"_s);
+    QTest::keyClicks(edit(&settings), u"r8_kept"_s);
     settings.save();
     QTRY_VERIFY(remove->isVisible());
     QTest::mouseClick(remove, Qt::LeftButton);
@@ -242,13 +229,13 @@ void WelcomeSettingsTest::removeAndEnvironmentToken()
 
 void WelcomeSettingsTest::keyringRefusalIsShown()
 {
-    m_environment->mutableEnvironment().keychainCollection =
+    m_standIn.surroundings().keychainCollection =
         u"/org/freedesktop/secrets/collection/moonforge_absent"_s;
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
-    type(edit(&settings), u"r8_lost"_s);
+    QTest::keyClicks(edit(&settings), u"r8_lost"_s);
     settings.save();
     QTRY_VERIFY(!m_store->tokens().storeError().isEmpty());
     QTRY_COMPARE(settings.statusText(), m_store->tokens().storeError());
@@ -264,7 +251,7 @@ void WelcomeSettingsTest::updatesAndVersion()
     QCOMPARE(AppVersion::text(u"1.0"_s, {}), u"1.0 (?)"_s);
 
     makeStore();
-    Updater updater(m_environment->environment().settingsPath);
+    Updater updater(m_standIn.surroundings().settingsPath);
     SettingsView settings(*m_store, updater);
     settings.show();
     QCOMPARE(settings.findChild<QLabel *>(u"settingsVersion"_s)->text(),
@@ -275,7 +262,7 @@ void WelcomeSettingsTest::updatesAndVersion()
     QTest::mouseClick(autoCheck, Qt::LeftButton);
     QVERIFY(!updater.automaticallyChecksForUpdates());
     // Kept across restarts, and read again whenever the window is shown.
-    Updater later(m_environment->environment().settingsPath);
+    Updater later(m_standIn.surroundings().settingsPath);
     QVERIFY(!later.automaticallyChecksForUpdates());
     settings.hide();
     updater.setAutomaticallyChecksForUpdates(true);

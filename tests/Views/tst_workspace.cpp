@@ -1,4 +1,6 @@
 #include "AppStoreProbe.h"
+#include "DragAndDrop.h"
+#include "FakeDesktop.h"
 #include "Models/ModelCatalog.h"
 #include "StandInService.h"
 #include "TestEnvironment.h"
@@ -31,20 +33,6 @@ using namespace Qt::StringLiterals;
 namespace
 {
 
-// Answers open panels from a script and records what is revealed.
-class ScriptedDesktop final : public Desktop
-{
-public:
-    QList<QUrl> chooseFiles(const OpenRequest &) override
-    {
-        return answers.isEmpty() ? QList<QUrl>() : answers.takeFirst();
-    }
-    QUrl chooseFolder(const QString &) override { return {}; }
-    void reveal(const QList<QUrl> &files) override { revealed.append(files); }
-    QList<QList<QUrl>> answers;
-    QList<QList<QUrl>> revealed;
-};
-
 CatalogModel builtIn(Mode mode, int index)
 {
     return ModelCatalog::builtIn(mode).at(index);
@@ -53,7 +41,7 @@ CatalogModel builtIn(Mode mode, int index)
 ModelSchema imageSchema(bool takesList, bool required)
 {
     ModelSchema schema;
-    schema.imageKey = takesList ? QStringLiteral("image_input") : QStringLiteral("image");
+    schema.imageKey = takesList ? u"image_input"_s : u"image"_s;
     schema.imageIsArray = takesList;
     schema.imageIsRequired = required;
     return schema;
@@ -128,7 +116,7 @@ private:
     void show();
 
     std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<ScriptedDesktop> m_desktop;
+    std::shared_ptr<FakeDesktop> m_desktop;
     std::unique_ptr<AppStore> m_store;
     std::unique_ptr<CentreContent> m_centre;
 };
@@ -141,7 +129,7 @@ void WorkspaceTest::initTestCase()
 void WorkspaceTest::init()
 {
     m_environment = std::make_unique<TestEnvironment>();
-    m_desktop = std::make_shared<ScriptedDesktop>();
+    m_desktop = std::make_shared<FakeDesktop>();
     makeStore();
 }
 
@@ -162,7 +150,7 @@ void WorkspaceTest::makeStore(const StandInService *service)
     if (service) {
         environment.apiBase = service->apiBase();
         environment.webBase = service->webBase();
-        environment.environmentToken = QStringLiteral("r8_sim");
+        environment.environmentToken = u"r8_sim"_s;
     }
     m_store = std::make_unique<AppStore>(environment);
     QTRY_VERIFY(m_store->tokens().known());
@@ -216,7 +204,7 @@ void WorkspaceTest::blankPromptChangesNothing_data()
 {
     QTest::addColumn<QString>("prompt");
     QTest::newRow("empty") << QString();
-    QTest::newRow("spaces and line breaks") << QStringLiteral("  \n\t \n ");
+    QTest::newRow("spaces and line breaks") << u"  \n\t \n "_s;
 }
 
 void WorkspaceTest::blankPromptChangesNothing()
@@ -228,8 +216,8 @@ void WorkspaceTest::blankPromptChangesNothing()
     m_store->setDraftPrompt(prompt);
     m_store->setDraftReferences(references);
     show();
-    auto *field = m_centre->findChild<PromptField *>(QStringLiteral("promptField"));
-    auto *queue = m_centre->findChild<QuietButton *>(QStringLiteral("addToQueueButton"));
+    auto *field = m_centre->findChild<PromptField *>(u"promptField"_s);
+    auto *queue = m_centre->findChild<QuietButton *>(u"addToQueueButton"_s);
     QCOMPARE(field->toPlainText(), prompt);
     QVERIFY(!queue->isEnabled());
     field->setFocus();
@@ -243,9 +231,9 @@ void WorkspaceTest::blankPromptChangesNothing()
 void WorkspaceTest::returnCtrlReturnAndButtonQueue_data()
 {
     QTest::addColumn<QString>("how");
-    QTest::newRow("Return") << QStringLiteral("return");
-    QTest::newRow("Ctrl+Return") << QStringLiteral("ctrl");
-    QTest::newRow("Add to Queue") << QStringLiteral("button");
+    QTest::newRow("Return") << u"return"_s;
+    QTest::newRow("Ctrl+Return") << u"ctrl"_s;
+    QTest::newRow("Add to Queue") << u"button"_s;
 }
 
 void WorkspaceTest::returnCtrlReturnAndButtonQueue()
@@ -256,14 +244,14 @@ void WorkspaceTest::returnCtrlReturnAndButtonQueue()
     const QUrl reference = QUrl::fromLocalFile(writeFile(path("ref.png"), "PNG"));
     m_store->setDraftReferences({reference});
     show();
-    auto *field = m_centre->findChild<PromptField *>(QStringLiteral("promptField"));
-    auto *queue = m_centre->findChild<QuietButton *>(QStringLiteral("addToQueueButton"));
+    auto *field = m_centre->findChild<PromptField *>(u"promptField"_s);
+    auto *queue = m_centre->findChild<QuietButton *>(u"addToQueueButton"_s);
     field->setFocus();
-    QTest::keyClicks(field, QStringLiteral("A red fox"));
+    QTest::keyClicks(field, u"A red fox"_s);
     QTest::keyClick(field, Qt::Key_Return, Qt::ShiftModifier);
-    QTest::keyClicks(field, QStringLiteral("at dusk"));
+    QTest::keyClicks(field, u"at dusk"_s);
     // Shift+Return only breaks the line, and the draft follows the field.
-    QCOMPARE(m_store->draftPrompt(), QStringLiteral("A red fox\nat dusk"));
+    QCOMPARE(m_store->draftPrompt(), u"A red fox\nat dusk"_s);
     QVERIFY(m_store->jobs().isEmpty());
     QVERIFY(queue->isEnabled());
     if (how == u"return")
@@ -274,7 +262,7 @@ void WorkspaceTest::returnCtrlReturnAndButtonQueue()
         QTest::mouseClick(queue, Qt::LeftButton);
     QCOMPARE(m_store->jobs().size(), 1);
     const ImageJobPtr job = m_store->jobs().first();
-    QCOMPARE(job->input().text(), QStringLiteral("A red fox\nat dusk"));
+    QCOMPARE(job->input().text(), u"A red fox\nat dusk"_s);
     QCOMPARE(job->input().references(), QList<QUrl>{reference});
     QCOMPARE(job->variants().size(), 2);
     QVERIFY(m_store->draftPrompt().isEmpty());
@@ -287,17 +275,17 @@ void WorkspaceTest::draftSurvivesModeSwitch()
 {
     select(Mode::image, 1);
     show();
-    auto *field = m_centre->findChild<PromptField *>(QStringLiteral("promptField"));
-    QCOMPARE(field->placeholderText(), QStringLiteral("Describe the image you want…"));
+    auto *field = m_centre->findChild<PromptField *>(u"promptField"_s);
+    QCOMPARE(field->placeholderText(), u"Describe the image you want…"_s);
     field->setFocus();
-    QTest::keyClicks(field, QStringLiteral("Waves"));
+    QTest::keyClicks(field, u"Waves"_s);
     m_store->setMode(Mode::video);
-    QCOMPARE(field->placeholderText(), QStringLiteral("Describe the video you want…"));
-    QCOMPARE(field->toPlainText(), QStringLiteral("Waves"));
+    QCOMPARE(field->placeholderText(), u"Describe the video you want…"_s);
+    QCOMPARE(field->toPlainText(), u"Waves"_s);
     m_store->setMode(Mode::upscale);
     QVERIFY(!m_centre->composer()->isVisibleTo(m_centre.get()));
     m_store->setMode(Mode::image);
-    QCOMPARE(field->toPlainText(), QStringLiteral("Waves"));
+    QCOMPARE(field->toPlainText(), u"Waves"_s);
     // It grows with its text from three lines up to eight.
     QCOMPARE(field->shownLines(), 3);
     for (int i = 0; i < 10; ++i)
@@ -311,16 +299,14 @@ void WorkspaceTest::referenceRowFollowsTheModels_data()
     QTest::addColumn<bool>("shown");
     QTest::addColumn<QString>("button");
     QTest::addColumn<QString>("hint");
-    QTest::newRow("no schema yet") << "none" << false << ""
-                                   << "";
-    QTest::newRow("no image input") << "text" << false << ""
-                                    << "";
-    QTest::newRow("one optional image") << "single" << true << "Add reference image…"
-                                        << "optional — or drop one here";
-    QTest::newRow("a list of images") << "list" << true << "Add reference images…"
-                                      << "optional — or drop them here";
-    QTest::newRow("a required image") << "required" << true << "Add reference image…"
-                                      << "required";
+    QTest::newRow("no schema yet") << u"none"_s << false << QString() << QString();
+    QTest::newRow("no image input") << u"text"_s << false << QString() << QString();
+    QTest::newRow("one optional image")
+        << u"single"_s << true << u"Add reference image…"_s << u"optional — or drop one here"_s;
+    QTest::newRow("a list of images")
+        << u"list"_s << true << u"Add reference images…"_s << u"optional — or drop them here"_s;
+    QTest::newRow("a required image")
+        << u"required"_s << true << u"Add reference image…"_s << u"required"_s;
 }
 
 void WorkspaceTest::referenceRowFollowsTheModels()
@@ -334,12 +320,12 @@ void WorkspaceTest::referenceRowFollowsTheModels()
     else if (schema != u"none")
         setImageInput(schema == u"list", schema == u"required");
     show();
-    auto *row = m_centre->findChild<ReferenceRow *>(QStringLiteral("referenceRow"));
+    auto *row = m_centre->findChild<ReferenceRow *>(u"referenceRow"_s);
     QCOMPARE(row->isVisible(), shown);
     if (!shown)
         return;
-    auto *button = row->findChild<QPushButton *>(QStringLiteral("addReferenceButton"));
-    auto *hint = row->findChild<QLabel *>(QStringLiteral("referenceHint"));
+    auto *button = row->findChild<QPushButton *>(u"addReferenceButton"_s);
+    auto *hint = row->findChild<QLabel *>(u"referenceHint"_s);
     QTEST(button->text(), "button");
     QTEST(hint->text(), "hint");
     QVERIFY(button->isVisible() && hint->isVisible());
@@ -361,15 +347,14 @@ void WorkspaceTest::referencesReplaceOrAccumulate()
     const QUrl first = QUrl::fromLocalFile(writeFile(path("first.png"), "PNG"));
     const QUrl second = QUrl::fromLocalFile(writeFile(
         path("a-rather-long-reference-file-name-that-does-not-fit-in-a-chip.jpg"), "JPEG"));
-    auto *row = m_centre->findChild<ReferenceRow *>(QStringLiteral("referenceRow"));
-    m_desktop->answers = {{first}, {second}, {}};
-    QTest::mouseClick(row->findChild<QPushButton *>(QStringLiteral("addReferenceButton")),
-                      Qt::LeftButton);
+    auto *row = m_centre->findChild<ReferenceRow *>(u"referenceRow"_s);
+    m_desktop->fileAnswers = {{first}, {second}, {}};
+    QTest::mouseClick(row->findChild<QPushButton *>(u"addReferenceButton"_s), Qt::LeftButton);
     QCOMPARE(m_store->draftReferences(), QList<QUrl>{first});
-    auto *plus = row->findChild<SymbolButton *>(QStringLiteral("addAnotherReferenceButton"));
+    auto *plus = row->findChild<SymbolButton *>(u"addAnotherReferenceButton"_s);
     QCOMPARE(plus->isVisible(), takesList);
     if (takesList) {
-        QCOMPARE(plus->toolTip(), QStringLiteral("Add another reference image"));
+        QCOMPARE(plus->toolTip(), u"Add another reference image"_s);
         QTest::mouseClick(plus, Qt::LeftButton);
     } else {
         row->addReferences(m_store->chooseReferenceImages());
@@ -398,18 +383,10 @@ void WorkspaceTest::referenceDropsKeepOnlyNewImages()
     select(Mode::image, 1);
     setImageInput(true, false);
     show();
-    auto *row = m_centre->findChild<ReferenceRow *>(QStringLiteral("referenceRow"));
+    auto *row = m_centre->findChild<ReferenceRow *>(u"referenceRow"_s);
     const QUrl image = QUrl::fromLocalFile(writeFile(path("photo.png"), "PNG"));
     const QUrl text = QUrl::fromLocalFile(writeFile(path("notes.txt"), {}));
-    auto drop = [row](const QList<QUrl> &urls) {
-        QMimeData data;
-        data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(20, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(row, &enter);
-        QDropEvent event(QPointF(20, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
-        QApplication::sendEvent(row, &event);
-        return std::pair{enter.isAccepted(), event.isAccepted()};
-    };
+    const auto drop = [row](const QList<QUrl> &urls) { return dropFiles(row, urls, {20, 10}); };
     QCOMPARE(drop({text}), std::pair(false, false));
     QVERIFY(m_store->draftReferences().isEmpty());
     QCOMPARE(drop({text, image}), std::pair(true, true));
@@ -425,21 +402,19 @@ void WorkspaceTest::dropZoneFollowsDragAndSelection()
     DropZoneView *zone = m_centre->dropZone();
     QVERIFY(zone->isVisible());
     QVERIFY(!m_centre->jobList()->isVisible());
-    QCOMPARE(zone->title(), QStringLiteral("Drop images here"));
+    QCOMPARE(zone->title(), u"Drop images here"_s);
     QVERIFY(zone->compareText().isEmpty());
     QCOMPARE(zone->zoneRect().size(), QSizeF(380, 260));
     m_centre->setDragTargeted(true);
-    QCOMPARE(zone->title(), QStringLiteral("Drop to add"));
+    QCOMPARE(zone->title(), u"Drop to add"_s);
     m_centre->setDragTargeted(false);
-    QCOMPARE(zone->title(), QStringLiteral("Drop images here"));
+    QCOMPARE(zone->title(), u"Drop images here"_s);
     QCOMPARE(zone->breath(), 0.0);
     m_store->toggle(builtIn(Mode::upscale, 1));
-    QCOMPARE(zone->compareText(),
-             QStringLiteral("Each image will be run through 2 models so you can compare"));
+    QCOMPARE(zone->compareText(), u"Each image will be run through 2 models so you can compare"_s);
 
-    m_desktop->answers = {{QUrl::fromLocalFile(writeFile(path("beach.png"), "PNG"))}};
-    QTest::mouseClick(zone->findChild<QPushButton *>(QStringLiteral("chooseImagesButton")),
-                      Qt::LeftButton);
+    m_desktop->fileAnswers = {{QUrl::fromLocalFile(writeFile(path("beach.png"), "PNG"))}};
+    QTest::mouseClick(zone->findChild<QPushButton *>(u"chooseImagesButton"_s), Qt::LeftButton);
     QTRY_COMPARE(m_store->jobs().size(), 1);
     QVERIFY(!zone->isVisible());
     QVERIFY(m_centre->jobList()->isVisible());
@@ -452,8 +427,7 @@ void WorkspaceTest::jobNames_data()
     const QString sixty = QString(u'a').repeated(60);
     QTest::newRow("60 characters, whole") << sixty << sixty;
     QTest::newRow("61 characters, cut") << sixty + u'b' << sixty + u'…';
-    QTest::newRow("line breaks as spaces") << "Two\nlines"
-                                           << "Two lines";
+    QTest::newRow("line breaks as spaces") << u"Two\nlines"_s << u"Two lines"_s;
 }
 
 void WorkspaceTest::jobNames()
@@ -470,12 +444,9 @@ void WorkspaceTest::openLabels_data()
     QTest::addColumn<Mode>("mode");
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("longLabel");
-    QTest::newRow("video") << Mode::video << "Play"
-                           << "Play Result";
-    QTest::newRow("image prompt") << Mode::image << "View"
-                                  << "View Result";
-    QTest::newRow("image file") << Mode::upscale << "Compare"
-                                << "Compare Results";
+    QTest::newRow("video") << Mode::video << u"Play"_s << u"Play Result"_s;
+    QTest::newRow("image prompt") << Mode::image << u"View"_s << u"View Result"_s;
+    QTest::newRow("image file") << Mode::upscale << u"Compare"_s << u"Compare Results"_s;
 }
 
 void WorkspaceTest::openLabels()
@@ -485,7 +456,7 @@ void WorkspaceTest::openLabels()
     if (mode == Mode::upscale)
         addFiles({QUrl::fromLocalFile(writeFile(path("a.png"), "PNG"))});
     else
-        addPromptJob(QStringLiteral("A comet"));
+        addPromptJob(u"A comet"_s);
     const ImageJobPtr job = m_store->jobs().first();
     QTEST(m_centre->jobList()->openLabel(*job), "label");
     QTEST(m_centre->jobList()->longOpenLabel(*job), "longLabel");
@@ -494,8 +465,8 @@ void WorkspaceTest::openLabels()
 void WorkspaceTest::removeButtonShowsOnHoverOrOnceEnded()
 {
     select(Mode::image, 1);
-    const ImageJobPtr queued = addPromptJob(QStringLiteral("Queued"));
-    const ImageJobPtr finished = addPromptJob(QStringLiteral("Finished"));
+    const ImageJobPtr queued = addPromptJob(u"Queued"_s);
+    const ImageJobPtr finished = addPromptJob(u"Finished"_s);
     finish(finished->variants().first(), true);
     show();
     JobListView *list = m_centre->jobList();
@@ -529,9 +500,9 @@ void WorkspaceTest::pillTooltips()
 {
     QFETCH(RunStatus, status);
     select(Mode::image, 1);
-    const ImageJobPtr job = addPromptJob(QStringLiteral("A lantern"));
+    const ImageJobPtr job = addPromptJob(u"A lantern"_s);
     const ModelVariantPtr variant = job->variants().first();
-    variant->setModelTitle(QStringLiteral("Title"));
+    variant->setModelTitle(u"Title"_s);
     variant->setElapsed(12.7);
     variant->setCost(CostRange{0.025, 0.025});
     variant->setResultURL(QUrl::fromLocalFile(path("gone.png")));
@@ -551,7 +522,7 @@ void WorkspaceTest::pillTooltips()
 void WorkspaceTest::clicksOpenOnlyViewableResults()
 {
     select(Mode::image, 2);
-    const ImageJobPtr job = addPromptJob(QStringLiteral("A harbour"));
+    const ImageJobPtr job = addPromptJob(u"A harbour"_s);
     show();
     JobListView *list = m_centre->jobList();
     auto click = [&](const QPointF &at) {
@@ -578,9 +549,9 @@ void WorkspaceTest::clicksOpenOnlyViewableResults()
 void WorkspaceTest::keyboardMovesOpensAndRemoves()
 {
     select(Mode::image, 1);
-    const ImageJobPtr first = addPromptJob(QStringLiteral("One"));
-    const ImageJobPtr second = addPromptJob(QStringLiteral("Two"));
-    const ImageJobPtr third = addPromptJob(QStringLiteral("Three"));
+    const ImageJobPtr first = addPromptJob(u"One"_s);
+    const ImageJobPtr second = addPromptJob(u"Two"_s);
+    const ImageJobPtr third = addPromptJob(u"Three"_s);
     finish(second->variants().first(), true);
     show();
     JobListView *list = m_centre->jobList();
@@ -623,7 +594,7 @@ void WorkspaceTest::contextMenus()
         finish(job->variants().first(), true);
     } else {
         select(Mode::image, 1);
-        job = addPromptJob(QStringLiteral("A lighthouse"),
+        job = addPromptJob(u"A lighthouse"_s,
                            kind == u"references" ? QList<QUrl>{file} : QList<QUrl>{});
     }
     std::unique_ptr<QMenu> menu(m_centre->jobList()->contextMenu(job, m_centre.get()));
@@ -636,7 +607,7 @@ void WorkspaceTest::contextMenus()
     if (kind == u"file") {
         QCOMPARE(m_desktop->revealed, QList<QList<QUrl>>{{file}});
     } else {
-        QCOMPARE(m_store->draftPrompt(), QStringLiteral("A lighthouse"));
+        QCOMPARE(m_store->draftPrompt(), u"A lighthouse"_s);
     }
     menu->actions().last()->trigger();
     QVERIFY(m_store->jobs().isEmpty());
@@ -644,21 +615,18 @@ void WorkspaceTest::contextMenus()
 
 void WorkspaceTest::pillsFollowARealRun()
 {
-    StandInService::Options options;
-    options.predictSeconds = 2;
-    options.timeScale = 0.05;
-    StandInService service(options);
+    StandInService service(StandInService::Options{2, 0.05});
     QVERIFY2(service.isRunning(), qPrintable(service.errorString()));
     makeStore(&service);
     QVERIFY(m_store->tokens().hasToken());
     m_store->setMode(Mode::image);
     m_store->selectOnly(*ModelCatalog::find(ModelCatalog::builtIn(Mode::image),
-                                            QStringLiteral("black-forest-labs/flux-schnell")));
+                                            u"black-forest-labs/flux-schnell"_s));
     m_store->setOutputDestination(OutputDestination::folder(QUrl::fromLocalFile(path(""))));
     show();
-    auto *field = m_centre->findChild<PromptField *>(QStringLiteral("promptField"));
+    auto *field = m_centre->findChild<PromptField *>(u"promptField"_s);
     field->setFocus();
-    QTest::keyClicks(field, QStringLiteral("A quiet harbour"));
+    QTest::keyClicks(field, u"A quiet harbour"_s);
     QTest::keyClick(field, Qt::Key_Return);
     QCOMPARE(m_store->jobs().size(), 1);
     const ImageJobPtr job = m_store->jobs().first();

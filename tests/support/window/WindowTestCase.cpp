@@ -9,28 +9,22 @@ void WindowTestCase::startService(double timeScale, double predictSeconds)
 {
     Animation::setEnabled(false);
     m_timeScale = timeScale;
-    StandInService::Options options;
-    options.timeScale = timeScale;
-    options.predictSeconds = predictSeconds;
-    m_service.reset();
-    m_service = std::make_unique<StandInService>(options);
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    // Only one service runs at a time.
+    m_standIn.reset();
+    m_standIn = std::make_unique<StandInStore>(StandInService::Options{predictSeconds, timeScale});
+    QVERIFY2(m_standIn->isRunning(), qPrintable(m_standIn->errorString()));
 }
 
 void WindowTestCase::freshEnvironment()
 {
-    QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>(m_timeScale);
-    AppEnvironment &environment = m_environment->mutableEnvironment();
-    environment.apiBase = m_service->apiBase();
-    environment.webBase = m_service->webBase();
+    QVERIFY(m_standIn->reset(m_timeScale));
 }
 
 void WindowTestCase::openWindow()
 {
-    m_store = std::make_unique<AppStore>(m_environment->environment());
+    m_store = std::make_unique<AppStore>(testEnvironment().environment());
     QTRY_VERIFY(m_store->tokens().known());
-    m_updater = std::make_unique<Updater>(m_environment->environment().settingsPath);
+    m_updater = std::make_unique<Updater>(testEnvironment().environment().settingsPath);
     m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

@@ -2,8 +2,7 @@
 
 #include "Services/AppStore.h"
 #include "Services/Updater.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 #include "Views/Shell/MainWindow.h"
 
 #include <QObject>
@@ -31,8 +30,10 @@ protected:
     // After each test: a run still going is cancelled and waited for, then everything goes.
     void dropWindow();
 
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
+    StandInService &service() const { return m_standIn->service(); }
+    TestEnvironment &testEnvironment() const { return m_standIn->environment(); }
+
+    std::unique_ptr<StandInStore> m_standIn;
     std::unique_ptr<AppStore> m_store;
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<MainWindow> m_window;
