@@ -2,8 +2,7 @@
 
 #include <QTest>
 
-StandInStore::StandInStore(StandInService::Options options)
-    : m_service(options)
+StandInStore::StandInStore(StandInService::Options options) : m_service(options)
 {
     freshEnvironment(0.001);
 }
