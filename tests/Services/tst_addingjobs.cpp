@@ -1,3 +1,4 @@
+#include "FakeDesktop.h"
 #include "Services/AppStore.h"
 #include "Services/ImageFile.h"
 #include "TestEnvironment.h"
@@ -11,24 +12,10 @@
 #include <QThread>
 #include <QThreadPool>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
-
-// Answers open panels from a script and remembers what was asked.
-class ScriptedDesktop : public Desktop
-{
-public:
-    QList<QUrl> answer;
-    QList<OpenRequest> requests;
-
-    QList<QUrl> chooseFiles(const OpenRequest &request) override
-    {
-        requests.append(request);
-        return answer;
-    }
-    QUrl chooseFolder(const QString &) override { return {}; }
-    void reveal(const QList<QUrl> &) override {}
-};
 
 QUrl urlOf(const QUrl &url)
 {
@@ -57,7 +44,7 @@ bool added(AppStore &store, const QList<QUrl> &urls)
 ModelSchema schemaTaking(bool list)
 {
     ModelSchema schema;
-    schema.imageKey = QStringLiteral("image");
+    schema.imageKey = u"image"_s;
     schema.imageIsArray = list;
     return schema;
 }
@@ -80,21 +67,19 @@ private:
         picture.fill(Qt::darkCyan);
         QVERIFY2(picture.save(path(name)), qPrintable(name));
     }
-    std::shared_ptr<ScriptedDesktop> scriptedDesktop(TestEnvironment &env,
-                                                     const QStringList &answer)
+    QList<QUrl> urls(const QStringList &names) const
     {
-        auto desktop = std::make_shared<ScriptedDesktop>();
-        for (const QString &name : answer)
-            desktop->answer.append(url(name));
-        env.mutableEnvironment().desktop = desktop;
-        return desktop;
+        QList<QUrl> all;
+        for (const QString &name : names)
+            all.append(url(name));
+        return all;
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("drop/inner")));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"drop/inner"_s));
         for (const char *name : {"drop/img10.png", "drop/img2.png", "drop/Img1.jpg",
                                  "drop/.hidden.png", "drop/inner/deep.png", "loose.png"})
             image(QString::fromLatin1(name));
@@ -126,10 +111,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, dropped);
         QFETCH(QStringList, expected);
-        QList<QUrl> urls;
-        for (const QString &name : dropped)
-            urls.append(url(name));
-        QCOMPARE(namesOf(FileIntake::expand(urls)), expected);
+        QCOMPARE(namesOf(FileIntake::expand(urls(dropped))), expected);
     }
 
     void expandSortIsStable()
@@ -244,10 +226,9 @@ private Q_SLOTS:
         QDir().mkpath(many);
         QImage pixel(1, 1, QImage::Format_RGB32);
         pixel.fill(Qt::red);
-        QVERIFY(pixel.save(many + QStringLiteral("/p0.png")));
+        QVERIFY(pixel.save(many + u"/p0.png"_s));
         for (int i = 1; i < 300; ++i)
-            QVERIFY(QFile::copy(many + QStringLiteral("/p0.png"),
-                                many + QStringLiteral("/p%1.png").arg(i)));
+            QVERIFY(QFile::copy(many + u"/p0.png"_s, many + u"/p%1.png"_s.arg(i)));
         AppStore store(env.environment());
         QSignalSpy changed(&store, &AppStore::jobsChanged);
         store.addFiles({QUrl::fromLocalFile(many)});
@@ -255,8 +236,8 @@ private Q_SLOTS:
         QVERIFY(added(store, {url("loose.png")}));
         const QList<ImageJobPtr> jobs = store.jobs();
         QCOMPARE(jobs.size(), 301);
-        QCOMPARE(jobs.at(10)->input().url().fileName(), QStringLiteral("p10.png"));
-        QCOMPARE(jobs.last()->input().url().fileName(), QStringLiteral("loose.png"));
+        QCOMPARE(jobs.at(10)->input().url().fileName(), u"p10.png"_s);
+        QCOMPARE(jobs.last()->input().url().fileName(), u"loose.png"_s);
         // Rows come a slice at a time, so the window is never held still by a large folder.
         QVERIFY(changed.count() > 1);
 
@@ -287,56 +268,48 @@ private Q_SLOTS:
         store.addFiles({url("loose.png")});
         QTRY_VERIFY(!store.isAddingFiles());
         QCOMPARE(store.jobs().size(), 4);
-        QCOMPARE(store.jobs().last()->input().url().fileName(), QStringLiteral("loose.png"));
+        QCOMPARE(store.jobs().last()->input().url().fileName(), u"loose.png"_s);
     }
 
     // --- open panels ---
 
-    void openPanelAddsChosen_data()
+    void openPanels_data()
     {
+        QTest::addColumn<bool>("references");
         QTest::addColumn<QStringList>("chosen");
         QTest::addColumn<int>("jobs");
-        QTest::newRow("folder and file") << QStringList{"drop", "loose.png"} << 4;
-        QTest::newRow("dismissed") << QStringList{} << 0;
+        QTest::newRow("add: folder and file") << false << QStringList{"drop", "loose.png"} << 4;
+        QTest::newRow("add: dismissed") << false << QStringList{} << 0;
+        // Choosing references never adds jobs.
+        QTest::newRow("references") << true << QStringList{"loose.png", "wide.jpg"} << 0;
+        QTest::newRow("references: dismissed") << true << QStringList{} << 0;
     }
-    void openPanelAddsChosen()
+    void openPanels()
     {
+        QFETCH(bool, references);
         QFETCH(QStringList, chosen);
         QFETCH(int, jobs);
         TestEnvironment env;
-        const auto desktop = scriptedDesktop(env, chosen);
+        const auto desktop = std::make_shared<FakeDesktop>();
+        desktop->fileAnswers = {urls(chosen)};
+        env.mutableEnvironment().desktop = desktop;
         AppStore store(env.environment());
-        store.presentOpenPanel();
-        QCOMPARE(desktop->requests.size(), 1);
-        const Desktop::OpenRequest request = desktop->requests.first();
-        QCOMPARE(request.title, QStringLiteral("Choose images or a folder of images"));
-        QCOMPARE(request.acceptLabel, QStringLiteral("Add"));
-        QVERIFY(request.offerAllFiles);
-        QVERIFY(request.allowFolders);
+        if (references)
+            QCOMPARE(store.chooseReferenceImages(), urls(chosen));
+        else
+            store.presentOpenPanel();
+        QCOMPARE(desktop->openRequests.size(), 1);
+        const Desktop::OpenRequest request = desktop->openRequests.first();
+        QCOMPARE(request.title, references ? u"Choose reference images"_s
+                                           : u"Choose images or a folder of images"_s);
+        QCOMPARE(request.acceptLabel, references ? u"Use"_s : u"Add"_s);
+        // References must be pictures: no way round the filter.
+        QCOMPARE(request.offerAllFiles, !references);
+        QCOMPARE(request.allowFolders, !references);
         QVERIFY(request.allowMultiple);
         QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
         QTRY_VERIFY(!store.isAddingFiles());
         QCOMPARE(store.jobs().size(), jobs);
-    }
-
-    void chooseReferenceImages()
-    {
-        TestEnvironment env;
-        const auto desktop = scriptedDesktop(env, {"loose.png", "wide.jpg"});
-        AppStore store(env.environment());
-        QCOMPARE(store.chooseReferenceImages(), desktop->answer);
-        const Desktop::OpenRequest request = desktop->requests.first();
-        QCOMPARE(request.title, QStringLiteral("Choose reference images"));
-        QCOMPARE(request.acceptLabel, QStringLiteral("Use"));
-        // References must be pictures: no way round the filter.
-        QVERIFY(!request.offerAllFiles);
-        QVERIFY(!request.allowFolders);
-        QVERIFY(request.allowMultiple);
-        QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
-        // Choosing references never adds jobs.
-        QVERIFY(store.jobs().isEmpty());
-        desktop->answer.clear();
-        QVERIFY(store.chooseReferenceImages().isEmpty());
     }
 
     void withoutDesktopPanelsDoNothing()
@@ -410,16 +383,16 @@ private Q_SLOTS:
         QFETCH(int, kept);
         QList<QUrl> references;
         for (int i = 0; i < count; ++i)
-            references.append(url(QStringLiteral("ref%1.png").arg(i)));
+            references.append(url(u"ref%1.png"_s.arg(i)));
         QMap<QString, SchemaState> schemas;
         for (const QString &slug : listSlugs)
             schemas.insert(slug, SchemaState::ready(schemaTaking(true)));
         for (const QString &slug : oneSlugs)
             schemas.insert(slug, SchemaState::ready(schemaTaking(false)));
         // A list model that is loaded but not selected does not count.
-        schemas.insert(QStringLiteral("z/unselected"), SchemaState::ready(schemaTaking(true)));
+        schemas.insert(u"z/unselected"_s, SchemaState::ready(schemaTaking(true)));
         const QStringList selected = listSlugs + oneSlugs + QStringList{"b/loading"};
-        schemas.insert(QStringLiteral("b/loading"), SchemaState::loading());
+        schemas.insert(u"b/loading"_s, SchemaState::loading());
         QCOMPARE(AppStore::reusedReferences(references, selected, schemas),
                  references.mid(count - kept));
     }
@@ -433,7 +406,7 @@ private Q_SLOTS:
         store.addPromptJob("a red fox", references);
         QSignalSpy draft(&store, &AppStore::draftChanged);
         store.reuse(store.jobs().first());
-        QCOMPARE(store.draftPrompt(), QStringLiteral("a red fox"));
+        QCOMPARE(store.draftPrompt(), u"a red fox"_s);
         // No schema is loaded here, so the draft keeps only the last reference.
         QCOMPARE(store.draftReferences(), QList<QUrl>{references.last()});
         QVERIFY(draft.count() >= 1);
@@ -447,7 +420,7 @@ private Q_SLOTS:
         QVERIFY(added(store, {url("loose.png")}));
         store.reuse(store.jobs().first());
         store.reuse(nullptr);
-        QCOMPARE(store.draftPrompt(), QStringLiteral("keep me"));
+        QCOMPARE(store.draftPrompt(), u"keep me"_s);
         QVERIFY(store.draftReferences().isEmpty());
     }
 };

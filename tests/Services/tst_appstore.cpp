@@ -1,13 +1,15 @@
 #include "AppStoreProbe.h"
 #include "Models/ModelCatalog.h"
+#include "SchemaRecords.h"
 #include "Services/AppStore.h"
 #include "TestEnvironment.h"
 
 #include <QImage>
-#include <QJsonDocument>
 
 #include <QSignalSpy>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -19,8 +21,7 @@ CatalogModel model(const QString &slug, bool custom = true)
 
 ImageJobPtr addFileJob(AppStore &store, const QString &name)
 {
-    auto job = std::make_shared<ImageJob>(
-        JobInput::file(QUrl::fromLocalFile(QStringLiteral("/in/") + name)));
+    auto job = std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(u"/in/"_s + name)));
     QList<ModelVariantPtr> variants;
     for (const QString &slug : store.state().selectedSlugs)
         variants.append(std::make_shared<ModelVariant>(slug, store.title(slug)));
@@ -71,7 +72,7 @@ private Q_SLOTS:
     void noModeMeansUpscale()
     {
         AppStore &store = *m_store;
-        addFileJob(store, QStringLiteral("a.jpg"));
+        addFileJob(store, u"a.jpg"_s);
         QCOMPARE(store.jobs(Mode::upscale).size(), 1);
         store.setMode(Mode::image);
         QVERIFY(store.jobs().isEmpty());
@@ -98,15 +99,15 @@ private Q_SLOTS:
     void mergedModelsOrder()
     {
         AppStore &store = *m_store;
-        const CatalogModel custom = model(QStringLiteral("me/mine"));
+        const CatalogModel custom = model(u"me/mine"_s);
         store.toggle(custom);
         QList<CatalogModel> expected{custom};
         expected += ModelCatalog::upscale();
         QCOMPARE(store.models(), expected);
 
-        QCOMPARE(store.title(QStringLiteral("google/upscaler")), QStringLiteral("Google Upscaler"));
-        QCOMPARE(store.title(QStringLiteral("me/mine")), QStringLiteral("Mine"));
-        QCOMPARE(store.title(QStringLiteral("no/such")), QStringLiteral("no/such"));
+        QCOMPARE(store.title(u"google/upscaler"_s), u"Google Upscaler"_s);
+        QCOMPARE(store.title(u"me/mine"_s), u"Mine"_s);
+        QCOMPARE(store.title(u"no/such"_s), u"no/such"_s);
         // Toggling it again deselects it, but it stays remembered.
         store.toggle(custom);
         QCOMPARE(store.state().customModels, QList<CatalogModel>{custom});
@@ -128,7 +129,7 @@ private Q_SLOTS:
         store.toggle(second);
         QCOMPARE(store.state().focusedSlug, first);
 
-        const CatalogModel searched = model(QStringLiteral("someone/searched"));
+        const CatalogModel searched = model(u"someone/searched"_s);
         store.selectOnly(searched);
         QCOMPARE(store.state().selectedSlugs, QStringList{searched.slug()});
         QCOMPARE(store.state().customModels, QList<CatalogModel>{searched});
@@ -147,7 +148,7 @@ private Q_SLOTS:
         const CatalogModel a = ModelCatalog::upscale().at(0);
         const CatalogModel b = ModelCatalog::upscale().at(1);
         store.toggle(b);
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("photo.jpg"));
+        const ImageJobPtr job = addFileJob(store, u"photo.jpg"_s);
         QCOMPARE(slugsOf(job), (QStringList{a.slug(), b.slug()}));
         const ModelVariantPtr variantA = job->variants().at(0);
         const ModelVariantPtr variantB = job->variants().at(1);
@@ -168,8 +169,8 @@ private Q_SLOTS:
         const CatalogModel c = ModelCatalog::upscale().at(2);
         store.toggle(b);
         store.toggle(c);
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("p.jpg"));
-        job->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
+        const ImageJobPtr job = addFileJob(store, u"p.jpg"_s);
+        job->variants().at(1)->setStatus(RunStatus::failed(u"x"_s));
         store.toggle(b);
         store.toggle(c);
         QCOMPARE(slugsOf(job), QStringList{ModelCatalog::upscale().first().slug()});
@@ -185,7 +186,7 @@ private Q_SLOTS:
         const CatalogModel b = ModelCatalog::upscale().at(1);
         const CatalogModel c = ModelCatalog::upscale().at(2);
         store.toggle(c);
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("p.jpg"));
+        const ImageJobPtr job = addFileJob(store, u"p.jpg"_s);
         job->variants().at(1)->setStatus(RunStatus::done());
         store.toggle(b);
         store.toggle(c); // c's done variant is kept, now deselected
@@ -203,12 +204,12 @@ private Q_SLOTS:
         AppStore &store = *m_store;
         const CatalogModel b = ModelCatalog::upscale().at(1);
         store.toggle(b);
-        const ImageJobPtr first = addFileJob(store, QStringLiteral("1.jpg"));
-        const ImageJobPtr second = addFileJob(store, QStringLiteral("2.jpg"));
+        const ImageJobPtr first = addFileJob(store, u"1.jpg"_s);
+        const ImageJobPtr second = addFileJob(store, u"2.jpg"_s);
         first->variants().at(0)->setStatus(RunStatus::done());
         first->variants().at(1)->setStatus(RunStatus::cancelled());
         second->variants().at(0)->setStatus(RunStatus::running());
-        second->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
+        second->variants().at(1)->setStatus(RunStatus::failed(u"x"_s));
         const auto pairs = store.pendingPairs();
         QCOMPARE(pairs.size(), 2);
         QCOMPARE(pairs.at(0).variant, first->variants().at(1));
@@ -221,13 +222,13 @@ private Q_SLOTS:
     {
         AppStore &store = *m_store;
         store.toggle(ModelCatalog::upscale().at(1));
-        const ImageJobPtr empty = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("p")));
+        const ImageJobPtr empty = std::make_shared<ImageJob>(JobInput::prompt(u"p"_s));
         store.setJobs({empty});
-        const ImageJobPtr half = addFileJob(store, QStringLiteral("h.jpg"));
-        const ImageJobPtr whole = addFileJob(store, QStringLiteral("w.jpg"));
+        const ImageJobPtr half = addFileJob(store, u"h.jpg"_s);
+        const ImageJobPtr whole = addFileJob(store, u"w.jpg"_s);
         half->variants().at(0)->setStatus(RunStatus::done());
         whole->variants().at(0)->setStatus(RunStatus::done());
-        whole->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
+        whole->variants().at(1)->setStatus(RunStatus::failed(u"x"_s));
         QCOMPARE(store.finishedJobCount(), 1);
         store.clearFinished();
         QCOMPARE(store.jobs(), (QList<ImageJobPtr>{empty, half}));
@@ -236,8 +237,8 @@ private Q_SLOTS:
     void removeCancelsWork()
     {
         AppStore &store = *m_store;
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
-        const ImageJobPtr other = addFileJob(store, QStringLiteral("b.jpg"));
+        const ImageJobPtr job = addFileJob(store, u"a.jpg"_s);
+        const ImageJobPtr other = addFileJob(store, u"b.jpg"_s);
         const TaskHandle work;
         job->variants().at(0)->setWork(work);
         store.remove(job);
@@ -274,15 +275,15 @@ private Q_SLOTS:
         QFETCH(bool, player);
         AppStore &store = *m_store;
         store.setMode(mode);
-        const QString slug = QStringLiteral("test/maker");
-        store.selectOnly(*CatalogModel::fromSlug(slug, {}, QStringLiteral("Custom model"), true));
+        const QString slug = u"test/maker"_s;
+        store.selectOnly(*CatalogModel::fromSlug(slug, {}, u"Custom model"_s, true));
         QTRY_COMPARE(store.schemaState().kind(), SchemaState::Kind::failed);
         ModelSchema schema;
-        schema.imageKey = QStringLiteral("image");
-        schema.promptKey = QStringLiteral("prompt");
+        schema.imageKey = u"image"_s;
+        schema.promptKey = u"prompt"_s;
         schema.outputKind = schemaSays;
         AppStoreProbe::setSchemaState(store, slug, SchemaState::ready(schema));
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
+        const ImageJobPtr job = addFileJob(store, u"a.jpg"_s);
         if (!result.isEmpty()) {
             const QString path = m_env->path(result);
             if (result.endsWith(QLatin1String(".png"))) {
@@ -335,14 +336,13 @@ private Q_SLOTS:
         QFETCH(QString, message);
         AppStore &store = *m_store;
         store.setMode(mode);
-        const QString slug = QStringLiteral("test/two-files");
-        store.selectOnly(*CatalogModel::fromSlug(slug, {}, QStringLiteral("Custom model"), true));
+        const QString slug = u"test/two-files"_s;
+        store.selectOnly(*CatalogModel::fromSlug(slug, {}, u"Custom model"_s, true));
         QTRY_COMPARE(store.schemaState().kind(), SchemaState::Kind::failed);
         const auto addJob = [&store, mode, slug] {
             auto job = std::make_shared<ImageJob>(
-                mode == Mode::upscale
-                    ? JobInput::file(QUrl::fromLocalFile(QStringLiteral("/in/a.jpg")))
-                    : JobInput::prompt(QStringLiteral("a harbour")));
+                mode == Mode::upscale ? JobInput::file(QUrl::fromLocalFile(u"/in/a.jpg"_s))
+                                      : JobInput::prompt(u"a harbour"_s));
             job->setVariants({std::make_shared<ModelVariant>(slug, store.title(slug))});
             store.setJobs(store.jobs() << job);
             return job->variants().first();
@@ -350,10 +350,7 @@ private Q_SLOTS:
         const ModelVariantPtr before = addJob();
         QCOMPARE(before->status(), RunStatus::waiting());
 
-        const QByteArray record = R"({"latest_version":{"id":"v1","openapi_schema":{"components":)"
-                                  R"({"schemas":{"Input":{"required":)" +
-                                  required + R"(,"properties":)" + properties + "}}}}}}";
-        const ModelSchema schema = ModelSchema::parse(QJsonDocument::fromJson(record).object());
+        const ModelSchema schema = SchemaRecords::schema(properties, required);
         AppStoreProbe::setSchemaState(store, slug, SchemaState::ready(schema));
         const RunStatus expected =
             message.isEmpty() ? RunStatus::waiting() : RunStatus::failed(message);
@@ -369,8 +366,8 @@ private Q_SLOTS:
         store.setMode(Mode::image);
         store.setMode(Mode::image);
         QCOMPARE(mode.count(), 1);
-        store.setDraftPrompt(QStringLiteral("a"));
-        store.setDraftPrompt(QStringLiteral("a"));
+        store.setDraftPrompt(u"a"_s);
+        store.setDraftPrompt(u"a"_s);
         QCOMPARE(draft.count(), 1);
     }
 };
