@@ -1,4 +1,5 @@
 #include "AppStoreProbe.h"
+#include "SchemaRecords.h"
 #include "StandInStore.h"
 
 #include "Models/ModelCatalog.h"
@@ -19,14 +20,7 @@ namespace
 using Type = SchemaParam::Kind::Type;
 using OptionalRange = std::optional<CostRange>;
 
-SchemaParam param(const char *key, Type type, std::optional<ParamValue> defaultValue = {})
-{
-    SchemaParam result;
-    result.key = result.title = QLatin1String(key);
-    result.kind.type = type;
-    result.defaultValue = std::move(defaultValue);
-    return result;
-}
+using SchemaRecords::param;
 
 ModelSchema schemaWith(const QList<SchemaParam> &params)
 {

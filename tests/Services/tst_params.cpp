@@ -1,5 +1,6 @@
 #include "Models/JobInput.h"
 #include "Models/ModelSchema.h"
+#include "SchemaRecords.h"
 #include "Services/AppStore.h"
 #include "TestEnvironment.h"
 
@@ -11,18 +12,7 @@ using namespace Qt::StringLiterals;
 namespace
 {
 
-SchemaParam param(const QString &key, SchemaParam::Kind::Type type, bool required,
-                  std::optional<ParamValue> defaultValue)
-{
-    SchemaParam p;
-    p.key = key;
-    p.title = key;
-    p.required = required;
-    p.kind.type = type;
-    p.defaultValue = std::move(defaultValue);
-    return p;
-}
-
+using SchemaRecords::param;
 using Type = SchemaParam::Kind::Type;
 
 ModelSchema promptSchema(bool imageArray, bool imageRequired, bool hasImage = true)
@@ -33,10 +23,10 @@ ModelSchema promptSchema(bool imageArray, bool imageRequired, bool hasImage = tr
         schema.imageKey = u"image"_s;
     schema.imageIsArray = imageArray;
     schema.imageIsRequired = imageRequired;
-    schema.params = {param(u"prompt"_s, Type::text, true, std::nullopt),
-                     param(u"steps"_s, Type::integer, false, ParamValue::integer(20)),
-                     param(u"seed"_s, Type::integer, true, std::nullopt),
-                     param(u"guidance"_s, Type::number, true, ParamValue::number(3.5))};
+    schema.params = {param(u"prompt"_s, Type::text, {}, true),
+                     param(u"steps"_s, Type::integer, ParamValue::integer(20)),
+                     param(u"seed"_s, Type::integer, {}, true),
+                     param(u"guidance"_s, Type::number, ParamValue::number(3.5), true)};
     return schema;
 }
 
@@ -99,7 +89,7 @@ private Q_SLOTS:
         QFETCH(bool, numericChoice);
         QFETCH(ParamValue, value);
         QFETCH(QJsonValue, expected);
-        SchemaParam p = param(u"k"_s, numericChoice ? Type::choice : Type::text, false, {});
+        SchemaParam p = param(u"k"_s, numericChoice ? Type::choice : Type::text);
         p.kind.numeric = numericChoice;
         const QJsonValue got = p.encode(value);
         QCOMPARE(got, expected);
@@ -198,7 +188,7 @@ private Q_SLOTS:
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        const SchemaParam steps = param(u"steps"_s, Type::integer, false, ParamValue::integer(20));
+        const SchemaParam steps = param(u"steps"_s, Type::integer, ParamValue::integer(20));
         QCOMPARE(store.value(steps), std::optional(ParamValue::integer(20)));
         QVERIFY(!store.isOverridden(steps));
         store.setValue(ParamValue::integer(20), steps);

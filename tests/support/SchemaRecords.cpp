@@ -39,4 +39,15 @@ ModelSchema schema(const QByteArray &properties, const QByteArray &required)
     return ModelSchema::parse(record(properties, required));
 }
 
+SchemaParam param(const QString &key, SchemaParam::Kind::Type type,
+                  std::optional<ParamValue> defaultValue, bool required)
+{
+    SchemaParam result;
+    result.key = result.title = key;
+    result.required = required;
+    result.kind.type = type;
+    result.defaultValue = std::move(defaultValue);
+    return result;
+}
+
 } // namespace SchemaRecords

@@ -14,4 +14,7 @@ QJsonObject record(const QByteArray &properties, const QByteArray &required = "[
                    const QByteArray &schemas = "{}");
 // The schema read from such a record.
 ModelSchema schema(const QByteArray &properties, const QByteArray &required = "[]");
+// A parameter as a parsed schema holds it, titled with its key.
+SchemaParam param(const QString &key, SchemaParam::Kind::Type type,
+                  std::optional<ParamValue> defaultValue = {}, bool required = false);
 } // namespace SchemaRecords
