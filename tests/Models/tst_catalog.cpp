@@ -4,6 +4,8 @@
 #include <QJsonDocument>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestCatalog : public QObject
 {
     Q_OBJECT
@@ -53,13 +55,11 @@ private Q_SLOTS:
     void titleDerivation()
     {
         QFETCH(QString, name);
-        const auto model =
-            CatalogModel::fromSlug(QStringLiteral("o/") + name, std::nullopt, {}, false);
+        const auto model = CatalogModel::fromSlug(u"o/"_s + name, std::nullopt, {}, false);
         QVERIFY(model);
         QTEST(model->title, "title");
-        const auto titled =
-            CatalogModel::fromSlug(QStringLiteral("o/") + name, QStringLiteral("Given"), {}, false);
-        QCOMPARE(titled->title, QStringLiteral("Given"));
+        const auto titled = CatalogModel::fromSlug(u"o/"_s + name, u"Given"_s, {}, false);
+        QCOMPARE(titled->title, u"Given"_s);
     }
 
     void listingEntries_data()
@@ -102,9 +102,9 @@ private Q_SLOTS:
             for (const CatalogModel &model : models)
                 QVERIFY(!model.isCustom);
         }
-        QCOMPARE(ModelCatalog::upscale().first().slug(), QStringLiteral("topazlabs/image-upscale"));
-        QCOMPARE(ModelCatalog::image().first().title, QStringLiteral("Flux 1.1 Pro"));
-        QCOMPARE(ModelCatalog::video().last().slug(), QStringLiteral("pixverse/pixverse-v4.5"));
+        QCOMPARE(ModelCatalog::upscale().first().slug(), u"topazlabs/image-upscale"_s);
+        QCOMPARE(ModelCatalog::image().first().title, u"Flux 1.1 Pro"_s);
+        QCOMPARE(ModelCatalog::video().last().slug(), u"pixverse/pixverse-v4.5"_s);
     }
 
     void dedupKeepsFirst()
@@ -134,8 +134,8 @@ private Q_SLOTS:
     {
         const ModeState upscale = ModeState::defaultFor(Mode::upscale);
         QCOMPARE(upscale.selectedSlugs, QStringList{"topazlabs/image-upscale"});
-        QCOMPARE(upscale.focusedSlug, QStringLiteral("topazlabs/image-upscale"));
-        QCOMPARE(upscale.filenameSuffix, QStringLiteral("-upscaled"));
+        QCOMPARE(upscale.focusedSlug, u"topazlabs/image-upscale"_s);
+        QCOMPARE(upscale.filenameSuffix, u"-upscaled"_s);
         QVERIFY(!upscale.outputFolder);
         const ModeState image = ModeState::defaultFor(Mode::image);
         QVERIFY(image.filenameSuffix.isEmpty());
@@ -150,15 +150,15 @@ private Q_SLOTS:
         const QString first = state.selectedSlugs.first();
         state.toggle(first);
         QCOMPARE(state.selectedSlugs, QStringList{first});
-        state.toggle(QStringLiteral("a/b"));
+        state.toggle(u"a/b"_s);
         QCOMPARE(state.selectedSlugs, (QStringList{first, "a/b"}));
-        QCOMPARE(state.focusedSlug, QStringLiteral("a/b"));
-        state.toggle(QStringLiteral("a/b"));
+        QCOMPARE(state.focusedSlug, u"a/b"_s);
+        state.toggle(u"a/b"_s);
         QCOMPARE(state.selectedSlugs, QStringList{first});
         QCOMPARE(state.focusedSlug, first);
-        state.toggle(QStringLiteral("c/d"));
+        state.toggle(u"c/d"_s);
         state.focusedSlug = first;
-        state.toggle(QStringLiteral("c/d"));
+        state.toggle(u"c/d"_s);
         QCOMPARE(state.focusedSlug, first);
     }
 
@@ -167,15 +167,15 @@ private Q_SLOTS:
         ModeState state = ModeState::defaultFor(Mode::video);
         state.customModels = {CatalogModel{"me", "mine", "Mine", "", true}};
         state.selectedSlugs = {"x/unknown", "me/mine", "google/veo-3-fast"};
-        state.focusedSlug = QStringLiteral("x/unknown");
+        state.focusedSlug = u"x/unknown"_s;
         state.pruneUnknownSelection();
         QCOMPARE(state.selectedSlugs, (QStringList{"me/mine", "google/veo-3-fast"}));
-        QCOMPARE(state.focusedSlug, QStringLiteral("me/mine"));
+        QCOMPARE(state.focusedSlug, u"me/mine"_s);
 
         state.selectedSlugs = {"x/one", "y/two"};
         state.pruneUnknownSelection();
         QCOMPARE(state.selectedSlugs, QStringList{"google/veo-3"});
-        QCOMPARE(state.focusedSlug, QStringLiteral("google/veo-3"));
+        QCOMPARE(state.focusedSlug, u"google/veo-3"_s);
     }
 
     void removeCustomKeepsSelectionNonEmpty()
@@ -184,11 +184,11 @@ private Q_SLOTS:
         const CatalogModel custom{"me", "mine", "Mine", "", true};
         state.customModels = {custom, custom};
         state.selectedSlugs = {"me/mine"};
-        state.focusedSlug = QStringLiteral("me/mine");
+        state.focusedSlug = u"me/mine"_s;
         state.removeCustom(custom);
         QVERIFY(state.customModels.isEmpty());
         QCOMPARE(state.selectedSlugs, QStringList{"topazlabs/image-upscale"});
-        QCOMPARE(state.focusedSlug, QStringLiteral("topazlabs/image-upscale"));
+        QCOMPARE(state.focusedSlug, u"topazlabs/image-upscale"_s);
     }
 };
 

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using Kind = RunStatus::Kind;
 
 namespace
@@ -34,12 +36,11 @@ RunStatus statusNamed(const QString &name)
 
 ImageJobPtr jobWith(const QStringList &statuses)
 {
-    auto job = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("x")));
+    auto job = std::make_shared<ImageJob>(JobInput::prompt(u"x"_s));
     QList<ModelVariantPtr> variants;
     int index = 0;
     for (const QString &name : statuses) {
-        auto variant = std::make_shared<ModelVariant>(QStringLiteral("o/m%1").arg(index++),
-                                                      QStringLiteral("M"));
+        auto variant = std::make_shared<ModelVariant>(u"o/m%1"_s.arg(index++), u"M"_s);
         variant->setStatus(statusNamed(name));
         variants.append(variant);
     }
@@ -58,11 +59,10 @@ private Q_SLOTS:
         QCOMPARE(Modes::all().size(), 3);
         for (Mode mode : Modes::all())
             QCOMPARE(Modes::fromKey(Modes::key(mode)), mode);
-        QCOMPARE(Modes::key(Mode::upscale), QStringLiteral("upscale"));
-        QCOMPARE(Modes::blurb(Mode::video), QStringLiteral("Generate video from a prompt."));
-        QVERIFY(!Modes::fromKey(QStringLiteral("Upscale")).has_value());
-        QVERIFY(Modes::userFolder(QStandardPaths::PicturesLocation)
-                    .endsWith(QStringLiteral("/Moonforge")));
+        QCOMPARE(Modes::key(Mode::upscale), u"upscale"_s);
+        QCOMPARE(Modes::blurb(Mode::video), u"Generate video from a prompt."_s);
+        QVERIFY(!Modes::fromKey(u"Upscale"_s).has_value());
+        QVERIFY(Modes::userFolder(QStandardPaths::PicturesLocation).endsWith(u"/Moonforge"_s));
     }
 
     void statusGroups_data()
@@ -158,11 +158,11 @@ private Q_SLOTS:
     void dimensionsTruncate()
     {
         QFETCH(QSizeF, size);
-        ModelVariant variant(QStringLiteral("o/n"), QStringLiteral("N"));
+        ModelVariant variant(u"o/n"_s, u"N"_s);
         QVERIFY(!variant.resultDimensions().has_value());
         variant.setResultPixelSize(size);
         QTEST(*variant.resultDimensions(), "text");
-        ImageJob job(JobInput::file(QUrl::fromLocalFile(QStringLiteral("/a.png"))));
+        ImageJob job(JobInput::file(QUrl::fromLocalFile(u"/a.png"_s)));
         job.setPixelSize(size);
         QTEST(*job.sourceDimensions(), "text");
     }
@@ -195,30 +195,26 @@ private Q_SLOTS:
 
     void fixedErrorMessages()
     {
-        QCOMPARE(AppError::unreadableImage(QStringLiteral("a.cr3")).message(),
-                 QStringLiteral("Couldn't read a.cr3."));
+        QCOMPARE(AppError::unreadableImage(u"a.cr3"_s).message(), u"Couldn't read a.cr3."_s);
         QCOMPARE(AppError::missingToken().message(),
-                 QStringLiteral("Add your Replicate API token in Settings first."));
-        QCOMPARE(AppError::noOutput().message(),
-                 QStringLiteral("The model finished but returned no file."));
-        QCOMPARE(AppError::cancelled().message(), QStringLiteral("Cancelled."));
-        QCOMPARE(AppError::predictionFailed(QStringLiteral("NSFW")).message(),
-                 QStringLiteral("NSFW"));
-        QCOMPARE(localizedDescription(std::runtime_error("disk full")),
-                 QStringLiteral("disk full"));
+                 u"Add your Replicate API token in Settings first."_s);
+        QCOMPARE(AppError::noOutput().message(), u"The model finished but returned no file."_s);
+        QCOMPARE(AppError::cancelled().message(), u"Cancelled."_s);
+        QCOMPARE(AppError::predictionFailed(u"NSFW"_s).message(), u"NSFW"_s);
+        QCOMPARE(localizedDescription(std::runtime_error("disk full")), u"disk full"_s);
     }
 
     void setterEmitsOnlyOnChange()
     {
-        ModelVariant variant(QStringLiteral("o/n"), QStringLiteral("N"));
+        ModelVariant variant(u"o/n"_s, u"N"_s);
         QSignalSpy status(&variant, &ModelVariant::statusChanged);
         QSignalSpy cost(&variant, &ModelVariant::costChanged);
         variant.setStatus(RunStatus::waiting());
         QCOMPARE(status.count(), 0);
-        variant.setStatus(RunStatus::failed(QStringLiteral("a")));
-        variant.setStatus(RunStatus::failed(QStringLiteral("a")));
+        variant.setStatus(RunStatus::failed(u"a"_s));
+        variant.setStatus(RunStatus::failed(u"a"_s));
         QCOMPARE(status.count(), 1);
-        variant.setStatus(RunStatus::failed(QStringLiteral("b")));
+        variant.setStatus(RunStatus::failed(u"b"_s));
         QCOMPARE(status.count(), 2);
         variant.setStatus(RunStatus::cancelled()); // not the same as a failure without a message
         variant.setStatus(RunStatus::failed(QString()));
@@ -227,7 +223,7 @@ private Q_SLOTS:
         variant.setCost(CostRange{0.1, 0.2});
         QCOMPARE(cost.count(), 1);
 
-        ImageJob job(JobInput::prompt(QStringLiteral("p")));
+        ImageJob job(JobInput::prompt(u"p"_s));
         QSignalSpy bytes(&job, &ImageJob::byteSizeChanged);
         job.setByteSize(0);
         job.setByteSize(10);
@@ -238,13 +234,13 @@ private Q_SLOTS:
     void resetKeepsIdentityAndWork()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("out.png"));
+        const QString path = dir.filePath(u"out.png"_s);
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("x");
         file.close();
 
-        ModelVariant variant(QStringLiteral("o/n"), QStringLiteral("N"));
+        ModelVariant variant(u"o/n"_s, u"N"_s);
         const QUuid id = variant.id();
         const TaskHandle work;
         variant.setWork(work);
@@ -252,7 +248,7 @@ private Q_SLOTS:
         variant.setResultURL(QUrl::fromLocalFile(path));
         variant.setElapsed(3.5);
         variant.setCost(CostRange{1, 2});
-        variant.setPredictionCancelURL(QStringLiteral("http://x/cancel"));
+        variant.setPredictionCancelURL(u"http://x/cancel"_s);
         QVERIFY(variant.resultExists());
 
         variant.reset();
@@ -266,7 +262,7 @@ private Q_SLOTS:
     void viewableResultNeedsFileOnDiskWhenLookedAt()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("r.png"));
+        const QString path = dir.filePath(u"r.png"_s);
         auto job = jobWith({"done", "failed:x"});
         job->variants().at(0)->setResultURL(QUrl::fromLocalFile(path));
         QSignalSpy changed(job->variants().at(0).get(), &ModelVariant::resultChanged);

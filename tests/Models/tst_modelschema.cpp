@@ -1,11 +1,15 @@
 #include "Models/ModelSchema.h"
+#include "SchemaRecords.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using Type = SchemaParam::Kind::Type;
+using SchemaRecords::record;
 
 namespace
 {
@@ -19,34 +23,21 @@ QJsonObject json(const QByteArray &text)
     return document.object();
 }
 
-// A model record whose input has `properties`; `schemas` adds named schemas beside "Input".
-QJsonObject record(const QByteArray &properties, const QByteArray &required = "[]",
-                   const QByteArray &schemas = "{}")
-{
-    QJsonObject all = json(schemas);
-    all.insert(QStringLiteral("Input"), json("{\"type\":\"object\",\"required\":" + required +
-                                             ",\"properties\":" + properties + "}"));
-    const QJsonObject components{{QStringLiteral("schemas"), all}};
-    const QJsonObject openapi{{QStringLiteral("components"), components}};
-    const QJsonObject latest{{"id", "v1"}, {QStringLiteral("openapi_schema"), openapi}};
-    return QJsonObject{{QStringLiteral("latest_version"), latest}};
-}
-
 // Properties of one JSON type from "name:order name:order", e.g. "mask:0 image:5".
 QByteArray properties(const char *type, const char *spec)
 {
     QStringList entries;
     for (const QString &entry : QString::fromLatin1(spec).split(QLatin1Char(' '))) {
         const QStringList parts = entry.split(QLatin1Char(':'));
-        entries.append(QStringLiteral("\"%1\":{%2,\"x-order\":%3}")
-                           .arg(parts.at(0), QLatin1String(type), parts.at(1)));
+        entries.append(
+            u"\"%1\":{%2,\"x-order\":%3}"_s.arg(parts.at(0), QLatin1String(type), parts.at(1)));
     }
     return "{" + entries.join(QLatin1Char(',')).toUtf8() + "}";
 }
 
 ModelSchema fixture(const QString &name)
 {
-    QFile file(QStringLiteral(MOONFORGE_FIXTURES_DIR "/models/") + name + QStringLiteral(".json"));
+    QFile file(QStringLiteral(MOONFORGE_FIXTURES_DIR "/models/") + name + u".json"_s);
     if (!file.open(QIODevice::ReadOnly))
         qFatal("missing fixture %s", qPrintable(name));
     return ModelSchema::parse(QJsonDocument::fromJson(file.readAll()).object());
@@ -136,7 +127,7 @@ private Q_SLOTS:
             QFAIL("parse accepted a record without input properties");
         } catch (const SchemaParseError &error) {
             QCOMPARE(error.kind(), SchemaParseError::Kind::missingSchema);
-            QCOMPARE(error.message(), QStringLiteral("This model didn't publish an input schema."));
+            QCOMPARE(error.message(), u"This model didn't publish an input schema."_s);
         }
     }
     void kinds_data()
@@ -193,7 +184,7 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
 
         const ModelSchema schema = ModelSchema::parse(record("{\"thing\":" + property + "}"));
-        const SchemaParam *param = find(schema, QStringLiteral("thing"));
+        const SchemaParam *param = find(schema, u"thing"_s);
         QCOMPARE(param != nullptr, kept);
         if (!param)
             return;
@@ -239,8 +230,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, property);
         QFETCH(std::optional<ParamValue>, expected);
         const ModelSchema schema = ModelSchema::parse(record("{\"thing\":" + property + "}"));
-        QVERIFY(find(schema, QStringLiteral("thing")));
-        QCOMPARE(find(schema, QStringLiteral("thing"))->defaultValue, expected);
+        QVERIFY(find(schema, u"thing"_s));
+        QCOMPARE(find(schema, u"thing"_s)->defaultValue, expected);
     }
     void allOfOwnKeysWin()
     {
@@ -251,19 +242,18 @@ private Q_SLOTS:
             "[]",
             R"({"size":{"type":"string","enum":["1024","2048"],"default":"1024","title":"size"},
             "style":{"type":"string","enum":["a","b"],"default":"b"}})"));
-        const SchemaParam *size = find(schema, QStringLiteral("size"));
+        const SchemaParam *size = find(schema, u"size"_s);
         QVERIFY(size);
         QCOMPARE(size->kind.type, Type::choice);
         QVERIFY(!size->kind.numeric);
-        QCOMPARE(size->defaultValue, std::optional(ParamValue::string(QStringLiteral("2048"))));
-        QCOMPARE(size->title, QStringLiteral("Size"));
+        QCOMPARE(size->defaultValue, std::optional(ParamValue::string(u"2048"_s)));
+        QCOMPARE(size->title, u"Size"_s);
         QCOMPARE(size->order, qint64(1));
         // Declared a string, so it goes out as one: the service checks the type.
-        QCOMPARE(size->encode(ParamValue::string(QStringLiteral("1024"))),
-                 QJsonValue(QStringLiteral("1024")));
-        const SchemaParam *style = find(schema, QStringLiteral("style"));
+        QCOMPARE(size->encode(ParamValue::string(u"1024"_s)), QJsonValue(u"1024"_s));
+        const SchemaParam *style = find(schema, u"style"_s);
         QVERIFY(style);
-        QCOMPARE(style->defaultValue, std::optional(ParamValue::string(QStringLiteral("b"))));
+        QCOMPARE(style->defaultValue, std::optional(ParamValue::string(u"b"_s)));
     }
     void imageKey_data()
     {
@@ -386,7 +376,7 @@ private Q_SLOTS:
         QFETCH(QString, promptKey);
         const ModelSchema schema = ModelSchema::parse(record(properties, required));
         QCOMPARE(schema.promptKey.value_or(QString()), promptKey);
-        if (const SchemaParam *negative = find(schema, QStringLiteral("negative_prompt")))
+        if (const SchemaParam *negative = find(schema, u"negative_prompt"_s))
             QVERIFY(negative->kind.multiline);
         // A prompt job on a model with text but no clear prompt hears which text it takes.
         const auto refusal = schema.refusal(true);
@@ -474,7 +464,7 @@ private Q_SLOTS:
         QFETCH(OutputKind, kind);
         QJsonObject model = record("{}", "[]", schemas);
         if (example != "null")
-            model.insert(QStringLiteral("default_example"), json(example));
+            model.insert(u"default_example"_s, json(example));
         QCOMPARE(ModelSchema::parse(model).outputKind, kind);
     }
     void order_data()
@@ -493,8 +483,8 @@ private Q_SLOTS:
         QFETCH(qint64, expected);
         const ModelSchema schema = ModelSchema::parse(
             record(R"({"a":{"type":"number","x-order":)" + order + R"(},"b":{"type":"number"}})"));
-        QVERIFY(find(schema, QStringLiteral("a")));
-        QCOMPARE(find(schema, QStringLiteral("a"))->order, expected);
+        QVERIFY(find(schema, u"a"_s));
+        QCOMPARE(find(schema, u"a"_s)->order, expected);
     }
     void humanized_data()
     {
@@ -526,24 +516,18 @@ private Q_SLOTS:
         using B = std::optional<bool>;
         using S = std::optional<QString>;
         QTest::newRow("none") << QByteArray("[]") << D() << B() << S();
-        QTest::newRow("integer") << QByteArray("[3]") << D(3) << B(true) << S(QStringLiteral("3"));
-        QTest::newRow("fraction") << QByteArray("[0.1]") << D(0.1) << B(true)
-                                  << S(QStringLiteral("0.1"));
-        QTest::newRow("zero") << QByteArray("[0]") << D(0) << B(false) << S(QStringLiteral("0"));
-        QTest::newRow("true") << QByteArray("[true]") << D(1) << B(true)
-                              << S(QStringLiteral("true"));
+        QTest::newRow("integer") << QByteArray("[3]") << D(3) << B(true) << S(u"3"_s);
+        QTest::newRow("fraction") << QByteArray("[0.1]") << D(0.1) << B(true) << S(u"0.1"_s);
+        QTest::newRow("zero") << QByteArray("[0]") << D(0) << B(false) << S(u"0"_s);
+        QTest::newRow("true") << QByteArray("[true]") << D(1) << B(true) << S(u"true"_s);
         QTest::newRow("decimal text")
-            << QByteArray("[\"-1.5e2\"]") << D(-150) << B(true) << S(QStringLiteral("-1.5e2"));
-        QTest::newRow("padded text")
-            << QByteArray("[\" 2\"]") << D() << B(false) << S(QStringLiteral(" 2"));
-        QTest::newRow("word true")
-            << QByteArray("[\"true\"]") << D() << B(true) << S(QStringLiteral("true"));
-        QTest::newRow("nan text") << QByteArray("[\"nan\"]") << D() << B(false)
-                                  << S(QStringLiteral("nan"));
+            << QByteArray("[\"-1.5e2\"]") << D(-150) << B(true) << S(u"-1.5e2"_s);
+        QTest::newRow("padded text") << QByteArray("[\" 2\"]") << D() << B(false) << S(u" 2"_s);
+        QTest::newRow("word true") << QByteArray("[\"true\"]") << D() << B(true) << S(u"true"_s);
+        QTest::newRow("nan text") << QByteArray("[\"nan\"]") << D() << B(false) << S(u"nan"_s);
         QTest::newRow("null") << QByteArray("[null]") << D() << B() << S();
         QTest::newRow("array") << QByteArray("[[1]]") << D() << B() << S();
-        QTest::newRow("big integer")
-            << QByteArray("[1e20]") << D(1e20) << B(true) << S(QStringLiteral("1e+20"));
+        QTest::newRow("big integer") << QByteArray("[1e20]") << D(1e20) << B(true) << S(u"1e+20"_s);
     }
     void conversions()
     {
@@ -571,31 +555,27 @@ private Q_SLOTS:
         const char *integers = R"({"type":"integer","enum":[1024,2048]})";
         const char *numbers = R"({"type":"number","enum":[0.5,1]})";
         const char *megapixels = R"({"type":"string","enum":["1","0.25"]})";
-        row("integer enum", integers, ParamValue::string(QStringLiteral("1024")), "[1024]");
-        row("number enum fraction", numbers, ParamValue::string(QStringLiteral("0.5")), "[0.5]");
-        row("number enum exponent", numbers, ParamValue::string(QStringLiteral("1e3")), "[1000]");
-        row("number enum word", numbers, ParamValue::string(QStringLiteral("large")),
-            "[\"large\"]");
+        row("integer enum", integers, ParamValue::string(u"1024"_s), "[1024]");
+        row("number enum fraction", numbers, ParamValue::string(u"0.5"_s), "[0.5]");
+        row("number enum exponent", numbers, ParamValue::string(u"1e3"_s), "[1000]");
+        row("number enum word", numbers, ParamValue::string(u"large"_s), "[\"large\"]");
         row("integer enum beyond 64 bits", integers,
-            ParamValue::string(QStringLiteral("123456789012345678901234")),
-            "[\"123456789012345678901234\"]");
-        row("integer enum exact", integers, ParamValue::string(QStringLiteral("9007199254740993")),
+            ParamValue::string(u"123456789012345678901234"_s), "[\"123456789012345678901234\"]");
+        row("integer enum exact", integers, ParamValue::string(u"9007199254740993"_s),
             "[9007199254740993]");
         row("number enum stored integral", numbers, ParamValue::number(4), "[4]");
         row("number enum stored fraction", numbers, ParamValue::number(2.5), "[2.5]");
-        row("untyped number enum", R"({"enum":[1,0.25]})",
-            ParamValue::string(QStringLiteral("0.25")), "[0.25]");
+        row("untyped number enum", R"({"enum":[1,0.25]})", ParamValue::string(u"0.25"_s), "[0.25]");
         // Real models declare megapixels as strings; the service refuses a number.
-        row("string enum of numbers", megapixels, ParamValue::string(QStringLiteral("0.25")),
-            "[\"0.25\"]");
-        row("untyped string enum", R"({"enum":["1","0.25"]})",
-            ParamValue::string(QStringLiteral("1")), "[\"1\"]");
+        row("string enum of numbers", megapixels, ParamValue::string(u"0.25"_s), "[\"0.25\"]");
+        row("untyped string enum", R"({"enum":["1","0.25"]})", ParamValue::string(u"1"_s),
+            "[\"1\"]");
         row("string enum stored number", megapixels, ParamValue::number(0.25), "[\"0.25\"]");
         row("string enum stored integer", megapixels, ParamValue::integer(1), "[\"1\"]");
         row("boolean enum", R"({"type":"boolean","enum":[true,false]})",
-            ParamValue::string(QStringLiteral("false")), "[false]");
-        row("plain string stays", R"({"type":"string"})",
-            ParamValue::string(QStringLiteral("1024")), "[\"1024\"]");
+            ParamValue::string(u"false"_s), "[false]");
+        row("plain string stays", R"({"type":"string"})", ParamValue::string(u"1024"_s),
+            "[\"1024\"]");
         row("plain number", R"({"type":"number"})", ParamValue::number(2.5), "[2.5]");
         row("plain integer", R"({"type":"integer"})", ParamValue::integer(-7), "[-7]");
         row("plain bool", R"({"type":"boolean"})", ParamValue::boolean(false), "[false]");
@@ -606,7 +586,7 @@ private Q_SLOTS:
         QFETCH(ParamValue, value);
         QFETCH(QByteArray, expected);
         const ModelSchema schema = ModelSchema::parse(record("{\"size\":" + property + "}"));
-        const SchemaParam *param = find(schema, QStringLiteral("size"));
+        const SchemaParam *param = find(schema, u"size"_s);
         QVERIFY(param);
         const QJsonValue encoded = param->encode(value);
         QCOMPARE(QJsonDocument(QJsonArray{encoded}).toJson(QJsonDocument::Compact), expected);
@@ -619,16 +599,14 @@ private Q_SLOTS:
             R"({"prompt":{"type":"string","x-order":0},"seed":{"type":"integer","x-order":1},
             "webhook_mode":{"type":"string","x-order":2},"Face_Enhance":{"type":"boolean","x-order":3},
             "steps":{"type":"integer","x-order":4},"resolution":{"type":"integer","x-order":5}})"));
-        const QStringList primary{QStringLiteral("prompt"), QStringLiteral("Face_Enhance"),
-                                  QStringLiteral("resolution")};
-        const QStringList advanced{QStringLiteral("seed"), QStringLiteral("webhook_mode"),
-                                   QStringLiteral("steps")};
+        const QStringList primary{u"prompt"_s, u"Face_Enhance"_s, u"resolution"_s};
+        const QStringList advanced{u"seed"_s, u"webhook_mode"_s, u"steps"_s};
         QCOMPARE(keysOf(schema.primaryParams()), primary);
         QCOMPARE(keysOf(schema.advancedParams()), advanced);
-        QCOMPARE(find(schema, QStringLiteral("seed"))->title, QStringLiteral("Seed"));
+        QCOMPARE(find(schema, u"seed"_s)->title, u"Seed"_s);
         const QSet<SchemaParam> unique(schema.params.begin(), schema.params.end());
         QCOMPARE(unique.size(), schema.params.size());
-        QVERIFY(unique.contains(*find(schema, QStringLiteral("steps"))));
+        QVERIFY(unique.contains(*find(schema, u"steps"_s)));
 
         const auto shown = schema.inspectorParams(false);
         QCOMPARE(keysOf(shown.first), primary);
@@ -643,11 +621,11 @@ private Q_SLOTS:
         QTest::newRow("listed key wins")
             << QByteArray(R"({"cfg_scale":{"type":"number","x-order":0},
                           "Upscale":{"type":"integer","x-order":1}})")
-            << QStringLiteral("Upscale");
+            << u"Upscale"_s;
         QTest::newRow("contains scale")
             << QByteArray(R"({"use_scale":{"type":"boolean","x-order":0},
                           "cfg_scale":{"type":"number","x-order":1}})")
-            << QStringLiteral("cfg_scale");
+            << u"cfg_scale"_s;
         QTest::newRow("none") << QByteArray(R"({"steps":{"type":"integer"}})") << QString();
     }
     void scaleParam()
@@ -669,9 +647,9 @@ private Q_SLOTS:
     void errorMessages()
     {
         QCOMPARE(SchemaParseError::noImageInput().message(),
-                 QStringLiteral("This model doesn't take an image input."));
+                 u"This model doesn't take an image input."_s);
         QCOMPARE(SchemaParseError::noPromptInput().message(),
-                 QStringLiteral("This model doesn't take a text prompt."));
+                 u"This model doesn't take a text prompt."_s);
         QCOMPARE(SchemaParseError::noPromptInput({"style", "negative_prompt"}).message(),
                  QStringLiteral("This model takes text (style, negative_prompt), but none of it "
                                 "is clearly the prompt, so Moonforge can't send one."));
@@ -679,7 +657,7 @@ private Q_SLOTS:
                  QStringLiteral("This model needs a second image (mask), which Moonforge can't "
                                 "send yet."));
         QCOMPARE(QString::fromUtf8(SchemaParseError::imageRequired().what()),
-                 QStringLiteral("This model needs a reference image, which this job has none of."));
+                 u"This model needs a reference image, which this job has none of."_s);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "FakeDesktop.h"
 #include "Services/AppStore.h"
 #include "Services/FileIntake.h"
 #include "Services/ImageFile.h"
@@ -12,24 +13,10 @@
 #include <QThread>
 #include <QThreadPool>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
-
-// Answers open panels from a script and remembers what was asked.
-class ScriptedDesktop : public Desktop
-{
-public:
-    QList<QUrl> answer;
-    QList<OpenRequest> requests;
-
-    QList<QUrl> chooseFiles(const OpenRequest &request) override
-    {
-        requests.append(request);
-        return answer;
-    }
-    QUrl chooseFolder(const QString &) override { return {}; }
-    void reveal(const QList<QUrl> &) override {}
-};
 
 QUrl urlOf(const QUrl &url)
 {
@@ -58,7 +45,7 @@ bool added(AppStore &store, const QList<QUrl> &urls)
 ModelSchema schemaTaking(bool list)
 {
     ModelSchema schema;
-    schema.imageKey = QStringLiteral("image");
+    schema.imageKey = u"image"_s;
     schema.imageIsArray = list;
     return schema;
 }
@@ -71,6 +58,8 @@ class TstAddingJobs : public QObject
 
 private:
     QTemporaryDir m_dir;
+    std::unique_ptr<TestEnvironment> m_env;
+    std::unique_ptr<AppStore> m_store;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
@@ -81,21 +70,19 @@ private:
         picture.fill(Qt::darkCyan);
         QVERIFY2(picture.save(path(name)), qPrintable(name));
     }
-    std::shared_ptr<ScriptedDesktop> scriptedDesktop(TestEnvironment &env,
-                                                     const QStringList &answer)
+    QList<QUrl> urls(const QStringList &names) const
     {
-        auto desktop = std::make_shared<ScriptedDesktop>();
-        for (const QString &name : answer)
-            desktop->answer.append(url(name));
-        env.mutableEnvironment().desktop = desktop;
-        return desktop;
+        QList<QUrl> all;
+        for (const QString &name : names)
+            all.append(url(name));
+        return all;
     }
 
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("drop/inner")));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"drop/inner"_s));
         for (const char *name : {"drop/img10.png", "drop/img2.png", "drop/Img1.jpg",
                                  "drop/.hidden.png", "drop/inner/deep.png", "loose.png"})
             image(QString::fromLatin1(name));
@@ -103,6 +90,12 @@ private Q_SLOTS:
         QFile notes(path("drop/notes.txt"));
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a picture\n") > 0);
     }
+    void init()
+    {
+        m_env = std::make_unique<TestEnvironment>();
+        m_store = std::make_unique<AppStore>(m_env->environment());
+    }
+    void cleanup() { m_store.reset(); }
 
     // --- expand ---
 
@@ -127,10 +120,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, dropped);
         QFETCH(QStringList, expected);
-        QList<QUrl> urls;
-        for (const QString &name : dropped)
-            urls.append(url(name));
-        QCOMPARE(namesOf(FileIntake::expand(urls)), expected);
+        QCOMPARE(namesOf(FileIntake::expand(urls(dropped))), expected);
     }
 
     void expandSortIsStable()
@@ -148,21 +138,19 @@ private Q_SLOTS:
 
     void addFilesMakesUpscaleJobsWithVariants()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        QSignalSpy changed(&store, &AppStore::jobsChanged);
-        QVERIFY(added(store, {url("drop")}));
+        QSignalSpy changed(m_store.get(), &AppStore::jobsChanged);
+        QVERIFY(added(*m_store, {url("drop")}));
         QCOMPARE(changed.count(), 1);
-        const QList<ImageJobPtr> jobs = store.jobs(Mode::upscale);
+        const QList<ImageJobPtr> jobs = m_store->jobs(Mode::upscale);
         QCOMPARE(namesOf(jobs), (QStringList{"Img1.jpg", "img2.png", "img10.png"}));
-        const QStringList slugs = store.state().selectedSlugs;
+        const QStringList slugs = m_store->state().selectedSlugs;
         QVERIFY(!slugs.isEmpty());
         for (const ImageJobPtr &job : jobs) {
             QVERIFY(job->input().isFile());
             QCOMPARE(job->variants().size(), slugs.size());
             for (int i = 0; i < slugs.size(); ++i) {
                 QCOMPARE(job->variants().at(i)->modelSlug(), slugs.at(i));
-                QCOMPARE(job->variants().at(i)->modelTitle(), store.title(slugs.at(i)));
+                QCOMPARE(job->variants().at(i)->modelTitle(), m_store->title(slugs.at(i)));
                 QCOMPARE(job->variants().at(i)->status(), RunStatus::waiting());
             }
         }
@@ -170,39 +158,33 @@ private Q_SLOTS:
 
     void addFilesSkipsDuplicates()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        QVERIFY(added(store, {url("drop/img2.png")}));
-        QSignalSpy changed(&store, &AppStore::jobsChanged);
-        QVERIFY(added(store, {url("drop/img2.png")}));
+        QVERIFY(added(*m_store, {url("drop/img2.png")}));
+        QSignalSpy changed(m_store.get(), &AppStore::jobsChanged);
+        QVERIFY(added(*m_store, {url("drop/img2.png")}));
         QCOMPARE(changed.count(), 0);
         // Already listed, and twice within the drop itself: each file still gets one row.
-        QVERIFY(added(store, {url("drop"), url("drop/img10.png")}));
-        QCOMPARE(namesOf(store.jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
+        QVERIFY(added(*m_store, {url("drop"), url("drop/img10.png")}));
+        QCOMPARE(namesOf(m_store->jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
     }
 
     void addFilesOnlyInUpscale()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        store.setMode(Mode::image);
-        store.addFiles({url("loose.png")});
-        QVERIFY(!store.isAddingFiles());
-        QVERIFY(store.jobs(Mode::upscale).isEmpty());
-        QVERIFY(store.jobs(Mode::image).isEmpty());
-        store.setMode(Mode::upscale);
-        QVERIFY(added(store, {url("loose.png")}));
-        QCOMPARE(store.jobs().size(), 1);
+        m_store->setMode(Mode::image);
+        m_store->addFiles({url("loose.png")});
+        QVERIFY(!m_store->isAddingFiles());
+        QVERIFY(m_store->jobs(Mode::upscale).isEmpty());
+        QVERIFY(m_store->jobs(Mode::image).isEmpty());
+        m_store->setMode(Mode::upscale);
+        QVERIFY(added(*m_store, {url("loose.png")}));
+        QCOMPARE(m_store->jobs().size(), 1);
     }
 
     void sizesAndPreviewArriveOnTheGuiThread()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
         ImageJobPtr job;
         QList<QThread *> threads;
-        connect(&store, &AppStore::jobsChanged, this, [&] {
-            job = store.jobs().first();
+        connect(m_store.get(), &AppStore::jobsChanged, this, [&] {
+            job = m_store->jobs().first();
             // The row comes first; what the file holds is filled in later.
             QVERIFY(!job->pixelSize() && job->thumbnail().isNull());
             for (auto signal : {&ImageJob::pixelSizeChanged, &ImageJob::byteSizeChanged,
@@ -210,8 +192,8 @@ private Q_SLOTS:
                 connect(job.get(), signal, this,
                         [&threads] { threads.append(QThread::currentThread()); });
         });
-        QVERIFY(added(store, {url("wide.jpg"), url("drop/notes.txt")}));
-        QCOMPARE(store.jobs().size(), 1);
+        QVERIFY(added(*m_store, {url("wide.jpg"), url("drop/notes.txt")}));
+        QCOMPARE(m_store->jobs().size(), 1);
         QTRY_VERIFY(!job->thumbnail().isNull());
         QCOMPARE(job->pixelSize().value_or(QSizeF()), QSizeF(600, 400));
         QCOMPARE(job->byteSize(), QFileInfo(path("wide.jpg")).size());
@@ -240,114 +222,98 @@ private Q_SLOTS:
 
     void dropsArriveInOrderInSlices()
     {
-        TestEnvironment env;
         const QString many = path("many");
         QDir().mkpath(many);
         QImage pixel(1, 1, QImage::Format_RGB32);
         pixel.fill(Qt::red);
-        QVERIFY(pixel.save(many + QStringLiteral("/p0.png")));
+        QVERIFY(pixel.save(many + u"/p0.png"_s));
         for (int i = 1; i < 300; ++i)
-            QVERIFY(QFile::copy(many + QStringLiteral("/p0.png"),
-                                many + QStringLiteral("/p%1.png").arg(i)));
-        AppStore store(env.environment());
-        QSignalSpy changed(&store, &AppStore::jobsChanged);
-        store.addFiles({QUrl::fromLocalFile(many)});
-        QVERIFY(store.isAddingFiles());
-        QVERIFY(added(store, {url("loose.png")}));
-        const QList<ImageJobPtr> jobs = store.jobs();
+            QVERIFY(QFile::copy(many + u"/p0.png"_s, many + u"/p%1.png"_s.arg(i)));
+        QSignalSpy changed(m_store.get(), &AppStore::jobsChanged);
+        m_store->addFiles({QUrl::fromLocalFile(many)});
+        QVERIFY(m_store->isAddingFiles());
+        QVERIFY(added(*m_store, {url("loose.png")}));
+        const QList<ImageJobPtr> jobs = m_store->jobs();
         QCOMPARE(jobs.size(), 301);
-        QCOMPARE(jobs.at(10)->input().url().fileName(), QStringLiteral("p10.png"));
-        QCOMPARE(jobs.last()->input().url().fileName(), QStringLiteral("loose.png"));
+        QCOMPARE(jobs.at(10)->input().url().fileName(), u"p10.png"_s);
+        QCOMPARE(jobs.last()->input().url().fileName(), u"loose.png"_s);
         // Rows come a slice at a time, so the window is never held still by a large folder.
         QVERIFY(changed.count() > 1);
 
         // Emptying the list while a drop is still arriving keeps it empty.
-        store.removeAll();
-        store.addFiles({url("drop")});
-        store.removeAll();
-        QVERIFY(QTest::qWaitFor([&store] { return !store.isAddingFiles(); }));
+        m_store->removeAll();
+        m_store->addFiles({url("drop")});
+        m_store->removeAll();
+        QVERIFY(QTest::qWaitFor([this] { return !m_store->isAddingFiles(); }));
         QCoreApplication::processEvents();
-        QVERIFY(store.jobs().isEmpty());
+        QVERIFY(m_store->jobs().isEmpty());
     }
 
     // The worker can finish a listing before its answer reaches the GUI thread. A cancel or a
     // second drop in that gap must be handled as if the listing were still running.
     void dropsWhileAListingAnswerIsOnItsWay()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        store.addFiles({url("drop")});
+        m_store->addFiles({url("drop")});
         QThreadPool::globalInstance()->waitForDone();
-        store.removeAll();
-        QTRY_VERIFY(!store.isAddingFiles());
+        m_store->removeAll();
+        QTRY_VERIFY(!m_store->isAddingFiles());
         QCoreApplication::processEvents();
-        QVERIFY(store.jobs().isEmpty());
+        QVERIFY(m_store->jobs().isEmpty());
 
-        store.addFiles({url("drop")});
+        m_store->addFiles({url("drop")});
         QThreadPool::globalInstance()->waitForDone();
-        store.addFiles({url("loose.png")});
-        QTRY_VERIFY(!store.isAddingFiles());
-        QCOMPARE(store.jobs().size(), 4);
-        QCOMPARE(store.jobs().last()->input().url().fileName(), QStringLiteral("loose.png"));
+        m_store->addFiles({url("loose.png")});
+        QTRY_VERIFY(!m_store->isAddingFiles());
+        QCOMPARE(m_store->jobs().size(), 4);
+        QCOMPARE(m_store->jobs().last()->input().url().fileName(), u"loose.png"_s);
     }
 
     // --- open panels ---
 
-    void openPanelAddsChosen_data()
+    void openPanels_data()
     {
+        QTest::addColumn<bool>("references");
         QTest::addColumn<QStringList>("chosen");
         QTest::addColumn<int>("jobs");
-        QTest::newRow("folder and file") << QStringList{"drop", "loose.png"} << 4;
-        QTest::newRow("dismissed") << QStringList{} << 0;
+        QTest::newRow("add: folder and file") << false << QStringList{"drop", "loose.png"} << 4;
+        QTest::newRow("add: dismissed") << false << QStringList{} << 0;
+        // Choosing references never adds jobs.
+        QTest::newRow("references") << true << QStringList{"loose.png", "wide.jpg"} << 0;
+        QTest::newRow("references: dismissed") << true << QStringList{} << 0;
     }
-    void openPanelAddsChosen()
+    void openPanels()
     {
+        QFETCH(bool, references);
         QFETCH(QStringList, chosen);
         QFETCH(int, jobs);
         TestEnvironment env;
-        const auto desktop = scriptedDesktop(env, chosen);
+        const auto desktop = std::make_shared<FakeDesktop>();
+        desktop->fileAnswers = {urls(chosen)};
+        env.mutableEnvironment().desktop = desktop;
         AppStore store(env.environment());
-        store.presentOpenPanel();
-        QCOMPARE(desktop->requests.size(), 1);
-        const Desktop::OpenRequest request = desktop->requests.first();
-        QCOMPARE(request.title, QStringLiteral("Choose images or a folder of images"));
-        QCOMPARE(request.acceptLabel, QStringLiteral("Add"));
-        QVERIFY(request.offerAllFiles);
-        QVERIFY(request.allowFolders);
+        if (references)
+            QCOMPARE(store.chooseReferenceImages(), urls(chosen));
+        else
+            store.presentOpenPanel();
+        QCOMPARE(desktop->openRequests.size(), 1);
+        const Desktop::OpenRequest request = desktop->openRequests.first();
+        QCOMPARE(request.title, references ? u"Choose reference images"_s
+                                           : u"Choose images or a folder of images"_s);
+        QCOMPARE(request.acceptLabel, references ? u"Use"_s : u"Add"_s);
+        // References must be pictures: no way round the filter.
+        QCOMPARE(request.offerAllFiles, !references);
+        QCOMPARE(request.allowFolders, !references);
         QVERIFY(request.allowMultiple);
         QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
         QTRY_VERIFY(!store.isAddingFiles());
         QCOMPARE(store.jobs().size(), jobs);
     }
 
-    void chooseReferenceImages()
-    {
-        TestEnvironment env;
-        const auto desktop = scriptedDesktop(env, {"loose.png", "wide.jpg"});
-        AppStore store(env.environment());
-        QCOMPARE(store.chooseReferenceImages(), desktop->answer);
-        const Desktop::OpenRequest request = desktop->requests.first();
-        QCOMPARE(request.title, QStringLiteral("Choose reference images"));
-        QCOMPARE(request.acceptLabel, QStringLiteral("Use"));
-        // References must be pictures: no way round the filter.
-        QVERIFY(!request.offerAllFiles);
-        QVERIFY(!request.allowFolders);
-        QVERIFY(request.allowMultiple);
-        QCOMPARE(request.mimeTypes, ImageFile::acceptedTypes());
-        // Choosing references never adds jobs.
-        QVERIFY(store.jobs().isEmpty());
-        desktop->answer.clear();
-        QVERIFY(store.chooseReferenceImages().isEmpty());
-    }
-
     void withoutDesktopPanelsDoNothing()
     {
-        TestEnvironment env;
-        env.mutableEnvironment().desktop.reset();
-        AppStore store(env.environment());
-        store.presentOpenPanel();
-        QVERIFY(store.jobs().isEmpty());
-        QVERIFY(store.chooseReferenceImages().isEmpty());
+        m_store->presentOpenPanel();
+        QVERIFY(m_store->jobs().isEmpty());
+        QVERIFY(m_store->chooseReferenceImages().isEmpty());
     }
 
     // --- prompts ---
@@ -369,21 +335,19 @@ private Q_SLOTS:
     {
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        TestEnvironment env;
-        AppStore store(env.environment());
-        store.setMode(Mode::image);
+        m_store->setMode(Mode::image);
         const QList<QUrl> references = {url("loose.png")};
-        store.addPromptJob(typed, references);
+        m_store->addPromptJob(typed, references);
         if (stored.isEmpty()) {
-            QVERIFY(store.jobs().isEmpty());
+            QVERIFY(m_store->jobs().isEmpty());
             return;
         }
-        QCOMPARE(store.jobs().size(), 1);
-        const ImageJobPtr job = store.jobs().first();
+        QCOMPARE(m_store->jobs().size(), 1);
+        const ImageJobPtr job = m_store->jobs().first();
         QCOMPARE(job->input(), JobInput::prompt(stored, references));
-        QCOMPARE(job->variants().size(), store.state().selectedSlugs.size());
-        QCOMPARE(job->variants().first()->modelSlug(), store.state().selectedSlugs.first());
-        QVERIFY(store.jobs(Mode::upscale).isEmpty());
+        QCOMPARE(job->variants().size(), m_store->state().selectedSlugs.size());
+        QCOMPARE(job->variants().first()->modelSlug(), m_store->state().selectedSlugs.first());
+        QVERIFY(m_store->jobs(Mode::upscale).isEmpty());
     }
 
     // --- reuse ---
@@ -411,45 +375,41 @@ private Q_SLOTS:
         QFETCH(int, kept);
         QList<QUrl> references;
         for (int i = 0; i < count; ++i)
-            references.append(url(QStringLiteral("ref%1.png").arg(i)));
+            references.append(url(u"ref%1.png"_s.arg(i)));
         QMap<QString, SchemaState> schemas;
         for (const QString &slug : listSlugs)
             schemas.insert(slug, SchemaState::ready(schemaTaking(true)));
         for (const QString &slug : oneSlugs)
             schemas.insert(slug, SchemaState::ready(schemaTaking(false)));
         // A list model that is loaded but not selected does not count.
-        schemas.insert(QStringLiteral("z/unselected"), SchemaState::ready(schemaTaking(true)));
+        schemas.insert(u"z/unselected"_s, SchemaState::ready(schemaTaking(true)));
         const QStringList selected = listSlugs + oneSlugs + QStringList{"b/loading"};
-        schemas.insert(QStringLiteral("b/loading"), SchemaState::loading());
+        schemas.insert(u"b/loading"_s, SchemaState::loading());
         QCOMPARE(AppStore::reusedReferences(references, selected, schemas),
                  references.mid(count - kept));
     }
 
     void reuseCopiesPromptIntoDraft()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        store.setMode(Mode::image);
+        m_store->setMode(Mode::image);
         const QList<QUrl> references = {url("a.png"), url("b.png")};
-        store.addPromptJob("a red fox", references);
-        QSignalSpy draft(&store, &AppStore::draftChanged);
-        store.reuse(store.jobs().first());
-        QCOMPARE(store.draftPrompt(), QStringLiteral("a red fox"));
+        m_store->addPromptJob("a red fox", references);
+        QSignalSpy draft(m_store.get(), &AppStore::draftChanged);
+        m_store->reuse(m_store->jobs().first());
+        QCOMPARE(m_store->draftPrompt(), u"a red fox"_s);
         // No schema is loaded here, so the draft keeps only the last reference.
-        QCOMPARE(store.draftReferences(), QList<QUrl>{references.last()});
+        QCOMPARE(m_store->draftReferences(), QList<QUrl>{references.last()});
         QVERIFY(draft.count() >= 1);
     }
 
     void reuseIgnoresFileJobs()
     {
-        TestEnvironment env;
-        AppStore store(env.environment());
-        store.setDraftPrompt("keep me");
-        QVERIFY(added(store, {url("loose.png")}));
-        store.reuse(store.jobs().first());
-        store.reuse(nullptr);
-        QCOMPARE(store.draftPrompt(), QStringLiteral("keep me"));
-        QVERIFY(store.draftReferences().isEmpty());
+        m_store->setDraftPrompt("keep me");
+        QVERIFY(added(*m_store, {url("loose.png")}));
+        m_store->reuse(m_store->jobs().first());
+        m_store->reuse(nullptr);
+        QCOMPARE(m_store->draftPrompt(), u"keep me"_s);
+        QVERIFY(m_store->draftReferences().isEmpty());
     }
 };
 

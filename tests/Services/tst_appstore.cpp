@@ -1,15 +1,17 @@
 #include "AppStoreProbe.h"
 #include "Models/ModelCatalog.h"
+#include "SchemaRecords.h"
 #include "Services/AppStore.h"
 #include "TestEnvironment.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QJsonDocument>
 
 #include <QSignalSpy>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 namespace
 {
@@ -21,8 +23,7 @@ CatalogModel model(const QString &slug, bool custom = true)
 
 ImageJobPtr addFileJob(AppStore &store, const QString &name)
 {
-    auto job = std::make_shared<ImageJob>(
-        JobInput::file(QUrl::fromLocalFile(QStringLiteral("/in/") + name)));
+    auto job = std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(u"/in/"_s + name)));
     QList<ModelVariantPtr> variants;
     for (const QString &slug : store.state().selectedSlugs)
         variants.append(std::make_shared<ModelVariant>(slug, store.title(slug)));
@@ -61,192 +62,181 @@ private Q_SLOTS:
 
     void startsWithDefaults()
     {
-        AppStore &store = *m_store;
-        QVERIFY(!store.mode());
-        QVERIFY(store.jobs().isEmpty());
+        QVERIFY(!m_store->mode());
+        QVERIFY(m_store->jobs().isEmpty());
         for (Mode mode : Modes::all())
-            QCOMPARE(store.state(mode), ModeState::defaultFor(mode));
-        QVERIFY(!store.revealWhenDone());
-        QVERIFY(store.outputDestination().isBesideOriginal());
+            QCOMPARE(m_store->state(mode), ModeState::defaultFor(mode));
+        QVERIFY(!m_store->revealWhenDone());
+        QVERIFY(m_store->outputDestination().isBesideOriginal());
     }
 
     void noModeMeansUpscale()
     {
-        AppStore &store = *m_store;
-        addFileJob(store, QStringLiteral("a.jpg"));
-        QCOMPARE(store.jobs(Mode::upscale).size(), 1);
-        store.setMode(Mode::image);
-        QVERIFY(store.jobs().isEmpty());
-        QCOMPARE(store.state().mode, Mode::image);
-        store.setMode(std::nullopt);
-        QCOMPARE(store.jobs().size(), 1);
-        QCOMPARE(store.state().mode, Mode::upscale);
+        addFileJob(*m_store, u"a.jpg"_s);
+        QCOMPARE(m_store->jobs(Mode::upscale).size(), 1);
+        m_store->setMode(Mode::image);
+        QVERIFY(m_store->jobs().isEmpty());
+        QCOMPARE(m_store->state().mode, Mode::image);
+        m_store->setMode(std::nullopt);
+        QCOMPARE(m_store->jobs().size(), 1);
+        QCOMPARE(m_store->state().mode, Mode::upscale);
     }
 
     void outputDestinationWritesState()
     {
-        AppStore &store = *m_store;
-        store.setMode(Mode::image);
-        QVERIFY(!store.outputDestination().isBesideOriginal());
-        store.setOutputDestination(
+        m_store->setMode(Mode::image);
+        QVERIFY(!m_store->outputDestination().isBesideOriginal());
+        m_store->setOutputDestination(
             OutputDestination::folder(QUrl::fromLocalFile(m_env->path("out"))));
-        QCOMPARE(*store.state().outputFolder, m_env->path("out"));
-        QCOMPARE(store.outputDestination().folderUrl(), QUrl::fromLocalFile(m_env->path("out")));
-        store.setOutputDestination(OutputDestination::besideOriginal());
-        QVERIFY(!store.state().outputFolder);
-        QVERIFY(store.state(Mode::video).outputFolder.has_value());
+        QCOMPARE(*m_store->state().outputFolder, m_env->path("out"));
+        QCOMPARE(m_store->outputDestination().folderUrl(), QUrl::fromLocalFile(m_env->path("out")));
+        m_store->setOutputDestination(OutputDestination::besideOriginal());
+        QVERIFY(!m_store->state().outputFolder);
+        QVERIFY(m_store->state(Mode::video).outputFolder.has_value());
     }
 
     void mergedModelsOrder()
     {
-        AppStore &store = *m_store;
-        const CatalogModel custom = model(QStringLiteral("me/mine"));
-        store.toggle(custom);
+        const CatalogModel custom = model(u"me/mine"_s);
+        m_store->toggle(custom);
         QList<CatalogModel> expected{custom};
         expected += ModelCatalog::upscale();
-        QCOMPARE(store.models(), expected);
+        QCOMPARE(m_store->models(), expected);
 
-        QCOMPARE(store.title(QStringLiteral("google/upscaler")), QStringLiteral("Google Upscaler"));
-        QCOMPARE(store.title(QStringLiteral("me/mine")), QStringLiteral("Mine"));
-        QCOMPARE(store.title(QStringLiteral("no/such")), QStringLiteral("no/such"));
+        QCOMPARE(m_store->title(u"google/upscaler"_s), u"Google Upscaler"_s);
+        QCOMPARE(m_store->title(u"me/mine"_s), u"Mine"_s);
+        QCOMPARE(m_store->title(u"no/such"_s), u"no/such"_s);
         // Toggling it again deselects it, but it stays remembered.
-        store.toggle(custom);
-        QCOMPARE(store.state().customModels, QList<CatalogModel>{custom});
+        m_store->toggle(custom);
+        QCOMPARE(m_store->state().customModels, QList<CatalogModel>{custom});
     }
 
     void toggleAndSelectOnly()
     {
-        AppStore &store = *m_store;
         const QString first = ModelCatalog::upscale().first().slug();
-        store.toggle(ModelCatalog::upscale().first());
-        QCOMPARE(store.state().selectedSlugs, QStringList{first});
+        m_store->toggle(ModelCatalog::upscale().first());
+        QCOMPARE(m_store->state().selectedSlugs, QStringList{first});
 
         const CatalogModel second = ModelCatalog::upscale().at(1);
-        store.toggle(second);
-        QCOMPARE(store.state().selectedSlugs, (QStringList{first, second.slug()}));
-        QCOMPARE(store.focusedModel(), second);
-        QVERIFY(store.state().customModels.isEmpty());
+        m_store->toggle(second);
+        QCOMPARE(m_store->state().selectedSlugs, (QStringList{first, second.slug()}));
+        QCOMPARE(m_store->focusedModel(), second);
+        QVERIFY(m_store->state().customModels.isEmpty());
 
-        store.toggle(second);
-        QCOMPARE(store.state().focusedSlug, first);
+        m_store->toggle(second);
+        QCOMPARE(m_store->state().focusedSlug, first);
 
-        const CatalogModel searched = model(QStringLiteral("someone/searched"));
-        store.selectOnly(searched);
-        QCOMPARE(store.state().selectedSlugs, QStringList{searched.slug()});
-        QCOMPARE(store.state().customModels, QList<CatalogModel>{searched});
-        QCOMPARE(store.selectedModels(), QList<CatalogModel>{searched});
+        const CatalogModel searched = model(u"someone/searched"_s);
+        m_store->selectOnly(searched);
+        QCOMPARE(m_store->state().selectedSlugs, QStringList{searched.slug()});
+        QCOMPARE(m_store->state().customModels, QList<CatalogModel>{searched});
+        QCOMPARE(m_store->selectedModels(), QList<CatalogModel>{searched});
 
-        store.removeCustom(searched);
-        store.removeCustom(ModelCatalog::upscale().first()); // built-in: refused
-        QCOMPARE(store.state().selectedSlugs, QStringList{first});
-        QCOMPARE(store.state().focusedSlug, first);
-        QVERIFY(store.state().customModels.isEmpty());
+        m_store->removeCustom(searched);
+        m_store->removeCustom(ModelCatalog::upscale().first()); // built-in: refused
+        QCOMPARE(m_store->state().selectedSlugs, QStringList{first});
+        QCOMPARE(m_store->state().focusedSlug, first);
+        QVERIFY(m_store->state().customModels.isEmpty());
     }
 
     void syncKeepsVariantsOfReselectedModels()
     {
-        AppStore &store = *m_store;
         const CatalogModel a = ModelCatalog::upscale().at(0);
         const CatalogModel b = ModelCatalog::upscale().at(1);
-        store.toggle(b);
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("photo.jpg"));
+        m_store->toggle(b);
+        const ImageJobPtr job = addFileJob(*m_store, u"photo.jpg"_s);
         QCOMPARE(slugsOf(job), (QStringList{a.slug(), b.slug()}));
         const ModelVariantPtr variantA = job->variants().at(0);
         const ModelVariantPtr variantB = job->variants().at(1);
         variantA->setStatus(RunStatus::done());
         variantB->setStatus(RunStatus::done());
 
-        store.toggle(a);
+        m_store->toggle(a);
         QCOMPARE(job->variants(), (QList<ModelVariantPtr>{variantB, variantA}));
-        store.toggle(a);
+        m_store->toggle(a);
         QCOMPARE(job->variants(), (QList<ModelVariantPtr>{variantB, variantA}));
         QCOMPARE(job->variants().at(1)->status(), RunStatus::done());
     }
 
     void syncDropsUnfinishedVariantsOfDeselectedModels()
     {
-        AppStore &store = *m_store;
         const CatalogModel b = ModelCatalog::upscale().at(1);
         const CatalogModel c = ModelCatalog::upscale().at(2);
-        store.toggle(b);
-        store.toggle(c);
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("p.jpg"));
-        job->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
-        store.toggle(b);
-        store.toggle(c);
+        m_store->toggle(b);
+        m_store->toggle(c);
+        const ImageJobPtr job = addFileJob(*m_store, u"p.jpg"_s);
+        job->variants().at(1)->setStatus(RunStatus::failed(u"x"_s));
+        m_store->toggle(b);
+        m_store->toggle(c);
         QCOMPARE(slugsOf(job), QStringList{ModelCatalog::upscale().first().slug()});
-        store.toggle(b);
+        m_store->toggle(b);
         QCOMPARE(job->variants().at(1)->status(), RunStatus::waiting());
         QCOMPARE(job->variants().at(1)->modelTitle(), b.title);
     }
 
     void progressCountsKeptResults()
     {
-        AppStore &store = *m_store;
         const CatalogModel a = ModelCatalog::upscale().at(0);
         const CatalogModel b = ModelCatalog::upscale().at(1);
         const CatalogModel c = ModelCatalog::upscale().at(2);
-        store.toggle(c);
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("p.jpg"));
+        m_store->toggle(c);
+        const ImageJobPtr job = addFileJob(*m_store, u"p.jpg"_s);
         job->variants().at(1)->setStatus(RunStatus::done());
-        store.toggle(b);
-        store.toggle(c); // c's done variant is kept, now deselected
+        m_store->toggle(b);
+        m_store->toggle(c); // c's done variant is kept, now deselected
         for (const auto &variant : job->variants())
             variant->setStatus(RunStatus::done());
         QCOMPARE(job->variants().size(), 3);
-        QCOMPARE(store.totalVariants(), 2);
-        QCOMPARE(store.overallProgress(), 1.5);
-        QCOMPARE(store.pendingPairs().size(), 0);
+        QCOMPARE(m_store->totalVariants(), 2);
+        QCOMPARE(m_store->overallProgress(), 1.5);
+        QCOMPARE(m_store->pendingPairs().size(), 0);
         QCOMPARE(job->variants().first()->modelSlug(), a.slug());
     }
 
     void pendingPairsInOrder()
     {
-        AppStore &store = *m_store;
         const CatalogModel b = ModelCatalog::upscale().at(1);
-        store.toggle(b);
-        const ImageJobPtr first = addFileJob(store, QStringLiteral("1.jpg"));
-        const ImageJobPtr second = addFileJob(store, QStringLiteral("2.jpg"));
+        m_store->toggle(b);
+        const ImageJobPtr first = addFileJob(*m_store, u"1.jpg"_s);
+        const ImageJobPtr second = addFileJob(*m_store, u"2.jpg"_s);
         first->variants().at(0)->setStatus(RunStatus::done());
         first->variants().at(1)->setStatus(RunStatus::cancelled());
         second->variants().at(0)->setStatus(RunStatus::running());
-        second->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
-        const auto pairs = store.pendingPairs();
+        second->variants().at(1)->setStatus(RunStatus::failed(u"x"_s));
+        const auto pairs = m_store->pendingPairs();
         QCOMPARE(pairs.size(), 2);
         QCOMPARE(pairs.at(0).variant, first->variants().at(1));
         QCOMPARE(pairs.at(1).job, second);
         QCOMPARE(pairs.at(1).variant, second->variants().at(1));
-        QCOMPARE(store.overallProgress(), 3.0 / 4.0);
+        QCOMPARE(m_store->overallProgress(), 3.0 / 4.0);
     }
 
     void finishedJobs()
     {
-        AppStore &store = *m_store;
-        store.toggle(ModelCatalog::upscale().at(1));
-        const ImageJobPtr empty = std::make_shared<ImageJob>(JobInput::prompt(QStringLiteral("p")));
-        store.setJobs({empty});
-        const ImageJobPtr half = addFileJob(store, QStringLiteral("h.jpg"));
-        const ImageJobPtr whole = addFileJob(store, QStringLiteral("w.jpg"));
+        m_store->toggle(ModelCatalog::upscale().at(1));
+        const ImageJobPtr empty = std::make_shared<ImageJob>(JobInput::prompt(u"p"_s));
+        m_store->setJobs({empty});
+        const ImageJobPtr half = addFileJob(*m_store, u"h.jpg"_s);
+        const ImageJobPtr whole = addFileJob(*m_store, u"w.jpg"_s);
         half->variants().at(0)->setStatus(RunStatus::done());
         whole->variants().at(0)->setStatus(RunStatus::done());
-        whole->variants().at(1)->setStatus(RunStatus::failed(QStringLiteral("x")));
-        QCOMPARE(store.finishedJobCount(), 1);
-        store.clearFinished();
-        QCOMPARE(store.jobs(), (QList<ImageJobPtr>{empty, half}));
+        whole->variants().at(1)->setStatus(RunStatus::failed(u"x"_s));
+        QCOMPARE(m_store->finishedJobCount(), 1);
+        m_store->clearFinished();
+        QCOMPARE(m_store->jobs(), (QList<ImageJobPtr>{empty, half}));
     }
 
     void removeCancelsWork()
     {
-        AppStore &store = *m_store;
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
-        const ImageJobPtr other = addFileJob(store, QStringLiteral("b.jpg"));
+        const ImageJobPtr job = addFileJob(*m_store, u"a.jpg"_s);
+        const ImageJobPtr other = addFileJob(*m_store, u"b.jpg"_s);
         const TaskHandle work;
         job->variants().at(0)->setWork(work);
-        store.remove(job);
+        m_store->remove(job);
         QVERIFY(work.isCancelled());
-        QCOMPARE(store.jobs(), QList<ImageJobPtr>{other});
-        store.removeAll();
-        QVERIFY(store.jobs().isEmpty());
+        QCOMPARE(m_store->jobs(), QList<ImageJobPtr>{other});
+        m_store->removeAll();
+        QVERIFY(m_store->jobs().isEmpty());
     }
 
     void resultsGoneWhileAwayAreNoticedOnReturn()
@@ -291,17 +281,16 @@ private Q_SLOTS:
         QFETCH(OutputKind, schemaSays);
         QFETCH(QString, result);
         QFETCH(bool, player);
-        AppStore &store = *m_store;
-        store.setMode(mode);
-        const QString slug = QStringLiteral("test/maker");
-        store.selectOnly(*CatalogModel::fromSlug(slug, {}, QStringLiteral("Custom model"), true));
-        QTRY_COMPARE(store.schemaState().kind(), SchemaState::Kind::failed);
+        m_store->setMode(mode);
+        const QString slug = u"test/maker"_s;
+        m_store->selectOnly(*CatalogModel::fromSlug(slug, {}, u"Custom model"_s, true));
+        QTRY_COMPARE(m_store->schemaState().kind(), SchemaState::Kind::failed);
         ModelSchema schema;
-        schema.imageKey = QStringLiteral("image");
-        schema.promptKey = QStringLiteral("prompt");
+        schema.imageKey = u"image"_s;
+        schema.promptKey = u"prompt"_s;
         schema.outputKind = schemaSays;
-        AppStoreProbe::setSchemaState(store, slug, SchemaState::ready(schema));
-        const ImageJobPtr job = addFileJob(store, QStringLiteral("a.jpg"));
+        AppStoreProbe::setSchemaState(*m_store, slug, SchemaState::ready(schema));
+        const ImageJobPtr job = addFileJob(*m_store, u"a.jpg"_s);
         if (!result.isEmpty()) {
             const QString path = m_env->path(result);
             if (result.endsWith(QLatin1String(".png"))) {
@@ -318,7 +307,7 @@ private Q_SLOTS:
             variant->setResultURL(QUrl::fromLocalFile(path));
             variant->setStatus(RunStatus::done());
         }
-        QCOMPARE(store.showsPlayer(job), player);
+        QCOMPARE(m_store->showsPlayer(job), player);
     }
 
     void refusedVariantsMarked_data()
@@ -352,28 +341,23 @@ private Q_SLOTS:
         QFETCH(QByteArray, properties);
         QFETCH(QByteArray, required);
         QFETCH(QString, message);
-        AppStore &store = *m_store;
-        store.setMode(mode);
-        const QString slug = QStringLiteral("test/two-files");
-        store.selectOnly(*CatalogModel::fromSlug(slug, {}, QStringLiteral("Custom model"), true));
-        QTRY_COMPARE(store.schemaState().kind(), SchemaState::Kind::failed);
-        const auto addJob = [&store, mode, slug] {
+        m_store->setMode(mode);
+        const QString slug = u"test/two-files"_s;
+        m_store->selectOnly(*CatalogModel::fromSlug(slug, {}, u"Custom model"_s, true));
+        QTRY_COMPARE(m_store->schemaState().kind(), SchemaState::Kind::failed);
+        const auto addJob = [this, mode, slug] {
             auto job = std::make_shared<ImageJob>(
-                mode == Mode::upscale
-                    ? JobInput::file(QUrl::fromLocalFile(QStringLiteral("/in/a.jpg")))
-                    : JobInput::prompt(QStringLiteral("a harbour")));
-            job->setVariants({std::make_shared<ModelVariant>(slug, store.title(slug))});
-            store.setJobs(store.jobs() << job);
+                mode == Mode::upscale ? JobInput::file(QUrl::fromLocalFile(u"/in/a.jpg"_s))
+                                      : JobInput::prompt(u"a harbour"_s));
+            job->setVariants({std::make_shared<ModelVariant>(slug, m_store->title(slug))});
+            m_store->setJobs(m_store->jobs() << job);
             return job->variants().first();
         };
         const ModelVariantPtr before = addJob();
         QCOMPARE(before->status(), RunStatus::waiting());
 
-        const QByteArray record = R"({"latest_version":{"id":"v1","openapi_schema":{"components":)"
-                                  R"({"schemas":{"Input":{"required":)" +
-                                  required + R"(,"properties":)" + properties + "}}}}}}";
-        const ModelSchema schema = ModelSchema::parse(QJsonDocument::fromJson(record).object());
-        AppStoreProbe::setSchemaState(store, slug, SchemaState::ready(schema));
+        const ModelSchema schema = SchemaRecords::schema(properties, required);
+        AppStoreProbe::setSchemaState(*m_store, slug, SchemaState::ready(schema));
         const RunStatus expected =
             message.isEmpty() ? RunStatus::waiting() : RunStatus::failed(message);
         QCOMPARE(before->status(), expected);
@@ -382,14 +366,13 @@ private Q_SLOTS:
 
     void setterSignalsOnlyOnChange()
     {
-        AppStore &store = *m_store;
-        QSignalSpy mode(&store, &AppStore::modeChanged);
-        QSignalSpy draft(&store, &AppStore::draftChanged);
-        store.setMode(Mode::image);
-        store.setMode(Mode::image);
+        QSignalSpy mode(m_store.get(), &AppStore::modeChanged);
+        QSignalSpy draft(m_store.get(), &AppStore::draftChanged);
+        m_store->setMode(Mode::image);
+        m_store->setMode(Mode::image);
         QCOMPARE(mode.count(), 1);
-        store.setDraftPrompt(QStringLiteral("a"));
-        store.setDraftPrompt(QStringLiteral("a"));
+        m_store->setDraftPrompt(u"a"_s);
+        m_store->setDraftPrompt(u"a"_s);
         QCOMPARE(draft.count(), 1);
     }
 };

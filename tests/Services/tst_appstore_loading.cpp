@@ -4,8 +4,7 @@
 #include "Services/AppStore.h"
 #include "Services/Keychain.h"
 #include "Services/SchemaCache.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -17,25 +16,23 @@ class AppStoreLoadingTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<AppStore> makeStore(bool withToken)
+    // `withToken`: "r8_sim" in the keyring; `environmentToken` as the environment's fallback.
+    std::unique_ptr<AppStore> makeStore(bool withToken, const QString &environmentToken = {})
     {
         if (withToken)
             [&] { QVERIFY(Keychain::writeToken({prefix(), {}}, "r8_sim").stored); }();
-        auto store = std::make_unique<AppStore>(m_environment->environment());
-        [&] { QTRY_VERIFY(store->tokens().known()); }();
+        auto store = m_standIn.makeStore(environmentToken);
+        [&] { QVERIFY(store); }();
         return store;
     }
-    QString prefix() const { return m_environment->environment().keychainPrefix; }
+    QString prefix() const { return m_standIn.environment().environment().keychainPrefix; }
     QString current() const { return Keychain::currentService(prefix()); }
-    QString root() const { return m_environment->environment().cacheFolder; }
-    void unreachable()
-    {
-        m_environment->mutableEnvironment().apiBase = QUrl("http://127.0.0.1:9/v1");
-    }
+    QString root() const { return m_standIn.environment().environment().cacheFolder; }
+    void unreachable() { m_standIn.surroundings().apiBase = QUrl("http://127.0.0.1:9/v1"); }
     QJsonObject record(const QString &slug)
     {
         const auto reply =
-            m_service->call("GET", "/v1/models/" + slug, {}, {{"Authorization", "Bearer r8_sim"}});
+            m_service.call("GET", "/v1/models/" + slug, {}, {{"Authorization", "Bearer r8_sim"}});
         return reply ? reply->object() : QJsonObject();
     }
     void age(const QString &slug, qint64 seconds)
@@ -44,22 +41,16 @@ class AppStoreLoadingTest : public QObject
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.setFileTime(m_now.addSecs(-seconds), QFileDevice::FileModificationTime));
     }
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
+    StandInStore m_standIn;
+    StandInService &m_service = m_standIn.service();
     QDateTime m_now;
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_service = std::make_unique<StandInService>();
-        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
-    }
+    void initTestCase() { QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString())); }
 
     void init()
     {
-        QVERIFY(m_service->reset());
-        m_environment = std::make_unique<TestEnvironment>();
-        m_environment->mutableEnvironment().apiBase = m_service->apiBase();
+        QVERIFY(m_standIn.reset());
         m_now = QDateTime::currentDateTimeUtc();
     }
 
@@ -108,9 +99,8 @@ private Q_SLOTS:
     void startupAndRemoval()
     {
         QFETCH(QString, environmentToken);
-        m_environment->mutableEnvironment().environmentToken = environmentToken;
         const bool fallback = !environmentToken.isEmpty();
-        const auto store = makeStore(false);
+        const auto store = makeStore(false, environmentToken);
         for (int removed = 0; removed < 2; ++removed) {
             QCOMPARE(store->tokens().hasToken(), fallback);
             QCOMPARE(store->tokens().showWelcome(), !fallback);
@@ -127,7 +117,7 @@ private Q_SLOTS:
 
     void failedWriteIsReported()
     {
-        m_environment->mutableEnvironment().keychainCollection =
+        m_standIn.surroundings().keychainCollection =
             "/org/freedesktop/secrets/collection/moonforge_absent";
         const auto store = makeStore(false);
         QCOMPARE(runTask(store->setToken("r8_lost")).value, std::optional(false));
@@ -158,7 +148,7 @@ private Q_SLOTS:
             unreachable();
         const auto store = makeStore(false);
         const bool accepted = token.contains("good") && reachable;
-        QVERIFY(m_service->reset());
+        QVERIFY(m_service.reset());
 
         QSignalSpy checks(store.get(), &AppStore::tokenCheckChanged);
         QCOMPARE(runTask(store->submitToken(token)).value, std::optional(accepted));
@@ -169,7 +159,7 @@ private Q_SLOTS:
             QTRY_VERIFY(store->directory().catalogs().contains(Mode::upscale));
         } else if (token.trimmed().isEmpty()) {
             QCOMPARE(checks.count(), 0);
-            QCOMPARE(m_service->requests("/v1").size(), 0);
+            QCOMPARE(m_service.requests("/v1").size(), 0);
         } else {
             QCOMPARE(store->tokens().check(), TokenCheck::invalid(message));
         }
@@ -190,7 +180,8 @@ private Q_SLOTS:
             log << store->tokens().check().message() << store->tokens().storeError();
         }
         qInstallMessageHandler(previous);
-        QDirIterator files(m_environment->path({}), QDir::Files, QDirIterator::Subdirectories);
+        QDirIterator files(m_standIn.environment().path({}), QDir::Files,
+                           QDirIterator::Subdirectories);
         QVERIFY(files.hasNext()); // the schema cache at least was written
         while (files.hasNext()) {
             QFile file(files.next());
@@ -224,7 +215,7 @@ private Q_SLOTS:
         QFETCH(QJsonObject, fault);
         QFETCH(bool, rejected);
         fault.insert("path", "/v1/*");
-        QVERIFY(m_service->addFault(fault));
+        QVERIFY(m_service.addFault(fault));
         const auto store = makeStore(withToken);
         store->setMode(Mode::image);
         QCOMPARE(store->directory().catalogLoads().contains(Mode::image), withToken);
@@ -233,20 +224,20 @@ private Q_SLOTS:
         QCOMPARE(store->directory().tokenRejected(), rejected);
         QVERIFY(runTask(store->directory().searchModels("flux")).value->isEmpty());
         QCOMPARE(store->directory().tokenRejected(), rejected);
-        QVERIFY(m_service->reset());
+        QVERIFY(m_service.reset());
         if (withToken)
             store->setMode(Mode::image);
         else // saving a token loads the current mode's collection
             QVERIFY(*runTask(store->setToken("r8_sim")).value);
         QTRY_VERIFY(store->directory().catalogs().contains(Mode::image));
         QVERIFY(!store->directory().tokenRejected());
-        const qsizetype requests = m_service->requests("/v1/collections").size();
-        QCOMPARE(m_service->requests("/v1/collections").first()["authorization"], "Bearer r8_sim");
+        const qsizetype requests = m_service.requests("/v1/collections").size();
+        QCOMPARE(m_service.requests("/v1/collections").first()["authorization"], "Bearer r8_sim");
         // Loaded: no further fetch. The search is queued behind any load the assignment started.
         store->setMode(Mode::image);
         const QList<CatalogModel> found = *runTask(store->directory().searchModels("flux")).value;
         QVERIFY(!found.isEmpty() && found.first().isCustom);
-        QCOMPARE(m_service->requests("/v1/collections").size(), requests);
+        QCOMPARE(m_service.requests("/v1/collections").size(), requests);
     }
 
     void cacheFiles_data()
@@ -308,7 +299,7 @@ private Q_SLOTS:
         cached["latest_version"] = version;
         SchemaCache::store(root(), slug, cached);
         age(slug, ageDays * 24 * 3600);
-        QVERIFY(m_service->reset());
+        QVERIFY(m_service.reset());
         if (!reachable)
             unreachable();
         const auto store = makeStore(true);
@@ -325,7 +316,7 @@ private Q_SLOTS:
                  replaced ? SchemaState::ready(ModelSchema::parse(fresh)) : shown);
         QCOMPARE(SchemaCache::isStale(root(), slug), ageDays > 7 && !reachable);
         if (ageDays == 0)
-            QCOMPARE(m_service->requests("/v1/models/" + slug).size(), 0);
+            QCOMPARE(m_service.requests("/v1/models/" + slug).size(), 0);
     }
 
     void schemaFailures_data()
@@ -381,7 +372,7 @@ private Q_SLOTS:
         slow["action"] = status == 200 ? "delay" : "status";
         if (status != 200)
             slow["status"] = status;
-        QVERIFY(m_service->addFault(slow));
+        QVERIFY(m_service.addFault(slow));
         const auto store = makeStore(true);
         const CatalogModel model = *CatalogModel::fromSlug(slug, {}, {}, true);
         store->selectOnly(model);
@@ -391,11 +382,11 @@ private Q_SLOTS:
         QVERIFY(runTask(store->directory().loadSchemasForRun({slug}, {model})).finished);
         const SchemaState::Kind kind = store->schemaState().kind();
         QCOMPARE(kind, status == 200 ? SchemaState::Kind::ready : SchemaState::Kind::failed);
-        QCOMPARE(m_service->requests("/v1/models/" + slug).size(), 1);
+        QCOMPARE(m_service.requests("/v1/models/" + slug).size(), 1);
         // A later Retry is a fetch of its own.
         store->refreshSchema();
         QTRY_VERIFY(store->schemaState().isReady());
-        QCOMPARE(m_service->requests("/v1/models/" + slug).size(), status == 200 ? 1 : 2);
+        QCOMPARE(m_service.requests("/v1/models/" + slug).size(), status == 200 ? 1 : 2);
     }
 };
 

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 
@@ -74,8 +76,7 @@ QCoro::Task<int> awaitLambdaFuture()
 QCoro::Task<int> awaitBracedArgument()
 {
     const auto handle = std::make_shared<int>(1);
-    auto sending =
-        sizeOf(Request{QStringLiteral("https://example.invalid/v1/models"), Tracked(10), handle});
+    auto sending = sizeOf(Request{u"https://example.invalid/v1/models"_s, Tracked(10), handle});
     const int size = co_await sending;
     co_return size;
 }

@@ -1,12 +1,14 @@
 #include "AppStoreProbe.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "SchemaRecords.h"
+#include "StandInStore.h"
 
 #include "Models/ModelCatalog.h"
 #include "Services/CostPlanner.h"
 
 #include <QJsonObject>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(std::optional<CostRange>)
 Q_DECLARE_METATYPE(std::optional<QSizeF>)
@@ -18,14 +20,7 @@ namespace
 using Type = SchemaParam::Kind::Type;
 using OptionalRange = std::optional<CostRange>;
 
-SchemaParam param(const char *key, Type type, std::optional<ParamValue> defaultValue = {})
-{
-    SchemaParam result;
-    result.key = result.title = QLatin1String(key);
-    result.kind.type = type;
-    result.defaultValue = std::move(defaultValue);
-    return result;
-}
+using SchemaRecords::param;
 
 ModelSchema schemaWith(const QList<SchemaParam> &params)
 {
@@ -64,18 +59,13 @@ class CostEstimateTest : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<StandInService> m_service;
-    TestEnvironment m_env;
+    StandInStore m_standIn;
+    StandInService &m_service = m_standIn.service();
+    TestEnvironment &env() { return m_standIn.environment(); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        m_service = std::make_unique<StandInService>();
-        QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
-        m_env.mutableEnvironment().webBase = m_service->webBase();
-    }
-    void init() { QVERIFY(m_service->reset()); }
-    void cleanupTestCase() { m_service.reset(); }
+    void initTestCase() { QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString())); }
+    void init() { QVERIFY(m_standIn.reset()); }
 
     void pairCost_data()
     {
@@ -89,7 +79,7 @@ private Q_SLOTS:
             schemaWith({param("prompt", Type::text),
                         param("Num_Outputs", Type::integer, ParamValue::integer(2))});
         const ModelSchema video =
-            schemaWith({param("duration", Type::choice, ParamValue::string(QStringLiteral("5")))});
+            schemaWith({param("duration", Type::choice, ParamValue::string(u"5"_s))});
         const ModelSchema plain = schemaWith({param("prompt", Type::text)});
         const auto row = [](const char *name, const ModelPrice &price, const ModelSchema &schema,
                             std::optional<ParamValue> override, std::optional<double> scale,
@@ -102,7 +92,7 @@ private Q_SLOTS:
         row("per image, default 2", perImage, counted, {}, {}, {}, range(0.06, 0.1));
         row("per image, no count parameter", perImage, plain, {}, {}, {}, range(0.03, 0.05));
         row("per image, text count reads the default", perImage, counted,
-            ParamValue::string(QStringLiteral("many")), {}, {}, range(0.06, 0.1));
+            ParamValue::string(u"many"_s), {}, {}, range(0.06, 0.1));
         // A negative count is taken as none: the estimate never goes below nothing.
         row("per image, -1", perImage, counted, ParamValue::integer(-1), {}, {}, range(0));
         row("video, default 5 s", perVideoSecond, video, {}, {}, {}, range(0.6));
@@ -126,7 +116,7 @@ private Q_SLOTS:
         QFETCH(std::optional<double>, scale);
         QFETCH(std::optional<QSizeF>, pixels);
         QFETCH(OptionalRange, expected);
-        const QString slug = QStringLiteral("acme/model");
+        const QString slug = u"acme/model"_s;
         QMap<QString, ParamOverrides> overrides;
         if (override)
             overrides[slug].insert(schema.params.constLast().key, *override);
@@ -172,9 +162,9 @@ private Q_SLOTS:
 
     void loadPriceReadsOncePerRun()
     {
-        const QString priced = QStringLiteral("topazlabs/image-upscale");
-        const QString unpriced = QStringLiteral("orvane/codeformer");
-        AppStore store(m_env.environment());
+        const QString priced = u"topazlabs/image-upscale"_s;
+        const QString unpriced = u"orvane/codeformer"_s;
+        AppStore store(env().environment());
         store.directory().loadPrice(priced);
         store.directory().loadPrice(unpriced);
         QCOMPARE(store.directory().pricesInFlight(), (QSet<QString>{priced, unpriced}));
@@ -187,23 +177,23 @@ private Q_SLOTS:
         store.directory().loadPrice(unpriced);
         store.directory().loadPrice(priced);
         QVERIFY(store.directory().pricesInFlight().isEmpty());
-        QCOMPARE(m_service->requests("/orvane/").size(), 1);
+        QCOMPARE(m_service.requests("/orvane/").size(), 1);
 
         // The next run reads the priced model from the cache and tries the other page again.
-        AppStore nextRun(m_env.environment());
+        AppStore nextRun(env().environment());
         nextRun.directory().loadPrice(priced);
         nextRun.directory().loadPrice(unpriced);
         QTRY_VERIFY(nextRun.directory().pricesInFlight().isEmpty());
         QVERIFY(nextRun.directory().prices().contains(priced));
-        QCOMPARE(m_service->requests("/topazlabs/").size(), 1);
-        QCOMPARE(m_service->requests("/orvane/").size(), 2);
+        QCOMPARE(m_service.requests("/topazlabs/").size(), 1);
+        QCOMPARE(m_service.requests("/orvane/").size(), 2);
     }
 
     void storeGoingAwayCancelsPageReads()
     {
         TaskHandle loads;
         {
-            AppStore store(m_env.environment());
+            AppStore store(env().environment());
             loads = AppStoreProbe::priceLoads(store);
             store.directory().loadPrice("acme/slow");
             QVERIFY(!loads.isCancelled());
@@ -214,14 +204,13 @@ private Q_SLOTS:
     void estimateLeavesLoadingPricesOut()
     {
         const CatalogModel slow = ModelCatalog::upscale().at(1);
-        QVERIFY(m_service->addFault(
-            QJsonObject{{QStringLiteral("path"), QString(QLatin1Char('/') + slow.slug())},
-                        {QStringLiteral("action"), QStringLiteral("delay")},
-                        {QStringLiteral("delayMs"), 60000}}));
+        QVERIFY(m_service.addFault(QJsonObject{{u"path"_s, QString(QLatin1Char('/') + slow.slug())},
+                                               {u"action"_s, u"delay"_s},
+                                               {u"delayMs"_s, 60000}}));
         const QString tieredSlug = ModelCatalog::upscale().at(0).slug();
-        AppStore store(m_env.environment());
+        AppStore store(env().environment());
         auto job =
-            std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(m_env.path("a.jpg"))));
+            std::make_shared<ImageJob>(JobInput::file(QUrl::fromLocalFile(env().path("a.jpg"))));
         job->setPixelSize(QSizeF(1000, 1000));
         store.setJobs({job});
         store.toggle(slow);
@@ -233,15 +222,14 @@ private Q_SLOTS:
         QCOMPARE(store.estimatedCost(), std::nullopt);
 
         const auto scaled = SchemaState::ready(
-            schemaWith({param("scale", Type::choice, ParamValue::string(QStringLiteral("4x")))}));
+            schemaWith({param("scale", Type::choice, ParamValue::string(u"4x"_s))}));
         AppStoreProbe::setSchemaState(store, tieredSlug, scaled);
         AppStoreProbe::setSchemaState(store, slow.slug(), scaled);
         // 1000 × 1000 at 4x is 16 megapixels: the 16-megapixel tier; the other price still loads.
         QCOMPARE(store.plannedCost(tieredSlug, *job), (CostRange{0.2, 0.2}));
         QVERIFY(store.directory().pricesInFlight().contains(slow.slug()));
         QCOMPARE(store.estimatedCost(), (CostEstimate{0.2, 0.2, false}));
-        QCOMPARE(CostPlanner::estimateLabel(*store.estimatedCost()),
-                 QStringLiteral("Around $0.20"));
+        QCOMPARE(CostPlanner::estimateLabel(*store.estimatedCost()), u"Around $0.20"_s);
         QCOMPARE(CostPlanner::estimateHelp(*store.estimatedCost()),
                  QStringLiteral("Replicate's list price for what's queued. The exact charge "
                                 "appears on each result."));
@@ -251,7 +239,7 @@ private Q_SLOTS:
     {
         const QString timed = ModelCatalog::video().at(0).slug();
         const CatalogModel untimed = ModelCatalog::video().at(1);
-        AppStore store(m_env.environment());
+        AppStore store(env().environment());
         store.setMode(Mode::video);
         store.toggle(untimed);
         store.addPromptJob("a fox", {});
@@ -273,7 +261,7 @@ private Q_SLOTS:
         QVERIFY(store.directory().prices().contains(untimed.slug()));
         QCOMPARE(store.estimatedCost(), (CostEstimate{2.5, 3.75, true}));
         QCOMPARE(CostPlanner::estimateLabel(*store.estimatedCost()),
-                 QStringLiteral("Around $2.50\u2013$3.75 plus unpriced models"));
+                 u"Around $2.50\u2013$3.75 plus unpriced models"_s);
         QCOMPARE(CostPlanner::estimateHelp(*store.estimatedCost()),
                  QStringLiteral("Some selected models don't publish a price this app can work "
                                 "out, so the real total is higher."));

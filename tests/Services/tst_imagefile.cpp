@@ -10,6 +10,8 @@
 #include <QtEndian>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace SampleFiles;
 
 namespace
@@ -58,7 +60,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         for (const char *format : {"png", "jpeg", "webp", "tiff"})
-            QVERIFY(writeImage(pattern(64, 48), path(QStringLiteral("photo.") + format), format));
+            QVERIFY(writeImage(pattern(64, 48), path(u"photo."_s + format), format));
         QVERIFY(QFile::rename(path("photo.jpeg"), path("photo.jpg")));
         QVERIFY(writeImage(pattern(40, 30, QImage::Format_RGBA64), path("deep.tiff"), "tiff"));
         QVERIFY(writeBytes(path("notes.heic"), "this is not a picture\n"));
@@ -92,7 +94,7 @@ private Q_SLOTS:
     void desktopEntryOffersEveryAcceptedType()
     {
         QFile entry(QStringLiteral(MOONFORGE_SOURCE_DIR) +
-                    QStringLiteral("/resources/org.moonforge.Moonforge.desktop"));
+                    u"/resources/org.moonforge.Moonforge.desktop"_s);
         QVERIFY(entry.open(QIODevice::ReadOnly | QIODevice::Text));
         QStringList listed;
         QString exec;
@@ -102,7 +104,7 @@ private Q_SLOTS:
             if (line.startsWith(QLatin1String("Exec=")))
                 exec = line.mid(5);
         }
-        QCOMPARE(exec, QStringLiteral("moonforge %U"));
+        QCOMPARE(exec, u"moonforge %U"_s);
         QStringList missing;
         for (const QString &type : ImageFile::acceptedTypes()) {
             if (!listed.contains(type))
@@ -163,7 +165,7 @@ private Q_SLOTS:
             QCOMPARE(prepared.mimeType, mime);
             QCOMPARE(prepared.data, readAll(path(name)));
         } else {
-            QCOMPARE(prepared.mimeType, QStringLiteral("image/png"));
+            QCOMPARE(prepared.mimeType, u"image/png"_s);
             QCOMPARE(decodedPng(prepared.data).size(), size.toSize());
         }
     }
@@ -179,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(sizeOf(ImageFile::thumbnail(url("rotated.jpg"), 40)), QSize(20, 40));
         // Uploads keep the stored pixels: no orientation applied, and the tag is dropped.
         const ImageFile::Upload upload = ImageFile::prepareForUpload(url("rotated.jpg"));
-        QCOMPARE(upload.mimeType, QStringLiteral("image/jpeg"));
+        QCOMPARE(upload.mimeType, u"image/jpeg"_s);
         QCOMPARE(upload.data, readAll(path("rotated.jpg")));
     }
 
@@ -193,7 +195,7 @@ private Q_SLOTS:
         QVERIFY(ImageFile::isImage(url("photo.heic")));
         QCOMPARE(sizeOf(ImageFile::thumbnail(url("photo.heic"), 48)), QSize(48, 32));
         const ImageFile::Upload upload = ImageFile::prepareForUpload(url("photo.heic"));
-        QCOMPARE(upload.filename, QStringLiteral("photo.png"));
+        QCOMPARE(upload.filename, u"photo.png"_s);
         QCOMPARE(decodedPng(upload.data).size(), QSize(96, 64));
     }
 
@@ -256,7 +258,7 @@ private Q_SLOTS:
         QTemporaryDir dir;
         QVERIFY(writeBytes(dir.filePath("a.png"), "keep"));
         for (int n = 2; n <= 9999; ++n)
-            QFile(dir.filePath(QStringLiteral("a %1.png").arg(n))).open(QIODevice::WriteOnly);
+            QFile(dir.filePath(u"a %1.png"_s.arg(n))).open(QIODevice::WriteOnly);
         QVERIFY_THROWS_EXCEPTION(AppError,
                                  ImageFile::uniqueURL(QUrl::fromLocalFile(dir.filePath("a.png"))));
         QCOMPARE(readAll(dir.filePath("a.png")), QByteArray("keep"));

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace SampleFiles;
 
 // The formats beyond Qt's own readers: camera RAW, animated GIF, video results, and the
@@ -57,7 +59,7 @@ private Q_SLOTS:
         QCOMPARE(image ? image->size() : QSize(), thumb);
         const ImageFile::Upload prepared = ImageFile::prepareForUpload(url(name));
         QCOMPARE(prepared.filename, upload);
-        QCOMPARE(prepared.mimeType, QStringLiteral("image/png"));
+        QCOMPARE(prepared.mimeType, u"image/png"_s);
         QCOMPARE(decodedPng(prepared.data).size(), QSize(120, 80));
     }
 
@@ -71,7 +73,7 @@ private Q_SLOTS:
             QFAIL("expected a failure");
         } catch (const AppError &error) {
             QCOMPARE(error.kind(), AppError::Kind::unreadableImage);
-            QCOMPARE(error.detail(), QStringLiteral("cut.dng"));
+            QCOMPARE(error.detail(), u"cut.dng"_s);
         }
     }
 
@@ -85,7 +87,7 @@ private Q_SLOTS:
         if (!runTool("convert", {"-delay", "10", path("f1.png"), path("f2.png"), path("anim.gif")}))
             QSKIP("ImageMagick's convert is needed to make an animated GIF");
         const ImageFile::Upload upload = ImageFile::prepareForUpload(url("anim.gif"));
-        QCOMPARE(upload.filename, QStringLiteral("anim.png"));
+        QCOMPARE(upload.filename, u"anim.png"_s);
         const QImage first = decodedPng(upload.data);
         QCOMPARE(first.size(), QSize(40, 30));
         QCOMPARE(first.pixelColor(20, 15), QColor(Qt::red));

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // Without a session bus, so without any keyring: no token, and a write says why it failed.
 class KeychainNoBusTest : public QObject
 {
@@ -15,7 +17,7 @@ private Q_SLOTS:
         AppStore store(TestEnvironment().environment());
         QTRY_VERIFY(store.tokens().known());
         QVERIFY(!store.tokens().hasToken() && store.tokens().showWelcome());
-        QCOMPARE(runTask(store.setToken(QStringLiteral("r8_nowhere"))).value, std::optional(false));
+        QCOMPARE(runTask(store.setToken(u"r8_nowhere"_s)).value, std::optional(false));
         QVERIFY(!store.tokens().hasToken());
         QVERIFY(!store.tokens().storeError().isEmpty());
     }

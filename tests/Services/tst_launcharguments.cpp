@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(LaunchArguments::Action)
 
 // The command line of `moonforge [FILE|FOLDER|URI…]`, as desktops and shells write it.
@@ -16,7 +18,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("work/photos")));
+        QVERIFY(QDir(m_dir.path()).mkpath(u"work/photos"_s));
         for (const char *name : {"work/a b.png", "work/photos/c.jpg", "work/sftp:odd.png"}) {
             QFile file(m_dir.filePath(QLatin1String(name)));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -61,16 +63,15 @@ private Q_SLOTS:
         const QString root = m_dir.path();
         for (QString &argument : arguments)
             argument.replace(u'@', root);
-        const LaunchArguments launch = LaunchArguments::parse(
-            QStringList{QStringLiteral("moonforge")} + arguments, m_dir.filePath("work"));
+        const LaunchArguments launch =
+            LaunchArguments::parse(QStringList{u"moonforge"_s} + arguments, m_dir.filePath("work"));
         QCOMPARE(launch.action, LaunchArguments::Action::start);
         QList<QUrl> expected;
         for (const QString &file : files)
             expected.append(QUrl::fromLocalFile(m_dir.filePath(file)));
         QCOMPARE(launch.files, expected);
         QCOMPARE(launch.skipped, skipped);
-        QCOMPARE(LaunchArguments::onlyPrints(QStringList{QStringLiteral("moonforge")} + arguments),
-                 false);
+        QCOMPARE(LaunchArguments::onlyPrints(QStringList{u"moonforge"_s} + arguments), false);
     }
 
     void printsOrFails_data()
@@ -91,7 +92,7 @@ private Q_SLOTS:
         QFETCH(QStringList, arguments);
         QFETCH(LaunchArguments::Action, action);
         QFETCH(QString, text);
-        const QStringList all = QStringList{QStringLiteral("moonforge")} + arguments;
+        const QStringList all = QStringList{u"moonforge"_s} + arguments;
         const LaunchArguments launch = LaunchArguments::parse(all, m_dir.path());
         QCOMPARE(launch.action, action);
         QVERIFY2(launch.text.contains(text), qPrintable(launch.text));

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 class TstOutputPlan : public QObject
 {
     Q_OBJECT
@@ -27,7 +29,7 @@ private:
         return path;
     }
 
-    static QUrl png() { return QUrl(QStringLiteral("https://cdn.example/out/abc.png")); }
+    static QUrl png() { return QUrl(u"https://cdn.example/out/abc.png"_s); }
 
 private Q_SLOTS:
     void names_data()
@@ -68,55 +70,49 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         const auto plan = OutputPlan::make(Mode::upscale, std::nullopt, suffix,
                                            hasScale ? std::optional(scale) : std::nullopt);
-        QCOMPARE(OutputPlacement::name(plan, QStringLiteral("real-esrgan"), tag, index, count),
-                 expected);
+        QCOMPARE(OutputPlacement::name(plan, u"real-esrgan"_s, tag, index, count), expected);
     }
 
     void extensions_data()
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("png") << QStringLiteral("https://x/y/a.png") << QStringLiteral("png");
-        QTest::newRow("webp with query")
-            << QStringLiteral("https://x/y/a.webp?sig=1") << QStringLiteral("webp");
-        QTest::newRow("none") << QStringLiteral("https://x/y/output") << QStringLiteral("mp4");
-        QTest::newRow("too long") << QStringLiteral("https://x/y/a.verylongextension")
-                                  << QStringLiteral("mp4");
-        QTest::newRow("not alphanumeric")
-            << QStringLiteral("https://x/y/a.p%20g") << QStringLiteral("mp4");
+        QTest::newRow("png") << u"https://x/y/a.png"_s << u"png"_s;
+        QTest::newRow("webp with query") << u"https://x/y/a.webp?sig=1"_s << u"webp"_s;
+        QTest::newRow("none") << u"https://x/y/output"_s << u"mp4"_s;
+        QTest::newRow("too long") << u"https://x/y/a.verylongextension"_s << u"mp4"_s;
+        QTest::newRow("not alphanumeric") << u"https://x/y/a.p%20g"_s << u"mp4"_s;
     }
     void extensions()
     {
         QFETCH(QString, address);
         QFETCH(QString, expected);
-        QCOMPARE(OutputPlacement::extension(QUrl(address), QStringLiteral("mp4")), expected);
+        QCOMPARE(OutputPlacement::extension(QUrl(address), u"mp4"_s), expected);
     }
 
     void planPerMode()
     {
         const auto video = OutputPlan::make(Mode::video, std::nullopt, QString(), 2.0);
-        QCOMPARE(video.fallbackExtension, QStringLiteral("mp4"));
+        QCOMPARE(video.fallbackExtension, u"mp4"_s);
         QVERIFY(video.fallbackFolder.has_value());
-        QVERIFY(video.fallbackFolder->toLocalFile().endsWith(QStringLiteral("/Moonforge")));
-        const auto upscale =
-            OutputPlan::make(Mode::upscale, QStringLiteral("/tmp/x"), QString(), {});
-        QCOMPARE(upscale.fallbackExtension, QStringLiteral("png"));
+        QVERIFY(video.fallbackFolder->toLocalFile().endsWith(u"/Moonforge"_s));
+        const auto upscale = OutputPlan::make(Mode::upscale, u"/tmp/x"_s, QString(), {});
+        QCOMPARE(upscale.fallbackExtension, u"png"_s);
         QVERIFY(!upscale.fallbackFolder.has_value());
-        QCOMPARE(upscale.destination.folderUrl(), QUrl::fromLocalFile(QStringLiteral("/tmp/x")));
+        QCOMPARE(upscale.destination.folderUrl(), QUrl::fromLocalFile(u"/tmp/x"_s));
     }
 
     void secondRunGetsNumberedName()
     {
-        const QString input = makeFile(QStringLiteral("beside/photo.jpg"), "jpeg");
-        const auto plan =
-            OutputPlan::make(Mode::upscale, std::nullopt, QStringLiteral("-{scale}x"), 4.0);
+        const QString input = makeFile(u"beside/photo.jpg"_s, "jpeg");
+        const auto plan = OutputPlan::make(Mode::upscale, std::nullopt, u"-{scale}x"_s, 4.0);
         const auto job = JobInput::file(QUrl::fromLocalFile(input));
-        const QUrl first = OutputPlacement::place(plan, job, QStringLiteral("photo"),
-                                                  QStringLiteral("m"), false, 0, 1, png(), "one");
-        const QUrl second = OutputPlacement::place(plan, job, QStringLiteral("photo"),
-                                                   QStringLiteral("m"), false, 0, 1, png(), "two");
-        QCOMPARE(first.fileName(), QStringLiteral("photo-4x.png"));
-        QCOMPARE(second.fileName(), QStringLiteral("photo-4x 2.png"));
+        const QUrl first =
+            OutputPlacement::place(plan, job, u"photo"_s, u"m"_s, false, 0, 1, png(), "one");
+        const QUrl second =
+            OutputPlacement::place(plan, job, u"photo"_s, u"m"_s, false, 0, 1, png(), "two");
+        QCOMPARE(first.fileName(), u"photo-4x.png"_s);
+        QCOMPARE(second.fileName(), u"photo-4x 2.png"_s);
         QFile a(first.toLocalFile());
         QVERIFY(a.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), QByteArray("one"));
@@ -126,22 +122,21 @@ private Q_SLOTS:
     {
         // A file made the ordinary way shows what the umask allows; the result must match it,
         // not keep its private scratch-file mode.
-        const QString input = makeFile(QStringLiteral("modes/photo.jpg"), "jpeg");
-        const auto plan = OutputPlan::make(Mode::upscale, std::nullopt, QStringLiteral("-up"), {});
+        const QString input = makeFile(u"modes/photo.jpg"_s, "jpeg");
+        const auto plan = OutputPlan::make(Mode::upscale, std::nullopt, u"-up"_s, {});
         const QUrl out = OutputPlacement::place(plan, JobInput::file(QUrl::fromLocalFile(input)),
-                                                QStringLiteral("photo"), QStringLiteral("m"), false,
-                                                0, 1, png(), "bytes");
+                                                u"photo"_s, u"m"_s, false, 0, 1, png(), "bytes");
         QCOMPARE(QFile::permissions(out.toLocalFile()), QFile::permissions(input));
     }
 
     void emptySuffixKeepsInput()
     {
-        const QString input = makeFile(QStringLiteral("same/photo.jpg"), "original");
+        const QString input = makeFile(u"same/photo.jpg"_s, "original");
         const auto plan = OutputPlan::make(Mode::upscale, std::nullopt, QString(), {});
-        const QUrl out = OutputPlacement::place(
-            plan, JobInput::file(QUrl::fromLocalFile(input)), QStringLiteral("photo"),
-            QStringLiteral("m"), false, 0, 1, QUrl(QStringLiteral("https://x/r.jpg")), "result");
-        QCOMPARE(out.fileName(), QStringLiteral("photo 2.jpg"));
+        const QUrl out =
+            OutputPlacement::place(plan, JobInput::file(QUrl::fromLocalFile(input)), u"photo"_s,
+                                   u"m"_s, false, 0, 1, QUrl(u"https://x/r.jpg"_s), "result");
+        QCOMPARE(out.fileName(), u"photo 2.jpg"_s);
         QFile original(input);
         QVERIFY(original.open(QIODevice::ReadOnly));
         QCOMPARE(original.readAll(), QByteArray("original"));
@@ -149,53 +144,48 @@ private Q_SLOTS:
 
     void deletedFolderRecreated()
     {
-        const QString target = m_env.path(QStringLiteral("gone/deeper/out"));
+        const QString target = m_env.path(u"gone/deeper/out"_s);
         QVERIFY(!QFileInfo::exists(target));
-        const auto plan = OutputPlan::make(Mode::image, target, QStringLiteral("-a"), {});
-        const QUrl out = OutputPlacement::place(plan, JobInput::prompt(QStringLiteral("A red fox")),
-                                                QStringLiteral("A-red-fox"), QStringLiteral("m"),
-                                                false, 0, 1, png(), "x");
-        QCOMPARE(out, QUrl::fromLocalFile(target + QStringLiteral("/A-red-fox-a.png")));
+        const auto plan = OutputPlan::make(Mode::image, target, u"-a"_s, {});
+        const QUrl out = OutputPlacement::place(plan, JobInput::prompt(u"A red fox"_s),
+                                                u"A-red-fox"_s, u"m"_s, false, 0, 1, png(), "x");
+        QCOMPARE(out, QUrl::fromLocalFile(target + u"/A-red-fox-a.png"_s));
         QVERIFY(QFileInfo::exists(out.toLocalFile()));
     }
 
     void promptJobUsesFallbackFolder()
     {
         auto plan = OutputPlan::make(Mode::image, std::nullopt, QString(), {});
-        plan.fallbackFolder = QUrl::fromLocalFile(m_env.path(QStringLiteral("Pictures/Moonforge")));
-        const QUrl out = OutputPlacement::place(
-            plan, JobInput::prompt(QStringLiteral("A red fox, at dawn!")),
-            QStringLiteral("A-red-fox-at-dawn"), QStringLiteral("m"), false, 0, 1, png(), "x");
-        QCOMPARE(out, QUrl::fromLocalFile(
-                          m_env.path(QStringLiteral("Pictures/Moonforge/A-red-fox-at-dawn.png"))));
+        plan.fallbackFolder = QUrl::fromLocalFile(m_env.path(u"Pictures/Moonforge"_s));
+        const QUrl out =
+            OutputPlacement::place(plan, JobInput::prompt(u"A red fox, at dawn!"_s),
+                                   u"A-red-fox-at-dawn"_s, u"m"_s, false, 0, 1, png(), "x");
+        QCOMPARE(out,
+                 QUrl::fromLocalFile(m_env.path(u"Pictures/Moonforge/A-red-fox-at-dawn.png"_s)));
         plan.fallbackFolder.reset();
-        QCOMPARE(OutputPlacement::folder(plan, JobInput::prompt(QStringLiteral("x"))),
+        QCOMPARE(OutputPlacement::folder(plan, JobInput::prompt(u"x"_s)),
                  QUrl::fromLocalFile(QDir::tempPath()));
     }
 
     void traversalStaysInFolder()
     {
-        const QString target = m_env.path(QStringLiteral("safe"));
-        const auto plan =
-            OutputPlan::make(Mode::image, target, QStringLiteral("/../../escape"), {});
-        const QUrl out =
-            OutputPlacement::place(plan, JobInput::prompt(QStringLiteral("p")), QString(),
-                                   QStringLiteral("m"), false, 0, 1, png(), "x");
+        const QString target = m_env.path(u"safe"_s);
+        const auto plan = OutputPlan::make(Mode::image, target, u"/../../escape"_s, {});
+        const QUrl out = OutputPlacement::place(plan, JobInput::prompt(u"p"_s), QString(), u"m"_s,
+                                                false, 0, 1, png(), "x");
         QCOMPARE(QFileInfo(out.toLocalFile()).absolutePath(), target);
     }
 
     void threeOutputs()
     {
-        const QString target = m_env.path(QStringLiteral("three"));
-        const auto plan = OutputPlan::make(Mode::video, target, QStringLiteral("-v"), {});
+        const QString target = m_env.path(u"three"_s);
+        const auto plan = OutputPlan::make(Mode::video, target, u"-v"_s, {});
         QStringList names;
         for (int i = 0; i < 3; ++i)
-            names << OutputPlacement::place(plan, JobInput::prompt(QStringLiteral("p")),
-                                            QStringLiteral("p"), QStringLiteral("m"), false, i, 3,
-                                            QUrl(QStringLiteral("https://x/noext")), "x")
+            names << OutputPlacement::place(plan, JobInput::prompt(u"p"_s), u"p"_s, u"m"_s, false,
+                                            i, 3, QUrl(u"https://x/noext"_s), "x")
                          .fileName();
-        QCOMPARE(names, QStringList({QStringLiteral("p-v-1.mp4"), QStringLiteral("p-v-2.mp4"),
-                                     QStringLiteral("p-v-3.mp4")}));
+        QCOMPARE(names, QStringList({u"p-v-1.mp4"_s, u"p-v-2.mp4"_s, u"p-v-3.mp4"_s}));
     }
 };
 

@@ -1,41 +1,32 @@
 #include "Models/JobInput.h"
 #include "Models/ModelSchema.h"
+#include "SchemaRecords.h"
 #include "Services/AppStore.h"
 #include "TestEnvironment.h"
 
 #include <QJsonArray>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 
-SchemaParam param(const QString &key, SchemaParam::Kind::Type type, bool required,
-                  std::optional<ParamValue> defaultValue)
-{
-    SchemaParam p;
-    p.key = key;
-    p.title = key;
-    p.required = required;
-    p.kind.type = type;
-    p.defaultValue = std::move(defaultValue);
-    return p;
-}
-
+using SchemaRecords::param;
 using Type = SchemaParam::Kind::Type;
 
 ModelSchema promptSchema(bool imageArray, bool imageRequired, bool hasImage = true)
 {
     ModelSchema schema;
-    schema.promptKey = QStringLiteral("prompt");
+    schema.promptKey = u"prompt"_s;
     if (hasImage)
-        schema.imageKey = QStringLiteral("image");
+        schema.imageKey = u"image"_s;
     schema.imageIsArray = imageArray;
     schema.imageIsRequired = imageRequired;
-    schema.params = {
-        param(QStringLiteral("prompt"), Type::text, true, std::nullopt),
-        param(QStringLiteral("steps"), Type::integer, false, ParamValue::integer(20)),
-        param(QStringLiteral("seed"), Type::integer, true, std::nullopt),
-        param(QStringLiteral("guidance"), Type::number, true, ParamValue::number(3.5))};
+    schema.params = {param(u"prompt"_s, Type::text, {}, true),
+                     param(u"steps"_s, Type::integer, ParamValue::integer(20)),
+                     param(u"seed"_s, Type::integer, {}, true),
+                     param(u"guidance"_s, Type::number, ParamValue::number(3.5), true)};
     return schema;
 }
 
@@ -43,7 +34,7 @@ QList<QUrl> refs(int n)
 {
     QList<QUrl> urls;
     for (int i = 0; i < n; ++i)
-        urls << QUrl::fromLocalFile(QStringLiteral("/pics/ref%1.png").arg(i));
+        urls << QUrl::fromLocalFile(u"/pics/ref%1.png"_s.arg(i));
     return urls;
 }
 
@@ -56,25 +47,22 @@ class TstParams : public QObject
 private Q_SLOTS:
     void requestInputsDefaults()
     {
-        const QJsonObject input =
-            promptSchema(false, false).requestInputs(QStringLiteral("a/b"), {});
+        const QJsonObject input = promptSchema(false, false).requestInputs(u"a/b"_s, {});
         // Optional defaults are left to the service; a required one without default is absent.
-        QCOMPARE(input, QJsonObject({{QStringLiteral("guidance"), 3.5}}));
+        QCOMPARE(input, QJsonObject({{u"guidance"_s, 3.5}}));
     }
 
     void requestInputsOverrides()
     {
         QMap<QString, ParamOverrides> overrides;
-        overrides[QStringLiteral("a/b")] = {
-            {QStringLiteral("steps"), ParamValue::integer(20)},
-            {QStringLiteral("gone"), ParamValue::string(QStringLiteral("x"))}};
-        const QJsonObject input =
-            promptSchema(false, false).requestInputs(QStringLiteral("a/b"), overrides);
-        QCOMPARE(input.value(QStringLiteral("steps")), QJsonValue(20));
-        QVERIFY(!input.contains(QStringLiteral("gone")));
+        overrides[u"a/b"_s] = {{u"steps"_s, ParamValue::integer(20)},
+                               {u"gone"_s, ParamValue::string(u"x"_s)}};
+        const QJsonObject input = promptSchema(false, false).requestInputs(u"a/b"_s, overrides);
+        QCOMPARE(input.value(u"steps"_s), QJsonValue(20));
+        QVERIFY(!input.contains(u"gone"_s));
         QVERIFY(promptSchema(false, false)
-                    .requestInputs(QStringLiteral("other/m"), overrides)
-                    .value(QStringLiteral("steps"))
+                    .requestInputs(u"other/m"_s, overrides)
+                    .value(u"steps"_s)
                     .isUndefined());
     }
 
@@ -84,15 +72,14 @@ private Q_SLOTS:
         QTest::addColumn<ParamValue>("value");
         QTest::addColumn<QJsonValue>("expected");
         QTest::newRow("numeric string integral")
-            << true << ParamValue::string(QStringLiteral("4")) << QJsonValue(4);
+            << true << ParamValue::string(u"4"_s) << QJsonValue(4);
         QTest::newRow("numeric string fraction")
-            << true << ParamValue::string(QStringLiteral("2.5")) << QJsonValue(2.5);
+            << true << ParamValue::string(u"2.5"_s) << QJsonValue(2.5);
         QTest::newRow("numeric choice not a number")
-            << true << ParamValue::string(QStringLiteral("auto"))
-            << QJsonValue(QStringLiteral("auto"));
+            << true << ParamValue::string(u"auto"_s) << QJsonValue(u"auto"_s);
         QTest::newRow("numeric choice number") << true << ParamValue::number(2.0) << QJsonValue(2);
         QTest::newRow("text string stays")
-            << false << ParamValue::string(QStringLiteral("4")) << QJsonValue(QStringLiteral("4"));
+            << false << ParamValue::string(u"4"_s) << QJsonValue(u"4"_s);
         QTest::newRow("plain number stays double")
             << false << ParamValue::number(2.0) << QJsonValue(2.0);
         QTest::newRow("bool") << true << ParamValue::boolean(true) << QJsonValue(true);
@@ -102,8 +89,7 @@ private Q_SLOTS:
         QFETCH(bool, numericChoice);
         QFETCH(ParamValue, value);
         QFETCH(QJsonValue, expected);
-        SchemaParam p =
-            param(QStringLiteral("k"), numericChoice ? Type::choice : Type::text, false, {});
+        SchemaParam p = param(u"k"_s, numericChoice ? Type::choice : Type::text);
         p.kind.numeric = numericChoice;
         const QJsonValue got = p.encode(value);
         QCOMPARE(got, expected);
@@ -128,16 +114,16 @@ private Q_SLOTS:
         QFETCH(int, references);
         QFETCH(int, expected);
         const ModelSchema schema = promptSchema(array, false);
-        const JobInput job = JobInput::prompt(QStringLiteral("a fox"), refs(references));
+        const JobInput job = JobInput::prompt(u"a fox"_s, refs(references));
         const QList<QUrl> sources = job.uploadSources(schema);
         QCOMPARE(sources, refs(references).mid(0, expected));
         const QJsonObject input = job.predictionInput({}, schema, sources);
         if (expected == 0)
-            QVERIFY(!input.contains(QStringLiteral("image")));
+            QVERIFY(!input.contains(u"image"_s));
         else if (array)
-            QCOMPARE(input.value(QStringLiteral("image")).toArray().size(), expected);
+            QCOMPARE(input.value(u"image"_s).toArray().size(), expected);
         else
-            QCOMPARE(input.value(QStringLiteral("image")).toString(), sources.first().toString());
+            QCOMPARE(input.value(u"image"_s).toString(), sources.first().toString());
     }
 
     void uploadErrors_data()
@@ -175,10 +161,9 @@ private Q_SLOTS:
         if (which == 3)
             schema.params.removeFirst();
         if (which == 4)
-            schema.secondFileKey = QStringLiteral("mask");
-        const JobInput job = promptJob
-                                 ? JobInput::prompt(QStringLiteral("x"))
-                                 : JobInput::file(QUrl::fromLocalFile(QStringLiteral("/p.png")));
+            schema.secondFileKey = u"mask"_s;
+        const JobInput job =
+            promptJob ? JobInput::prompt(u"x"_s) : JobInput::file(QUrl::fromLocalFile(u"/p.png"_s));
         try {
             job.uploadSources(schema);
             QFAIL("no error raised");
@@ -189,23 +174,21 @@ private Q_SLOTS:
 
     void promptAlwaysWins()
     {
-        const QJsonObject base{{QStringLiteral("prompt"), QStringLiteral("stale override")}};
-        const QJsonObject input = JobInput::prompt(QStringLiteral("fresh"))
-                                      .predictionInput(base, promptSchema(false, false), {});
-        QCOMPARE(input.value(QStringLiteral("prompt")).toString(), QStringLiteral("fresh"));
-        const QJsonObject fileInput = JobInput::file(QUrl::fromLocalFile(QStringLiteral("/a.png")))
-                                          .predictionInput({}, promptSchema(false, false),
-                                                           {QUrl(QStringLiteral("https://up/1"))});
-        QCOMPARE(fileInput,
-                 QJsonObject({{QStringLiteral("image"), QStringLiteral("https://up/1")}}));
+        const QJsonObject base{{u"prompt"_s, u"stale override"_s}};
+        const QJsonObject input =
+            JobInput::prompt(u"fresh"_s).predictionInput(base, promptSchema(false, false), {});
+        QCOMPARE(input.value(u"prompt"_s).toString(), u"fresh"_s);
+        const QJsonObject fileInput =
+            JobInput::file(QUrl::fromLocalFile(u"/a.png"_s))
+                .predictionInput({}, promptSchema(false, false), {QUrl(u"https://up/1"_s)});
+        QCOMPARE(fileInput, QJsonObject({{u"image"_s, u"https://up/1"_s}}));
     }
 
     void overridesOfFocusedModel()
     {
         TestEnvironment env;
         AppStore store(env.environment());
-        const SchemaParam steps =
-            param(QStringLiteral("steps"), Type::integer, false, ParamValue::integer(20));
+        const SchemaParam steps = param(u"steps"_s, Type::integer, ParamValue::integer(20));
         QCOMPARE(store.value(steps), std::optional(ParamValue::integer(20)));
         QVERIFY(!store.isOverridden(steps));
         store.setValue(ParamValue::integer(20), steps);
@@ -227,8 +210,8 @@ private Q_SLOTS:
         QTest::addColumn<ParamValue>("value");
         QTest::addColumn<double>("expected");
         QTest::addColumn<bool>("present");
-        QTest::newRow("2x") << ParamValue::string(QStringLiteral("2x")) << 2.0 << true;
-        QTest::newRow("auto") << ParamValue::string(QStringLiteral("auto")) << 0.0 << false;
+        QTest::newRow("2x") << ParamValue::string(u"2x"_s) << 2.0 << true;
+        QTest::newRow("auto") << ParamValue::string(u"auto"_s) << 0.0 << false;
         QTest::newRow("number") << ParamValue::number(2.5) << 2.5 << true;
         QTest::newRow("integer") << ParamValue::integer(4) << 4.0 << true;
         QTest::newRow("bool") << ParamValue::boolean(true) << 0.0 << false;

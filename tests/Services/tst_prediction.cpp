@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using Prediction = ReplicateClient::Prediction;
 
 namespace
@@ -44,18 +46,18 @@ private Q_SLOTS:
 void PredictionTest::recordedObjects()
 {
     const Prediction starting = Prediction::fromJson(fixture("prediction_starting.json"));
-    QCOMPARE(starting.id, QStringLiteral("vgcm4plb7tgzlyznry5d5jkgvu"));
-    QCOMPARE(starting.status, QStringLiteral("starting"));
+    QCOMPARE(starting.id, u"vgcm4plb7tgzlyznry5d5jkgvu"_s);
+    QCOMPARE(starting.status, u"starting"_s);
     QVERIFY(!starting.error);
     QVERIFY(!starting.predictTime);
     QVERIFY(starting.outputURLs().isEmpty());
     QCOMPARE(starting.cancelURL,
-             std::optional(QStringLiteral(
-                 "https://api.replicate.com/v1/predictions/vgcm4plb7tgzlyznry5d5jkgvu/cancel")));
+             std::optional(
+                 u"https://api.replicate.com/v1/predictions/vgcm4plb7tgzlyznry5d5jkgvu/cancel"_s));
 
     const Prediction done =
         Prediction::fromJson(fixture("prediction_succeeded_array-of-urls.json"));
-    QCOMPARE(done.status, QStringLiteral("succeeded"));
+    QCOMPARE(done.status, u"succeeded"_s);
     QCOMPARE(done.predictTime, std::optional(5.524512));
     QCOMPARE(done.outputURLs().size(), 1);
     QVERIFY(done.outputURLs().first().path().endsWith(QLatin1String("out-0.png")));
@@ -72,23 +74,21 @@ void PredictionTest::fields_data()
 
     using E = std::optional<QString>;
     using T = std::optional<double>;
-    QTest::newRow("empty") << QByteArray("{}") << QString() << QStringLiteral("starting") << E()
-                           << T() << false;
+    QTest::newRow("empty") << QByteArray("{}") << QString() << u"starting"_s << E() << T() << false;
     QTest::newRow("wrong types")
         << QByteArray(R"({"id":5,"status":true,"error":{"m":1},"urls":[],"metrics":3})")
-        << QString() << QStringLiteral("starting") << E() << T() << false;
+        << QString() << u"starting"_s << E() << T() << false;
     QTest::newRow("null error and null output")
-        << QByteArray(R"({"id":"p","status":"processing","error":null,"output":null})")
-        << QStringLiteral("p") << QStringLiteral("processing") << E() << T() << true;
+        << QByteArray(R"({"id":"p","status":"processing","error":null,"output":null})") << u"p"_s
+        << u"processing"_s << E() << T() << true;
     QTest::newRow("failed")
         << QByteArray(R"({"status":"failed","error":"CUDA out of memory","metrics":{}})")
-        << QString() << QStringLiteral("failed") << E(QStringLiteral("CUDA out of memory")) << T()
-        << false;
+        << QString() << u"failed"_s << E(u"CUDA out of memory"_s) << T() << false;
     QTest::newRow("metrics with total time only")
         << QByteArray(R"({"status":"succeeded","metrics":{"total_time":3.5}})") << QString()
-        << QStringLiteral("succeeded") << E() << T() << false;
+        << u"succeeded"_s << E() << T() << false;
     QTest::newRow("predict time") << QByteArray(R"({"metrics":{"predict_time":2}})") << QString()
-                                  << QStringLiteral("starting") << E() << T(2.0) << false;
+                                  << u"starting"_s << E() << T(2.0) << false;
 }
 
 void PredictionTest::fields()
@@ -113,9 +113,9 @@ void PredictionTest::outputURLs_data()
     QTest::addColumn<QByteArray>("output"); // the object {"output": …}
     QTest::addColumn<QStringList>("urls");
 
-    const QString a = QStringLiteral("https://cdn.example/a.png");
-    const QString b = QStringLiteral("https://cdn.example/b.png");
-    const QString c = QStringLiteral("http://cdn.example/c.mp4");
+    const QString a = u"https://cdn.example/a.png"_s;
+    const QString b = u"https://cdn.example/b.png"_s;
+    const QString c = u"http://cdn.example/c.mp4"_s;
     QTest::newRow("single address")
         << QByteArray(R"({"output":"https://cdn.example/a.png"})") << QStringList{a};
     QTest::newRow("three in order")
@@ -131,7 +131,7 @@ void PredictionTest::outputURLs_data()
         << QStringList{a};
     // What the service answers a held create with; once dropped, and the paid result lost.
     QTest::newRow("inline data") << QByteArray(R"({"output":["data:image/png;base64,iVBOR"]})")
-                                 << QStringList{QStringLiteral("data:image/png;base64,iVBOR")};
+                                 << QStringList{u"data:image/png;base64,iVBOR"_s};
     QTest::newRow("file object then address")
         << QByteArray(R"({"output":[{"file":"https://cdn.example/a.png"},
                                     "https://cdn.example/b.png"]})")
@@ -167,30 +167,24 @@ void PredictionTest::inlineFiles_data()
     QTest::addColumn<QString>("extension");
 
     const QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    QTest::newRow("base64 png") << QStringLiteral("data:image/png;base64,") + png.toBase64() << png
-                                << QStringLiteral("png");
-    QTest::newRow("jpeg is jpg") << QStringLiteral("data:image/jpeg;base64,/9j/")
-                                 << QByteArray("\xff\xd8\xff", 3) << QStringLiteral("jpg");
-    QTest::newRow("percent-encoded video") << QStringLiteral("data:video/mp4,%00%01ftyp")
+    QTest::newRow("base64 png") << u"data:image/png;base64,"_s + png.toBase64() << png << u"png"_s;
+    QTest::newRow("jpeg is jpg") << u"data:image/jpeg;base64,/9j/"_s
+                                 << QByteArray("\xff\xd8\xff", 3) << u"jpg"_s;
+    QTest::newRow("percent-encoded video") << u"data:video/mp4,%00%01ftyp"_s
                                            << QByteArray("\x00\x01"
                                                          "ftyp",
                                                          6)
-                                           << QStringLiteral("mp4");
+                                           << u"mp4"_s;
     QTest::newRow("parameters before base64")
-        << QStringLiteral("data:image/webp;name=x.webp;base64,UklGRg==") << QByteArray("RIFF")
-        << QStringLiteral("webp");
-    QTest::newRow("type that is no extension") << QStringLiteral("data:image/svg+xml,%3Csvg%2F%3E")
-                                               << QByteArray("<svg/>") << QStringLiteral("bin");
-    QTest::newRow("no type") << QStringLiteral("data:;base64,QUJD") << QByteArray("ABC")
-                             << QStringLiteral("bin");
-    QTest::newRow("bad base64") << QStringLiteral("data:image/png;base64,iV@BOR") << QByteArray()
-                                << QStringLiteral("png");
-    QTest::newRow("stray percent") << QStringLiteral("data:image/png;base64,iV%zzBOR")
-                                   << QByteArray() << QStringLiteral("png");
-    QTest::newRow("no comma") << QStringLiteral("data:image/png;base64") << QByteArray()
-                              << QStringLiteral("bin");
-    QTest::newRow("empty") << QStringLiteral("data:image/png;base64,") << QByteArray()
-                           << QStringLiteral("png");
+        << u"data:image/webp;name=x.webp;base64,UklGRg=="_s << QByteArray("RIFF") << u"webp"_s;
+    QTest::newRow("type that is no extension")
+        << u"data:image/svg+xml,%3Csvg%2F%3E"_s << QByteArray("<svg/>") << u"bin"_s;
+    QTest::newRow("no type") << u"data:;base64,QUJD"_s << QByteArray("ABC") << u"bin"_s;
+    QTest::newRow("bad base64") << u"data:image/png;base64,iV@BOR"_s << QByteArray() << u"png"_s;
+    QTest::newRow("stray percent")
+        << u"data:image/png;base64,iV%zzBOR"_s << QByteArray() << u"png"_s;
+    QTest::newRow("no comma") << u"data:image/png;base64"_s << QByteArray() << u"bin"_s;
+    QTest::newRow("empty") << u"data:image/png;base64,"_s << QByteArray() << u"png"_s;
 }
 
 void PredictionTest::inlineFiles()
@@ -198,11 +192,10 @@ void PredictionTest::inlineFiles()
     QFETCH(QString, uri);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, extension);
-    const QList<QUrl> found =
-        Prediction::fromJson(QJsonObject{{QStringLiteral("output"), uri}}).outputURLs();
+    const QList<QUrl> found = Prediction::fromJson(QJsonObject{{u"output"_s, uri}}).outputURLs();
     QCOMPARE(found.size(), 1);
     QVERIFY(DataUri::isDataUri(found.first()));
-    QCOMPARE(OutputPlacement::extension(found.first(), QStringLiteral("bin")), extension);
+    QCOMPARE(OutputPlacement::extension(found.first(), u"bin"_s), extension);
     if (!bytes.isEmpty()) {
         QCOMPARE(DataUri::decode(found.first()), bytes);
         return;

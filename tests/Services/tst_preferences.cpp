@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <limits>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
 
@@ -116,7 +118,7 @@ private Q_SLOTS:
             AppStore appStore(env.environment());
             appStore.setMode(Mode::upscale);
             for (int i = 0; i < 40; ++i)
-                appStore.setFilenameSuffix(QStringLiteral("-v%1").arg(i));
+                appStore.setFilenameSuffix(u"-v%1"_s.arg(i));
             appStore.settingsWriter().flush();
             const PreferencesRecord stored =
                 PreferencesRecord::decode(StoredDocument::stored(env, key));
@@ -124,12 +126,12 @@ private Q_SLOTS:
                 std::find_if(stored.modes.cbegin(), stored.modes.cend(),
                              [](const ModeState &m) { return m.mode == Mode::upscale; });
             QVERIFY(upscale != stored.modes.cend());
-            QCOMPARE(upscale->filenameSuffix, QStringLiteral("-v39"));
-            appStore.setFilenameSuffix(QStringLiteral("-final"));
+            QCOMPARE(upscale->filenameSuffix, u"-v39"_s);
+            appStore.setFilenameSuffix(u"-final"_s);
         }
         // The store's end waits for its last write.
         AppStore reopened(env.environment());
-        QCOMPARE(reopened.state(Mode::upscale).filenameSuffix, QStringLiteral("-final"));
+        QCOMPARE(reopened.state(Mode::upscale).filenameSuffix, u"-final"_s);
     }
 
     void unreadableDocumentIsKeptAside()

@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 using Response = ScriptedHttpServer::Response;
 using Script = QList<Response>;
 
@@ -67,8 +69,8 @@ private Q_SLOTS:
 private:
     ReplicateClient client() const
     {
-        return ReplicateClient(m_network.get(), m_server->url(QStringLiteral("/v1")),
-                               m_environment->clock(), QStringLiteral("r8_secret"));
+        return ReplicateClient(m_network.get(), m_server->url(u"/v1"_s), m_environment->clock(),
+                               u"r8_secret"_s);
     }
 
     std::unique_ptr<TestEnvironment> m_environment;
@@ -100,11 +102,11 @@ void ReplicateClientTest::retries_data()
     const Response ok = Response::json(200, R"({"name":"esrgan"})");
     QTest::newRow("500 three times")
         << Script{Response::json(500, ""), Response::json(500, ""), Response::json(500, "")}
-        << QList<double>{2, 4} << QStringLiteral("Replicate returned HTTP 500.");
+        << QList<double>{2, 4} << u"Replicate returned HTTP 500."_s;
     QTest::newRow("500 with detail at the end")
         << Script{Response::json(500, ""), Response::json(502, ""),
                   Response::json(500, R"({"detail":"GPU on fire"})")}
-        << QList<double>{2, 4} << QStringLiteral("GPU on fire");
+        << QList<double>{2, 4} << u"GPU on fire"_s;
     QTest::newRow("Retry-After capped")
         << Script{withRetryAfter(503, "120"), ok} << QList<double>{30} << QString();
     QTest::newRow("Retry-After fraction")
@@ -127,27 +129,25 @@ void ReplicateClientTest::retries_data()
                                   << QList<double>{2, 4} << QString();
     QTest::newRow("persistent rate limit")
         << Script{Response::json(429, ""), Response::json(429, ""), Response::json(429, "")}
-        << QList<double>{2, 4} << QStringLiteral("Rate limited by Replicate. Try fewer at a time.");
+        << QList<double>{2, 4} << u"Rate limited by Replicate. Try fewer at a time."_s;
     QTest::newRow("404 with detail")
         << Script{Response::json(404, R"({"detail":"Model not found: a/b"})")} << QList<double>{}
-        << QStringLiteral("Model not found: a/b");
+        << u"Model not found: a/b"_s;
     Response html;
     html.status = 400;
     html.headers = {{"Content-Type", "text/html"}};
     html.body = "<html><body><h1>400 Bad Request</h1></body></html>";
     QTest::newRow("400 with HTML")
-        << Script{html} << QList<double>{} << QStringLiteral("Replicate returned HTTP 400.");
+        << Script{html} << QList<double>{} << u"Replicate returned HTTP 400."_s;
     QTest::newRow("title when detail is no string")
         << Script{Response::json(422, R"({"detail":[1],"title":"Invalid input"})")}
-        << QList<double>{} << QStringLiteral("Invalid input");
+        << QList<double>{} << u"Invalid input"_s;
     QTest::newRow("error key") << Script{Response::json(409, R"({"error":"Busy"})")}
-                               << QList<double>{} << QStringLiteral("Busy");
-    QTest::newRow("401 fixed text")
-        << Script{Response::json(401, R"({"detail":"Invalid token."})")} << QList<double>{}
-        << QStringLiteral("Replicate rejected the API token.");
-    QTest::newRow("402 fixed text")
-        << Script{Response::json(402, "")} << QList<double>{}
-        << QStringLiteral("Replicate says this account needs billing set up.");
+                               << QList<double>{} << u"Busy"_s;
+    QTest::newRow("401 fixed text") << Script{Response::json(401, R"({"detail":"Invalid token."})")}
+                                    << QList<double>{} << u"Replicate rejected the API token."_s;
+    QTest::newRow("402 fixed text") << Script{Response::json(402, "")} << QList<double>{}
+                                    << u"Replicate says this account needs billing set up."_s;
 }
 
 void ReplicateClientTest::retries()
@@ -158,12 +158,11 @@ void ReplicateClientTest::retries()
     for (const Response &response : script)
         m_server->enqueue(response);
 
-    const auto outcome =
-        runTask(client().fetchModel(QStringLiteral("nightmareai"), QStringLiteral("real-esrgan")));
+    const auto outcome = runTask(client().fetchModel(u"nightmareai"_s, u"real-esrgan"_s));
     QVERIFY(outcome.finished);
     QCOMPARE(outcome.message(), message);
     if (message.isEmpty())
-        QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), QStringLiteral("esrgan"));
+        QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), u"esrgan"_s);
     QCOMPARE(m_environment->clock()->requestedDelays(), delays);
     QCOMPARE(m_server->requests().size(), std::min<qsizetype>(script.size(), delays.size() + 1));
     // Every retry repeats the identical request.
@@ -174,7 +173,7 @@ void ReplicateClientTest::retries()
 void ReplicateClientTest::commonHeaders()
 {
     m_server->enqueue(Response::json(200, "{}"));
-    const auto outcome = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    const auto outcome = runTask(client().fetchModel(u"a"_s, u"b"_s));
     QVERIFY(outcome.finished && !outcome.error);
     QCOMPARE(m_server->requests().size(), 1);
     const auto &request = m_server->requests().first();
@@ -187,20 +186,20 @@ void ReplicateClientTest::searchUsesQuery()
 {
     m_server->enqueue(Response::json(200, R"({"results":[
         {"owner":"acme","name":"zoom","description":"Upscaler"},{"owner":"","name":"broken"}]})"));
-    const auto outcome = runTask(client().searchModels(QStringLiteral("süper upscale")));
+    const auto outcome = runTask(client().searchModels(u"süper upscale"_s));
     QVERIFY(outcome.finished && !outcome.error);
     const auto &request = m_server->requests().first();
     QCOMPARE(request.method, QByteArray("QUERY"));
     QCOMPARE(request.target, QByteArray("/v1/models"));
     QCOMPARE(request.header("Content-Type"), QByteArray("text/plain"));
-    QCOMPARE(request.body, QStringLiteral("süper upscale").toUtf8());
+    QCOMPARE(request.body, u"süper upscale"_s.toUtf8());
     QCOMPARE(outcome.value->size(), 1);
-    QCOMPARE(outcome.value->first().slug(), QStringLiteral("acme/zoom"));
+    QCOMPARE(outcome.value->first().slug(), u"acme/zoom"_s);
     QVERIFY(outcome.value->first().isCustom);
 
     // A body that is JSON but no object lists nothing and is no error.
     m_server->enqueue(Response::json(200, "[1,2]"));
-    const auto empty = runTask(client().searchModels(QStringLiteral("x")));
+    const auto empty = runTask(client().searchModels(u"x"_s));
     QVERIFY(empty.finished && !empty.error);
     QVERIFY(empty.value->isEmpty());
 }
@@ -211,17 +210,16 @@ void ReplicateClientTest::collectionStopsAfterFivePages()
     m_server->setFallback([server](const ScriptedHttpServer::Request &request) {
         const int page = server->requests().size();
         const QByteArray next =
-            server->url(QStringLiteral("/v1/collections/upscalers?page=%1").arg(page + 1))
-                .toEncoded();
+            server->url(u"/v1/collections/upscalers?page=%1"_s.arg(page + 1)).toEncoded();
         Q_UNUSED(request);
         return Response::json(200, R"({"models":[{"owner":"o","name":"m)" +
                                        QByteArray::number(page) + R"("}],"next":")" + next + "\"}");
     });
-    const auto outcome = runTask(client().fetchCollection(QStringLiteral("upscalers")));
+    const auto outcome = runTask(client().fetchCollection(u"upscalers"_s));
     QVERIFY(outcome.finished && !outcome.error);
     QCOMPARE(m_server->requests().size(), ReplicateClient::maxCollectionPages);
     QCOMPARE(outcome.value->size(), 5);
-    QCOMPARE(outcome.value->at(4).name, QStringLiteral("m5"));
+    QCOMPARE(outcome.value->at(4).name, u"m5"_s);
     QCOMPARE(m_server->requests().first().target, QByteArray("/v1/collections/upscalers"));
     QCOMPARE(m_server->requests().at(1).target, QByteArray("/v1/collections/upscalers?page=2"));
 }
@@ -230,19 +228,18 @@ void ReplicateClientTest::collectionReadsResults()
 {
     m_server->enqueue(
         Response::json(200, R"({"models":[1],"results":[{"owner":"a","name":"b"}],"next":null})"));
-    const auto outcome = runTask(client().fetchCollection(QStringLiteral("x")));
+    const auto outcome = runTask(client().fetchCollection(u"x"_s));
     QVERIFY(outcome.finished && !outcome.error);
     QCOMPARE(m_server->requests().size(), 1);
     QCOMPARE(outcome.value->size(), 1);
     QVERIFY(!outcome.value->first().isCustom);
 
     // A failing later page fails the whole listing.
-    m_server->enqueue(
-        Response::json(200, R"({"models":[{"owner":"a","name":"b"}],"next":")" +
-                                m_server->url(QStringLiteral("/v1/next")).toEncoded() + "\"}"));
+    m_server->enqueue(Response::json(200, R"({"models":[{"owner":"a","name":"b"}],"next":")" +
+                                              m_server->url(u"/v1/next"_s).toEncoded() + "\"}"));
     m_server->enqueue(Response::json(404, R"({"detail":"Gone."})"));
-    const auto failed = runTask(client().fetchCollection(QStringLiteral("x")));
-    QCOMPARE(failed.message(), QStringLiteral("Gone."));
+    const auto failed = runTask(client().fetchCollection(u"x"_s));
+    QCOMPARE(failed.message(), u"Gone."_s);
 }
 
 void ReplicateClientTest::uploadBodyByteForByte()
@@ -255,15 +252,12 @@ void ReplicateClientTest::uploadBodyByteForByte()
                                 "\r\n--B--\r\n";
     const QByteArray expected(frame, sizeof(frame) - 1);
     const QByteArray data("\xff\xd8\x00\r\n--\xff\xd9", 9);
-    QCOMPARE(ReplicateClient::multipartBody(data, QStringLiteral("cat.jpg"),
-                                            QStringLiteral("image/jpeg"), QStringLiteral("B")),
-             expected);
+    QCOMPARE(ReplicateClient::multipartBody(data, u"cat.jpg"_s, u"image/jpeg"_s, u"B"_s), expected);
 
     m_server->enqueue(Response::json(201, R"({"urls":{"get":"https://files.example/f1"}})"));
-    const auto outcome =
-        runTask(client().uploadFile(data, QStringLiteral("cat.jpg"), QStringLiteral("image/jpeg")));
+    const auto outcome = runTask(client().uploadFile(data, u"cat.jpg"_s, u"image/jpeg"_s));
     QVERIFY(outcome.finished && !outcome.error);
-    QCOMPARE(*outcome.value, QStringLiteral("https://files.example/f1"));
+    QCOMPARE(*outcome.value, u"https://files.example/f1"_s);
     const auto &request = m_server->requests().first();
     QCOMPARE(request.method, QByteArray("POST"));
     QCOMPARE(request.target, QByteArray("/v1/files"));
@@ -273,32 +267,28 @@ void ReplicateClientTest::uploadBodyByteForByte()
                        "[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})$"));
     const auto match = pattern.match(QString::fromLatin1(contentType));
     QVERIFY2(match.hasMatch(), contentType.constData());
-    QCOMPARE(request.body,
-             ReplicateClient::multipartBody(data, QStringLiteral("cat.jpg"),
-                                            QStringLiteral("image/jpeg"), match.captured(1)));
+    QCOMPARE(request.body, ReplicateClient::multipartBody(data, u"cat.jpg"_s, u"image/jpeg"_s,
+                                                          match.captured(1)));
 }
 
 void ReplicateClientTest::uploadFileNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("sent");
-    QTest::newRow("ordinary") << QStringLiteral("IMG 0042 (1).heic")
-                              << QByteArray("IMG 0042 (1).heic");
-    QTest::newRow("non-ASCII") << QStringLiteral("café-ß.png")
-                               << QStringLiteral("café-ß.png").toUtf8();
-    QTest::newRow("quote") << QStringLiteral("a\"b.jpg") << QByteArray("a%22b.jpg");
+    QTest::newRow("ordinary") << u"IMG 0042 (1).heic"_s << QByteArray("IMG 0042 (1).heic");
+    QTest::newRow("non-ASCII") << u"café-ß.png"_s << u"café-ß.png"_s.toUtf8();
+    QTest::newRow("quote") << u"a\"b.jpg"_s << QByteArray("a%22b.jpg");
     QTest::newRow("injected field")
-        << QStringLiteral("x.jpg\"\r\nContent-Disposition: form-data; name=\"version")
+        << u"x.jpg\"\r\nContent-Disposition: form-data; name=\"version"_s
         << QByteArray("x.jpg%22%0D%0AContent-Disposition: form-data; name=%22version");
-    QTest::newRow("bare line feed") << QStringLiteral("a\nb") << QByteArray("a%0Ab");
+    QTest::newRow("bare line feed") << u"a\nb"_s << QByteArray("a%0Ab");
 }
 
 void ReplicateClientTest::uploadFileNames()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, sent);
-    const QByteArray body =
-        ReplicateClient::multipartBody("x", name, QStringLiteral("image/png"), QStringLiteral("B"));
+    const QByteArray body = ReplicateClient::multipartBody("x", name, u"image/png"_s, u"B"_s);
     const QList<QByteArray> lines = body.split('\n');
     QCOMPARE(lines.size(), 7); // the only line breaks are the six of the frame
     QCOMPARE(lines.at(1),
@@ -308,22 +298,18 @@ void ReplicateClientTest::uploadFileNames()
 void ReplicateClientTest::uploadResponses_data()
 {
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QString>("message");
-    const QString noURL = QStringLiteral("Upload succeeded but returned no URL.");
-    QTest::newRow("empty urls") << QByteArray(R"({"urls":{}})") << noURL;
-    QTest::newRow("get not a string") << QByteArray(R"({"urls":{"get":7}})") << noURL;
-    QTest::newRow("not an object") << QByteArray(R"(["https://x/f"])") << noURL;
+    QTest::newRow("empty urls") << QByteArray(R"({"urls":{}})");
+    QTest::newRow("get not a string") << QByteArray(R"({"urls":{"get":7}})");
+    QTest::newRow("not an object") << QByteArray(R"(["https://x/f"])");
 }
 
 void ReplicateClientTest::uploadResponses()
 {
     QFETCH(QByteArray, body);
-    QFETCH(QString, message);
     m_server->enqueue(Response::json(201, body));
-    const auto outcome =
-        runTask(client().uploadFile("x", QStringLiteral("a.png"), QStringLiteral("image/png")));
+    const auto outcome = runTask(client().uploadFile("x", u"a.png"_s, u"image/png"_s));
     QVERIFY(outcome.threw<AppError>());
-    QCOMPARE(outcome.message(), message);
+    QCOMPARE(outcome.message(), u"Upload succeeded but returned no URL."_s);
 }
 
 void ReplicateClientTest::predictionRoutes_data()
@@ -332,9 +318,8 @@ void ReplicateClientTest::predictionRoutes_data()
     QTest::addColumn<bool>("isOfficial");
     QTest::addColumn<QByteArray>("target");
     QTest::addColumn<bool>("sendsVersion");
-    QTest::newRow("version") << QStringLiteral("f121d640") << false << QByteArray("/v1/predictions")
-                             << true;
-    QTest::newRow("official") << QStringLiteral("f121d640") << true
+    QTest::newRow("version") << u"f121d640"_s << false << QByteArray("/v1/predictions") << true;
+    QTest::newRow("official") << u"f121d640"_s << true
                               << QByteArray("/v1/models/acme/zoom/predictions") << false;
     QTest::newRow("no version") << QString() << false
                                 << QByteArray("/v1/models/acme/zoom/predictions") << false;
@@ -350,35 +335,33 @@ void ReplicateClientTest::predictionRoutes()
     schema.isOfficial = isOfficial;
     if (!versionID.isEmpty())
         schema.versionID = versionID;
-    CatalogModel model{QStringLiteral("acme"), QStringLiteral("zoom"), {}, {}, false};
+    CatalogModel model{u"acme"_s, u"zoom"_s, {}, {}, false};
     m_server->enqueue(Response::json(201, R"({"id":"p1","status":"starting",
         "urls":{"get":"https://api.example/v1/predictions/p1"}})"));
-    const QJsonObject input{{QStringLiteral("scale"), 2}};
+    const QJsonObject input{{u"scale"_s, 2}};
     const auto outcome = runTask(client().createPrediction(model, schema, input, 60));
     QVERIFY(outcome.finished && !outcome.error);
-    QCOMPARE(outcome.value->id, QStringLiteral("p1"));
-    QCOMPARE(outcome.value->getURL,
-             std::optional(QStringLiteral("https://api.example/v1/predictions/p1")));
+    QCOMPARE(outcome.value->id, u"p1"_s);
+    QCOMPARE(outcome.value->getURL, std::optional(u"https://api.example/v1/predictions/p1"_s));
 
     const auto &request = m_server->requests().first();
     QCOMPARE(request.method, QByteArray("POST"));
     QCOMPARE(request.target, target);
     QCOMPARE(request.header("Prefer"), QByteArray("wait=60"));
     QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
-    QJsonObject expected{{QStringLiteral("input"), input}};
+    QJsonObject expected{{u"input"_s, input}};
     if (sendsVersion)
-        expected.insert(QStringLiteral("version"), versionID);
+        expected.insert(u"version"_s, versionID);
     QCOMPARE(bodyOf(request), expected);
 }
 
 void ReplicateClientTest::unreadableBodies()
 {
     m_server->enqueue(Response::json(200, R"(["p1"])"));
-    const auto outcome =
-        runTask(client().getPrediction(m_server->url(QStringLiteral("/v1/p")).toString()));
-    QCOMPARE(outcome.message(), QStringLiteral("Unexpected response from Replicate."));
+    const auto outcome = runTask(client().getPrediction(m_server->url(u"/v1/p"_s).toString()));
+    QCOMPARE(outcome.message(), u"Unexpected response from Replicate."_s);
     m_server->enqueue(Response::json(200, "{\"id\":"));
-    const auto truncated = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    const auto truncated = runTask(client().fetchModel(u"a"_s, u"b"_s));
     QVERIFY(truncated.threw<JsonParseFailure>());
     // Not the parser's own words: a plain sentence the user can act on.
     QCOMPARE(truncated.message(), JsonParseFailure::userText());
@@ -388,8 +371,8 @@ void ReplicateClientTest::badPredictionURL_data()
 {
     QTest::addColumn<QString>("address");
     QTest::newRow("empty") << QString();
-    QTest::newRow("spaces") << QStringLiteral("not a url");
-    QTest::newRow("relative") << QStringLiteral("/v1/predictions/p1");
+    QTest::newRow("spaces") << u"not a url"_s;
+    QTest::newRow("relative") << u"/v1/predictions/p1"_s;
 }
 
 void ReplicateClientTest::badPredictionURL()
@@ -397,7 +380,7 @@ void ReplicateClientTest::badPredictionURL()
     QFETCH(QString, address);
     const auto outcome = runTask(client().getPrediction(address));
     QVERIFY(outcome.threw<AppError>());
-    QCOMPARE(outcome.message(), QStringLiteral("Bad prediction URL."));
+    QCOMPARE(outcome.message(), u"Bad prediction URL."_s);
     QVERIFY(m_server->requests().isEmpty());
     const auto cancel = runTask(client().cancelPrediction(address));
     QVERIFY(cancel.finished && !cancel.error);
@@ -409,8 +392,8 @@ void ReplicateClientTest::cancelPredictionIgnoresFailures()
     m_server->enqueue(Response::json(503, ""));
     m_server->enqueue(Response::json(500, ""));
     m_server->enqueue(Response::json(500, R"({"detail":"still broken"})"));
-    const auto outcome = runTask(client().cancelPrediction(
-        m_server->url(QStringLiteral("/v1/predictions/p1/cancel")).toString()));
+    const auto outcome = runTask(
+        client().cancelPrediction(m_server->url(u"/v1/predictions/p1/cancel"_s).toString()));
     QVERIFY(outcome.finished && !outcome.error);
     QCOMPARE(m_server->requests().size(), 3);
     QCOMPARE(m_server->requests().first().method, QByteArray("POST"));
@@ -426,11 +409,10 @@ void ReplicateClientTest::cancelInFlight()
     TaskHandle handle;
     connect(m_server.get(), &ScriptedHttpServer::requestReceived, this,
             [handle] { handle.cancel(); });
-    const auto outcome =
-        runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b"), handle), 10000);
+    const auto outcome = runTask(client().fetchModel(u"a"_s, u"b"_s, handle), 10000);
     QVERIFY(outcome.finished);
     QVERIFY(outcome.cancelled());
-    QCOMPARE(outcome.message(), QStringLiteral("Cancelled."));
+    QCOMPARE(outcome.message(), u"Cancelled."_s);
     QCOMPARE(m_server->requests().size(), 1);
 }
 
@@ -438,8 +420,7 @@ void ReplicateClientTest::cancelDuringRetrySleep()
 {
     // Real time: the sleep would last the full 30 s if the cancel did not wake it.
     const auto clock = std::make_shared<Clock>(1.0);
-    const ReplicateClient slow(m_network.get(), m_server->url(QStringLiteral("/v1")), clock,
-                               QStringLiteral("t"));
+    const ReplicateClient slow(m_network.get(), m_server->url(u"/v1"_s), clock, u"t"_s);
     m_server->enqueue(withRetryAfter(503, "120"));
     TaskHandle handle;
     // Cancel once the sleep is asked for, however long the first answer takes to arrive.
@@ -449,8 +430,7 @@ void ReplicateClientTest::cancelDuringRetrySleep()
             handle.cancel();
     });
     poll.start(5);
-    const auto outcome =
-        runTask(slow.fetchModel(QStringLiteral("a"), QStringLiteral("b"), handle), 10000);
+    const auto outcome = runTask(slow.fetchModel(u"a"_s, u"b"_s, handle), 10000);
     QVERIFY(outcome.finished);
     QVERIFY(outcome.cancelled());
     QCOMPARE(clock->requestedDelays(), QList<double>{30});
@@ -469,9 +449,9 @@ void ReplicateClientTest::sameOriginRedirectKeepsToken()
         redirect.headers = {{"Location", "/v1/models/a/renamed"}};
         return redirect;
     });
-    const auto outcome = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    const auto outcome = runTask(client().fetchModel(u"a"_s, u"b"_s));
     QVERIFY2(outcome.finished && !outcome.error, qPrintable(outcome.message()));
-    QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), QStringLiteral("renamed"));
+    QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), u"renamed"_s);
     const ScriptedHttpServer::Request followed = m_server->requests().constLast();
     QCOMPARE(followed.target, QByteArray("/v1/models/a/renamed"));
     QCOMPARE(followed.header("Authorization"), QByteArray("Bearer r8_secret"));
@@ -485,9 +465,9 @@ void ReplicateClientTest::crossOriginRedirectIsRefused()
     });
     Response redirect;
     redirect.status = 302;
-    redirect.headers = {{"Location", elsewhere.url(QStringLiteral("/collect")).toEncoded()}};
+    redirect.headers = {{"Location", elsewhere.url(u"/collect"_s).toEncoded()}};
     m_server->enqueue(redirect);
-    const auto outcome = runTask(client().fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    const auto outcome = runTask(client().fetchModel(u"a"_s, u"b"_s));
     // The redirect is refused outright, so nothing at all (token or not) reaches the other host.
     QVERIFY(outcome.threw<NetworkError>());
     QCOMPARE(elsewhere.requests().size(), 0);
@@ -500,10 +480,9 @@ void ReplicateClientTest::connectionRefused()
     QVERIFY(closed.listen(QHostAddress::LocalHost));
     const quint16 port = closed.serverPort();
     closed.close();
-    const ReplicateClient offline(m_network.get(),
-                                  QUrl(QStringLiteral("http://127.0.0.1:%1/v1").arg(port)),
-                                  m_environment->clock(), QStringLiteral("t"));
-    const auto outcome = runTask(offline.fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+    const ReplicateClient offline(m_network.get(), QUrl(u"http://127.0.0.1:%1/v1"_s.arg(port)),
+                                  m_environment->clock(), u"t"_s);
+    const auto outcome = runTask(offline.fetchModel(u"a"_s, u"b"_s));
     QVERIFY(outcome.threw<NetworkError>());
     QVERIFY(!outcome.message().isEmpty());
     // Transport failures are never retried.
@@ -517,11 +496,11 @@ void ReplicateClientTest::clientMayBeDroppedAfterStart()
     std::optional<QCoro::Task<QJsonObject>> task;
     {
         const ReplicateClient temporary = client();
-        task.emplace(temporary.fetchModel(QStringLiteral("a"), QStringLiteral("b")));
+        task.emplace(temporary.fetchModel(u"a"_s, u"b"_s));
     }
     const auto outcome = runTask(std::move(*task));
     QVERIFY(outcome.finished && !outcome.error);
-    QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), QStringLiteral("late"));
+    QCOMPARE(outcome.value->value(QLatin1String("name")).toString(), u"late"_s);
 }
 
 QTEST_GUILESS_MAIN(ReplicateClientTest)

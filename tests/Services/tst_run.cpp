@@ -1,9 +1,10 @@
+#include "FakeDesktop.h"
 #include "Models/ModelCatalog.h"
 #include "RunTask.h"
+#include "SampleFiles.h"
 #include "Services/AppStore.h"
 #include "Services/OutputPlacement.h"
-#include "StandInService.h"
-#include "TestEnvironment.h"
+#include "StandInStore.h"
 
 #include <QDir>
 #include <QImage>
@@ -11,18 +12,10 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace
 {
-
-// Records what the store asks of the desktop.
-class RecordingDesktop : public Desktop
-{
-public:
-    QList<QUrl> chooseFiles(const OpenRequest &) override { return {}; }
-    QUrl chooseFolder(const QString &) override { return {}; }
-    void reveal(const QList<QUrl> &files) override { revealed.append(files); }
-    QList<QList<QUrl>> revealed;
-};
 
 // Both the service and the store run 50 times faster than real time, so a prediction that stays
 // "processing" comes back from its 5 s create call after 0.1 s.
@@ -73,7 +66,6 @@ private Q_SLOTS:
     void stormAndDroppedConnectionsEndCleanly();
 
 private:
-    std::unique_ptr<AppStore> makeStore(const StandInService &service);
     // The current mode's pairs, in the order the store runs them.
     QList<JobVariantPair> pairs() const;
     void addPrompts(Mode mode, const QStringList &slugs, const QStringList &prompts);
@@ -82,7 +74,6 @@ private:
     void select(Mode mode, const QStringList &slugs);
     bool settled() const;
     QJsonArray predictionCreates();
-    int cancelRequests();
     // The predictions the cancel requests named, each as often as it was named.
     QStringList cancelledIds();
     // Predictions of the service that have not ended.
@@ -94,31 +85,27 @@ private:
     // answered, so the service's log holds all it will ever get from this store.
     void drainStore();
 
-    std::unique_ptr<StandInService> m_service;
-    std::unique_ptr<TestEnvironment> m_environment;
-    std::shared_ptr<RecordingDesktop> m_desktop;
+    StandInStore m_standIn{{.predictSeconds = 2, .timeScale = timeScale}};
+    StandInService &m_service = m_standIn.service();
+    std::shared_ptr<FakeDesktop> m_desktop;
     std::unique_ptr<AppStore> m_store;
     QString m_out;
 };
 
 void RunTest::initTestCase()
 {
-    StandInService::Options options;
-    options.predictSeconds = 2;
-    options.timeScale = timeScale;
-    m_service = std::make_unique<StandInService>(options);
-    QVERIFY2(m_service->isRunning(), qPrintable(m_service->errorString()));
+    QVERIFY2(m_standIn.isRunning(), qPrintable(m_standIn.errorString()));
 }
 
 void RunTest::init()
 {
-    QVERIFY(m_service->reset());
-    m_environment = std::make_unique<TestEnvironment>(timeScale);
-    m_desktop = std::make_shared<RecordingDesktop>();
-    m_out = m_environment->path(QStringLiteral("results"));
+    QVERIFY(m_standIn.reset(timeScale));
+    m_desktop = std::make_shared<FakeDesktop>();
+    m_standIn.surroundings().desktop = m_desktop;
+    m_out = m_standIn.environment().path(u"results"_s);
     QVERIFY(QDir().mkpath(m_out));
-    m_store = makeStore(*m_service);
-    QVERIFY(m_store->tokens().hasToken());
+    m_store = m_standIn.makeStore();
+    QVERIFY(m_store && m_store->tokens().hasToken());
 }
 
 void RunTest::cleanup()
@@ -129,18 +116,6 @@ void RunTest::cleanup()
         QVERIFY(settled());
     }
     m_store.reset();
-}
-
-std::unique_ptr<AppStore> RunTest::makeStore(const StandInService &service)
-{
-    AppEnvironment &environment = m_environment->mutableEnvironment();
-    environment.apiBase = service.apiBase();
-    environment.webBase = service.webBase();
-    environment.environmentToken = QStringLiteral("r8_sim");
-    environment.desktop = m_desktop;
-    auto store = std::make_unique<AppStore>(environment);
-    [&] { QTRY_VERIFY(store->tokens().known()); }();
-    return store;
 }
 
 QList<JobVariantPair> RunTest::pairs() const
@@ -173,14 +148,8 @@ void RunTest::addPhotos(const QStringList &slugs, int count)
 {
     select(Mode::upscale, slugs);
     m_store->setOutputDestination(OutputDestination::besideOriginal());
-    QList<QUrl> files;
-    for (int i = 0; i < count; ++i) {
-        QImage photo(48, 32, QImage::Format_RGB32);
-        photo.fill(QColor::fromHsv(i * 40 % 360, 200, 220));
-        const QString path = m_out + QStringLiteral("/photo-%1.png").arg(i + 1);
-        QVERIFY(photo.save(path));
-        files.append(QUrl::fromLocalFile(path));
-    }
+    const QList<QUrl> files = SampleFiles::colouredPhotos(m_out, count);
+    QCOMPARE(files.size(), count);
     m_store->addFiles(files);
     QTRY_COMPARE(m_store->jobs().size(), count);
 }
@@ -196,30 +165,20 @@ bool RunTest::settled() const
 QJsonArray RunTest::predictionCreates()
 {
     QJsonArray creates;
-    for (const QJsonValue &request : m_service->requests(QStringLiteral("/v1/"))) {
-        if (request[QStringLiteral("method")] == QStringLiteral("POST") &&
-            request[QStringLiteral("path")].toString().endsWith(QStringLiteral("/predictions")))
+    for (const QJsonValue &request : m_service.requests(u"/v1/"_s)) {
+        if (request[u"method"_s] == u"POST"_s &&
+            request[u"path"_s].toString().endsWith(u"/predictions"_s))
             creates.append(request);
     }
     return creates;
 }
 
-int RunTest::cancelRequests()
-{
-    int count = 0;
-    for (const QJsonValue &request : m_service->requests(QStringLiteral("/v1/predictions/"))) {
-        if (request[QStringLiteral("path")].toString().endsWith(QStringLiteral("/cancel")))
-            ++count;
-    }
-    return count;
-}
-
 QStringList RunTest::cancelledIds()
 {
     QStringList ids;
-    for (const QJsonValue &request : m_service->requests(QStringLiteral("/v1/predictions/"))) {
-        const QString path = request[QStringLiteral("path")].toString();
-        if (path.endsWith(QStringLiteral("/cancel")))
+    for (const QJsonValue &request : m_service.requests(u"/v1/predictions/"_s)) {
+        const QString path = request[u"path"_s].toString();
+        if (path.endsWith(u"/cancel"_s))
             ids.append(path.section(u'/', 3, 3));
     }
     return ids;
@@ -227,11 +186,10 @@ QStringList RunTest::cancelledIds()
 
 int RunTest::runningPredictions()
 {
-    const QJsonArray all = m_service->predictions();
+    const QJsonArray all = m_service.predictions();
     return int(std::count_if(all.begin(), all.end(), [](const QJsonValue &prediction) {
-        const QString status = prediction[QStringLiteral("status")].toString();
-        return status != QStringLiteral("succeeded") && status != QStringLiteral("failed") &&
-               status != QStringLiteral("canceled");
+        const QString status = prediction[u"status"_s].toString();
+        return status != u"succeeded"_s && status != u"failed"_s && status != u"canceled"_s;
     }));
 }
 
@@ -239,8 +197,8 @@ void RunTest::startFourHeldCreates()
 {
     QStringList prompts;
     for (int i = 1; i <= 4; ++i)
-        prompts.append(QStringLiteral("Held %1 sim:stuck").arg(i));
-    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")}, prompts);
+        prompts.append(u"Held %1 sim:stuck"_s.arg(i));
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s}, prompts);
     m_store->startRun();
     // The service holds each create for up to 5 s (0.1 s here) before it names the prediction.
     QTRY_COMPARE_WITH_TIMEOUT(predictionCreates().size(), 4, settleMs);
@@ -260,12 +218,9 @@ void RunTest::everyModeEndsWithItsFile_data()
     QTest::addColumn<Mode>("mode");
     QTest::addColumn<QString>("slug");
     QTest::addColumn<QString>("suffix");
-    QTest::newRow("upscale") << Mode::upscale << QStringLiteral("nightmareai/real-esrgan")
-                             << QStringLiteral("png");
-    QTest::newRow("image") << Mode::image << QStringLiteral("black-forest-labs/flux-schnell")
-                           << QStringLiteral("png");
-    QTest::newRow("video") << Mode::video << QStringLiteral("google/veo-3-fast")
-                           << QStringLiteral("mp4");
+    QTest::newRow("upscale") << Mode::upscale << u"nightmareai/real-esrgan"_s << u"png"_s;
+    QTest::newRow("image") << Mode::image << u"black-forest-labs/flux-schnell"_s << u"png"_s;
+    QTest::newRow("video") << Mode::video << u"google/veo-3-fast"_s << u"mp4"_s;
 }
 
 void RunTest::everyModeEndsWithItsFile()
@@ -276,7 +231,7 @@ void RunTest::everyModeEndsWithItsFile()
     if (mode == Mode::upscale)
         addPhotos({slug}, 1);
     else
-        addPrompts(mode, {slug}, {QStringLiteral("A lighthouse at dusk")});
+        addPrompts(mode, {slug}, {u"A lighthouse at dusk"_s});
     m_store->startRun();
     QVERIFY(m_store->isRunning());
     QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
@@ -288,15 +243,14 @@ void RunTest::everyModeEndsWithItsFile()
     QVERIFY(QFileInfo(variant->resultURL().toLocalFile()).size() > 0);
     QCOMPARE(variant->resultPixelSize().has_value(), mode != Mode::video);
     // Only images go up to the service, and only for the upscaler.
-    QCOMPARE(m_service->requests(QStringLiteral("/v1/files")).size(),
-             mode == Mode::upscale ? 1 : 0);
+    QCOMPARE(m_service.requests(u"/v1/files"_s).size(), mode == Mode::upscale ? 1 : 0);
     QCOMPARE(predictionCreates().size(), 1);
-    QCOMPARE(predictionCreates().first()[QStringLiteral("headers")][QStringLiteral("prefer")],
-             QJsonValue(QStringLiteral("wait=5")));
+    QCOMPARE(predictionCreates().first()[u"headers"_s][u"prefer"_s], QJsonValue(u"wait=5"_s));
 
     // The result outlives the store: a new one reads it back from the history.
     m_store.reset();
-    m_store = makeStore(*m_service);
+    m_store = m_standIn.makeStore();
+    QVERIFY(m_store);
     m_store->setMode(mode);
     QCOMPARE(m_store->jobs().size(), 1);
     QCOMPARE(m_store->jobs().first()->variants().first()->resultURL(), variant->resultURL());
@@ -310,16 +264,18 @@ void RunTest::pollsOnTheGrowingSchedule()
     options.timeScale = timeScale;
     StandInService slow(options);
     QVERIFY2(slow.isRunning(), qPrintable(slow.errorString()));
-    m_store = makeStore(slow);
-    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
-               {QStringLiteral("A slow sunrise")});
-    m_environment->clock()->clearRequestedDelays();
+    m_standIn.surroundings().apiBase = slow.apiBase();
+    m_standIn.surroundings().webBase = slow.webBase();
+    m_store = m_standIn.makeStore();
+    QVERIFY(m_store);
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s}, {u"A slow sunrise"_s});
+    m_standIn.environment().clock()->clearRequestedDelays();
     m_store->startRun();
     QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
 
     QCOMPARE(pairs().first().variant->status(), RunStatus::done());
-    const QList<double> delays = m_environment->clock()->requestedDelays();
-    const int polls = int(slow.requests(QStringLiteral("/v1/predictions/")).size());
+    const QList<double> delays = m_standIn.environment().clock()->requestedDelays();
+    const int polls = int(slow.requests(u"/v1/predictions/"_s).size());
     QCOMPARE(delays.size(), polls);
     // 15 s remain after the create call: 1 + 1.5 + … covers them in five or six polls.
     QVERIFY2(polls >= 4 && polls <= 8, qPrintable(QString::number(polls)));
@@ -329,10 +285,8 @@ void RunTest::pollsOnTheGrowingSchedule()
 
 void RunTest::pairsStartInOrderFourAtATime()
 {
-    addPrompts(Mode::image,
-               {QStringLiteral("black-forest-labs/flux-schnell"),
-                QStringLiteral("black-forest-labs/flux-dev")},
-               {QStringLiteral("First"), QStringLiteral("Second"), QStringLiteral("Third")});
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s, u"black-forest-labs/flux-dev"_s},
+               {u"First"_s, u"Second"_s, u"Third"_s});
     const QList<JobVariantPair> pending = m_store->pendingPairs();
     QCOMPARE(pending.size(), 6);
 
@@ -372,20 +326,17 @@ void RunTest::pairsStartInOrderFourAtATime()
 
 void RunTest::modelWithoutSchemaFailsOnlyItsPairs()
 {
-    QVERIFY(m_service->addFault({{QStringLiteral("method"), QStringLiteral("GET")},
-                                 {QStringLiteral("path"), QStringLiteral("/v1/models/google/*")},
-                                 {QStringLiteral("status"), 404}}));
-    addPrompts(
-        Mode::image,
-        {QStringLiteral("black-forest-labs/flux-schnell"), QStringLiteral("google/imagen-4")},
-        {QStringLiteral("Dunes"), QStringLiteral("Cliffs")});
+    QVERIFY(m_service.addFault(
+        {{u"method"_s, u"GET"_s}, {u"path"_s, u"/v1/models/google/*"_s}, {u"status"_s, 404}}));
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s, u"google/imagen-4"_s},
+               {u"Dunes"_s, u"Cliffs"_s});
     m_store->startRun();
     QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
 
     for (const JobVariantPair &pair : pairs()) {
-        if (pair.variant->modelSlug() == QStringLiteral("google/imagen-4")) {
+        if (pair.variant->modelSlug() == u"google/imagen-4"_s) {
             QCOMPARE(pair.variant->status(),
-                     RunStatus::failed(QStringLiteral("Couldn't read this model's settings.")));
+                     RunStatus::failed(u"Couldn't read this model's settings."_s));
         } else {
             QVERIFY2(pair.variant->status() == RunStatus::done(),
                      qPrintable(pair.variant->status().message()));
@@ -396,9 +347,8 @@ void RunTest::modelWithoutSchemaFailsOnlyItsPairs()
 
 void RunTest::onlyFailedAndCancelledPairsRunAgain()
 {
-    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
-               {QStringLiteral("A calm lake"), QStringLiteral("Broken sim:fail"),
-                QStringLiteral("Forever sim:stuck")});
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s},
+               {u"A calm lake"_s, u"Broken sim:fail"_s, u"Forever sim:stuck"_s});
     m_store->startRun();
     QTRY_VERIFY_WITH_TIMEOUT(pairs().at(1).variant->status().kind() == RunStatus::Kind::failed &&
                                  pairs().at(2).variant->predictionCancelURL().has_value(),
@@ -410,7 +360,7 @@ void RunTest::onlyFailedAndCancelledPairsRunAgain()
     QCOMPARE(first.at(2).variant->status(), RunStatus::cancelled());
     const QUrl kept = first.at(0).variant->resultURL();
 
-    QVERIFY(m_service->reset());
+    QVERIFY(m_service.reset());
     m_store->startRun();
     QVERIFY(m_store->isRunning());
     QTRY_VERIFY_WITH_TIMEOUT(pairs().at(1).variant->status().isTerminal() &&
@@ -419,7 +369,7 @@ void RunTest::onlyFailedAndCancelledPairsRunAgain()
     const QJsonArray rerun = predictionCreates();
     QCOMPARE(rerun.size(), 2);
     for (const QJsonValue &request : rerun)
-        QVERIFY(!request[QStringLiteral("body")].toString().contains(QStringLiteral("calm lake")));
+        QVERIFY(!request[u"body"_s].toString().contains(u"calm lake"_s));
     QCOMPARE(pairs().at(0).variant->resultURL(), kept);
 }
 
@@ -427,10 +377,10 @@ void RunTest::cancelStopsFeedingAndAllowsANewRun()
 {
     // The one quick pair makes the first run's end visible: it reveals that pair's result.
     m_store->setRevealWhenDone(true);
-    QStringList prompts{QStringLiteral("Quick harbour")};
+    QStringList prompts{u"Quick harbour"_s};
     for (int i = 1; i <= 10; ++i)
-        prompts.append(QStringLiteral("Endless %1 sim:stuck").arg(i));
-    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")}, prompts);
+        prompts.append(u"Endless %1 sim:stuck"_s.arg(i));
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s}, prompts);
     m_store->startRun();
     QTRY_VERIFY_WITH_TIMEOUT(pairs().first().variant->status() == RunStatus::done() &&
                                  countKind(pairs(), RunStatus::Kind::running) == 4,
@@ -456,8 +406,8 @@ void RunTest::cancelStopsFeedingAndAllowsANewRun()
 
 void RunTest::cancelWhileRunningSendsOneCancel()
 {
-    addPrompts(Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
-               {QStringLiteral("Waiting for ever sim:stuck")});
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s},
+               {u"Waiting for ever sim:stuck"_s});
     m_store->startRun();
     const ModelVariantPtr variant = pairs().first().variant;
     QTRY_VERIFY_WITH_TIMEOUT(variant->predictionCancelURL().has_value(), settleMs);
@@ -465,16 +415,16 @@ void RunTest::cancelWhileRunningSendsOneCancel()
     QTRY_COMPARE_WITH_TIMEOUT(variant->status(), RunStatus::cancelled(), settleMs);
     QVERIFY(!variant->predictionCancelURL());
     drainStore();
-    QCOMPARE(cancelRequests(), 1);
+    QCOMPARE(cancelledIds().size(), 1);
 }
 
 void RunTest::cancelWhileUploadingSendsNone()
 {
-    QVERIFY(m_service->addFault({{QStringLiteral("method"), QStringLiteral("POST")},
-                                 {QStringLiteral("path"), QStringLiteral("/v1/files")},
-                                 {QStringLiteral("action"), QStringLiteral("delay")},
-                                 {QStringLiteral("delayMs"), 600000}}));
-    addPhotos({QStringLiteral("nightmareai/real-esrgan")}, 1);
+    QVERIFY(m_service.addFault({{u"method"_s, u"POST"_s},
+                                {u"path"_s, u"/v1/files"_s},
+                                {u"action"_s, u"delay"_s},
+                                {u"delayMs"_s, 600000}}));
+    addPhotos({u"nightmareai/real-esrgan"_s}, 1);
     m_store->startRun();
     const ModelVariantPtr variant = pairs().first().variant;
     QTRY_COMPARE_WITH_TIMEOUT(variant->status(), RunStatus::uploading(), settleMs);
@@ -482,7 +432,7 @@ void RunTest::cancelWhileUploadingSendsNone()
     QTRY_COMPARE_WITH_TIMEOUT(variant->status(), RunStatus::cancelled(), settleMs);
     drainStore();
     QCOMPARE(predictionCreates().size(), 0);
-    QCOMPARE(cancelRequests(), 0);
+    QCOMPARE(cancelledIds().size(), 0);
 }
 
 void RunTest::cancelWhileCreatesAreHeldCancelsEachOnceNamed()
@@ -529,12 +479,12 @@ void RunTest::shutdownCancelsEveryPrediction()
         QVERIFY(runTask(m_store->shutdown(), settleMs).finished);
         QVERIFY(elapsed.elapsed() < AppStore::shutdownLimitSeconds * timeScale * 1000);
         // Complete means answered: nothing is still on its way.
-        QCOMPARE(cancelRequests(), 4);
+        QCOMPARE(cancelledIds().size(), 4);
         QCOMPARE(countKind(pairs(), RunStatus::Kind::cancelled), 4);
         QVERIFY(!m_store->isRunning());
     } else {
         m_store.reset();
-        QTRY_COMPARE_WITH_TIMEOUT(cancelRequests(), 4, settleMs);
+        QTRY_COMPARE_WITH_TIMEOUT(cancelledIds().size(), 4, settleMs);
     }
     const QStringList ids = cancelledIds();
     QCOMPARE(QSet<QString>(ids.begin(), ids.end()).size(), 4);
@@ -544,9 +494,8 @@ void RunTest::shutdownCancelsEveryPrediction()
 void RunTest::revealShowsTheFirstSuccessfulPair()
 {
     m_store->setRevealWhenDone(true);
-    addPrompts(
-        Mode::image, {QStringLiteral("black-forest-labs/flux-schnell")},
-        {QStringLiteral("Nothing sim:fail"), QStringLiteral("Harbour"), QStringLiteral("Meadow")});
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s},
+               {u"Nothing sim:fail"_s, u"Harbour"_s, u"Meadow"_s});
     m_store->startRun();
     QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
     QCOMPARE(m_desktop->revealed.size(), 1);
@@ -555,16 +504,15 @@ void RunTest::revealShowsTheFirstSuccessfulPair()
 
 void RunTest::stormAndDroppedConnectionsEndCleanly()
 {
-    const QStringList slugs{QStringLiteral("nightmareai/real-esrgan"),
-                            QStringLiteral("google/upscaler")};
+    const QStringList slugs{u"nightmareai/real-esrgan"_s, u"google/upscaler"_s};
     addPhotos(slugs, 3);
     // A file already where the first result would go.
     const ImageJobPtr firstJob = m_store->jobs().first();
     const OutputPlan plan = OutputPlan::make(Mode::upscale, std::nullopt,
                                              m_store->state().filenameSuffix, std::nullopt);
-    const OutputPlacement::Target taken = OutputPlacement::target(
-        plan, firstJob->input(), firstJob->filenameStem(), QStringLiteral("real-esrgan"), true, 0,
-        1, QUrl(QStringLiteral("http://x/out-0.png")));
+    const OutputPlacement::Target taken =
+        OutputPlacement::target(plan, firstJob->input(), firstJob->filenameStem(), u"real-esrgan"_s,
+                                true, 0, 1, QUrl(u"http://x/out-0.png"_s));
     const QString takenPath = taken.folder + u'/' + taken.fileName;
     {
         QFile file(takenPath);
@@ -575,21 +523,18 @@ void RunTest::stormAndDroppedConnectionsEndCleanly()
     const auto rule = [](const QString &method, const QString &path, int times,
                          const QJsonObject &what) {
         QJsonObject fault = what;
-        fault.insert(QStringLiteral("method"), method);
-        fault.insert(QStringLiteral("path"), path);
-        fault.insert(QStringLiteral("times"), times);
+        fault.insert(u"method"_s, method);
+        fault.insert(u"path"_s, path);
+        fault.insert(u"times"_s, times);
         return fault;
     };
-    const QJsonObject tooMany{{QStringLiteral("status"), 429}, {QStringLiteral("retryAfter"), 0}};
-    QVERIFY(m_service->addFaults(QJsonArray{
-        rule(QStringLiteral("POST"), QStringLiteral("/v1/files"), 5, tooMany),
-        rule(QStringLiteral("POST"), QStringLiteral("/v1/*predictions"), 4, tooMany),
-        rule(QStringLiteral("POST"), QStringLiteral("/v1/*predictions"), 1,
-             {{QStringLiteral("action"), QStringLiteral("drop")}}),
-        rule(QStringLiteral("GET"), QStringLiteral("/delivery/*"), 2,
-             {{QStringLiteral("action"), QStringLiteral("drop-body")}}),
-        rule(QStringLiteral("GET"), QStringLiteral("/delivery/*"), 1,
-             {{QStringLiteral("action"), QStringLiteral("drop")}}),
+    const QJsonObject tooMany{{u"status"_s, 429}, {u"retryAfter"_s, 0}};
+    QVERIFY(m_service.addFaults(QJsonArray{
+        rule(u"POST"_s, u"/v1/files"_s, 5, tooMany),
+        rule(u"POST"_s, u"/v1/*predictions"_s, 4, tooMany),
+        rule(u"POST"_s, u"/v1/*predictions"_s, 1, {{u"action"_s, u"drop"_s}}),
+        rule(u"GET"_s, u"/delivery/*"_s, 2, {{u"action"_s, u"drop-body"_s}}),
+        rule(u"GET"_s, u"/delivery/*"_s, 1, {{u"action"_s, u"drop"_s}}),
     }));
     m_store->startRun();
     QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
@@ -607,12 +552,12 @@ void RunTest::stormAndDroppedConnectionsEndCleanly()
     }
     QVERIFY2(done > 0, "every pair failed");
     // The storm really happened: every rule was used up.
-    const auto faults = m_service->call("GET", QStringLiteral("/_sim/faults"));
+    const auto faults = m_service.call("GET", u"/_sim/faults"_s);
     QVERIFY(faults);
     const QJsonArray rules = QJsonDocument::fromJson(faults->body).array();
     QCOMPARE(rules.size(), 5);
     for (const QJsonValue &fault : rules)
-        QCOMPARE(fault[QStringLiteral("times")].toInt(), 0);
+        QCOMPARE(fault[u"times"_s].toInt(), 0);
     // Every file left is a source, a complete result or the user's own: nothing half-written.
     for (const QFileInfo &file : QDir(m_out).entryInfoList(QDir::Files | QDir::Hidden)) {
         QVERIFY2(!file.fileName().startsWith(u'.'), qPrintable(file.fileName()));

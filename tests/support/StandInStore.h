@@ -23,6 +23,7 @@ public:
     // service refused the reset.
     bool reset(double timeScale = 0.001);
     TestEnvironment &environment() { return *m_environment; }
+    const TestEnvironment &environment() const { return *m_environment; }
     AppEnvironment &surroundings() { return m_environment->mutableEnvironment(); }
 
     // A store over the environment as it stands, with `token` as the environment's token (empty:
