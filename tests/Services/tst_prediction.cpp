@@ -71,24 +71,30 @@ void PredictionTest::fields_data()
     QTest::addColumn<std::optional<QString>>("error");
     QTest::addColumn<std::optional<double>>("predictTime");
     QTest::addColumn<bool>("hasOutput");
+    QTest::addColumn<bool>("terminal");
 
     using E = std::optional<QString>;
     using T = std::optional<double>;
-    QTest::newRow("empty") << QByteArray("{}") << QString() << u"starting"_s << E() << T() << false;
+    QTest::newRow("empty") << QByteArray("{}") << QString() << u"starting"_s << E() << T() << false
+                           << false;
     QTest::newRow("wrong types")
         << QByteArray(R"({"id":5,"status":true,"error":{"m":1},"urls":[],"metrics":3})")
-        << QString() << u"starting"_s << E() << T() << false;
+        << QString() << u"starting"_s << E() << T() << false << false;
     QTest::newRow("null error and null output")
         << QByteArray(R"({"id":"p","status":"processing","error":null,"output":null})") << u"p"_s
-        << u"processing"_s << E() << T() << true;
+        << u"processing"_s << E() << T() << true << false;
     QTest::newRow("failed")
         << QByteArray(R"({"status":"failed","error":"CUDA out of memory","metrics":{}})")
-        << QString() << u"failed"_s << E(u"CUDA out of memory"_s) << T() << false;
+        << QString() << u"failed"_s << E(u"CUDA out of memory"_s) << T() << false << true;
     QTest::newRow("metrics with total time only")
         << QByteArray(R"({"status":"succeeded","metrics":{"total_time":3.5}})") << QString()
-        << u"succeeded"_s << E() << T() << false;
+        << u"succeeded"_s << E() << T() << false << true;
     QTest::newRow("predict time") << QByteArray(R"({"metrics":{"predict_time":2}})") << QString()
-                                  << u"starting"_s << E() << T(2.0) << false;
+                                  << u"starting"_s << E() << T(2.0) << false << false;
+    QTest::newRow("canceled") << QByteArray(R"({"status":"canceled"})") << QString()
+                              << u"canceled"_s << E() << T() << false << true;
+    QTest::newRow("aborted") << QByteArray(R"({"status":"aborted"})") << QString() << u"aborted"_s
+                             << E() << T() << false << true;
 }
 
 void PredictionTest::fields()
@@ -106,6 +112,7 @@ void PredictionTest::fields()
     QCOMPARE(prediction.predictTime, predictTime);
     QCOMPARE(prediction.output.has_value(), hasOutput);
     QVERIFY(!prediction.getURL);
+    QTEST(prediction.isTerminal(), "terminal");
 }
 
 void PredictionTest::outputURLs_data()
