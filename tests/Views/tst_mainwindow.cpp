@@ -447,7 +447,7 @@ void MainWindowTest::windowSettingsSurviveAReopen()
 {
     QFETCH(bool, platformSettings);
     if (platformSettings)
-        m_environment->mutableEnvironment().settingsPath.clear();
+        testEnvironment().mutableEnvironment().settingsPath.clear();
     makeWindow();
     m_store->setMode(Mode::image);
     m_window->resize(1200, 760);
@@ -461,10 +461,10 @@ void MainWindowTest::windowSettingsSurviveAReopen()
     QVERIFY(picker->compareModels());
     closeWindow();
 
-    const auto stored = platformSettings
-                            ? std::make_unique<QSettings>(u"Moonforge"_s, u"Moonforge"_s)
-                            : std::make_unique<QSettings>(m_environment->environment().settingsPath,
-                                                          QSettings::IniFormat);
+    const auto stored =
+        platformSettings ? std::make_unique<QSettings>(u"Moonforge"_s, u"Moonforge"_s)
+                         : std::make_unique<QSettings>(testEnvironment().environment().settingsPath,
+                                                       QSettings::IniFormat);
     QVERIFY(stored->contains(MainWindow::geometryKey));
     QVERIFY(stored->value(ModelPicker::compareKey).toBool());
     openWindow();
