@@ -1,6 +1,7 @@
 #include "Services/AppStore.h"
 
 #include "Models/ModelCatalog.h"
+#include "Services/JobTracker.h"
 
 #include <QMimeDatabase>
 
@@ -10,8 +11,17 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     : QObject(parent), m_environment(std::move(environment)),
       m_vault(std::make_unique<TokenVault>(m_environment)),
       m_directory(
-          std::make_unique<ModelDirectory>(m_environment, *m_vault, [this] { return models(); }))
+          std::make_unique<ModelDirectory>(m_environment, *m_vault, [this] { return models(); })),
+      m_jobTracker(std::make_unique<JobTracker>())
 {
+    // First of all, so whatever else answers a change of the lists finds the new jobs followed.
+    // Every mode's jobs: a run goes on while another mode is shown.
+    connect(this, &AppStore::jobsChanged, this, [this] {
+        QList<ImageJobPtr> all;
+        for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode))
+            all.append(modeJobs);
+        m_jobTracker->track(all);
+    });
     m_settings =
         m_environment.settingsPath.isEmpty()
             ? std::make_unique<QSettings>(QStringLiteral("Moonforge"), QStringLiteral("Moonforge"))

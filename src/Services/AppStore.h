@@ -16,6 +16,8 @@
 
 #include <deque>
 
+class JobTracker;
+
 // The one owner of the application's state, used on the GUI thread only. It owns the TokenVault
 // and the ModelDirectory (collections, schemas, prices) and delegates to them; the rest is split
 // by concern: AppStore.cpp (state, selection, counts, removal) and AppStore<Concern>.cpp.
@@ -37,6 +39,8 @@ public:
     QList<ImageJobPtr> jobs() const;
     void setJobs(const QList<ImageJobPtr> &jobs);
     QList<ImageJobPtr> jobs(Mode mode) const;
+    // Follows every mode's jobs and their variants for the views: connect there, not to a job.
+    JobTracker &jobTracker() const { return *m_jobTracker; }
     ModeState state() const;
     ModeState state(Mode mode) const;
     OutputDestination outputDestination() const;
@@ -196,6 +200,7 @@ private:
     std::unique_ptr<TokenVault> m_vault;
     std::unique_ptr<ModelDirectory> m_directory; // reads m_vault, so it goes first
     QMap<Mode, QList<ImageJobPtr>> m_jobsByMode;
+    std::unique_ptr<JobTracker> m_jobTracker;
     QMap<Mode, ModeState> m_states;
     bool m_revealWhenDone = false;
     ImageJobPtr m_presenting;
