@@ -2,6 +2,7 @@
 
 #include "Models/ImageJob.h"
 #include "Services/Coroutine.h"
+#include "Services/JobTracker.h"
 #include "Views/Results/ImagePyramid.h"
 #include "Views/Results/ZoomState.h"
 
@@ -67,7 +68,6 @@ private:
     void showImages(ImagePyramidPtr before, ImagePyramidPtr after);
     void offerPreview(ImagePyramidPtr preview);
     void fail(const QString &message);
-    void followVariants();
     void refreshChips();
     void refreshToolbar();
     void reveal();
@@ -80,6 +80,7 @@ private:
 
     AppStore &m_store;
     ImageJobPtr m_job;
+    JobTracker::Hold m_follow;
     ModelVariantPtr m_selected;
     ModelVariantPtr m_left;
     QList<ModelVariantPtr> m_chipVariants;
