@@ -3,6 +3,7 @@
 #include "Models/ModelCatalog.h"
 #include "Services/FileInspector.h"
 #include "Services/FileIntake.h"
+#include "Services/JobTracker.h"
 #include "Services/SettingsWriter.h"
 
 #include <QGuiApplication>
@@ -16,9 +17,18 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
       m_vault(std::make_unique<TokenVault>(m_environment)),
       m_directory(
           std::make_unique<ModelDirectory>(m_environment, *m_vault, [this] { return models(); })),
+      m_jobTracker(std::make_unique<JobTracker>()),
       m_intake(std::make_unique<FileIntake>([this] { return listedFiles(); })),
       m_inspector(std::make_unique<FileInspector>())
 {
+    // First of all, so whatever else answers a change of the lists finds the new jobs followed.
+    // Every mode's jobs: a run goes on while another mode is shown.
+    connect(this, &AppStore::jobsChanged, this, [this] {
+        QList<ImageJobPtr> all;
+        for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode))
+            all.append(modeJobs);
+        m_jobTracker->track(all);
+    });
     m_settings = m_environment.openSettings();
     m_settingsWriter = std::make_unique<SettingsWriter>(m_environment.settingsPath);
     for (Mode mode : Modes::all())

@@ -19,6 +19,8 @@ class SettingsWriter;
 struct ModelPlan;
 struct OutputPlan;
 
+class JobTracker;
+
 // The one owner of the application's state, used on the GUI thread only. It owns the TokenVault
 // (the token), the ModelDirectory (collections, schemas, prices), the FileInspector and the
 // SettingsWriter, and hands them out rather than forwarding to them; the rest is split by concern:
@@ -53,6 +55,8 @@ public:
     QList<ImageJobPtr> jobs() const;
     void setJobs(const QList<ImageJobPtr> &jobs);
     QList<ImageJobPtr> jobs(Mode mode) const;
+    // Follows every mode's jobs and their variants for the views: connect there, not to a job.
+    JobTracker &jobTracker() const { return *m_jobTracker; }
     ModeState state() const;
     ModeState state(Mode mode) const;
     OutputDestination outputDestination() const;
@@ -185,6 +189,7 @@ private:
     std::unique_ptr<TokenVault> m_vault;
     std::unique_ptr<ModelDirectory> m_directory; // reads m_vault, so it goes first
     QMap<Mode, QList<ImageJobPtr>> m_jobsByMode;
+    std::unique_ptr<JobTracker> m_jobTracker;
     QMap<Mode, ModeState> m_states;
     bool m_revealWhenDone = false;
     ImageJobPtr m_presenting;

@@ -1,5 +1,6 @@
 #include "Views/Accessibility/JobListAccessible.h"
 
+#include "Services/JobTracker.h"
 #include "Views/Accessibility/Announcements.h"
 #include "Views/Accessibility/JobRowAccessible.h"
 #include "Views/Workspace/JobListModel.h"
@@ -23,13 +24,12 @@ JobListAccessible::JobListAccessible(JobListView *view)
         if (const int count = this->view()->jobModel()->rowCount())
             announceRows(0, count - 1);
     });
-    QObject::connect(model, &QAbstractItemModel::dataChanged, watch,
-                     [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
-                         for (int r = topLeft.row(); r <= bottomRight.row(); ++r) {
-                             if (JobRowAccessible *row = existingRow(r))
-                                 row->update();
-                         }
-                     });
+    // A change is told as it happens, not with the list's repaint a turn later.
+    QObject::connect(
+        &model->jobTracker(), &JobTracker::jobChanged, watch, [this](const ImageJob *job) {
+            if (const QAccessible::Id id = m_rows.value(job))
+                static_cast<JobRowAccessible *>(QAccessible::accessibleInterface(id))->update();
+        });
     if (QItemSelectionModel *selection = view->selectionModel())
         QObject::connect(selection, &QItemSelectionModel::currentChanged, watch,
                          [this] { announceFocus(); });

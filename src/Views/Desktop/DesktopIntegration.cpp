@@ -1,6 +1,7 @@
 #include "Views/Desktop/DesktopIntegration.h"
 
 #include "Services/AppStore.h"
+#include "Services/JobTracker.h"
 #include "Views/Desktop/DesktopNotifier.h"
 #include "Views/Desktop/SuspendInhibitor.h"
 #include "Views/Desktop/TaskbarProgress.h"
@@ -22,13 +23,18 @@ DesktopIntegration::DesktopIntegration(AppStore &store, QWidget &window,
       m_taskbar(new TaskbarProgress(session, this))
 {
     connect(&m_store, &AppStore::runningChanged, this, &DesktopIntegration::runningChanged);
+    connect(&m_store.jobTracker(), &JobTracker::jobsUpdated, this,
+            [this](const QList<ImageJobPtr> &, JobTracker::Changes changes) {
+                if (m_running && changes.testFlag(JobTracker::Change::status))
+                    countEnded();
+            });
     connect(m_notifier, &DesktopNotifier::activated, this, &DesktopIntegration::raiseWindow);
     runningChanged();
 }
 
 DesktopIntegration::~DesktopIntegration()
 {
-    // The parts release what they hold as they go; the run's connections go with this object.
+    // The parts release what they hold as they go.
     m_inhibitor->setActive(false);
     m_taskbar->clear();
 }
@@ -47,45 +53,34 @@ void DesktopIntegration::beginRun()
     m_runMode = m_store.mode().value_or(Mode::upscale);
     // When the run reports that it started, its pairs are exactly the pending ones.
     m_runVariants.clear();
-    m_ended.clear();
-    delete m_runConnections;
-    m_runConnections = new QObject(this);
-    for (const JobVariantPair &pair : m_store.pendingPairs()) {
-        const ModelVariant *variant = pair.variant.get();
+    for (const JobVariantPair &pair : m_store.pendingPairs())
         m_runVariants.append(pair.variant);
-        if (variant->status().isTerminal())
-            m_ended.insert(variant);
-        connect(variant, &ModelVariant::statusChanged, m_runConnections,
-                [this, variant] { variantChanged(variant); });
-    }
+    m_ended = std::count_if(m_runVariants.cbegin(), m_runVariants.cend(),
+                            [](const ModelVariantPtr &v) { return v->status().isTerminal(); });
     m_inhibitor->setActive(true);
     showProgress();
 }
 
-void DesktopIntegration::variantChanged(const ModelVariant *variant)
+void DesktopIntegration::countEnded()
 {
-    const bool ended = variant->status().isTerminal();
-    if (ended == m_ended.contains(variant))
+    const qsizetype ended =
+        std::count_if(m_runVariants.cbegin(), m_runVariants.cend(),
+                      [](const ModelVariantPtr &v) { return v->status().isTerminal(); });
+    if (ended == m_ended)
         return;
-    if (ended)
-        m_ended.insert(variant);
-    else
-        m_ended.remove(variant);
+    m_ended = ended;
     showProgress();
 }
 
 void DesktopIntegration::showProgress()
 {
     const auto total = m_runVariants.size();
-    const auto ended = m_ended.size();
-    m_taskbar->show(total > 0 ? double(ended) / double(total) : 0.0, int(total - ended));
+    m_taskbar->show(total > 0 ? double(m_ended) / double(total) : 0.0, int(total - m_ended));
 }
 
 void DesktopIntegration::endRun()
 {
     m_running = false;
-    delete m_runConnections;
-    m_runConnections = nullptr;
     m_inhibitor->setActive(false);
     m_taskbar->clear();
 
@@ -96,7 +91,7 @@ void DesktopIntegration::endRun()
             return kind == RunStatus::Kind::done || kind == RunStatus::Kind::failed;
         });
     m_runVariants.clear();
-    m_ended.clear();
+    m_ended = 0;
     // Only a person who looked away is told; a closed window is the application going away.
     if (!anythingEnded || !m_window.isVisible() || m_window.isActiveWindow())
         return;

@@ -5,7 +5,6 @@
 
 #include <QDBusConnection>
 #include <QObject>
-#include <QSet>
 
 #include <optional>
 
@@ -45,7 +44,8 @@ private:
     void runningChanged();
     void beginRun();
     void endRun();
-    void variantChanged(const ModelVariant *variant);
+    // Counts the run's pairs that have ended; the task bar hears of a new count only.
+    void countEnded();
     void showProgress();
 
     AppStore &m_store;
@@ -54,11 +54,9 @@ private:
     SuspendInhibitor *m_inhibitor;
     TaskbarProgress *m_taskbar;
 
-    // The run under way: its mode, its pairs, and those that have ended.
+    // The run under way: its mode, its pairs, and how many of them have ended.
     bool m_running = false;
     Mode m_runMode = Mode::upscale;
     QList<ModelVariantPtr> m_runVariants;
-    QSet<const ModelVariant *> m_ended;
-    // Owns the connections to the run's variants.
-    QObject *m_runConnections = nullptr;
+    qsizetype m_ended = 0;
 };

@@ -2,6 +2,7 @@
 
 #include "Services/AppStore.h"
 #include "Services/CostPlanner.h"
+#include "Services/JobTracker.h"
 #include "Services/Pricing.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
@@ -72,19 +73,20 @@ RunSection::RunSection(AppStore &store, QWidget *parent)
 
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, [this] {
-        if (m_rewatch)
-            watchJobs();
-        refresh();
-    });
+    connect(&m_refresh, &QTimer::timeout, this, &RunSection::refresh);
     const auto schedule = [this] { m_refresh.start(); };
-    // A selection change re-makes every job's variants at once: follow them again only once.
-    const auto rewatch = [this] {
-        m_rewatch = true;
-        m_refresh.start();
-    };
-    connect(&store, &AppStore::jobsChanged, this, rewatch);
-    connect(&store, &AppStore::modeChanged, this, rewatch);
+    connect(&store, &AppStore::jobsChanged, this, schedule);
+    connect(&store, &AppStore::modeChanged, this, schedule);
+    // What is pending follows the variants' statuses; previews alone change nothing here. The
+    // tracker's notice already comes once per turn.
+    connect(
+        &store.jobTracker(), &JobTracker::jobsUpdated, this,
+        [this](const QList<ImageJobPtr> &, JobTracker::Changes changes) {
+            if (changes.testAnyFlags(JobTracker::Change::status | JobTracker::Change::variants)) {
+                m_refresh.stop();
+                refresh();
+            }
+        });
     connect(&store, &AppStore::stateChanged, this, schedule);
     connect(&store, &AppStore::runningChanged, this, schedule);
     connect(&store, &AppStore::tokenChanged, this, schedule);
@@ -100,25 +102,7 @@ RunSection::RunSection(AppStore &store, QWidget *parent)
         if (!m_sizesRead.isActive())
             m_sizesRead.start();
     });
-    watchJobs();
     refresh();
-}
-
-void RunSection::watchJobs()
-{
-    // One context object per watch: deleting it drops every connection of the previous jobs.
-    m_rewatch = false;
-    delete m_jobWatch;
-    m_jobWatch = new QObject(this);
-    for (const ImageJobPtr &job : m_store.jobs()) {
-        connect(job.get(), &ImageJob::variantsChanged, m_jobWatch, [this] {
-            m_rewatch = true;
-            m_refresh.start();
-        });
-        for (const ModelVariantPtr &variant : job->variants())
-            connect(variant.get(), &ModelVariant::statusChanged, m_jobWatch,
-                    [this] { m_refresh.start(); });
-    }
 }
 
 void RunSection::refresh()

@@ -10,8 +10,8 @@ class QCheckBox;
 class QLabel;
 
 // The bottom of the inspector: the token prompt, the estimate of what is queued, the run (or
-// Stop) button and "Reveal in File Manager when done". It follows every job's variants, so the
-// run title counts what is pending at any moment.
+// Stop) button and "Reveal in File Manager when done". It follows every job's variants through
+// the store's job tracker, so the run title counts what is pending at any moment.
 class RunSection final : public QWidget
 {
     Q_OBJECT
@@ -26,8 +26,6 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    // Follows the variants of the current jobs; their status changes schedule a refresh.
-    void watchJobs();
     void refresh();
 
     AppStore &m_store;
@@ -39,6 +37,4 @@ private:
     // Many variants change at once during a run: one refresh per pass of the event loop.
     QTimer m_refresh;
     QTimer m_sizesRead;
-    QObject *m_jobWatch = nullptr;
-    bool m_rewatch = false;
 };

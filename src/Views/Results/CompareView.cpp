@@ -62,8 +62,9 @@ QString localPath(const QUrl &url)
 } // namespace
 
 CompareView::CompareView(AppStore &store, ImageJobPtr job, QWidget *parent)
-    : QWidget(parent), m_store(store), m_job(std::move(job)), m_toolbar(new ResultToolbar(this)),
-      m_zoomButtons(new ZoomButtons(this)), m_chips(new ResultChips(this)),
+    : QWidget(parent), m_store(store), m_job(std::move(job)), m_follow(store.jobTracker(), m_job),
+      m_toolbar(new ResultToolbar(this)), m_zoomButtons(new ZoomButtons(this)),
+      m_chips(new ResultChips(this)),
       m_previousChip(new QShortcut(QKeySequence(Qt::Key_Left), this)),
       m_nextChip(new QShortcut(QKeySequence(Qt::Key_Right), this)), m_stack(new QStackedLayout),
       m_canvas(new CompareCanvas(this)),
@@ -93,8 +94,13 @@ CompareView::CompareView(AppStore &store, ImageJobPtr job, QWidget *parent)
     connect(m_canvas, &CompareCanvas::zoomChanged, this,
             [this] { m_zoomButtons->setCurrent(m_canvas->zoom().mode()); });
     // A run may finish more results while the sheet is open: the chips follow.
-    connect(m_job.get(), &ImageJob::variantsChanged, this, &CompareView::followVariants);
-    followVariants();
+    connect(&store.jobTracker(), &JobTracker::jobChanged, this,
+            [this](const ImageJob *changed, JobTracker::Changes changes) {
+                if (changed == m_job.get() &&
+                    changes.testAnyFlags(JobTracker::Change::status | JobTracker::Change::variants))
+                    refreshChips();
+            });
+    refreshChips();
     refreshToolbar();
 }
 
@@ -338,14 +344,6 @@ void CompareView::fail(const QString &message)
     m_message->setText(message);
     m_stack->setCurrentWidget(m_message);
     Q_EMIT loadFinished();
-}
-
-void CompareView::followVariants()
-{
-    for (const ModelVariantPtr &variant : m_job->variants())
-        connect(variant.get(), &ModelVariant::statusChanged, this, &CompareView::refreshChips,
-                Qt::UniqueConnection);
-    refreshChips();
 }
 
 void CompareView::refreshChips()

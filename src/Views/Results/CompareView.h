@@ -3,6 +3,7 @@
 #include "Models/ImageJob.h"
 #include "Services/Coroutine.h"
 #include "Services/ImagePyramid.h"
+#include "Services/JobTracker.h"
 #include "Views/Results/ZoomState.h"
 
 #include <QWidget>
@@ -76,7 +77,6 @@ private:
     void showImages(ImagePyramidPtr before, ImagePyramidPtr after);
     void offerPreview(ImagePyramidPtr preview);
     void fail(const QString &message);
-    void followVariants();
     void refreshChips();
     void refreshToolbar();
     void reveal();
@@ -89,6 +89,7 @@ private:
 
     AppStore &m_store;
     ImageJobPtr m_job;
+    JobTracker::Hold m_follow;
     ModelVariantPtr m_selected;
     ModelVariantPtr m_left;
     QList<ModelVariantPtr> m_chipVariants;

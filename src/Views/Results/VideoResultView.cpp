@@ -15,8 +15,8 @@
 #include <QVideoWidget>
 
 VideoResultView::VideoResultView(AppStore &store, ImageJobPtr job, QWidget *parent)
-    : QWidget(parent), m_store(store), m_job(std::move(job)), m_toolbar(new ResultToolbar(this)),
-      m_chips(new ResultChips(this)),
+    : QWidget(parent), m_store(store), m_job(std::move(job)), m_follow(store.jobTracker(), m_job),
+      m_toolbar(new ResultToolbar(this)), m_chips(new ResultChips(this)),
       m_previousChip(new QShortcut(QKeySequence(Qt::Key_Left), this)),
       m_nextChip(new QShortcut(QKeySequence(Qt::Key_Right), this)), m_stack(new QStackedLayout),
       m_playerArea(new QWidget(this)), m_video(new QVideoWidget(m_playerArea)),
@@ -62,8 +62,14 @@ VideoResultView::VideoResultView(AppStore &store, ImageJobPtr job, QWidget *pare
     connect(m_previousChip, &QShortcut::activated, this, [this] { stepChip(-1); });
     connect(m_nextChip, &QShortcut::activated, this, [this] { stepChip(1); });
     connect(&m_player, &QMediaPlayer::errorOccurred, this, &VideoResultView::showError);
-    connect(m_job.get(), &ImageJob::variantsChanged, this, &VideoResultView::followVariants);
-    followVariants();
+    connect(&store.jobTracker(), &JobTracker::jobChanged, this,
+            [this](const ImageJob *changed, JobTracker::Changes changes) {
+                if (changed == m_job.get() &&
+                    changes.testAnyFlags(JobTracker::Change::status | JobTracker::Change::result |
+                                         JobTracker::Change::variants))
+                    resultsChanged();
+            });
+    resultsChanged();
 }
 
 VideoResultView::~VideoResultView()
@@ -168,17 +174,6 @@ void VideoResultView::refresh()
     heading->setSubtitle({{subtitle, ResultHeading::Segment::Kind::plain}});
     heading->setDragFile(m_selected ? m_selected->resultURL() : QUrl());
     m_toolbar->revealButton()->setEnabled(m_selected != nullptr);
-}
-
-void VideoResultView::followVariants()
-{
-    for (const ModelVariantPtr &variant : m_job->variants()) {
-        connect(variant.get(), &ModelVariant::statusChanged, this, &VideoResultView::resultsChanged,
-                Qt::UniqueConnection);
-        connect(variant.get(), &ModelVariant::resultChanged, this, &VideoResultView::resultsChanged,
-                Qt::UniqueConnection);
-    }
-    resultsChanged();
 }
 
 void VideoResultView::resultsChanged()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Models/ImageJob.h"
+#include "Services/JobTracker.h"
 
 #include <QAudioOutput>
 #include <QMediaPlayer>
@@ -48,8 +49,7 @@ protected:
 private:
     void select(const ModelVariantPtr &variant);
     void refresh();
-    // Follows the job's variants, so a clip that finishes while the sheet is open is offered.
-    void followVariants();
+    // A clip that finishes while the sheet is open is offered.
     void resultsChanged();
     void showError();
     void reveal();
@@ -58,6 +58,7 @@ private:
 
     AppStore &m_store;
     ImageJobPtr m_job;
+    JobTracker::Hold m_follow;
     ModelVariantPtr m_selected;
     QList<ModelVariantPtr> m_chipVariants;
     bool m_opened = false;

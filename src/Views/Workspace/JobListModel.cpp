@@ -1,14 +1,13 @@
 #include "Views/Workspace/JobListModel.h"
 
 #include "Services/AppStore.h"
+#include "Services/JobTracker.h"
 
 using namespace Qt::StringLiterals;
 
 namespace
 {
 constexpr qsizetype nameLimit = 60;
-// Rows followed at once when they arrive, and per later slice.
-constexpr qsizetype watchSlice = 500;
 } // namespace
 
 JobListModel::JobListModel(AppStore &store, QObject *parent)
@@ -16,8 +15,15 @@ JobListModel::JobListModel(AppStore &store, QObject *parent)
 {
     connect(&store, &AppStore::jobsChanged, this, &JobListModel::sync);
     connect(&store, &AppStore::modeChanged, this, &JobListModel::sync);
-    m_watchTimer.setInterval(0);
-    connect(&m_watchTimer, &QTimer::timeout, this, &JobListModel::watchPending);
+    connect(&store.jobTracker(), &JobTracker::jobsUpdated, this, &JobListModel::jobsUpdated);
+    // A preview is painted as soon as it is made: a row repainted a turn later than its preview
+    // arrived was left stale on screen by a scroll in between.
+    connect(&store.jobTracker(), &JobTracker::jobChanged, this,
+            [this](const ImageJob *job, JobTracker::Changes changes) {
+                const int r = changes == JobTracker::Change::preview ? row(job) : -1;
+                if (r >= 0)
+                    Q_EMIT dataChanged(index(r), index(r));
+            });
     sync();
 }
 
@@ -52,6 +58,11 @@ int JobListModel::row(const ImageJob *job) const
     return m_rows.value(job, -1);
 }
 
+JobTracker &JobListModel::jobTracker() const
+{
+    return m_store.jobTracker();
+}
+
 QString JobListModel::name(const ImageJob &job)
 {
     const JobInput &input = job.input();
@@ -79,18 +90,11 @@ void JobListModel::sync()
         if (next.size() == oldCount)
             return;
         beginInsertRows({}, int(oldCount), int(next.size() - 1));
-        const bool later = next.size() - oldCount > watchSlice;
         for (qsizetype i = oldCount; i < next.size(); ++i) {
             m_jobs.append(next.at(i));
             m_rows.insert(next.at(i).get(), int(i));
-            if (later)
-                m_pendingWatch.append(next.at(i));
-            else
-                watch(next.at(i));
         }
         endInsertRows();
-        if (later)
-            m_watchTimer.start();
         return;
     }
     // Removals only: `next` is `m_jobs` with some entries left out, in the same order.
@@ -111,7 +115,7 @@ void JobListModel::sync()
         for (auto it = removed.crbegin(); it != removed.crend(); ++it) {
             beginRemoveRows({}, it->first, it->second);
             for (int r = it->second; r >= it->first; --r) {
-                unwatch(m_jobs.at(r));
+                m_rows.remove(m_jobs.at(r).get());
                 m_jobs.removeAt(r);
             }
             endRemoveRows();
@@ -120,16 +124,10 @@ void JobListModel::sync()
         return;
     }
     beginResetModel();
-    for (const ImageJobPtr &job : std::as_const(m_jobs))
-        unwatch(job);
-    m_pendingWatch.clear();
-    m_watchTimer.stop();
     m_jobs = next;
     m_rows.clear();
-    for (qsizetype i = 0; i < m_jobs.size(); ++i) {
+    for (qsizetype i = 0; i < m_jobs.size(); ++i)
         m_rows.insert(m_jobs.at(i).get(), int(i));
-        watch(m_jobs.at(i));
-    }
     endResetModel();
 }
 
@@ -139,70 +137,27 @@ void JobListModel::reindex(int from)
         m_rows.insert(m_jobs.at(i).get(), int(i));
 }
 
-void JobListModel::watch(const ImageJobPtr &job)
+// Jobs of other modes are not rows here. When most rows changed at once (a selection change
+// re-makes every job's variants) one notice for the whole list costs the views less than one per
+// row. Previews were told already, as they came.
+void JobListModel::jobsUpdated(const QList<ImageJobPtr> &changed, JobTracker::Changes changes)
 {
-    const ImageJob *raw = job.get();
-    auto changed = [this, raw] { rowChanged(raw); };
-    connect(raw, &ImageJob::thumbnailChanged, this, changed);
-    connect(raw, &ImageJob::pixelSizeChanged, this, changed);
-    connect(raw, &ImageJob::variantsChanged, this, [this, raw] {
-        watchVariants(raw, false);
-        rowChanged(raw);
-    });
-    watchVariants(raw, true);
-}
-
-void JobListModel::watchPending()
-{
-    const qsizetype count = std::min(watchSlice, m_pendingWatch.size());
-    int first = -1;
-    int last = -1;
-    for (qsizetype i = 0; i < count; ++i) {
-        const ImageJobPtr job = m_pendingWatch.at(i).lock();
-        const int r = job ? row(job.get()) : -1;
-        if (r < 0)
-            continue;
-        watch(job);
-        first = first < 0 ? r : std::min(first, r);
-        last = std::max(last, r);
-    }
-    m_pendingWatch.remove(0, count);
-    if (m_pendingWatch.isEmpty())
-        m_watchTimer.stop();
-    // Whatever changed before the rows were followed is read again.
-    if (first >= 0)
-        Q_EMIT dataChanged(index(first), index(last));
-}
-
-// Only what a row shows is followed: the elapsed time and the rest are read when a tooltip asks.
-void JobListModel::watchVariants(const ImageJob *job, bool fresh)
-{
-    auto changed = [this, job] { rowChanged(job); };
-    for (const ModelVariantPtr &variant : job->variants()) {
-        const ModelVariant *v = variant.get();
-        // Variants kept across a selection change are already followed.
-        if (!fresh)
-            disconnect(v, nullptr, this, nullptr);
-        connect(v, &ModelVariant::statusChanged, this, changed);
-        connect(v, &ModelVariant::resultChanged, this, changed);
-        connect(v, &ModelVariant::costChanged, this, changed);
-        connect(v, &ModelVariant::modelTitleChanged, this, changed);
-    }
-}
-
-void JobListModel::unwatch(const ImageJobPtr &job)
-{
-    disconnect(job.get(), nullptr, this, nullptr);
-    for (const ModelVariantPtr &variant : job->variants())
-        disconnect(variant.get(), nullptr, this, nullptr);
-    m_rows.remove(job.get());
-}
-
-void JobListModel::rowChanged(const ImageJob *job)
-{
-    const int r = row(job);
-    if (r < 0)
+    if (changes == JobTracker::Change::preview)
         return;
-    const QModelIndex at = index(r);
-    Q_EMIT dataChanged(at, at);
+    QList<int> rows;
+    rows.reserve(changed.size());
+    for (const ImageJobPtr &job : changed) {
+        if (const int r = row(job.get()); r >= 0)
+            rows.append(r);
+    }
+    if (rows.isEmpty())
+        return;
+    if (rows.size() * 2 > m_jobs.size()) {
+        Q_EMIT dataChanged(index(0), index(int(m_jobs.size()) - 1));
+        return;
+    }
+    for (const int r : std::as_const(rows)) {
+        const QModelIndex at = index(r);
+        Q_EMIT dataChanged(at, at);
+    }
 }

@@ -1,16 +1,17 @@
 #pragma once
 
 #include "Models/ImageJob.h"
+#include "Services/JobTracker.h"
 
 #include <QAbstractListModel>
 #include <QHash>
 #include <QList>
-#include <QTimer>
 
 class AppStore;
 
 // The current mode's jobs as a list model: one row per job, in the store's order. It follows the
-// store's list and every job's and variant's changes, so views repaint only the rows that moved.
+// store's list and, through the store's job tracker, every job's and variant's changes, so views
+// repaint only the rows that moved.
 class JobListModel final : public QAbstractListModel
 {
     Q_OBJECT
@@ -29,24 +30,18 @@ public:
     // The row of `job`, or -1.
     int row(const ImageJob *job) const;
 
+    // The store's follower of every job, for what must hear of a change at once.
+    JobTracker &jobTracker() const;
+
     // A file job's file name; a prompt job's prompt on one line, cut at 60 characters with "…".
     static QString name(const ImageJob &job);
 
 private:
     void sync();
-    void watch(const ImageJobPtr &job);
-    // `fresh`: the variants were never followed, so there is nothing to disconnect first.
-    void watchVariants(const ImageJob *job, bool fresh);
-    void watchPending();
-    void unwatch(const ImageJobPtr &job);
-    void rowChanged(const ImageJob *job);
+    void jobsUpdated(const QList<ImageJobPtr> &changed, JobTracker::Changes changes);
     void reindex(int from);
 
     AppStore &m_store;
     QList<ImageJobPtr> m_jobs;
     QHash<const ImageJob *, int> m_rows;
-    // Rows of a large drop not followed yet: they are followed a slice at a time, so the drop
-    // itself does not hold the GUI thread for tens of thousands of connections.
-    QList<std::weak_ptr<ImageJob>> m_pendingWatch;
-    QTimer m_watchTimer;
 };
