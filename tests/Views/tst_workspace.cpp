@@ -756,7 +756,10 @@ void WorkspaceTest::pillFadeEndsWhenMotionGoesOff()
     const auto grabPill = [&] { return list->viewport()->grab(pill).toImage(); };
     const auto motionOff = qScopeGuard([] { Animation::setEnabled(false); });
     Animation::setEnabled(true);
+    QSignalSpy changed(list->model(), &QAbstractItemModel::dataChanged);
     job->variants().at(0)->setStatus(RunStatus::failed(u"No"_s));
+    // The list hears of changes once per turn of the event loop.
+    QTRY_VERIFY(!changed.isEmpty());
     const QImage fading = grabPill();
     Animation::setEnabled(false);
     const QImage switchedOff = grabPill();
