@@ -258,14 +258,5 @@ void JobRowAccessible::update()
     }
     for (const QAccessible::Id id : std::as_const(m_pills))
         static_cast<VariantPillAccessible *>(QAccessible::accessibleInterface(id))->update();
-    if (QString name = text(QAccessible::Name); name != m_shownName) {
-        m_shownName = std::move(name);
-        QAccessibleEvent changed(this, QAccessible::NameChanged);
-        Announcements::send(changed);
-    }
-    if (QString description = text(QAccessible::Description); description != m_shownDescription) {
-        m_shownDescription = std::move(description);
-        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
-        Announcements::send(changed);
-    }
+    Announcements::sendTextChanges(this, m_shownName, m_shownDescription);
 }

@@ -61,16 +61,7 @@ void VariantPillAccessible::press()
 
 void VariantPillAccessible::update()
 {
-    if (QString name = text(QAccessible::Name); name != m_shownName) {
-        m_shownName = std::move(name);
-        QAccessibleEvent changed(this, QAccessible::NameChanged);
-        Announcements::send(changed);
-    }
-    if (QString description = text(QAccessible::Description); description != m_shownDescription) {
-        m_shownDescription = std::move(description);
-        QAccessibleEvent changed(this, QAccessible::DescriptionChanged);
-        Announcements::send(changed);
-    }
+    Announcements::sendTextChanges(this, m_shownName, m_shownDescription);
     if (const bool opens = JobListView::pillOpens(*m_variant); opens != m_shownOpens) {
         m_shownOpens = opens;
         QAccessible::State changes;
