@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-ImageJob::ImageJob(const JobInput &input) : m_id(QUuid::createUuid()), m_input(input) {}
+ImageJob::ImageJob(const JobInput &input) : ImageJob(QUuid::createUuid(), input) {}
+
+ImageJob::ImageJob(const QUuid &id, const JobInput &input) : m_id(id), m_input(input) {}
 
 void ImageJob::setThumbnail(const QImage &thumbnail)
 {

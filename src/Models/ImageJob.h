@@ -18,9 +18,16 @@ class ImageJob : public QObject
     Q_OBJECT
 public:
     explicit ImageJob(const JobInput &input);
+    // A job brought back from the journal keeps the identity it was written under.
+    ImageJob(const QUuid &id, const JobInput &input);
 
     QUuid id() const { return m_id; }
     const JobInput &input() const { return m_input; }
+    // The folder the user added when this file was found inside it or one of its subfolders;
+    // empty for a file added on its own. Results bound for a chosen output folder keep the
+    // file's place below this folder.
+    QUrl treeRoot() const { return m_treeRoot; }
+    void setTreeRoot(const QUrl &folder) { m_treeRoot = folder; }
 
     // Small preview for the job list; null when there is none yet.
     QImage thumbnail() const { return m_thumbnail; }
@@ -57,6 +64,7 @@ Q_SIGNALS:
 private:
     QUuid m_id;
     JobInput m_input;
+    QUrl m_treeRoot;
     QImage m_thumbnail;
     std::optional<QSizeF> m_pixelSize;
     qint64 m_byteSize = 0;

@@ -19,6 +19,11 @@ struct ModeState {
     QMap<QString, ParamOverrides> overrides;
     std::optional<QString> outputFolder;
     QString filenameSuffix;
+    // Dropped and chosen folders bring the images of their subfolders too.
+    bool includeSubfolders = false;
+    // A run starts no pair that could take its spending past this many dollars; none means no
+    // limit.
+    std::optional<double> spendLimit;
 
     // The state a mode starts with: its first built-in model, selected and focused.
     static ModeState defaultFor(Mode mode);

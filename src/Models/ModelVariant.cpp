@@ -22,7 +22,12 @@ bool onDisk(const QUrl &url)
 } // namespace
 
 ModelVariant::ModelVariant(const QString &modelSlug, const QString &modelTitle)
-    : m_id(QUuid::createUuid()), m_modelSlug(modelSlug), m_modelTitle(modelTitle)
+    : ModelVariant(QUuid::createUuid(), modelSlug, modelTitle)
+{
+}
+
+ModelVariant::ModelVariant(const QUuid &id, const QString &modelSlug, const QString &modelTitle)
+    : m_id(id), m_modelSlug(modelSlug), m_modelTitle(modelTitle)
 {
 }
 
@@ -95,6 +100,14 @@ void ModelVariant::setPredictionCancelURL(std::optional<QString> url)
     Q_EMIT predictionCancelURLChanged();
 }
 
+void ModelVariant::setPredictionId(std::optional<QString> id)
+{
+    if (m_predictionId == id)
+        return;
+    m_predictionId = std::move(id);
+    Q_EMIT predictionIdChanged();
+}
+
 void ModelVariant::setWork(std::optional<TaskHandle> work)
 {
     if (sameWork(m_work, work))
@@ -111,6 +124,7 @@ void ModelVariant::reset()
     setElapsed(std::nullopt);
     setCost(std::nullopt);
     setPredictionCancelURL(std::nullopt);
+    setPredictionId(std::nullopt);
 }
 
 std::optional<QString> ModelVariant::resultDimensions() const

@@ -19,6 +19,8 @@ class ModelVariant : public QObject
     Q_OBJECT
 public:
     ModelVariant(const QString &modelSlug, const QString &modelTitle);
+    // A pair brought back from the journal keeps the identity it was written under.
+    ModelVariant(const QUuid &id, const QString &modelSlug, const QString &modelTitle);
 
     QUuid id() const { return m_id; }
     QString modelSlug() const { return m_modelSlug; }
@@ -46,6 +48,11 @@ public:
     std::optional<QString> predictionCancelURL() const { return m_predictionCancelURL; }
     void setPredictionCancelURL(std::optional<QString> url);
 
+    // The service's id of the prediction made for this pair, recorded the moment the service
+    // names it, so that a pair interrupted by a quit or a crash is picked up again by this id
+    // instead of being paid for twice. Cleared when the pair is reset for another run.
+    std::optional<QString> predictionId() const { return m_predictionId; }
+    void setPredictionId(std::optional<QString> id);
     // The task now processing this pair, if any.
     std::optional<TaskHandle> work() const { return m_work; }
     void setWork(std::optional<TaskHandle> work);
@@ -68,6 +75,7 @@ Q_SIGNALS:
     void elapsedChanged();
     void costChanged();
     void predictionCancelURLChanged();
+    void predictionIdChanged();
     void workChanged();
 
 private:
@@ -81,6 +89,7 @@ private:
     std::optional<double> m_elapsed;
     std::optional<CostRange> m_cost;
     std::optional<QString> m_predictionCancelURL;
+    std::optional<QString> m_predictionId;
     std::optional<TaskHandle> m_work;
 };
 

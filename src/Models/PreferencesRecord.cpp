@@ -47,6 +47,11 @@ StoredJson encodeModeState(const ModeState &state)
     if (state.outputFolder)
         json.insert(QStringLiteral("outputFolder"), *state.outputFolder);
     json.insert(QStringLiteral("filenameSuffix"), state.filenameSuffix);
+    // Both written only when set, so a document without them reads as before.
+    if (state.includeSubfolders)
+        json.insert(QStringLiteral("includeSubfolders"), true);
+    if (state.spendLimit)
+        json.insert(QStringLiteral("spendLimit"), *state.spendLimit);
     return json;
 }
 
@@ -70,6 +75,8 @@ ModeState decodeModeState(const QJsonObject &object)
     }
     state.outputFolder = optionalString(object, "outputFolder");
     state.filenameSuffix = string(object, "filenameSuffix");
+    state.includeSubfolders = optionalBoolean(object, "includeSubfolders").value_or(false);
+    state.spendLimit = optionalNumber(object, "spendLimit");
     return state;
 }
 

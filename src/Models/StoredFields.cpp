@@ -80,6 +80,13 @@ bool boolean(const QJsonObject &object, const char *key)
     return value.toBool();
 }
 
+std::optional<bool> optionalBoolean(const QJsonObject &object, const char *key)
+{
+    if (isAbsent(object.value(QLatin1String(key))))
+        return std::nullopt;
+    return boolean(object, key);
+}
+
 double number(const QJsonValue &value, const char *key)
 {
     if (!value.isDouble())

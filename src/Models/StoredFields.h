@@ -32,6 +32,7 @@ QJsonValue required(const QJsonObject &object, const char *key);
 QString string(const QJsonObject &object, const char *key);
 std::optional<QString> optionalString(const QJsonObject &object, const char *key);
 bool boolean(const QJsonObject &object, const char *key);
+std::optional<bool> optionalBoolean(const QJsonObject &object, const char *key);
 double number(const QJsonValue &value, const char *key);
 double number(const QJsonObject &object, const char *key);
 std::optional<double> optionalNumber(const QJsonObject &object, const char *key);

@@ -1,6 +1,7 @@
 #include "Services/AppEnvironment.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -17,6 +18,18 @@ AppEnvironment AppEnvironment::production()
     // The offline demo keeps its own settings file and keyring item, so its work never mixes with
     // real work and a real token never goes to the stand-in.
     environment.settingsPath = qEnvironmentVariable("MOONFORGE_SETTINGS_FILE");
+    environment.journalPath = qEnvironmentVariable("MOONFORGE_JOURNAL_FILE");
+    if (environment.journalPath.isEmpty() && !environment.settingsPath.isEmpty()) {
+        // A separate settings file (the offline demo) keeps its own journal beside it.
+        environment.journalPath = QFileInfo(environment.settingsPath)
+                                      .absoluteDir()
+                                      .filePath(QStringLiteral("journal.sqlite3"));
+    }
+    if (environment.journalPath.isEmpty()) {
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        if (!data.isEmpty())
+            environment.journalPath = QDir(data).filePath(QStringLiteral("journal.sqlite3"));
+    }
     const QString keyringPrefix = qEnvironmentVariable("MOONFORGE_KEYRING_PREFIX").trimmed();
     if (!keyringPrefix.isEmpty())
         environment.keychainPrefix = keyringPrefix;

@@ -24,6 +24,9 @@ struct AppEnvironment {
     QString environmentToken;
     QUrl apiBase = QUrl(QStringLiteral("https://api.replicate.com/v1"));
     QUrl webBase = QUrl(QStringLiteral("https://replicate.com"));
+    // The SQLite job journal: every job, pair and prediction, so that work survives a quit or a
+    // crash. Empty keeps jobs only as long as the process lives.
+    QString journalPath;
     // Root of the caches ("<root>/schemas", "<root>/prices"); empty means no caches.
     QString cacheFolder;
     std::shared_ptr<Clock> clock = std::make_shared<Clock>();
@@ -31,7 +34,7 @@ struct AppEnvironment {
     std::shared_ptr<Desktop> desktop;
 
     // The real user's surroundings, with MOONFORGE_API_BASE, MOONFORGE_WEB_BASE,
-    // MOONFORGE_SETTINGS_FILE and MOONFORGE_KEYRING_PREFIX honoured.
+    // MOONFORGE_SETTINGS_FILE, MOONFORGE_JOURNAL_FILE and MOONFORGE_KEYRING_PREFIX honoured.
     static AppEnvironment production();
 
     // Every reader and writer of settings opens them here, so that all of them use one file.

@@ -149,6 +149,9 @@ public:
     static const QString unreadableSuffix;        // an unreadable document is kept under key + this
     static constexpr int historyCapPerMode = 100; // older jobs are dropped at the next save
     void setFilenameSuffix(const QString &suffix);
+    // Both belong to the current mode and are remembered with its other settings.
+    void setIncludeSubfolders(bool include);
+    void setSpendLimit(std::optional<double> dollars);
 
 Q_SIGNALS:
     void modeChanged();

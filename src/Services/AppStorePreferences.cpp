@@ -19,6 +19,22 @@ void AppStore::setFilenameSuffix(const QString &suffix)
     savePreferences();
 }
 
+void AppStore::setIncludeSubfolders(bool include)
+{
+    ModeState current = state();
+    current.includeSubfolders = include;
+    setState(current);
+    savePreferences();
+}
+
+void AppStore::setSpendLimit(std::optional<double> dollars)
+{
+    ModeState current = state();
+    current.spendLimit = dollars;
+    setState(current);
+    savePreferences();
+}
+
 void AppStore::savePreferences()
 {
     if (m_isLoadingPreferences)

@@ -157,6 +157,9 @@ QCoro::Task<void> VariantPipeline::predict()
     auto answering = m_create->answer(m_work);
     m_prediction = co_await answering;
     m_create.reset();
+    // First of all: from now on the pair is paid work the service knows by this id.
+    if (!m_prediction.id.isEmpty())
+        m_setup.variant->setPredictionId(m_prediction.id);
     m_setup.variant->setPredictionCancelURL(m_prediction.cancelURL);
     double delay = firstPollDelay;
     while (!m_prediction.isTerminal()) {

@@ -10,6 +10,7 @@ TestEnvironment::TestEnvironment(double timeScale)
     Q_ASSERT(m_dir.isValid());
     m_environment.settingsPath = m_dir.filePath(QStringLiteral("settings.ini"));
     m_environment.cacheFolder = m_dir.filePath(QStringLiteral("cache/Moonforge"));
+    m_environment.journalPath = m_dir.filePath(QStringLiteral("journal.sqlite3"));
     m_environment.keychainPrefix =
         QStringLiteral("org.moonforge.test.") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     m_environment.apiBase = QUrl(QStringLiteral("http://127.0.0.1:9/v1"));
