@@ -4,6 +4,7 @@
 #include "Models/ImageJob.h"
 #include "Models/ModeState.h"
 #include "Models/OutputDestination.h"
+#include "Models/RunSpend.h"
 #include "Services/ModelDirectory.h"
 #include "Services/TokenVault.h"
 
@@ -16,6 +17,7 @@ class FileIntake;
 class QSettings;
 class ServiceWork;
 class SettingsWriter;
+class SpendMeter;
 struct ModelPlan;
 struct OutputPlan;
 
@@ -115,6 +117,9 @@ public:
     static constexpr double shutdownLimitSeconds = 12;
     static constexpr int maxPairsInFlight = 4;
     static QString missingSchemaText(); // a pair whose model's settings could not be read
+    // What the latest run (going or ended) has spent and has in flight, against its limit; none
+    // before the first run. Changes arrive as runSpendChanged.
+    std::optional<RunSpend> runSpend() const;
 
     // Image files and the images inside folders become upscale jobs, each file once. The jobs
     // arrive a slice at a time once the files are listed in the background.
@@ -167,6 +172,7 @@ Q_SIGNALS:
     void tokenChanged();  // the vault's known, hasToken, showWelcome, source or storeError
     void tokenCheckChanged();
     void runningChanged();
+    void runSpendChanged();
     void sourcesInspected(); // jobs' pixel sizes, as their files are read
 
 private:
@@ -209,6 +215,8 @@ private:
     std::shared_ptr<ServiceWork> serviceWork();
     std::shared_ptr<ServiceWork> m_serviceWork; // pairs and their cancels; may outlive the store
     std::optional<TaskHandle> m_runTask;
+    // The latest run's; a run that is still ending after a newer one started keeps its own.
+    std::shared_ptr<SpendMeter> m_spend;
     // The selected models' slugs and titles, for the variants of new jobs.
     QList<std::pair<QString, QString>> selectedTitles() const;
     static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);

@@ -3,8 +3,15 @@
 #include "Services/AppStore.h"
 
 #include "Services/Coroutine.h"
+#include "Services/CostPlanner.h"
+#include "Services/SleepTimer.h"
+#include "Services/SpendMeter.h"
 #include "Services/TaskGroup.h"
 #include "Services/VariantPipeline.h"
+
+#include <QCoroSignal>
+
+#include <algorithm>
 
 // Everything a run works from, captured when it starts so later edits leave it alone.
 struct AppStore::RunInputs {
@@ -14,7 +21,48 @@ struct AppStore::RunInputs {
     QStringList slugs;
     QMap<QString, ParamOverrides> overrides;
     OutputPlan output;
+    // Its spend so far and its limit, against which each pair is weighed before it starts.
+    std::shared_ptr<SpendMeter> spend;
 };
+
+namespace
+{
+
+// Under a limit a pair's price must be known before it may start: a price still being read is
+// waited for rather than taken as unknown. A cancelled run or a store going away ends the wait.
+QCoro::Task<void> waitForPrices(QPointer<AppStore> store, TaskHandle handle, QStringList slugs)
+{
+    const auto reading = [&store, &handle, &slugs] {
+        if (!store || handle.isCancelled())
+            return false;
+        return std::any_of(slugs.begin(), slugs.end(), [&store](const QString &slug) {
+            return store->directory().pricesInFlight().contains(slug);
+        });
+    };
+    while (reading()) {
+        // Looks again at least once a second, whatever happens to the signals.
+        SleepTimer wake(1000);
+        QObject::connect(&store->directory(), &ModelDirectory::pricesChanged, &wake,
+                         &SleepTimer::wake);
+        const TaskHandle::Registration registration = handle.onCancel([&wake] { wake.wake(); });
+        wake.start();
+        auto woken = qCoro(&wake, &SleepTimer::woken);
+        co_await woken;
+    }
+}
+
+// The high end of what the pair costs at list price, worked out as the inspector's estimate is.
+std::optional<double> listPrice(const ModelPlan &plan, std::optional<double> scale,
+                                const ImageJob &job)
+{
+    if (!plan.price)
+        return std::nullopt;
+    const std::optional<CostRange> cost =
+        CostPlanner::pairCost(*plan.price, plan.schema, plan.extraInputs, scale, job.pixelSize());
+    return cost ? std::optional<double>(cost->high) : std::nullopt;
+}
+
+} // namespace
 
 QString AppStore::missingSchemaText()
 {
@@ -31,11 +79,18 @@ void AppStore::startRun()
     const QList<JobVariantPair> pairs = pendingPairs();
     if (pairs.isEmpty())
         return;
+    const ModeState current = state();
+    // The new run's meter goes in first, so the last run's figures do not move as its pairs are
+    // reset below.
+    if (m_spend)
+        m_spend->disconnect(this);
+    m_spend = std::make_shared<SpendMeter>(currentMode(), current.spendLimit);
+    connect(m_spend.get(), &SpendMeter::changed, this, &AppStore::runSpendChanged);
     for (const JobVariantPair &pair : pairs)
         pair.variant->reset();
 
-    const ModeState current = state();
     auto inputs = std::make_shared<RunInputs>();
+    inputs->spend = m_spend;
     inputs->mode = currentMode();
     inputs->pairs = pairs;
     inputs->models = selectedModels();
@@ -48,6 +103,7 @@ void AppStore::startRun()
     const TaskHandle handle;
     m_runTask = handle;
     Q_EMIT runningChanged();
+    Q_EMIT runSpendChanged();
     // Runs on by itself; it holds the store only weakly and ends through finishRun().
     runTask(QPointer<AppStore>(this), handle, std::move(inputs));
 }
@@ -133,7 +189,8 @@ QCoro::Task<void> AppStore::runTask(QPointer<AppStore> store, TaskHandle handle,
         store->finishRun(handle, *inputs);
 }
 
-// Feeds the pairs that have a plan to the pipeline, at most maxPairsInFlight at a time.
+// Feeds the pairs that have a plan to the pipeline, at most maxPairsInFlight at a time and, under
+// a limit, only while each pair's list price fits beside what the run has spent and has in flight.
 QCoro::Task<void> AppStore::feed(QPointer<AppStore> store, TaskHandle handle,
                                  std::shared_ptr<const RunInputs> inputs)
 {
@@ -141,8 +198,17 @@ QCoro::Task<void> AppStore::feed(QPointer<AppStore> store, TaskHandle handle,
     const std::optional<QString> token = co_await reading;
     if (!token || !store)
         co_return;
+    SpendMeter &spend = *inputs->spend;
+    const bool limited = spend.spend().limit.has_value();
+    if (limited) {
+        auto pricing = waitForPrices(store, handle, inputs->slugs);
+        co_await pricing;
+        if (!store || handle.isCancelled())
+            co_return;
+    }
 
     QMap<QString, ModelPlan> plans;
+    QMap<QString, std::optional<double>> scales;
     for (const CatalogModel &model : inputs->models) {
         const SchemaState schemaState = store->directory().schemaStates().value(model.slug());
         if (!schemaState.isReady() || !schemaState.schema())
@@ -154,21 +220,41 @@ QCoro::Task<void> AppStore::feed(QPointer<AppStore> store, TaskHandle handle,
                                price == store->directory().prices().constEnd()
                                    ? std::nullopt
                                    : std::optional<ModelPrice>(*price)});
+        scales.insert(model.slug(),
+                      CostPlanner::scale(schema, inputs->overrides.value(model.slug())));
     }
     const bool tagWithModel = inputs->models.size() > 1;
     const ReplicateClient client = store->m_directory->client(*token);
 
     TaskGroup group;
     qsizetype cursor = 0;
-    // Starts the next pair that has a plan, failing those without on the way.
+    // The pair at the cursor waits for room under the limit; set by each call of startNext.
+    bool overLimit = false;
+    // Starts the next pair that has a plan, failing those without on the way and passing over
+    // those whose price is unknown under a limit (they stay waiting).
     auto startNext = [&]() -> bool {
+        overLimit = false;
         while (cursor < inputs->pairs.size() && store) {
-            const JobVariantPair pair = inputs->pairs.at(cursor++);
+            const JobVariantPair pair = inputs->pairs.at(cursor);
             const auto plan = plans.constFind(pair.variant->modelSlug());
             if (plan == plans.constEnd()) {
+                ++cursor;
                 pair.variant->setStatus(RunStatus::failed(missingSchemaText()));
                 continue;
             }
+            const std::optional<double> price =
+                listPrice(*plan, scales.value(plan.key()), *pair.job);
+            if (limited && !price) {
+                ++cursor;
+                spend.leaveUnpriced();
+                continue;
+            }
+            if (limited && !spend.spend().allows(*price)) {
+                overLimit = true;
+                return false;
+            }
+            ++cursor;
+            spend.start(pair.variant, price);
             // The child starts at once, while the store is known to be there.
             group.start([store, pair, client, plan = *plan, tagWithModel, inputs]() {
                 return store->process(pair.job, pair.variant, client, plan, tagWithModel,
@@ -180,22 +266,30 @@ QCoro::Task<void> AppStore::feed(QPointer<AppStore> store, TaskHandle handle,
     };
     // Counted here rather than asked of the group: a pair may end before start() returns.
     int inFlight = 0;
-    for (int slot = 0; slot < maxPairsInFlight; ++slot)
-        inFlight += startNext() ? 1 : 0;
+    // A pair that ends frees its slot and, when it cost less than its list price or failed, room
+    // under the limit: every free slot is offered again.
+    const auto fill = [&] {
+        while (inFlight < maxPairsInFlight && startNext())
+            ++inFlight;
+    };
+    fill();
     while (inFlight > 0) {
         auto next = group.nextCompletion();
         co_await next;
         --inFlight;
         if (handle.isCancelled())
             break;
-        inFlight += startNext() ? 1 : 0;
+        fill();
     }
+    if (overLimit && !handle.isCancelled())
+        spend.stopAtLimit();
     auto all = group.waitForAll();
     co_await all;
 }
 
 void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
 {
+    inputs.spend->freeze();
     // A run cancelled earlier may end after a newer one started: leave the newer one's handle.
     if (m_runTask && *m_runTask == handle) {
         m_runTask.reset();
@@ -212,6 +306,13 @@ void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
             m_environment.desktop->reveal({pair.variant->resultURL()});
         return;
     }
+}
+
+std::optional<RunSpend> AppStore::runSpend() const
+{
+    if (!m_spend)
+        return std::nullopt;
+    return m_spend->spend();
 }
 
 std::shared_ptr<ServiceWork> AppStore::serviceWork()

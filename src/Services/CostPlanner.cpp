@@ -37,6 +37,17 @@ std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &sc
     return std::nullopt;
 }
 
+std::optional<double> scale(const ModelSchema &schema, const ParamOverrides &overrides)
+{
+    const auto param = schema.scaleParam();
+    if (!param)
+        return std::nullopt;
+    std::optional<ParamValue> value = param->defaultValue;
+    if (overrides.contains(param->key))
+        value = overrides.value(param->key);
+    return value ? value->scaleFactor() : std::nullopt;
+}
+
 std::optional<CostEstimate> estimate(const QList<PendingCost> &pairs)
 {
     CostEstimate total;

@@ -26,6 +26,9 @@ std::optional<CostRange> pairCost(const ModelPrice &price, const ModelSchema &sc
                                   const QJsonObject &inputs, std::optional<double> scale,
                                   std::optional<QSizeF> inputPixels);
 
+// The upscale factor the model applies with these overrides, when its schema says.
+std::optional<double> scale(const ModelSchema &schema, const ParamOverrides &overrides);
+
 // One pending pair as the estimate sees it.
 struct PendingCost {
     std::optional<CostRange> cost;

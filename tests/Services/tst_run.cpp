@@ -64,6 +64,8 @@ private Q_SLOTS:
     void shutdownCancelsEveryPrediction();
     void revealShowsTheFirstSuccessfulPair();
     void stormAndDroppedConnectionsEndCleanly();
+    void spendLimitStartsOnlyWhatFits_data();
+    void spendLimitStartsOnlyWhatFits();
 
 private:
     // The current mode's pairs, in the order the store runs them.
@@ -570,6 +572,96 @@ void RunTest::stormAndDroppedConnectionsEndCleanly()
     QFile kept(takenPath);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), QByteArray("the user's own file"));
+}
+
+void RunTest::spendLimitStartsOnlyWhatFits_data()
+{
+    // Imagen 4 costs $0.04 an image and Flux Schnell $0.003; Qwen Image publishes no price.
+    const QString imagen = u"google/imagen-4"_s;
+    const QString schnell = u"black-forest-labs/flux-schnell"_s;
+    const QString qwen = u"qwen/qwen-image"_s;
+    const QStringList five{u"One"_s, u"Two"_s, u"Three"_s, u"Four"_s, u"Five"_s};
+    QTest::addColumn<QStringList>("slugs");
+    QTest::addColumn<QStringList>("prompts");
+    QTest::addColumn<QVariant>("limit"); // dollars; invalid for none
+    QTest::addColumn<int>("created");
+    QTest::addColumn<int>("waiting");
+    QTest::addColumn<double>("charged");
+    QTest::addColumn<bool>("stopped");
+    QTest::addColumn<int>("unpricedNotStarted");
+
+    QTest::newRow("limit below the first pair")
+        << QStringList{imagen} << five << QVariant(0.03) << 0 << 5 << 0.0 << true << 0;
+    QTest::newRow("two of five fit")
+        << QStringList{imagen} << five << QVariant(0.10) << 2 << 3 << 0.08 << true << 0;
+    // Four slots are free, yet the pairs in flight leave room for three only.
+    QTest::newRow("in flight counted")
+        << QStringList{imagen} << five << QVariant(0.13) << 3 << 2 << 0.12 << true << 0;
+    QTest::newRow("exactly at the limit")
+        << QStringList{imagen} << five << QVariant(0.12) << 3 << 2 << 0.12 << true << 0;
+    // Whichever of the first two ends first, the failure makes room for the third and no more.
+    QTest::newRow("a failure frees its share")
+        << QStringList{imagen}
+        << QStringList{u"One sim:fail"_s, u"Two"_s, u"Three"_s, u"Four"_s, u"Five"_s}
+        << QVariant(0.10) << 3 << 2 << 0.08 << true << 0;
+    QTest::newRow("unknown price under a limit")
+        << QStringList{qwen} << five.mid(0, 3) << QVariant(5.0) << 0 << 3 << 0.0 << false << 3;
+    QTest::newRow("priced pairs run beside unpriced ones")
+        << QStringList{schnell, qwen} << five.mid(0, 2) << QVariant(5.0) << 2 << 2 << 0.006 << false
+        << 2;
+    QTest::newRow("no limit") << QStringList{imagen} << five << QVariant() << 5 << 0 << 0.2 << false
+                              << 0;
+    QTest::newRow("no limit, unknown price")
+        << QStringList{qwen} << five.mid(0, 2) << QVariant() << 2 << 0 << 0.0 << false << 0;
+}
+
+void RunTest::spendLimitStartsOnlyWhatFits()
+{
+    QFETCH(QStringList, slugs);
+    QFETCH(QStringList, prompts);
+    QFETCH(QVariant, limit);
+    QFETCH(int, created);
+    QFETCH(int, waiting);
+    QFETCH(double, charged);
+    QFETCH(bool, stopped);
+    QFETCH(int, unpricedNotStarted);
+    addPrompts(Mode::image, slugs, prompts);
+    m_store->setSpendLimit(limit.isValid() ? std::optional(limit.toDouble()) : std::nullopt);
+    QVERIFY(!m_store->runSpend());
+    // Without a limit a run does not wait for prices, and a price read too late leaves its
+    // results uncounted. Under a limit the run waits for them itself.
+    if (!limit.isValid()) {
+        const ModelDirectory &directory = m_store->directory();
+        QTRY_VERIFY(std::all_of(slugs.begin(), slugs.end(), [&directory](const QString &slug) {
+            return directory.priceLoads().contains(slug) &&
+                   !directory.pricesInFlight().contains(slug);
+        }));
+    }
+
+    // The run's list-price commitment never passes the limit, whatever ends when.
+    double mostCommitted = 0;
+    const QObject listening;
+    connect(m_store.get(), &AppStore::runSpendChanged, &listening, [this, &mostCommitted] {
+        mostCommitted = std::max(mostCommitted, m_store->runSpend()->committed());
+    });
+    m_store->startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(settled(), settleMs);
+
+    QCOMPARE(predictionCreates().size(), created);
+    QCOMPARE(countKind(pairs(), RunStatus::Kind::waiting), waiting);
+    // Pending for the next run, as after Stop, with the failed pairs.
+    QCOMPARE(int(m_store->pendingPairs().size()),
+             waiting + countKind(pairs(), RunStatus::Kind::failed));
+    const RunSpend spend = *m_store->runSpend();
+    QCOMPARE(spend.mode, Mode::image);
+    QCOMPARE(spend.limit.has_value(), limit.isValid());
+    QVERIFY2(qAbs(spend.charged - charged) < 1e-9, qPrintable(QString::number(spend.charged)));
+    QCOMPARE(spend.inFlight, 0.0);
+    QCOMPARE(spend.stoppedAtLimit, stopped);
+    QCOMPARE(spend.unpricedNotStarted, unpricedNotStarted);
+    if (limit.isValid())
+        QVERIFY2(mostCommitted <= limit.toDouble() + 1e-9,
+                 qPrintable(QString::number(mostCommitted)));
 }
 
 QTEST_MAIN(RunTest)
