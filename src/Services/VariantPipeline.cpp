@@ -265,6 +265,12 @@ void VariantPipeline::fail(const std::exception *error)
     m_ended = true;
     m_create.reset();
     const ModelVariantPtr variant = m_setup.variant;
+    // A prediction that ran and then failed is still billed for its run time under a per-second
+    // price; under the other units a failure makes nothing and costs nothing.
+    const std::optional<ModelPrice> &price = m_setup.plan.price;
+    if (price && price->unit == PriceUnit::computeSecond && m_prediction.predictTime)
+        variant->setCost(
+            cost(price, m_setup.plan.schema, m_input, 0, std::nullopt, m_prediction.predictTime));
     variant->setStatus(RunStatus::failed(error ? localizedDescription(*error)
                                                : QStringLiteral("Something went wrong.")));
     variant->setPredictionCancelURL(std::nullopt);

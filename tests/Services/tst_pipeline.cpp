@@ -40,6 +40,8 @@ private Q_SLOTS:
     void interruptedDownloadLeavesNoFile();
     void predictionErrorsEndTheVariant_data();
     void predictionErrorsEndTheVariant();
+    void failureIsChargedOnlyForRunTime_data();
+    void failureIsChargedOnlyForRunTime();
     void inlineOutputsAreSaved_data();
     void inlineOutputsAreSaved();
     void choicesGoOutInTheirDeclaredType_data();
@@ -292,6 +294,35 @@ void VariantPipelineTest::predictionErrorsEndTheVariant()
     QVERIFY(!variant->predictionCancelURL());
     QVERIFY(!variant->elapsed());
     QCOMPARE(filesIn(m_out), QStringList());
+}
+
+void VariantPipelineTest::failureIsChargedOnlyForRunTime_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<ModelPrice>("price");
+    QTest::addColumn<std::optional<double>>("cost");
+    const ModelPrice perSecond{PriceUnit::computeSecond, 0.001, 0.002, 0.0023, {}};
+    const ModelPrice perImage{PriceUnit::image, 0.003, 0.003, {}, {}};
+    // The service ran it for 0.05 s before it failed.
+    QTest::newRow("per second, failed") << u"fail"_s << perSecond << std::optional(0.05 * 0.002);
+    QTest::newRow("per image, failed") << u"fail"_s << perImage << std::optional<double>();
+    QTest::newRow("per second, aborted before it ran")
+        << u"abort"_s << perSecond << std::optional<double>();
+}
+
+void VariantPipelineTest::failureIsChargedOnlyForRunTime()
+{
+    QFETCH(QString, action);
+    QFETCH(ModelPrice, price);
+    QFETCH(std::optional<double>, cost);
+    QVERIFY(m_service.addFault(QJsonObject{
+        {u"method"_s, u"POST"_s}, {u"path"_s, u"/v1/*predictions"_s}, {u"action"_s, action}}));
+    const auto [job, variant] = runPrompt(u"Anything"_s, {}, price);
+    QCOMPARE(variant->status().kind(), RunStatus::Kind::failed);
+    QCOMPARE(variant->cost().has_value(), cost.has_value());
+    if (cost)
+        QVERIFY2(qAbs(variant->cost()->high - *cost) < 1e-12,
+                 qPrintable(QString::number(variant->cost()->high)));
 }
 
 void VariantPipelineTest::inlineOutputsAreSaved_data()

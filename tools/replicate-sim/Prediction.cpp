@@ -38,7 +38,9 @@ QJsonObject Prediction::toJson(const QString &base, bool blocking) const
     QJsonObject metrics;
     if (completedAt.isValid()) {
         metrics.insert(QStringLiteral("total_time"), createdAt.msecsTo(completedAt) / 1000.0);
-        if (status == QLatin1String("succeeded"))
+        // A prediction that ran and then failed was billed for its run time as well.
+        if (startedAt.isValid() &&
+            (status == QLatin1String("succeeded") || status == QLatin1String("failed")))
             metrics.insert(QStringLiteral("predict_time"), predictSeconds);
     }
     object.insert(QStringLiteral("metrics"), metrics);
