@@ -13,7 +13,9 @@
 #include "Views/Theme/GlowButton.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -587,6 +589,51 @@ private Q_SLOTS:
         QCOMPARE(reveal->text(), "Reveal in File Manager when done");
         QTest::mouseClick(reveal, Qt::LeftButton);
         QVERIFY(m_store->revealWhenDone());
+    }
+
+    void spendLimitIsKeptPerModeAndAcrossRestarts()
+    {
+        makeStore(false);
+        makeView();
+        auto *enabled = find<QCheckBox>("spendLimitEnabled");
+        auto *amount = find<QDoubleSpinBox>("spendLimit");
+        QVERIFY(enabled && amount);
+        QCOMPARE(enabled->accessibleName(), "Stop at");
+        QCOMPARE(amount->accessibleName(), "Spending limit in dollars");
+        QVERIFY(!enabled->isChecked() && !amount->isEnabled());
+        QCOMPARE(amount->text(), "$5.00");
+
+        // All from the keyboard: turn it on, type an amount, confirm it.
+        QTest::keyClick(enabled, Qt::Key_Space);
+        QVERIFY(amount->isEnabled());
+        QCOMPARE(m_store->state().spendLimit, std::optional(5.0));
+        QTest::keyClick(amount, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(amount, "12.5");
+        QTest::keyClick(amount, Qt::Key_Return);
+        QCOMPARE(m_store->state().spendLimit, std::optional(12.5));
+        QTest::keyClick(amount, Qt::Key_Up);
+        QCOMPARE(m_store->state().spendLimit, std::optional(13.5));
+
+        // Each mode has its own.
+        m_store->setMode(Mode::image);
+        QVERIFY(!enabled->isChecked() && !amount->isEnabled());
+        m_store->setMode(Mode::upscale);
+        QVERIFY(enabled->isChecked() && amount->isEnabled());
+        QCOMPARE(amount->value(), 13.5);
+
+        m_view.reset();
+        m_store.reset();
+        makeStore(false);
+        QCOMPARE(m_store->state(Mode::upscale).spendLimit, std::optional(13.5));
+        QVERIFY(!m_store->state(Mode::image).spendLimit);
+        makeView();
+        enabled = find<QCheckBox>("spendLimitEnabled");
+        amount = find<QDoubleSpinBox>("spendLimit");
+        QVERIFY(enabled->isChecked());
+        QCOMPARE(amount->text(), "$13.50");
+        QTest::keyClick(enabled, Qt::Key_Space);
+        QVERIFY(!m_store->state().spendLimit);
+        QVERIFY(!amount->isEnabled());
     }
 
     void estimateFollowsPhotosAsTheyAreRead()

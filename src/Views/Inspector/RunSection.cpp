@@ -6,6 +6,7 @@
 #include "Services/Pricing.h"
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
+#include "Views/Inspector/SpendLimitField.h"
 #include "Views/Theme/GlowButton.h"
 #include "Views/Theme/Icons.h"
 #include "Views/Theme/TextLabel.h"
@@ -49,6 +50,7 @@ RunSection::RunSection(AppStore &store, QWidget *parent)
     m_estimate->setObjectName(QStringLiteral("estimate"));
     estimateLayout->addWidget(m_estimate, 1);
     column->addWidget(m_estimateRow);
+    column->addWidget(new SpendLimitField(store, this));
 
     m_run->setObjectName(QStringLiteral("runButton"));
     m_run->setSymbol(QStringLiteral("wand.and.stars"));

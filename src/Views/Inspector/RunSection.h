@@ -9,9 +9,9 @@ class PlainButton;
 class QCheckBox;
 class QLabel;
 
-// The bottom of the inspector: the token prompt, the estimate of what is queued, the run (or
-// Stop) button and "Reveal in File Manager when done". It follows every job's variants through
-// the store's job tracker, so the run title counts what is pending at any moment.
+// The bottom of the inspector: the token prompt, the estimate of what is queued, the spending
+// limit, the run (or Stop) button and "Reveal in File Manager when done". It follows every job's
+// variants through the store's job tracker, so the run title counts what is pending at any moment.
 class RunSection final : public QWidget
 {
     Q_OBJECT
