@@ -6,6 +6,7 @@
 #include "TestEnvironment.h"
 #include "Views/Accessibility/AccessibleFactory.h"
 #include "Views/Accessibility/Announcements.h"
+#include "Views/Accessibility/StatusBarAccessible.h"
 #include "Views/Inspector/ModelTab.h"
 #include "Views/Inspector/SegmentedControl.h"
 #include "Views/Settings/SettingsView.h"
@@ -171,6 +172,7 @@ private Q_SLOTS:
     void pressingDoesWhatAClickDoes();
     void jobListAnnouncesChanges();
     void statusBarOutputChoicesAndModelTabs();
+    void statusBarSaysWhatARunSpent();
 
     void everyControlIsNamed_data()
     {
@@ -416,9 +418,10 @@ void AccessibilityTest::statusBarOutputChoicesAndModelTabs()
 
     // The status bar's text is a label of its own, said again when it changes.
     auto *bar = window.findChild<StatusBar *>(u"statusBar"_s);
-    QCOMPARE(walk(bar), (QStringList{u"status bar \"Status\" (Ready)"_s, u"  label \"Ready\""_s,
-                                     u"  progress bar \"Progress\" hidden"_s,
-                                     u"  label \"No API token\" hidden"_s}));
+    QCOMPARE(walk(bar),
+             (QStringList{u"status bar \"Status\" (Ready)"_s, u"  label \"Ready\""_s,
+                          u"  progress bar \"Progress\" hidden"_s, u"  label \"\" hidden"_s,
+                          u"  label \"No API token\" hidden"_s}));
     const ModelVariantPtr variant = store.jobs().first()->variants().first();
     variant->setResultURL(QUrl::fromLocalFile(photo));
     variant->setStatus(RunStatus::done());
@@ -460,6 +463,66 @@ void AccessibilityTest::statusBarOutputChoicesAndModelTabs()
     QCOMPARE(store.state().focusedSlug, other.slug());
     QVERIFY(tab(other)->state().selected);
     QVERIFY(!tab(shown)->state().selected);
+}
+
+void AccessibilityTest::statusBarSaysWhatARunSpent()
+{
+    QVERIFY(m_standIn.reset());
+    const auto owned = m_standIn.makeStore();
+    QVERIFY(owned);
+    AppStore &store = *owned;
+    Updater updater(m_standIn.surroundings().settingsPath);
+    MainWindow window(store, updater);
+    // Imagen 4 costs $0.04 an image; the second prompt's prediction never ends by itself.
+    store.setMode(Mode::image);
+    store.selectOnly(*ModelCatalog::find(ModelCatalog::builtIn(Mode::image), u"google/imagen-4"_s));
+    store.setSpendLimit(0.10);
+    for (const QString &prompt : {u"First"_s, u"Second sim:stuck"_s, u"Third"_s})
+        store.addPromptJob(prompt, {});
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *bar = window.findChild<StatusBar *>(u"statusBar"_s);
+    QAccessibleInterface *spend =
+        QAccessible::queryAccessibleInterface(bar)->child(StatusBarAccessible::spend);
+    QVERIFY(spend->state().invisible);
+    QStringList log;
+    events = &log;
+    Announcements::setListener(record);
+    // Said as a new name, or as the part appearing when it had nothing to say before.
+    const auto said = [&log](const QString &text) {
+        return log.contains(u"name: "_s + text) || log.contains(u"shown: "_s + text);
+    };
+
+    // The first result is charged; the held one's list price leaves no room for the third.
+    store.startRun();
+    QTRY_COMPARE(bar->spendText(), u"Spent $0.04 of $0.10"_s);
+    QCOMPARE(spend->text(QAccessible::Name), bar->spendText());
+    QVERIFY(!spend->state().invisible);
+    QVERIFY(said(u"Spent $0.04 of $0.10"_s));
+    // Stopped by hand, the held pair counts nothing.
+    store.cancelRun();
+    QTRY_VERIFY(!store.isRunning());
+    QCOMPARE(bar->spendText(), u"Spent $0.04 of $0.10"_s);
+
+    // The next run: two of the three pending pairs fit, and the bar says the limit stopped it.
+    for (const ImageJobPtr &job : store.jobs()) {
+        if (job->input().text().contains(u"sim:stuck"_s))
+            store.remove(job);
+    }
+    store.addPromptJob(u"Fourth"_s, {});
+    store.addPromptJob(u"Fifth"_s, {});
+    store.startRun();
+    QTRY_VERIFY(!store.isRunning());
+    const QString stopped = u"Stopped at the $0.10 limit, spent $0.08"_s;
+    QTRY_COMPARE(bar->spendText(), stopped);
+    QCOMPARE(spend->text(QAccessible::Name), stopped);
+    QVERIFY(said(stopped));
+    QCOMPARE(int(store.pendingPairs().size()), 1);
+
+    // What an image run spent is not the upscale workspace's to show.
+    store.setMode(Mode::upscale);
+    QTRY_VERIFY(bar->spendText().isEmpty());
+    QVERIFY(spend->state().invisible);
 }
 
 QTEST_MAIN(AccessibilityTest)

@@ -71,6 +71,8 @@ private Q_SLOTS:
     void statusSummary_data();
     void statusSummary();
     void runCountDuringARun();
+    void spendSummary_data();
+    void spendSummary();
     void headerItemsPerMode();
     void ctrlReturnQueuesThenRuns();
     void dropOverlayOnlyOverAList();
@@ -308,6 +310,37 @@ void MainWindowTest::runCountDuringARun()
     QVERIFY(bar->showsProgress());
     QCOMPARE(bar->progress(), 0.5);
     QVERIFY(!bar->showsTokenWarning());
+}
+
+void MainWindowTest::spendSummary_data()
+{
+    QTest::addColumn<RunSpend>("spend");
+    QTest::addColumn<QString>("expected");
+    const auto spend = [](double charged, double inFlight, std::optional<double> limit) {
+        return RunSpend{Mode::upscale, charged, inFlight, limit};
+    };
+    QTest::newRow("nothing priced, no limit") << spend(0, 0, {}) << QString();
+    QTest::newRow("in flight only") << spend(0, 0.5, {}) << u"Spent $0.00"_s;
+    QTest::newRow("no limit") << spend(1.24, 0, {}) << u"Spent $1.24"_s;
+    QTest::newRow("under a limit") << spend(1.24, 0.4, 5.0) << u"Spent $1.24 of $5.00"_s;
+    QTest::newRow("before anything ends") << spend(0, 0, 5.0) << u"Spent $0.00 of $5.00"_s;
+    RunSpend stopped = spend(4.96, 0, 5.0);
+    stopped.stoppedAtLimit = true;
+    QTest::newRow("stopped") << stopped << u"Stopped at the $5.00 limit, spent $4.96"_s;
+    RunSpend partlyUnpriced = spend(0.6, 0, {});
+    partlyUnpriced.unpricedDone = 2;
+    QTest::newRow("some results unpriced") << partlyUnpriced << u"Spent at least $0.60"_s;
+    RunSpend leftWaiting = spend(0.006, 0, 1.0);
+    leftWaiting.unpricedNotStarted = 3;
+    QTest::newRow("unpriced pairs left waiting")
+        << leftWaiting << u"Spent $0.006 of $1.00 · 3 not started, price unknown"_s;
+}
+
+void MainWindowTest::spendSummary()
+{
+    QFETCH(RunSpend, spend);
+    QFETCH(QString, expected);
+    QCOMPARE(StatusBar::spendSummary(spend), expected);
 }
 
 void MainWindowTest::headerItemsPerMode()

@@ -5,13 +5,14 @@
 
 class StatusBar;
 
-// The status bar as a status bar with three painted parts: the text ("3 of 6", "4 upscaled",
-// "Ready"), the run's progress bar and the "No API token" warning. A part not shown is
-// invisible; the bar announces its changes itself, child by child.
+// The status bar as a status bar with four painted parts: the text ("3 of 6", "4 upscaled",
+// "Ready"), the run's progress bar, what the run spent ("Spent $1.24 of $5.00") and the
+// "No API token" warning. A part not shown is invisible; the bar announces its changes itself,
+// child by child.
 class StatusBarAccessible final : public QAccessibleWidget
 {
 public:
-    enum Part { text, progress, tokenWarning, partCount };
+    enum Part { text, progress, spend, tokenWarning, partCount };
 
     explicit StatusBarAccessible(StatusBar *bar);
     ~StatusBarAccessible() override;

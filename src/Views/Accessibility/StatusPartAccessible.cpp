@@ -17,6 +17,8 @@ QString StatusPartAccessible::text(QAccessible::Text type) const
         return bar->leadingText();
     case StatusBarAccessible::progress:
         return QStringLiteral("Progress");
+    case StatusBarAccessible::spend:
+        return bar->spendText();
     case StatusBarAccessible::tokenWarning:
         return StatusBar::tokenWarningText();
     case StatusBarAccessible::partCount:
@@ -43,6 +45,9 @@ QAccessible::State StatusPartAccessible::state() const
         break;
     case StatusBarAccessible::progress:
         shown = shown && bar->showsProgress();
+        break;
+    case StatusBarAccessible::spend:
+        shown = shown && !bar->spendText().isEmpty();
         break;
     case StatusBarAccessible::tokenWarning:
         shown = shown && bar->showsTokenWarning();

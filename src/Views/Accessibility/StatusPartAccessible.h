@@ -4,7 +4,7 @@
 #include "Views/Accessibility/StatusBarAccessible.h"
 
 // One painted part of the status bar: its text, the run's progress (a progress bar whose value
-// is the share done, in per cent) or the missing-token warning.
+// is the share done, in per cent), the run's spend or the missing-token warning.
 class StatusPartAccessible final : public PaintedElementAccessible, public QAccessibleValueInterface
 {
 public:

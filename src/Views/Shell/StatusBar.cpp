@@ -1,6 +1,7 @@
 #include "Views/Shell/StatusBar.h"
 
 #include "Services/AppStore.h"
+#include "Services/Pricing.h"
 #include "Views/Accessibility/Announcements.h"
 #include "Views/Shell/StoreWatcher.h"
 #include "Views/Theme/Icons.h"
@@ -53,12 +54,32 @@ QString StatusBar::completionSummary(int done, int failed, int selectedModels, M
     return text;
 }
 
+QString StatusBar::spendSummary(const RunSpend &spend)
+{
+    if (!spend.limit && spend.charged <= 0 && spend.inFlight <= 0)
+        return {};
+    const QString spent = Pricing::format(spend.charged);
+    QString text;
+    if (spend.stoppedAtLimit && spend.limit)
+        text = u"Stopped at the " + Pricing::format(*spend.limit) + u" limit, spent " + spent;
+    else if (spend.unpricedDone > 0)
+        text = u"Spent at least " + spent; // some results have no price to add
+    else
+        text = u"Spent " + spent;
+    if (spend.limit && !spend.stoppedAtLimit)
+        text += u" of " + Pricing::format(*spend.limit);
+    if (spend.unpricedNotStarted > 0)
+        text += u" · " + QString::number(spend.unpricedNotStarted) + u" not started, price unknown";
+    return text;
+}
+
 void StatusBar::refresh()
 {
     const QString text = m_text;
     const bool running = m_running;
     const qreal progress = m_progress;
     const bool noToken = m_noToken;
+    const QString spendText = m_spendText;
     int done = 0, failed = 0;
     const QList<ImageJobPtr> jobs = m_store.jobs();
     for (const ImageJobPtr &job : jobs) {
@@ -81,15 +102,27 @@ void StatusBar::refresh()
     } else {
         m_text = jobs.isEmpty() ? QString() : QStringLiteral("Ready");
     }
+    // A run of another mode spent nothing of this one's.
+    const std::optional<RunSpend> spend = m_store.runSpend();
+    m_spendText = spend && spend->mode == m_store.mode().value_or(Mode::upscale)
+                      ? spendSummary(*spend)
+                      : QString();
     m_noToken = m_store.tokens().known() && !m_store.tokens().hasToken();
-    setAccessibleDescription(m_noToken ? m_text + u' ' + noTokenText : m_text);
+    QStringList description{m_text};
+    if (!m_spendText.isEmpty())
+        description.append(m_spendText);
+    if (m_noToken)
+        description.append(noTokenText);
+    description.removeAll(QString());
+    setAccessibleDescription(description.join(u' '));
     update();
     if (Announcements::wanted())
-        announce(text, running, progress, noToken);
+        announce(text, running, progress, spendText, noToken);
 }
 
-// The parts' order: the text, the progress bar, the token warning.
-void StatusBar::announce(const QString &text, bool running, qreal progress, bool noToken)
+// The parts' order: the text, the progress bar, the spend, the token warning.
+void StatusBar::announce(const QString &text, bool running, qreal progress,
+                         const QString &spendText, bool noToken)
 {
     auto send = [this](QAccessibleEvent &&event, int part) {
         event.setChild(part);
@@ -102,9 +135,17 @@ void StatusBar::announce(const QString &text, bool running, qreal progress, bool
              1);
     if (m_running && m_progress != progress)
         send(QAccessibleValueChangeEvent(this, m_progress * 100.0), 1);
+    if (m_spendText != spendText) {
+        if (m_spendText.isEmpty() != spendText.isEmpty())
+            send(QAccessibleEvent(this, m_spendText.isEmpty() ? QAccessible::ObjectHide
+                                                              : QAccessible::ObjectShow),
+                 2);
+        else
+            send(QAccessibleEvent(this, QAccessible::NameChanged), 2);
+    }
     if (m_noToken != noToken)
         send(QAccessibleEvent(this, m_noToken ? QAccessible::ObjectShow : QAccessible::ObjectHide),
-             2);
+             3);
 }
 
 QSize StatusBar::sizeHint() const
@@ -147,6 +188,19 @@ void StatusBar::paintEvent(QPaintEvent *)
     qreal trailingWidth = 0;
     if (m_noToken)
         trailingWidth = symbolSide + gap + metrics.horizontalAdvance(noTokenText);
+    if (!m_spendText.isEmpty()) {
+        // The spend keeps at least half of what is left; the leading text gives way first.
+        const qreal room = line.right() - trailingWidth - (m_noToken ? 12 : 0) - x;
+        const qreal spendWidth = std::max(
+            0.0, std::min(metrics.horizontalAdvance(m_spendText),
+                          std::max(room / 2, room - 12 - metrics.horizontalAdvance(m_text))));
+        const qreal right = line.right() - trailingWidth - (m_noToken ? 12 : 0);
+        painter.setPen(Theme::secondary(palette));
+        painter.drawText(QRectF(right - spendWidth, line.top(), spendWidth, line.height()),
+                         Qt::AlignRight | Qt::AlignVCenter,
+                         metrics.elidedText(m_spendText, Qt::ElideRight, spendWidth));
+        trailingWidth += spendWidth + (m_noToken ? 12 : 0);
+    }
     if (!m_text.isEmpty()) {
         const qreal available = line.right() - trailingWidth - 12 - x;
         painter.setPen(Theme::secondary(palette));

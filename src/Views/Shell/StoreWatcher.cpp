@@ -12,6 +12,13 @@ StoreWatcher::StoreWatcher(AppStore &store, QObject *parent) : QObject(parent)
     connect(&store, &AppStore::catalogsChanged, this, now);
     connect(&store, &AppStore::runningChanged, this, now);
     connect(&store, &AppStore::tokenChanged, this, now);
+    m_spendMoved.setSingleShot(true);
+    m_spendMoved.setInterval(0);
+    connect(&m_spendMoved, &QTimer::timeout, this, now);
+    connect(&store, &AppStore::runSpendChanged, this, [this] {
+        if (!m_spendMoved.isActive())
+            m_spendMoved.start();
+    });
     // The chrome counts pairs by their status; previews and costs do not show there.
     connect(&store.jobTracker(), &JobTracker::jobsUpdated, this,
             [this](const QList<ImageJobPtr> &, JobTracker::Changes changes) {

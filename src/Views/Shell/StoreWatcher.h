@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 class AppStore;
 
@@ -17,4 +18,8 @@ public:
 
 Q_SIGNALS:
     void changed();
+
+private:
+    // The run's spend moves with every pair that ends: one notice per turn as well.
+    QTimer m_spendMoved;
 };
