@@ -1,3 +1,4 @@
+#include "Models/ModelCatalog.h"
 #include "Scene.h"
 #include "Services/AppStore.h"
 #include "Services/Updater.h"
@@ -10,7 +11,7 @@
 using namespace Qt::StringLiterals;
 
 // The screens the application opens on: the launcher, the welcome screen after a rejected token,
-// each mode's empty workspace, and the Settings window.
+// each mode's empty workspace, a run its spending limit stopped, and the Settings window.
 namespace
 {
 // Windows made here outlive their scene; the updater lives as long as the program.
@@ -57,6 +58,23 @@ MOONFORGE_SCENE("workspace-image", 1060, 700)
 MOONFORGE_SCENE("workspace-video", 1060, 700)
 {
     return workspace(setup, Mode::video);
+}
+
+// Three prompts at $0.04 an image under a $0.10 limit: two are made, the third waits.
+MOONFORGE_SCENE("workspace-spend-limit", 1060, 700)
+{
+    AppStore &store = setup.store();
+    store.setMode(Mode::image);
+    store.selectOnly(*ModelCatalog::find(ModelCatalog::builtIn(Mode::image), u"google/imagen-4"_s));
+    store.setSpendLimit(0.10);
+    for (const QString &prompt :
+         {u"A lighthouse at dusk"_s, u"A fox in fresh snow"_s, u"A harbour in the rain"_s})
+        store.addPromptJob(prompt, {});
+    auto *window = new MainWindow(store, updater(setup));
+    setup.waitFor([&store] { return store.schemaState().kind() == SchemaState::Kind::ready; });
+    store.startRun();
+    setup.waitFor([&store] { return !store.isRunning(); }, 20000);
+    return window;
 }
 
 MOONFORGE_SCENE("settings", 430, 330)
