@@ -196,7 +196,8 @@ QCoro::Task<void> AppStore::feed(QPointer<AppStore> store, TaskHandle handle,
 {
     auto reading = store->m_vault->read();
     const std::optional<QString> token = co_await reading;
-    if (!token || !store)
+    // Stopped while the keyring answered: nothing may start, as nothing could cancel it.
+    if (!token || !store || handle.isCancelled())
         co_return;
     SpendMeter &spend = *inputs->spend;
     const bool limited = spend.spend().limit.has_value();

@@ -1,3 +1,4 @@
+#include "AppStoreProbe.h"
 #include "FakeDesktop.h"
 #include "Models/ModelCatalog.h"
 #include "RunTask.h"
@@ -57,6 +58,7 @@ private Q_SLOTS:
     void modelWithoutSchemaFailsOnlyItsPairs();
     void onlyFailedAndCancelledPairsRunAgain();
     void cancelStopsFeedingAndAllowsANewRun();
+    void cancelWhileTheTokenIsReadStartsNothing();
     void cancelWhileRunningSendsOneCancel();
     void cancelWhileUploadingSendsNone();
     void cancelWhileCreatesAreHeldCancelsEachOnceNamed();
@@ -407,6 +409,22 @@ void RunTest::cancelStopsFeedingAndAllowsANewRun()
     QVERIFY(m_store->isRunning());
     QTRY_COMPARE_WITH_TIMEOUT(countKind(pairs(), RunStatus::Kind::running), 4, settleMs);
     QVERIFY(m_store->isRunning());
+}
+
+// Stop pressed in the moment the keyring takes to answer used to let the run start its first
+// four pairs afterwards, out of reach of any cancel.
+void RunTest::cancelWhileTheTokenIsReadStartsNothing()
+{
+    addPrompts(Mode::image, {u"black-forest-labs/flux-schnell"_s}, {u"One"_s, u"Two"_s});
+    QTRY_VERIFY(m_store->schemaState().isReady());
+    m_store->startRun();
+    m_store->cancelRun();
+    // The keyring answers on one thread in turn: once this read has its answer, the run has had
+    // its own.
+    QVERIFY(runTask(AppStoreProbe::readToken(*m_store), settleMs).finished);
+    QCOMPARE(countKind(pairs(), RunStatus::Kind::waiting), 2);
+    drainStore();
+    QCOMPARE(predictionCreates().size(), 0);
 }
 
 void RunTest::cancelWhileRunningSendsOneCancel()
