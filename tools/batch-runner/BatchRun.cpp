@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace
@@ -120,12 +121,16 @@ bool BatchRun::prepare()
 
 void BatchRun::addFolderUnlessResuming()
 {
-    // After a crash the journal lists the jobs again. Adding the folder once more would bring
-    // back the results written beside the photos as photos of their own, so a resumed batch
-    // works from the journal's list alone.
-    const qsizetype listed = m_store.jobs(Mode::upscale).size();
-    if (listed > 0) {
-        say(QStringLiteral("resuming %1 jobs from the journal").arg(listed));
+    // After a crash the journal lists the folder's jobs again. Adding the folder once more would
+    // bring back the results written beside the photos as photos of their own, so a resumed
+    // batch works from the journal's list alone.
+    const QString inside = m_options.folder + QLatin1Char('/');
+    const QList<ImageJobPtr> listed = m_store.jobs(Mode::upscale);
+    const auto fromHere = std::count_if(listed.cbegin(), listed.cend(), [&](const auto &job) {
+        return job->input().url().toLocalFile().startsWith(inside);
+    });
+    if (fromHere > 0) {
+        say(QStringLiteral("resuming %1 jobs of this folder from the journal").arg(fromHere));
         return;
     }
     say(QStringLiteral("adding %1").arg(m_options.folder));
