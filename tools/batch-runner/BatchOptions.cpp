@@ -30,7 +30,7 @@ std::optional<BatchOptions> BatchOptions::read(const QCoreApplication &app)
         "Upscales every photo of FOLDER and its subfolders through Moonforge's own store, with no "
         "window. Launched again over the same settings after a crash, it carries on with the jobs "
         "its journal lists. The token comes from REPLICATE_API_TOKEN only."));
-    parser.addHelpOption();
+    const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption settings(
         QStringLiteral("settings"),
         QStringLiteral("Settings file (else MOONFORGE_SETTINGS_FILE); never the user's own."),
@@ -52,7 +52,11 @@ std::optional<BatchOptions> BatchOptions::read(const QCoreApplication &app)
                                     QStringLiteral("folder"));
     parser.addOptions({settings, journal, service, model, output});
     parser.addPositionalArgument(QStringLiteral("FOLDER"), QStringLiteral("The photos."));
-    parser.process(app);
+    // Parsed here rather than by process(), which would exit with a status of its own.
+    if (!parser.parse(app.arguments()))
+        return mistake(parser.errorText());
+    if (parser.isSet(help))
+        parser.showHelp(0);
 
     if (parser.positionalArguments().size() != 1)
         return mistake(QStringLiteral("give exactly one folder of photos (see --help)"));
