@@ -13,6 +13,7 @@
 
 class FileInspector;
 class FileIntake;
+struct FoundFile;
 class QSettings;
 class ServiceWork;
 class SettingsWriter;
@@ -214,7 +215,7 @@ private:
     static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
     // The files of upscale jobs, which a drop does not add again.
     QList<QUrl> listedFiles() const;
-    void addFoundFiles(const QList<QUrl> &files);
+    void addFoundFiles(const QList<FoundFile> &files);
     std::unique_ptr<FileIntake> m_intake; // asks listedFiles()
     std::unique_ptr<FileInspector> m_inspector;
     // Writes `bytes` under `key` and flushes; first keeps `unreadable` aside, when set.

@@ -27,7 +27,7 @@ void AppStore::addFiles(const QList<QUrl> &urls)
 {
     if (m_mode && *m_mode != Mode::upscale)
         return;
-    m_intake->add(urls);
+    m_intake->add(urls, state().includeSubfolders);
 }
 
 bool AppStore::isAddingFiles() const
@@ -44,14 +44,15 @@ QList<QUrl> AppStore::listedFiles() const
     return urls;
 }
 
-void AppStore::addFoundFiles(const QList<QUrl> &files)
+void AppStore::addFoundFiles(const QList<FoundFile> &files)
 {
     // Titles are looked up once per slice, not once per file.
     const auto titles = selectedTitles();
     QList<ImageJobPtr> list = jobs(Mode::upscale);
     const qsizetype first = list.size();
-    for (const QUrl &url : files) {
-        auto job = std::make_shared<ImageJob>(JobInput::file(url));
+    for (const FoundFile &file : files) {
+        auto job = std::make_shared<ImageJob>(JobInput::file(file.url));
+        job->setTreeRoot(file.treeRoot);
         job->setVariants(newVariants(titles));
         list.append(job);
     }
