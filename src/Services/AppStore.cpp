@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <utility>
 
 AppStore::AppStore(AppEnvironment environment, QObject *parent)
     : QObject(parent), m_environment(std::move(environment)),
@@ -24,6 +25,9 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     // First of all, so whatever else answers a change of the lists finds the new jobs followed.
     // Every mode's jobs: a run goes on while another mode is shown.
     connect(this, &AppStore::jobsChanged, this, [this] {
+        // A slice of a drop only appended jobs, and followed them itself.
+        if (std::exchange(m_appendedJobsFollowed, false))
+            return;
         QList<ImageJobPtr> all;
         for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode))
             all.append(modeJobs);

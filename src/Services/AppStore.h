@@ -194,6 +194,7 @@ private:
     std::unique_ptr<ModelDirectory> m_directory; // reads m_vault, so it goes first
     QMap<Mode, QList<ImageJobPtr>> m_jobsByMode;
     std::unique_ptr<JobTracker> m_jobTracker;
+    bool m_appendedJobsFollowed = false; // set by addFoundFiles for its change notice
     QMap<Mode, ModeState> m_states;
     bool m_revealWhenDone = false;
     ImageJobPtr m_presenting;

@@ -2,6 +2,7 @@
 #include "Services/AppStore.h"
 #include "Services/FileIntake.h"
 #include "Services/ImageFile.h"
+#include "Services/JobTracker.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -365,6 +366,8 @@ private Q_SLOTS:
         QCOMPARE(jobs.last()->input().url().fileName(), u"loose.png"_s);
         // Rows come a slice at a time, so the window is never held still by a large folder.
         QVERIFY(changed.count() > 1);
+        for (const ImageJobPtr &job : jobs)
+            QVERIFY(m_store->jobTracker().isFollowing(job.get()));
 
         // Emptying the list while a drop is still arriving keeps it empty.
         m_store->removeAll();
@@ -373,6 +376,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([this] { return !m_store->isAddingFiles(); }));
         QCoreApplication::processEvents();
         QVERIFY(m_store->jobs().isEmpty());
+        QVERIFY(!m_store->jobTracker().isFollowing(jobs.first().get()));
     }
 
     // The worker can finish a listing before its answer reaches the GUI thread. A cancel or a
