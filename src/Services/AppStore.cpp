@@ -57,6 +57,14 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
+    // Room for a whole drop is made before its first slice: growing by doubling would rehash
+    // tens of thousands of entries inside one slice.
+    connect(m_intake.get(), &FileIntake::expecting, this, [this](qsizetype files) {
+        QList<ImageJobPtr> &list = m_jobsByMode[Mode::upscale];
+        list.reserve(list.size() + files);
+        m_inspector->expect(files);
+        m_jobTracker->expect(files);
+    });
     connect(m_intake.get(), &FileIntake::found, this, &AppStore::addFoundFiles);
     connect(m_intake.get(), &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
     connect(m_inspector.get(), &FileInspector::inspected, this, &AppStore::sourcesInspected);

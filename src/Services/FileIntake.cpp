@@ -224,6 +224,8 @@ void FileIntake::listed()
     }
     m_found = m_listing.result();
     m_handedOut = 0;
+    if (!m_found.isEmpty())
+        Q_EMIT expecting(m_found.size());
     handOut();
 }
 

@@ -52,6 +52,8 @@ public:
 Q_SIGNALS:
     // New files in drop order, each file once.
     void found(const QList<FoundFile> &files);
+    // Before a drop's first slice: how many new files its slices will bring in all.
+    void expecting(qsizetype files);
     void busyChanged();
 
 private:

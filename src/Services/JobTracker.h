@@ -55,6 +55,8 @@ public:
     // Jobs just appended to the store's lists, followed without looking at the others: a drop
     // of an archive adds its jobs a slice at a time, and each slice must cost what it holds.
     void add(const QList<ImageJobPtr> &jobs);
+    // Makes room for this many more jobs at once: growing the table rehashes every entry.
+    void expect(qsizetype jobs);
     bool isFollowing(const ImageJob *job) const;
 
 Q_SIGNALS:
