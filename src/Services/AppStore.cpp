@@ -11,6 +11,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <utility>
 
 AppStore::AppStore(AppEnvironment environment, QObject *parent)
     : QObject(parent), m_environment(std::move(environment)),
@@ -24,6 +25,9 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     // First of all, so whatever else answers a change of the lists finds the new jobs followed.
     // Every mode's jobs: a run goes on while another mode is shown.
     connect(this, &AppStore::jobsChanged, this, [this] {
+        // A slice of a drop only appended jobs, and followed them itself.
+        if (std::exchange(m_appendedJobsFollowed, false))
+            return;
         QList<ImageJobPtr> all;
         for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode))
             all.append(modeJobs);
@@ -53,6 +57,14 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     loadPreferences();
     loadHistory();
     loadSelectedSchemas();
+    // Room for a whole drop is made before its first slice: growing by doubling would rehash
+    // tens of thousands of entries inside one slice.
+    connect(m_intake.get(), &FileIntake::expecting, this, [this](qsizetype files) {
+        QList<ImageJobPtr> &list = m_jobsByMode[Mode::upscale];
+        list.reserve(list.size() + files);
+        m_inspector->expect(files);
+        m_jobTracker->expect(files);
+    });
     connect(m_intake.get(), &FileIntake::found, this, &AppStore::addFoundFiles);
     connect(m_intake.get(), &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
     connect(m_inspector.get(), &FileInspector::inspected, this, &AppStore::sourcesInspected);

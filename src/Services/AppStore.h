@@ -14,6 +14,7 @@
 
 class FileInspector;
 class FileIntake;
+struct FoundFile;
 class QSettings;
 class ServiceWork;
 class SettingsWriter;
@@ -199,6 +200,7 @@ private:
     std::unique_ptr<ModelDirectory> m_directory; // reads m_vault, so it goes first
     QMap<Mode, QList<ImageJobPtr>> m_jobsByMode;
     std::unique_ptr<JobTracker> m_jobTracker;
+    bool m_appendedJobsFollowed = false; // set by addFoundFiles for its change notice
     QMap<Mode, ModeState> m_states;
     bool m_revealWhenDone = false;
     ImageJobPtr m_presenting;
@@ -222,7 +224,7 @@ private:
     static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
     // The files of upscale jobs, which a drop does not add again.
     QList<QUrl> listedFiles() const;
-    void addFoundFiles(const QList<QUrl> &files);
+    void addFoundFiles(const QList<FoundFile> &files);
     std::unique_ptr<FileIntake> m_intake; // asks listedFiles()
     std::unique_ptr<FileInspector> m_inspector;
     // Writes `bytes` under `key` and flushes; first keeps `unreadable` aside, when set.

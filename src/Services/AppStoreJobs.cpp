@@ -3,6 +3,7 @@
 #include "Services/FileInspector.h"
 #include "Services/FileIntake.h"
 #include "Services/ImageFile.h"
+#include "Services/JobTracker.h"
 
 #include <algorithm>
 
@@ -27,7 +28,7 @@ void AppStore::addFiles(const QList<QUrl> &urls)
 {
     if (m_mode && *m_mode != Mode::upscale)
         return;
-    m_intake->add(urls);
+    m_intake->add(urls, state().includeSubfolders);
 }
 
 bool AppStore::isAddingFiles() const
@@ -44,21 +45,26 @@ QList<QUrl> AppStore::listedFiles() const
     return urls;
 }
 
-void AppStore::addFoundFiles(const QList<QUrl> &files)
+void AppStore::addFoundFiles(const QList<FoundFile> &files)
 {
     // Titles are looked up once per slice, not once per file.
     const auto titles = selectedTitles();
-    QList<ImageJobPtr> list = jobs(Mode::upscale);
+    // Appended in place: copying a list of tens of thousands of jobs for every slice of a drop
+    // would make each slice cost as much as the whole list.
+    QList<ImageJobPtr> &list = m_jobsByMode[Mode::upscale];
     const qsizetype first = list.size();
-    for (const QUrl &url : files) {
-        auto job = std::make_shared<ImageJob>(JobInput::file(url));
+    for (const FoundFile &file : files) {
+        auto job = std::make_shared<ImageJob>(JobInput::file(file.url));
+        job->setTreeRoot(file.treeRoot);
         job->setVariants(newVariants(titles));
         list.append(job);
     }
-    m_jobsByMode[Mode::upscale] = list;
+    const QList<ImageJobPtr> added = list.mid(first);
+    m_jobTracker->add(added);
+    m_appendedJobsFollowed = true;
     Q_EMIT jobsChanged();
-    for (qsizetype i = first; i < list.size(); ++i)
-        m_inspector->inspect(list.at(i));
+    for (const ImageJobPtr &job : added)
+        m_inspector->inspect(job);
 }
 
 void AppStore::prioritizeInspection(const QList<ImageJobPtr> &jobs)

@@ -2,6 +2,8 @@
 // themselves live in ModelDirectorySchemas.cpp.
 #include "Services/AppStore.h"
 
+#include <QHash>
+
 SchemaState AppStore::schemaState() const
 {
     return m_directory->schemaStates().value(state().focusedSlug);
@@ -30,16 +32,33 @@ void AppStore::markRefusedVariants()
 {
     if (isRunning())
         return;
+    // What each loaded model refuses is worked out once, not per variant: a drop of a whole
+    // archive calls this for every slice it adds, and the list holds tens of thousands of jobs.
+    struct Refusals {
+        std::optional<SchemaParseError> file;
+        std::optional<SchemaParseError> prompt;
+    };
+    QHash<QString, Refusals> refusing;
+    const QMap<QString, SchemaState> &schemas = m_directory->schemaStates();
+    for (auto it = schemas.cbegin(); it != schemas.cend(); ++it) {
+        if (!it->isReady())
+            continue;
+        Refusals refusals{it->schema()->refusal(false), it->schema()->refusal(true)};
+        if (refusals.file || refusals.prompt)
+            refusing.insert(it.key(), std::move(refusals));
+    }
+    if (refusing.isEmpty())
+        return;
     for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode)) {
         for (const ImageJobPtr &job : modeJobs) {
             for (const ModelVariantPtr &variant : job->variants()) {
                 if (variant->status().kind() != RunStatus::Kind::waiting)
                     continue;
-                const SchemaState schemaState =
-                    m_directory->schemaStates().value(variant->modelSlug());
-                if (!schemaState.isReady())
+                const auto found = refusing.constFind(variant->modelSlug());
+                if (found == refusing.constEnd())
                     continue;
-                if (const auto refusal = schemaState.schema()->refusal(job->input().isPrompt()))
+                const auto &refusal = job->input().isPrompt() ? found->prompt : found->file;
+                if (refusal)
                     variant->setStatus(RunStatus::failed(refusal->message()));
             }
         }

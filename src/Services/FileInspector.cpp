@@ -71,6 +71,12 @@ void FileInspector::inspect(const ImageJobPtr &job)
     start();
 }
 
+void FileInspector::expect(qsizetype jobs)
+{
+    m_waiting.reserve(m_waiting.size() + jobs);
+    m_unread.reserve(m_unread.size() + jobs);
+}
+
 void FileInspector::prioritize(const QList<ImageJobPtr> &jobs)
 {
     m_first.clear();

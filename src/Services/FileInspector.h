@@ -23,6 +23,9 @@ public:
     ~FileInspector() override;
 
     void inspect(const ImageJobPtr &job);
+    // Makes room for this many more jobs at once, so that a drop of an archive does not grow the
+    // queue's sets again and again (each growth rehashes everything in them on the GUI thread).
+    void expect(qsizetype jobs);
     // Inspects these jobs' files before the others still waiting, in this order; a later call
     // replaces the earlier wish.
     void prioritize(const QList<ImageJobPtr> &jobs);

@@ -10,10 +10,19 @@
 #include <deque>
 #include <functional>
 
-// Turns dropped files and folders into the image files not listed yet. Listing, typing and
-// sorting run on a worker thread; the files found come back on the GUI thread in slices, a few
-// per event-loop turn, so a drop of thousands of photos never holds the window still. Drops are
-// handled one after the other in the order they came.
+// A file a drop brought, and the folder the user added when it was found by walking that
+// folder's tree (empty otherwise).
+struct FoundFile {
+    QUrl url;
+    QUrl treeRoot;
+
+    friend bool operator==(const FoundFile &, const FoundFile &) = default;
+};
+
+// Turns dropped files and folders (and, when asked, their subfolders) into the image files not
+// listed yet. Walking, typing and sorting run on a worker thread; the files found come back on
+// the GUI thread in slices, a few per event-loop turn, so a drop of a whole archive never holds
+// the window still. Drops are handled one after the other in the order they came.
 class FileIntake final : public QObject
 {
     Q_OBJECT
@@ -25,7 +34,8 @@ public:
     explicit FileIntake(std::function<QList<QUrl>()> known, QObject *parent = nullptr);
     ~FileIntake() override;
 
-    void add(const QList<QUrl> &urls);
+    // With `includeSubfolders`, folders bring the images of their whole tree.
+    void add(const QList<QUrl> &urls, bool includeSubfolders = false);
     // Forgets queued drops and the files of the current one not handed out yet.
     void cancel();
     // True from the first add until the last slice of the last drop is handed out.
@@ -33,12 +43,17 @@ public:
 
     // The image files the URLs name or directly contain, in the file browser's order.
     static QList<QUrl> expand(const QList<QUrl> &urls);
+    // The image files the URLs name or contain, folders walked to the bottom when
+    // `includeSubfolders`, in the order described at its definition.
+    static QList<FoundFile> list(const QList<QUrl> &urls, bool includeSubfolders);
     // Longest time spent handing out slices in one event-loop turn.
     static constexpr int sliceBudgetMs = 6;
 
 Q_SIGNALS:
     // New files in drop order, each file once.
-    void found(const QList<QUrl> &files);
+    void found(const QList<FoundFile> &files);
+    // Before a drop's first slice: how many new files its slices will bring in all.
+    void expecting(qsizetype files);
     void busyChanged();
 
 private:
@@ -48,9 +63,13 @@ private:
     void setBusy(bool busy);
 
     std::function<QList<QUrl>()> m_known;
-    std::deque<QList<QUrl>> m_queue;
-    QFutureWatcher<QList<QUrl>> m_listing;
-    QList<QUrl> m_found;
+    struct Drop {
+        QList<QUrl> urls;
+        bool includeSubfolders = false;
+    };
+    std::deque<Drop> m_queue;
+    QFutureWatcher<QList<FoundFile>> m_listing;
+    QList<FoundFile> m_found;
     qsizetype m_handedOut = 0;
     QTimer m_handOutTimer;
     // Set from the start of a listing until its answer is handled. The future alone cannot say

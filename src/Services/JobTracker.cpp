@@ -70,6 +70,17 @@ void JobTracker::track(const QList<ImageJobPtr> &jobs)
         forget(job);
 }
 
+void JobTracker::add(const QList<ImageJobPtr> &jobs)
+{
+    for (const ImageJobPtr &job : jobs)
+        follow(job).listedIn = m_listing;
+}
+
+void JobTracker::expect(qsizetype jobs)
+{
+    m_entries.reserve(m_entries.size() + std::size_t(jobs));
+}
+
 bool JobTracker::isFollowing(const ImageJob *job) const
 {
     return m_entries.find(job) != m_entries.end();

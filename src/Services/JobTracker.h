@@ -52,6 +52,11 @@ public:
 
     // The store's jobs now: the new ones are followed, the ones no longer listed let go.
     void track(const QList<ImageJobPtr> &jobs);
+    // Jobs just appended to the store's lists, followed without looking at the others: a drop
+    // of an archive adds its jobs a slice at a time, and each slice must cost what it holds.
+    void add(const QList<ImageJobPtr> &jobs);
+    // Makes room for this many more jobs at once: growing the table rehashes every entry.
+    void expect(qsizetype jobs);
     bool isFollowing(const ImageJob *job) const;
 
 Q_SIGNALS:

@@ -70,10 +70,34 @@ QFile::Permissions ordinaryFilePermissions()
 namespace OutputPlacement
 {
 
-QUrl folder(const OutputPlan &plan, const JobInput &input)
+QString mirroredFolder(const QUrl &file, const QUrl &treeRoot)
 {
-    if (!plan.destination.isBesideOriginal())
-        return plan.destination.folderUrl();
+    if (!file.isLocalFile() || !treeRoot.isLocalFile())
+        return {};
+    const QString root = QDir::cleanPath(QFileInfo(treeRoot.toLocalFile()).absoluteFilePath());
+    const QString parent = QDir::cleanPath(QFileInfo(file.toLocalFile()).absolutePath());
+    const QString prefix = root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+    if (!parent.startsWith(prefix))
+        return {};
+    const QString below = parent.mid(prefix.size());
+    // Clean absolute paths hold no "." or ".." parts; checked anyway, as this path is appended to
+    // the output folder and must never lead out of it.
+    for (const QString &part : below.split(QLatin1Char('/'))) {
+        if (part.isEmpty() || part == QLatin1String(".") || part == QLatin1String(".."))
+            return {};
+    }
+    return below;
+}
+
+QUrl folder(const OutputPlan &plan, const JobInput &input, const QUrl &treeRoot)
+{
+    if (!plan.destination.isBesideOriginal()) {
+        const QUrl chosen = plan.destination.folderUrl();
+        const QString below = input.isFile() ? mirroredFolder(input.url(), treeRoot) : QString();
+        if (below.isEmpty())
+            return chosen;
+        return QUrl::fromLocalFile(QDir(chosen.toLocalFile()).filePath(below));
+    }
     if (input.isFile())
         return QUrl::fromLocalFile(QFileInfo(input.url().toLocalFile()).absolutePath());
     if (plan.fallbackFolder)
@@ -122,14 +146,14 @@ QString extension(const QUrl &address, const QString &fallback)
 
 Target target(const OutputPlan &plan, const JobInput &input, const QString &stem,
               const QString &modelName, bool tagWithModel, int index, int count,
-              const QUrl &address)
+              const QUrl &address, const QUrl &treeRoot)
 {
     QString fileName = stem + name(plan, modelName, tagWithModel, index, count);
     // A file made only of dots would name the folder itself or its parent.
     if (fileName.isEmpty() || fileName.count(QLatin1Char('.')) == fileName.size())
         fileName = QStringLiteral("result");
     fileName += QLatin1Char('.') + extension(address, plan.fallbackExtension);
-    return {folder(plan, input).toLocalFile(), fileName};
+    return {folder(plan, input, treeRoot).toLocalFile(), fileName};
 }
 
 std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath)
@@ -167,9 +191,10 @@ QUrl commit(QTemporaryFile &part, const Target &target)
 
 QUrl place(const OutputPlan &plan, const JobInput &input, const QString &stem,
            const QString &modelName, bool tagWithModel, int index, int count, const QUrl &address,
-           const QByteArray &bytes)
+           const QByteArray &bytes, const QUrl &treeRoot)
 {
-    const Target where = target(plan, input, stem, modelName, tagWithModel, index, count, address);
+    const Target where =
+        target(plan, input, stem, modelName, tagWithModel, index, count, address, treeRoot);
     const auto part = openPart(where.folder);
     if (part->write(bytes) != bytes.size())
         throw std::runtime_error(part->errorString().toStdString());

@@ -17,8 +17,13 @@ class JobInput;
 namespace OutputPlacement
 {
 
-// The folder for a job's results under `plan`.
-QUrl folder(const OutputPlan &plan, const JobInput &input);
+// Where `file` lies below `treeRoot`, as a relative folder path: empty when it lies directly in
+// it, when either is missing, or when the file is not below it at all.
+QString mirroredFolder(const QUrl &file, const QUrl &treeRoot);
+
+// The folder for a job's results under `plan`. In a chosen folder, a file found by walking the
+// tree of `treeRoot` keeps its place below that folder.
+QUrl folder(const OutputPlan &plan, const JobInput &input, const QUrl &treeRoot = {});
 
 // "{scale}" as written in a name: "up" when absent, whole numbers plain, else one decimal.
 QString scaleText(std::optional<double> scale);
@@ -38,7 +43,7 @@ struct Target {
 };
 Target target(const OutputPlan &plan, const JobInput &input, const QString &stem,
               const QString &modelName, bool tagWithModel, int index, int count,
-              const QUrl &address);
+              const QUrl &address, const QUrl &treeRoot = {});
 
 // A hidden temporary file in `folderPath` (created with its parents) to write a result into.
 // It is removed when dropped uncommitted.
@@ -51,6 +56,6 @@ QUrl commit(QTemporaryFile &part, const Target &target);
 // Creates the folder, picks a free name and writes `bytes` atomically. Returns the written file.
 QUrl place(const OutputPlan &plan, const JobInput &input, const QString &stem,
            const QString &modelName, bool tagWithModel, int index, int count, const QUrl &address,
-           const QByteArray &bytes);
+           const QByteArray &bytes, const QUrl &treeRoot = {});
 
 } // namespace OutputPlacement

@@ -178,7 +178,7 @@ QCoro::Task<QUrl> VariantPipeline::save(QUrl address, int index, int count)
 {
     const OutputPlacement::Target where = OutputPlacement::target(
         m_setup.output, m_setup.job->input(), m_setup.job->filenameStem(), m_setup.plan.model.name,
-        m_setup.tagWithModel, index, count, address);
+        m_setup.tagWithModel, index, count, address, m_setup.job->treeRoot());
     if (DataUri::isDataUri(address)) {
         auto writing = saveInline(address, where);
         const QUrl saved = co_await writing;

@@ -2,6 +2,7 @@
 #include "Services/AppStore.h"
 #include "Services/FileIntake.h"
 #include "Services/ImageFile.h"
+#include "Services/JobTracker.h"
 #include "TestEnvironment.h"
 
 #include <QDir>
@@ -12,6 +13,11 @@
 #include <QTest>
 #include <QThread>
 #include <QThreadPool>
+
+#ifdef Q_OS_LINUX
+#include <sys/fsuid.h>
+#include <unistd.h>
+#endif
 
 using namespace Qt::StringLiterals;
 
@@ -41,6 +47,37 @@ bool added(AppStore &store, const QList<QUrl> &urls)
     store.addFiles(urls);
     return QTest::qWaitFor([&store] { return !store.isAddingFiles(); });
 }
+
+// Root reads every folder whatever its permissions; the calling thread gives up its file-system
+// identity (and with it that power) while this lives, so a locked folder is locked for it.
+class WithoutRootAccess
+{
+public:
+    WithoutRootAccess()
+    {
+#ifdef Q_OS_LINUX
+        // The group too: the test's folders belong to root's group.
+        if (::geteuid() == 0) {
+            m_previousGroup = ::setfsgid(65534);
+            m_previous = ::setfsuid(65534);
+        }
+#endif
+    }
+    ~WithoutRootAccess()
+    {
+#ifdef Q_OS_LINUX
+        if (m_previous >= 0) {
+            ::setfsuid(uid_t(m_previous));
+            ::setfsgid(gid_t(m_previousGroup));
+        }
+#endif
+    }
+    Q_DISABLE_COPY_MOVE(WithoutRootAccess)
+
+private:
+    int m_previous = -1;
+    int m_previousGroup = -1;
+};
 
 ModelSchema schemaTaking(bool list)
 {
@@ -77,6 +114,14 @@ private:
             all.append(url(name));
         return all;
     }
+    // "tree/b2/y.png < tree": a found file and the folder it was found below, both relative.
+    QString described(const QUrl &file, const QUrl &treeRoot) const
+    {
+        const QDir base(m_dir.path());
+        const QString name = base.relativeFilePath(file.toLocalFile());
+        return treeRoot.isEmpty() ? name
+                                  : name + u" < "_s + base.relativeFilePath(treeRoot.toLocalFile());
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -89,6 +134,23 @@ private Q_SLOTS:
         image("wide.jpg", QSize(600, 400));
         QFile notes(path("drop/notes.txt"));
         QVERIFY(notes.open(QIODevice::WriteOnly) && notes.write("not a picture\n") > 0);
+
+        // An archive: subfolders at several depths, a hidden folder and file, a folder that can be
+        // locked, a link back up the tree, a link to a folder of the tree, and two links to each
+        // other.
+        for (const char *folder : {"tree/b2/inner", "tree/b10", "tree/.hidden", "tree/locked"})
+            QVERIFY(QDir(m_dir.path()).mkpath(QString::fromLatin1(folder)));
+        for (const char *name :
+             {"tree/top.png", "tree/.h.png", "tree/b2/y.png", "tree/b2/inner/z.png",
+              "tree/b10/x.png", "tree/.hidden/h.png", "tree/locked/l.png"})
+            image(QString::fromLatin1(name));
+        QVERIFY(QFile::link(u"../.."_s, path("tree/b2/inner/up")));
+        QVERIFY(QFile::link(u"b10"_s, path("tree/alias")));
+        QVERIFY(QFile::link(u"pong"_s, path("tree/ping")));
+        QVERIFY(QFile::link(u"ping"_s, path("tree/pong")));
+        // The locked folder's test reads the tree without root's powers.
+        QVERIFY(QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) |
+                                                        QFile::ReadOther | QFile::ExeOther));
     }
     void init()
     {
@@ -134,6 +196,53 @@ private Q_SLOTS:
         QCOMPARE(FileIntake::expand(reversed), reversed);
     }
 
+    void listTree_data()
+    {
+        QTest::addColumn<QStringList>("dropped");
+        QTest::addColumn<bool>("subfolders");
+        QTest::addColumn<bool>("locked");
+        QTest::addColumn<QStringList>("expected");
+        const QStringList walked = {"tree/top.png < tree", "tree/b2/y.png < tree",
+                                    "tree/b2/inner/z.png < tree", "tree/b10/x.png < tree"};
+        QTest::newRow("off: direct children only, no tree root")
+            << QStringList{"tree"} << false << false << QStringList{"tree/top.png"};
+        // The folder's own files, then folder by folder in path order, each sorted by name.
+        // Hidden entries, the link up the tree, the link to b10 and the two links to each other
+        // bring nothing more.
+        QTest::newRow("on: folder by folder, hidden and linked folders once")
+            << QStringList{"tree"} << true << false
+            << walked + QStringList{"tree/locked/l.png < tree"};
+        QTest::newRow("on: a folder that cannot be read brings nothing")
+            << QStringList{"tree"} << true << true << walked;
+        QTest::newRow("on: loose files sort with the folder's own files")
+            << QStringList{"tree/b10", "loose.png"} << true << false
+            << QStringList{"loose.png", "tree/b10/x.png < tree/b10"};
+        QTest::newRow("on: a file of the tree named alone has no root")
+            << QStringList{"tree/b2/y.png"} << true << false << QStringList{"tree/b2/y.png"};
+    }
+    void listTree()
+    {
+        QFETCH(QStringList, dropped);
+        QFETCH(bool, subfolders);
+        QFETCH(bool, locked);
+        const QString lockedFolder = path("tree/locked");
+        const QFile::Permissions open = QFile::permissions(lockedFolder);
+        if (locked)
+            QVERIFY(QFile::setPermissions(lockedFolder, {}));
+        QList<FoundFile> found;
+        {
+            const WithoutRootAccess unprivileged;
+            if (locked && !QDir(lockedFolder).entryList(QDir::Files).isEmpty())
+                QSKIP("This process reads folders whatever their permissions.");
+            found = FileIntake::list(urls(dropped), subfolders);
+        }
+        QVERIFY(QFile::setPermissions(lockedFolder, open));
+        QStringList described;
+        for (const FoundFile &file : std::as_const(found))
+            described.append(this->described(file.url, file.treeRoot));
+        QTEST(described, "expected");
+    }
+
     // --- addFiles ---
 
     void addFilesMakesUpscaleJobsWithVariants()
@@ -154,6 +263,24 @@ private Q_SLOTS:
                 QCOMPARE(job->variants().at(i)->status(), RunStatus::waiting());
             }
         }
+    }
+
+    void addFilesFollowsTheSubfolderChoice()
+    {
+        m_store->setIncludeSubfolders(true);
+        QVERIFY(added(*m_store, {url("tree/b2")}));
+        QStringList described;
+        for (const ImageJobPtr &job : m_store->jobs())
+            described.append(this->described(job->input().url(), job->treeRoot()));
+        QCOMPARE(described,
+                 (QStringList{"tree/b2/y.png < tree/b2", "tree/b2/inner/z.png < tree/b2"}));
+        // The link up the tree in b2/inner leads out of the dropped folder: nothing comes of it.
+        // The choice is read at each drop.
+        m_store->setIncludeSubfolders(false);
+        QVERIFY(added(*m_store, {url("tree")}));
+        QCOMPARE(m_store->jobs().size(), 3);
+        const ImageJobPtr last = m_store->jobs().last();
+        QCOMPARE(this->described(last->input().url(), last->treeRoot()), u"tree/top.png"_s);
     }
 
     void addFilesSkipsDuplicates()
@@ -239,6 +366,8 @@ private Q_SLOTS:
         QCOMPARE(jobs.last()->input().url().fileName(), u"loose.png"_s);
         // Rows come a slice at a time, so the window is never held still by a large folder.
         QVERIFY(changed.count() > 1);
+        for (const ImageJobPtr &job : jobs)
+            QVERIFY(m_store->jobTracker().isFollowing(job.get()));
 
         // Emptying the list while a drop is still arriving keeps it empty.
         m_store->removeAll();
@@ -247,6 +376,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([this] { return !m_store->isAddingFiles(); }));
         QCoreApplication::processEvents();
         QVERIFY(m_store->jobs().isEmpty());
+        QVERIFY(!m_store->jobTracker().isFollowing(jobs.first().get()));
     }
 
     // The worker can finish a listing before its answer reaches the GUI thread. A cancel or a

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void tellsTheKindOfChange();
     void followsTheVariantsAJobHasNow();
     void holdKeepsAnUnlistedJobFollowed();
+    void addFollowsAppendedJobsUntilTheNextListing();
     void storeFollowsEveryModesJobs();
 };
 
@@ -226,6 +227,21 @@ void TstJobTracker::holdKeepsAnUnlistedJobFollowed()
     hold = std::make_unique<JobTracker::Hold>(*tracker, listed);
     tracker.reset();
     hold.reset();
+}
+
+void TstJobTracker::addFollowsAppendedJobsUntilTheNextListing()
+{
+    const QList<ImageJobPtr> jobs{makeJob(0), makeJob(1), makeJob(2)};
+    JobTracker tracker;
+    tracker.track({jobs.at(0)});
+    tracker.add({jobs.at(1), jobs.at(2)});
+    QSignalSpy changed(&tracker, &JobTracker::jobChanged);
+    changeStatus(jobs.at(2));
+    QCOMPARE(changed.count(), 1);
+    // The next full listing decides again: what it leaves out is let go.
+    tracker.track({jobs.at(0), jobs.at(2)});
+    QVERIFY(!tracker.isFollowing(jobs.at(1).get()));
+    QVERIFY(tracker.isFollowing(jobs.at(0).get()) && tracker.isFollowing(jobs.at(2).get()));
 }
 
 void TstJobTracker::storeFollowsEveryModesJobs()

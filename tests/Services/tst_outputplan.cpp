@@ -176,6 +176,60 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(out.toLocalFile()).absolutePath(), target);
     }
 
+    void treeKeptInChosenFolder_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("treeRoot"); // empty: the file was added on its own
+        QTest::addColumn<bool>("chosenFolder");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *file, const char *root, bool chosen,
+                            const char *expected) {
+            QTest::newRow(name) << QString(file) << QString(root) << chosen << QString(expected);
+        };
+        row("below the added folder", "archive/2019/jan/a.jpg", "archive", true, "out/2019/jan");
+        row("root written with a trailing slash", "archive/2019/a.jpg", "archive/", true,
+            "out/2019");
+        row("directly in the added folder", "archive/a.jpg", "archive", true, "out");
+        row("added on its own", "archive/2019/a.jpg", "", true, "out");
+        row("root not above the file", "archive/2019/a.jpg", "elsewhere", true, "out");
+        row("root only a prefix of the file's folder name", "archive2/x/a.jpg", "archive", true,
+            "out");
+        row("a path climbing out of the root", "archive/../outside/a.jpg", "archive", true, "out");
+        row("beside originals", "archive/2019/jan/a.jpg", "archive", false, "archive/2019/jan");
+    }
+    void treeKeptInChosenFolder()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, treeRoot);
+        QFETCH(bool, chosenFolder);
+        const auto plan = OutputPlan::make(
+            Mode::upscale, chosenFolder ? std::optional(m_env.path(u"out"_s)) : std::nullopt,
+            u"-up"_s, {});
+        const QUrl root = treeRoot.isEmpty() ? QUrl() : QUrl::fromLocalFile(m_env.path(treeRoot));
+        const QUrl folder = OutputPlacement::folder(
+            plan, JobInput::file(QUrl::fromLocalFile(m_env.path(file))), root);
+        QTEST(QDir(m_env.path(QString())).relativeFilePath(folder.toLocalFile()), "expected");
+    }
+
+    void treeResultsMadeInMirroredFolders()
+    {
+        const auto plan = OutputPlan::make(Mode::upscale, m_env.path(u"mirror"_s), u"-up"_s, {});
+        const QUrl root = QUrl::fromLocalFile(m_env.path(u"photos"_s));
+        const auto place = [&](const QString &file) {
+            return OutputPlacement::place(plan,
+                                          JobInput::file(QUrl::fromLocalFile(m_env.path(file))),
+                                          u"a"_s, u"m"_s, false, 0, 1, png(), "x", root);
+        };
+        // Two photos of one name in different folders do not collide; a name already taken in
+        // the mirrored folder is numbered as anywhere else.
+        makeFile(u"mirror/2020/a-up.png"_s, "earlier");
+        QCOMPARE(place(u"photos/2019/jan/a.jpg"_s),
+                 QUrl::fromLocalFile(m_env.path(u"mirror/2019/jan/a-up.png"_s)));
+        QCOMPARE(place(u"photos/2020/a.jpg"_s),
+                 QUrl::fromLocalFile(m_env.path(u"mirror/2020/a-up 2.png"_s)));
+        QCOMPARE(place(u"photos/a.jpg"_s), QUrl::fromLocalFile(m_env.path(u"mirror/a-up.png"_s)));
+    }
+
     void threeOutputs()
     {
         const QString target = m_env.path(u"three"_s);

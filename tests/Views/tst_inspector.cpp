@@ -546,6 +546,36 @@ private Q_SLOTS:
         QCOMPARE(find<QLabel>("filenamePreview")->text(), "your-prompt.mp4");
     }
 
+    void includeSubfoldersIsRemembered()
+    {
+        makeStore(false);
+        makeView();
+        activate(*m_view);
+        auto *subfolders = find<ToggleSwitch>("includeSubfolders");
+        QVERIFY(shown("includeSubfolders"));
+        QCOMPARE(subfolders->accessibleName(), "Include subfolders");
+        QVERIFY(!subfolders->isChecked());
+        subfolders->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(subfolders, Qt::Key_Space);
+        QVERIFY(subfolders->isChecked());
+        QVERIFY(m_store->state().includeSubfolders);
+        // Each mode keeps its own choice; only the mode that takes files shows it.
+        m_store->setMode(Mode::image);
+        QVERIFY(!shown("includeSubfolders"));
+        QVERIFY(!m_store->state().includeSubfolders);
+        m_store->setMode(Mode::upscale);
+        QVERIFY(shown("includeSubfolders") && subfolders->isChecked());
+
+        m_view.reset();
+        m_store.reset();
+        makeStore(false);
+        makeView();
+        subfolders = find<ToggleSwitch>("includeSubfolders");
+        QVERIFY(subfolders->isChecked());
+        QTest::mouseClick(subfolders, Qt::LeftButton);
+        QVERIFY(!m_store->state().includeSubfolders);
+    }
+
     void runControls()
     {
         makeStore(false);

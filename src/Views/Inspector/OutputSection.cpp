@@ -4,6 +4,7 @@
 #include "Views/Inspector/InspectorText.h"
 #include "Views/Inspector/PlainButton.h"
 #include "Views/Inspector/SegmentedControl.h"
+#include "Views/Inspector/ToggleSwitch.h"
 #include "Views/Theme/Card.h"
 #include "Views/Theme/QuietButton.h"
 #include "Views/Theme/SectionLabel.h"
@@ -23,6 +24,7 @@ OutputSection::OutputSection(AppStore &store, QWidget *parent)
       m_folder(new PlainButton(QStringLiteral("folder.fill"), QString(), PlainButton::Tint::accent,
                                this)),
       m_choose(new QuietButton(QStringLiteral("Choose a folder…"), false, this)),
+      m_subfolders(new ToggleSwitch(QStringLiteral("Include subfolders"), this)),
       m_suffix(new QLineEdit(this)),
       m_preview(new TextLabel(QString(), 11, QFont::Normal, TextLabel::Tone::secondary, this))
 {
@@ -53,6 +55,15 @@ OutputSection::OutputSection(AppStore &store, QWidget *parent)
     m_choose->setObjectName(QStringLiteral("chooseFolder"));
     connect(m_choose, &QAbstractButton::clicked, this, &OutputSection::chooseFolder);
     card->content()->addWidget(m_choose, 0, Qt::AlignLeft);
+    // Next to where results go, as it also decides their layout in a chosen folder: the tree
+    // below an added folder is kept there.
+    m_subfolders->setObjectName(QStringLiteral("includeSubfolders"));
+    m_subfolders->setToolTip(QStringLiteral(
+        "Folders you add bring the images of all their subfolders. In a custom folder, results "
+        "keep the same subfolders."));
+    connect(m_subfolders, &QAbstractButton::clicked, this,
+            [this](bool on) { m_store.setIncludeSubfolders(on); });
+    card->content()->addWidget(m_subfolders);
 
     auto *caption = new QLabel(QStringLiteral("Filename suffix"), this);
     caption->setFont(Theme::font(11, QFont::Medium));
@@ -97,6 +108,8 @@ void OutputSection::refresh()
         m_folder->setAccessibleName(QStringLiteral("Output folder: ") + name);
     }
     m_choose->setVisible(!state.outputFolder && mode != Mode::upscale);
+    m_subfolders->setVisible(mode == Mode::upscale);
+    m_subfolders->setChecked(state.includeSubfolders);
     m_suffix->setPlaceholderText(InspectorText::suffixPlaceholder(mode));
     if (m_suffix->text() != state.filenameSuffix)
         m_suffix->setText(state.filenameSuffix);

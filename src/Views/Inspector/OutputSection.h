@@ -8,9 +8,11 @@ class QLabel;
 class QLineEdit;
 class QuietButton;
 class SegmentedControl;
+class ToggleSwitch;
 
-// Where results go and how they are named: beside the originals or in a chosen folder, the
-// file-name suffix, and a preview of the name a result will get.
+// Where results go and how they are named: beside the originals or in a chosen folder, whether
+// added folders bring their subfolders, the file-name suffix, and a preview of the name a result
+// will get.
 class OutputSection final : public QWidget
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ private:
     SegmentedControl *m_destination;
     PlainButton *m_folder;
     QuietButton *m_choose;
+    ToggleSwitch *m_subfolders;
     QLineEdit *m_suffix;
     QLabel *m_preview;
 };
