@@ -3,7 +3,9 @@
 #include "Models/ModelCatalog.h"
 #include "Services/FileInspector.h"
 #include "Services/FileIntake.h"
+#include "Services/JobJournal.h"
 #include "Services/JobTracker.h"
+#include "Services/JournalFeed.h"
 #include "Services/SettingsWriter.h"
 
 #include <QGuiApplication>
@@ -47,11 +49,8 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(this, &AppStore::jobsChanged, this, &AppStore::markRefusedVariants);
     connect(this, &AppStore::stateChanged, this, &AppStore::markRefusedVariants);
     connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
-    m_historySave.setSingleShot(true);
-    m_historySave.setInterval(1000);
-    connect(&m_historySave, &QTimer::timeout, this, &AppStore::saveHistory);
     loadPreferences();
-    loadHistory();
+    openJournal();
     loadSelectedSchemas();
     connect(m_intake.get(), &FileIntake::found, this, &AppStore::addFoundFiles);
     connect(m_intake.get(), &FileIntake::busyChanged, this, &AppStore::addingFilesChanged);
@@ -73,8 +72,6 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
 AppStore::~AppStore()
 {
     cancelRun();
-    if (m_historySave.isActive())
-        saveHistory();
 }
 
 const FileInspector &AppStore::inspector() const
@@ -408,7 +405,6 @@ void AppStore::remove(const ImageJobPtr &job)
     QList<ImageJobPtr> kept = jobs();
     kept.removeIf([&job](const ImageJobPtr &j) { return j->id() == job->id(); });
     setJobs(kept);
-    saveHistory();
 }
 
 void AppStore::clearFinished()
@@ -416,7 +412,6 @@ void AppStore::clearFinished()
     QList<ImageJobPtr> kept = jobs();
     kept.removeIf([this](const ImageJobPtr &j) { return isFinished(j); });
     setJobs(kept);
-    saveHistory();
 }
 
 void AppStore::removeAll()
@@ -425,5 +420,4 @@ void AppStore::removeAll()
     m_intake->cancel();
     cancelRun();
     setJobs({});
-    saveHistory();
 }

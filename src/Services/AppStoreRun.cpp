@@ -3,6 +3,7 @@
 #include "Services/AppStore.h"
 
 #include "Services/Coroutine.h"
+#include "Services/JobJournal.h"
 #include "Services/TaskGroup.h"
 #include "Services/VariantPipeline.h"
 
@@ -44,6 +45,8 @@ void AppStore::startRun()
     inputs->output = OutputPlan::make(m_mode, current.outputFolder, current.filenameSuffix,
                                       current.selectedSlugs.size() == 1 ? scale(current.focusedSlug)
                                                                         : std::nullopt);
+
+    journalRun(inputs->mode, inputs->output, inputs->models.size() > 1, current.spendLimit, pairs);
 
     const TaskHandle handle;
     m_runTask = handle;
@@ -94,19 +97,16 @@ QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                     ReplicateClient client, ModelPlan plan, bool tagWithModel,
                                     OutputPlan output)
 {
-    const QPointer<AppStore> store(this);
-    VariantPipeline::Setup setup{std::move(job),
-                                 std::move(variant),
-                                 std::move(client),
-                                 std::move(plan),
-                                 tagWithModel,
-                                 std::move(output),
-                                 m_environment.clock,
-                                 [store] {
-                                     if (store)
-                                         store->saveHistorySoon();
-                                 },
-                                 serviceWork()};
+    std::function<QCoro::Task<void>(QJsonObject)> beforeCreate;
+    if (m_journal)
+        beforeCreate = [journal = QPointer<JobJournal>(m_journal.get()),
+                        pair = variant->id()](QJsonObject input) {
+            return JobJournal::recordCreate(journal, pair, std::move(input));
+        };
+    VariantPipeline::Setup setup{
+        std::move(job), std::move(variant),     std::move(client),   std::move(plan),
+        tagWithModel,   std::move(output),      m_environment.clock, {},
+        serviceWork(),  std::move(beforeCreate)};
     return std::make_shared<VariantPipeline>(std::move(setup))->run();
 }
 
@@ -201,8 +201,6 @@ void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
         m_runTask.reset();
         Q_EMIT runningChanged();
     }
-    if (m_historySave.isActive())
-        saveHistory();
     if (!m_revealWhenDone || !m_environment.desktop)
         return;
     for (const JobVariantPair &pair : inputs.pairs) {
