@@ -2,6 +2,7 @@
 
 #include "Models/HistorySnapshot.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -180,6 +181,8 @@ JournalContents JournalDatabase::open(const QByteArray &history)
 {
     JournalContents contents;
     const bool existed = QFileInfo::exists(m_path);
+    // On a first start the application's data folder may not be there yet.
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
     QString why;
     Opening opening = connect(&why);
     if (opening == Opening::corrupt) {
@@ -402,6 +405,9 @@ JournalContents JournalDatabase::read()
                          return a.mode != b.mode ? a.mode < b.mode : a.position < b.position;
                      });
 
+    // Runs none of whose pairs is left have nothing more to say.
+    query.exec(QStringLiteral("DELETE FROM runs WHERE id NOT IN (SELECT run_id FROM pairs WHERE "
+                              "run_id IS NOT NULL)"));
     query.exec(QStringLiteral("SELECT id, mode, destination, fallback_folder, fallback_extension, "
                               "suffix, scale, tag_with_model, spend_limit, spent FROM runs"));
     while (query.next()) {

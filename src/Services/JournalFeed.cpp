@@ -56,7 +56,7 @@ void JournalFeed::listsChanged(const QMap<Mode, QList<ImageJobPtr>> &lists)
             const bool known = place != m_places.end() && place->mode == mode;
             if (known && inOrder)
                 continue;
-            const Place now{mode, inOrder ? next++ : next++};
+            const Place now{mode, next++};
             if (known && place->position == now.position)
                 continue;
             m_places.insert(job->id(), now);

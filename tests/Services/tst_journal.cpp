@@ -170,6 +170,8 @@ void JournalTest::everyKindOfJobComesBack()
 
 void JournalTest::noCap()
 {
+    // On a first start the data folder the journal goes in is not there yet.
+    m_standIn.surroundings().journalPath = env().path(u"data/Moonforge/journal.sqlite3"_s);
     const QUrl photo = image(env(), u"photo.png"_s);
     const QUrl result = image(env(), u"result.png"_s);
     {
