@@ -49,6 +49,12 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(this, &AppStore::jobsChanged, this, &AppStore::markRefusedVariants);
     connect(this, &AppStore::stateChanged, this, &AppStore::markRefusedVariants);
     connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
+    connect(this, &AppStore::jobsChanged, this, [this] { m_resultKinds.clear(); });
+    connect(m_jobTracker.get(), &JobTracker::jobChanged, this,
+            [this](const ImageJob *, JobTracker::Changes changes) {
+                if (changes.testAnyFlags(JobTracker::Change::result | JobTracker::Change::variants))
+                    m_resultKinds.clear();
+            });
     loadPreferences();
     openJournal();
     loadSelectedSchemas();
@@ -376,6 +382,15 @@ OutputKind AppStore::outputKind(const QString &slug) const
     const SchemaState schemaState = m_directory->schemaStates().value(slug);
     if (schemaState.isReady() && schemaState.schema()->outputKind != OutputKind::unknown)
         return schemaState.schema()->outputKind;
+    if (const auto known = m_resultKinds.constFind(slug); known != m_resultKinds.constEnd())
+        return *known;
+    const OutputKind kind = resultKind(slug);
+    m_resultKinds.insert(slug, kind);
+    return kind;
+}
+
+OutputKind AppStore::resultKind(const QString &slug) const
+{
     static const QMimeDatabase types;
     for (const QList<ImageJobPtr> &modeJobs : m_jobsByMode) {
         for (const ImageJobPtr &job : modeJobs) {

@@ -192,6 +192,8 @@ private:
     void startSchemaLoad(const QString &slug);
     void loadPreferences();
     bool isFinished(const ImageJobPtr &job) const;
+    // The media type of a result the model made, looked for among every job's results.
+    OutputKind resultKind(const QString &slug) const;
     Mode currentMode() const { return m_mode.value_or(Mode::upscale); }
 
     AppEnvironment m_environment;
@@ -245,6 +247,9 @@ private:
     // What a run starting now froze, and which pairs it takes.
     void journalRun(Mode mode, const OutputPlan &output, bool tagWithModel,
                     std::optional<double> spendLimit, const QList<JobVariantPair> &pairs);
+    // What each model's results on disk are, by slug, until a job or a result changes: asked
+    // for every row painted, while finding out walks every job.
+    mutable QHash<QString, OutputKind> m_resultKinds;
     bool m_restoring = true;
     QString m_journalProblem;
     std::unique_ptr<JobJournal> m_journal;      // null without a journal file

@@ -13,6 +13,7 @@
 #include "Services/VariantPipeline.h"
 
 #include <QCoroFuture>
+#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QPointer>
 #include <QSettings>
@@ -21,9 +22,11 @@ namespace
 {
 
 constexpr int previewPixels = 128;
-// Jobs listed per turn of the event loop while the journal is read back: large enough that a
-// long list arrives in well under a second, small enough that each turn stays short.
-constexpr qsizetype jobsPerSlice = 2000;
+// Jobs are listed a slice per turn of the event loop while the journal is read back: at least
+// this many, and more while the turn is young. Every slice makes the views and the tracker look
+// at the whole list once, so few large slices beat many small ones.
+constexpr qsizetype minimumSlice = 2000;
+constexpr qint64 sliceBudgetNs = 12'000'000;
 
 // One preview after another, so that a long list does not crowd the thread pool at start-up;
 // each is made off the GUI thread and set when the coroutine resumes here.
@@ -112,10 +115,14 @@ void AppStore::openJournal()
 void AppStore::restoreSlice(const std::shared_ptr<Restoring> &restoring)
 {
     const QList<JournalJob> &rows = restoring->contents.jobs;
-    const qsizetype end = std::min(rows.size(), restoring->next + jobsPerSlice);
-    for (qsizetype i = restoring->next; i < end; ++i) {
-        const JournalJob &row = rows.at(i);
-        const QList<JournalPair> pairs = restoring->contents.pairs.value(row.id);
+    QElapsedTimer turn;
+    turn.start();
+    qsizetype end = restoring->next;
+    while (end < rows.size() &&
+           (end - restoring->next < minimumSlice || turn.nsecsElapsed() < sliceBudgetNs)) {
+        const JournalJob &row = rows.at(end++);
+        // Taken, so what has been listed is let go as the list grows.
+        const QList<JournalPair> pairs = restoring->contents.pairs.take(row.id);
         const ImageJobPtr job = JournalRows::restore(row, pairs);
         m_jobsByMode[row.mode].append(job);
         m_journalFeed->adopt(job, row.mode, row.position);

@@ -31,7 +31,7 @@ void JournalFeed::writePairs(const ImageJob &job)
 // and only new jobs are numbered; a list put in another order is numbered afresh.
 void JournalFeed::listsChanged(const QMap<Mode, QList<ImageJobPtr>> &lists)
 {
-    QSet<QUuid> listed;
+    qsizetype listed = 0;
     for (auto it = lists.constBegin(); it != lists.constEnd(); ++it) {
         const Mode mode = it.key();
         const QList<ImageJobPtr> &jobs = it.value();
@@ -50,8 +50,8 @@ void JournalFeed::listsChanged(const QMap<Mode, QList<ImageJobPtr>> &lists)
             last = place->position;
         }
         qint64 next = inOrder ? last + 1 : 0;
+        listed += jobs.size();
         for (const ImageJobPtr &job : jobs) {
-            listed.insert(job->id());
             auto place = m_places.find(job->id());
             const bool known = place != m_places.end() && place->mode == mode;
             if (known && inOrder)
@@ -65,9 +65,18 @@ void JournalFeed::listsChanged(const QMap<Mode, QList<ImageJobPtr>> &lists)
                 writePairs(*job);
         }
     }
+    // Every listed job has a place now; more places than jobs means some left the lists.
+    if (m_places.size() == listed)
+        return;
+    QSet<QUuid> present;
+    present.reserve(listed);
+    for (const QList<ImageJobPtr> &jobs : lists) {
+        for (const ImageJobPtr &job : jobs)
+            present.insert(job->id());
+    }
     QList<QUuid> gone;
     for (auto it = m_places.constBegin(); it != m_places.constEnd(); ++it) {
-        if (!listed.contains(it.key()))
+        if (!present.contains(it.key()))
             gone.append(it.key());
     }
     for (const QUuid &id : std::as_const(gone)) {
