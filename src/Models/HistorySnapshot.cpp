@@ -3,22 +3,8 @@
 #include "Models/StoredFields.h"
 #include "Models/StoredJson.h"
 
-#include <QFileInfo>
-
 namespace
 {
-
-bool fileExists(const QUrl &url)
-{
-    return url.isLocalFile() && QFileInfo::exists(url.toLocalFile());
-}
-
-std::optional<QSizeF> sizeOf(std::optional<double> width, std::optional<double> height)
-{
-    if (!width || !height)
-        return std::nullopt;
-    return QSizeF(*width, *height);
-}
 
 void insertOptional(StoredJson &json, const QString &key, std::optional<double> value)
 {
@@ -106,74 +92,6 @@ JobSnapshot decodeJob(const QJsonObject &object)
 }
 
 } // namespace
-
-std::optional<JobSnapshot> JobSnapshot::of(Mode mode, const ImageJob &job)
-{
-    JobSnapshot snapshot;
-    for (const ModelVariantPtr &variant : job.variants()) {
-        if (variant->status().kind() != RunStatus::Kind::done || !variant->resultExists())
-            continue;
-        const std::optional<QSizeF> size = variant->resultPixelSize();
-        snapshot.variants.append({variant->modelSlug(), variant->modelTitle(), variant->resultURL(),
-                                  size ? std::optional(size->width()) : std::nullopt,
-                                  size ? std::optional(size->height()) : std::nullopt,
-                                  variant->elapsed(), variant->cost()});
-    }
-    if (snapshot.variants.isEmpty())
-        return std::nullopt;
-    snapshot.mode = mode;
-    if (const std::optional<QSizeF> size = job.pixelSize()) {
-        snapshot.pixelWidth = size->width();
-        snapshot.pixelHeight = size->height();
-    }
-    snapshot.byteSize = job.byteSize();
-    if (job.input().isFile()) {
-        snapshot.fileURL = job.input().url();
-    } else {
-        snapshot.prompt = job.input().text();
-        snapshot.references = job.input().references();
-    }
-    return snapshot;
-}
-
-std::optional<ImageJobPtr> JobSnapshot::restore() const
-{
-    QList<ModelVariantPtr> kept;
-    for (const VariantSnapshot &result : variants) {
-        if (!fileExists(result.resultURL))
-            continue;
-        auto variant = std::make_shared<ModelVariant>(result.slug, result.title);
-        variant->setStatus(RunStatus::done());
-        variant->setResultURL(result.resultURL);
-        variant->setResultPixelSize(sizeOf(result.resultWidth, result.resultHeight));
-        variant->setElapsed(result.elapsed);
-        variant->setCost(result.cost);
-        kept.append(variant);
-    }
-    if (kept.isEmpty())
-        return std::nullopt;
-
-    std::optional<JobInput> input;
-    if (fileURL) {
-        if (!fileExists(*fileURL))
-            return std::nullopt;
-        input = JobInput::file(*fileURL);
-    } else if (prompt) {
-        QList<QUrl> present;
-        for (const QUrl &reference : references)
-            if (fileExists(reference))
-                present.append(reference);
-        input = JobInput::prompt(*prompt, present);
-    } else {
-        return std::nullopt;
-    }
-
-    auto job = std::make_shared<ImageJob>(*input);
-    job->setByteSize(byteSize);
-    job->setPixelSize(sizeOf(pixelWidth, pixelHeight));
-    job->setVariants(kept);
-    return job;
-}
 
 std::optional<QByteArray> JobSnapshot::encode(const QList<JobSnapshot> &snapshots)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "Models/CostRange.h"
-#include "Models/ImageJob.h"
 #include "Models/Mode.h"
 
 #include <QByteArray>
@@ -24,8 +23,8 @@ struct VariantSnapshot {
     friend bool operator==(const VariantSnapshot &, const VariantSnapshot &) = default;
 };
 
-// One finished job of a mode's list, as stored: a file job has `fileURL`, a prompt job `prompt`
-// and its `references`.
+// One finished job of a mode's list, as the record kept before the journal stored it: a file job
+// has `fileURL`, a prompt job `prompt` and its `references`. Read once, into a new journal.
 struct JobSnapshot {
     Mode mode = Mode::upscale;
     std::optional<QUrl> fileURL;
@@ -35,12 +34,6 @@ struct JobSnapshot {
     std::optional<double> pixelHeight;
     qint64 byteSize = 0;
     QList<VariantSnapshot> variants;
-
-    // The job's done variants whose result file is on disk now; none when there is no such one.
-    static std::optional<JobSnapshot> of(Mode mode, const ImageJob &job);
-    // A new job with the results whose files still exist; none when the source file (or every
-    // result file) is gone, or when the snapshot names no input.
-    std::optional<ImageJobPtr> restore() const;
 
     // The stored document is one array of snapshots. Encoding gives none when a value cannot be
     // written as JSON; decoding throws StoredDecodeError when the document cannot be read whole.

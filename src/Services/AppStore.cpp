@@ -3,7 +3,9 @@
 #include "Models/ModelCatalog.h"
 #include "Services/FileInspector.h"
 #include "Services/FileIntake.h"
+#include "Services/JobJournal.h"
 #include "Services/JobTracker.h"
+#include "Services/JournalFeed.h"
 #include "Services/SettingsWriter.h"
 
 #include <QGuiApplication>
@@ -51,11 +53,14 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(this, &AppStore::jobsChanged, this, &AppStore::markRefusedVariants);
     connect(this, &AppStore::stateChanged, this, &AppStore::markRefusedVariants);
     connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
-    m_historySave.setSingleShot(true);
-    m_historySave.setInterval(1000);
-    connect(&m_historySave, &QTimer::timeout, this, &AppStore::saveHistory);
+    connect(this, &AppStore::jobsChanged, this, [this] { m_resultKinds.clear(); });
+    connect(m_jobTracker.get(), &JobTracker::jobChanged, this,
+            [this](const ImageJob *, JobTracker::Changes changes) {
+                if (changes.testAnyFlags(JobTracker::Change::result | JobTracker::Change::variants))
+                    m_resultKinds.clear();
+            });
     loadPreferences();
-    loadHistory();
+    openJournal();
     loadSelectedSchemas();
     // Room for a whole drop is made before its first slice: growing by doubling would rehash
     // tens of thousands of entries inside one slice.
@@ -85,8 +90,6 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
 AppStore::~AppStore()
 {
     cancelRun();
-    if (m_historySave.isActive())
-        saveHistory();
 }
 
 const FileInspector &AppStore::inspector() const
@@ -391,6 +394,15 @@ OutputKind AppStore::outputKind(const QString &slug) const
     const SchemaState schemaState = m_directory->schemaStates().value(slug);
     if (schemaState.isReady() && schemaState.schema()->outputKind != OutputKind::unknown)
         return schemaState.schema()->outputKind;
+    if (const auto known = m_resultKinds.constFind(slug); known != m_resultKinds.constEnd())
+        return *known;
+    const OutputKind kind = resultKind(slug);
+    m_resultKinds.insert(slug, kind);
+    return kind;
+}
+
+OutputKind AppStore::resultKind(const QString &slug) const
+{
     static const QMimeDatabase types;
     for (const QList<ImageJobPtr> &modeJobs : m_jobsByMode) {
         for (const ImageJobPtr &job : modeJobs) {
@@ -420,7 +432,6 @@ void AppStore::remove(const ImageJobPtr &job)
     QList<ImageJobPtr> kept = jobs();
     kept.removeIf([&job](const ImageJobPtr &j) { return j->id() == job->id(); });
     setJobs(kept);
-    saveHistory();
 }
 
 void AppStore::clearFinished()
@@ -428,7 +439,6 @@ void AppStore::clearFinished()
     QList<ImageJobPtr> kept = jobs();
     kept.removeIf([this](const ImageJobPtr &j) { return isFinished(j); });
     setJobs(kept);
-    saveHistory();
 }
 
 void AppStore::removeAll()
@@ -437,5 +447,4 @@ void AppStore::removeAll()
     m_intake->cancel();
     cancelRun();
     setJobs({});
-    saveHistory();
 }

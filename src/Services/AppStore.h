@@ -15,6 +15,8 @@
 class FileInspector;
 class FileIntake;
 struct FoundFile;
+class JobJournal;
+class JournalFeed;
 class QSettings;
 class ServiceWork;
 class SettingsWriter;
@@ -47,8 +49,8 @@ public:
     const ModelDirectory &directory() const { return *m_directory; }
     // Reads the added files; sourcesInspected tells when a job's file has been read.
     const FileInspector &inspector() const;
-    // Preferences, history and the windows' own settings reach the disk through it, off the GUI
-    // thread; the store's end waits until every write is there.
+    // Preferences and the windows' own settings reach the disk through it, off the GUI thread;
+    // the store's end waits until every write is there.
     SettingsWriter &settingsWriter();
 
     // The current mode's jobs and state (upscale's without a mode; a default when never set).
@@ -147,13 +149,18 @@ public:
     std::optional<double> scale(const QString &slug) const;
 
     void savePreferences();
-    void saveHistory();
-    // Saves the history a moment later, once for many pairs ending close together.
-    void saveHistorySoon();
     static const QString preferencesKey;
+    // The record of finished jobs kept before the journal; taken into a new journal once.
     static const QString historyKey;
-    static const QString unreadableSuffix;        // an unreadable document is kept under key + this
-    static constexpr int historyCapPerMode = 100; // older jobs are dropped at the next save
+    static const QString unreadableSuffix; // an unreadable document is kept under key + this
+
+    // True from construction until the journal has been read, every job it held is listed and
+    // the pairs it left running on the service are followed again; restoringChanged tells when
+    // it turns false, never before the constructor has returned.
+    bool isRestoring() const { return m_restoring; }
+    // Why jobs are not kept across a restart, or why earlier ones are missing; empty when the
+    // journal works.
+    QString journalProblem() const { return m_journalProblem; }
     void setFilenameSuffix(const QString &suffix);
     // Both belong to the current mode and are remembered with its other settings.
     void setIncludeSubfolders(bool include);
@@ -175,6 +182,8 @@ Q_SIGNALS:
     void runningChanged();
     void runSpendChanged();
     void sourcesInspected(); // jobs' pixel sizes, as their files are read
+    void restoringChanged();
+    void journalProblemChanged();
 
 private:
     friend class AppStoreProbe;
@@ -189,8 +198,9 @@ private:
     void markRefusedVariants();
     void startSchemaLoad(const QString &slug);
     void loadPreferences();
-    void loadHistory();
     bool isFinished(const ImageJobPtr &job) const;
+    // The media type of a result the model made, looked for among every job's results.
+    OutputKind resultKind(const QString &slug) const;
     Mode currentMode() const { return m_mode.value_or(Mode::upscale); }
 
     AppEnvironment m_environment;
@@ -231,6 +241,27 @@ private:
     void writeStored(const QString &key, const QByteArray &bytes,
                      std::optional<QByteArray> &unreadable);
     std::optional<QByteArray> m_unreadablePreferences;
-    std::optional<QByteArray> m_unreadableHistory;
-    QTimer m_historySave;
+
+    // The journal: AppStoreJournal.cpp.
+    struct Restoring;
+    void openJournal();
+    void restoreSlice(const std::shared_ptr<Restoring> &restoring);
+    void finishRestoring(const std::shared_ptr<Restoring> &restoring);
+    static QCoro::Task<void> reattach(QPointer<AppStore> store, TaskHandle handle,
+                                      std::shared_ptr<Restoring> restoring);
+    void endReattach(const TaskHandle &handle);
+    // Takes up a prediction the service runs for this pair since before a restart.
+    QCoro::Task<void> resumePair(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
+                                 ModelPlan plan, bool tagWithModel, OutputPlan output,
+                                 QString predictionId);
+    // What a run starting now froze, and which pairs it takes.
+    void journalRun(Mode mode, const OutputPlan &output, bool tagWithModel,
+                    std::optional<double> spendLimit, const QList<JobVariantPair> &pairs);
+    // What each model's results on disk are, by slug, until a job or a result changes: asked
+    // for every row painted, while finding out walks every job.
+    mutable QHash<QString, OutputKind> m_resultKinds;
+    bool m_restoring = true;
+    QString m_journalProblem;
+    std::unique_ptr<JobJournal> m_journal;      // null without a journal file
+    std::unique_ptr<JournalFeed> m_journalFeed; // writes into m_journal, so it goes first
 };

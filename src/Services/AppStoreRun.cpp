@@ -4,6 +4,7 @@
 
 #include "Services/Coroutine.h"
 #include "Services/CostPlanner.h"
+#include "Services/JobJournal.h"
 #include "Services/SleepTimer.h"
 #include "Services/SpendMeter.h"
 #include "Services/TaskGroup.h"
@@ -100,6 +101,8 @@ void AppStore::startRun()
                                       current.selectedSlugs.size() == 1 ? scale(current.focusedSlug)
                                                                         : std::nullopt);
 
+    journalRun(inputs->mode, inputs->output, inputs->models.size() > 1, current.spendLimit, pairs);
+
     const TaskHandle handle;
     m_runTask = handle;
     Q_EMIT runningChanged();
@@ -150,19 +153,16 @@ QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                     ReplicateClient client, ModelPlan plan, bool tagWithModel,
                                     OutputPlan output)
 {
-    const QPointer<AppStore> store(this);
-    VariantPipeline::Setup setup{std::move(job),
-                                 std::move(variant),
-                                 std::move(client),
-                                 std::move(plan),
-                                 tagWithModel,
-                                 std::move(output),
-                                 m_environment.clock,
-                                 [store] {
-                                     if (store)
-                                         store->saveHistorySoon();
-                                 },
-                                 serviceWork()};
+    std::function<QCoro::Task<void>(QJsonObject)> beforeCreate;
+    if (m_journal)
+        beforeCreate = [journal = QPointer<JobJournal>(m_journal.get()),
+                        pair = variant->id()](QJsonObject input) {
+            return JobJournal::recordCreate(journal, pair, std::move(input));
+        };
+    VariantPipeline::Setup setup{
+        std::move(job), std::move(variant),     std::move(client),   std::move(plan),
+        tagWithModel,   std::move(output),      m_environment.clock, {},
+        serviceWork(),  std::move(beforeCreate)};
     return std::make_shared<VariantPipeline>(std::move(setup))->run();
 }
 
@@ -296,8 +296,6 @@ void AppStore::finishRun(const TaskHandle &handle, const RunInputs &inputs)
         m_runTask.reset();
         Q_EMIT runningChanged();
     }
-    if (m_historySave.isActive())
-        saveHistory();
     if (!m_revealWhenDone || !m_environment.desktop)
         return;
     for (const JobVariantPair &pair : inputs.pairs) {

@@ -122,6 +122,10 @@ void JobTracker::followVariants(Entry &entry)
         connect(v, &ModelVariant::costChanged, this, [this, at] { note(*at, Change::details); });
         connect(v, &ModelVariant::modelTitleChanged, this,
                 [this, at] { note(*at, Change::details); });
+        connect(v, &ModelVariant::predictionIdChanged, this,
+                [this, at] { note(*at, Change::service); });
+        connect(v, &ModelVariant::predictionCancelURLChanged, this,
+                [this, at] { note(*at, Change::service); });
     }
 }
 

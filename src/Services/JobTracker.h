@@ -25,6 +25,7 @@ public:
         status = 0x4,   // a variant's run status
         result = 0x8,   // a variant's result file or its size
         details = 0x10, // a variant's model title or cost
+        service = 0x20, // a variant's prediction id or cancel address
     };
     Q_DECLARE_FLAGS(Changes, Change)
 

@@ -212,6 +212,35 @@ QCoro::Task<ReplicateClient::Prediction> ReplicateClient::getPrediction(QString 
     co_return Prediction::fromJson(objectOrThrow(parse(response.body)));
 }
 
+QCoro::Task<ReplicateClient::PredictionPage>
+ReplicateClient::listPredictions(QString address, TaskHandle handle) const
+{
+    const ReplicateClient self = *this;
+    const auto url = address.isEmpty()
+                         ? std::optional(self.endpoint({QStringLiteral("predictions")}))
+                         : absoluteURL(address);
+    if (!url)
+        throw AppError::api(0, QStringLiteral("Bad prediction list URL."));
+    const Request request{*url, "GET", {}, {}};
+    auto sending = self.send(request, handle);
+    const Response response = co_await sending;
+    check(response);
+    const QJsonObject object = objectOrThrow(parse(response.body));
+    PredictionPage page;
+    for (const QJsonValue &entry : object.value(QLatin1String("results")).toArray()) {
+        const QJsonObject listed = entry.toObject();
+        page.results.append(
+            {Prediction::fromJson(listed), listed.value(QLatin1String("model")).toString(),
+             listed.value(QLatin1String("input")).toObject(),
+             QDateTime::fromString(listed.value(QLatin1String("created_at")).toString(),
+                                   Qt::ISODateWithMs)});
+    }
+    const QJsonValue next = object.value(QLatin1String("next"));
+    if (next.isString() && absoluteURL(next.toString()))
+        page.next = next.toString();
+    co_return page;
+}
+
 QCoro::Task<void> ReplicateClient::cancelPrediction(QString address, TaskHandle handle) const
 {
     const ReplicateClient self = *this;

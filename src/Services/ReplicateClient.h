@@ -7,6 +7,7 @@
 #include "Services/Coroutine.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -50,6 +51,18 @@ public:
         friend bool operator==(const Prediction &, const Prediction &) = default;
     };
 
+    // One entry of the account's list of recent predictions.
+    struct ListedPrediction {
+        Prediction prediction;
+        QString model; // "owner/name"
+        QJsonObject input;
+        QDateTime createdAt; // invalid when the service sent none
+    };
+    struct PredictionPage {
+        QList<ListedPrediction> results;
+        std::optional<QString> next; // the following (older) page's address
+    };
+
     // `network` is the one shared manager (see configure()); `apiBase` ends in "/v1"; `clock`
     // runs the retry sleeps.
     ReplicateClient(QNetworkAccessManager *network, QUrl apiBase, std::shared_ptr<Clock> clock,
@@ -82,6 +95,9 @@ public:
                                              TaskHandle handle = TaskHandle(),
                                              std::optional<TaskHandle> stopRetrying = {}) const;
     QCoro::Task<Prediction> getPrediction(QString address, TaskHandle handle = TaskHandle()) const;
+    // One page of the account's predictions, newest first; an empty `address` asks for the first.
+    QCoro::Task<PredictionPage> listPredictions(QString address,
+                                                TaskHandle handle = TaskHandle()) const;
     // Best effort: every failure is swallowed.
     QCoro::Task<void> cancelPrediction(QString address, TaskHandle handle = TaskHandle()) const;
     // Streams a result file into `sink` as it arrives, so no output is ever held whole in

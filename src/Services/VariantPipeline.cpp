@@ -77,6 +77,16 @@ std::optional<CostRange> VariantPipeline::cost(const std::optional<ModelPrice> &
 
 QCoro::Task<void> VariantPipeline::run()
 {
+    return carry([this] { return steps(); });
+}
+
+QCoro::Task<void> VariantPipeline::resume(QString predictionId)
+{
+    return carry([this, predictionId] { return resumedSteps(predictionId); });
+}
+
+QCoro::Task<void> VariantPipeline::carry(std::function<QCoro::Task<void>()> steps)
+{
     // The caller may drop its reference as soon as this has started.
     const auto self = shared_from_this();
     // Until the pair has ended, shutting down waits for it and for the cancel it may send.
@@ -98,16 +108,54 @@ QCoro::Task<void> VariantPipeline::run()
 
 QCoro::Task<void> VariantPipeline::steps()
 {
-    const ModelVariantPtr variant = m_setup.variant;
     auto uploading = upload();
     const QList<QUrl> uploaded = co_await uploading;
 
     m_work.throwIfCancelled();
-    variant->setStatus(RunStatus::running());
+    m_setup.variant->setStatus(RunStatus::running());
     m_input = m_setup.job->input().predictionInput(m_setup.plan.extraInputs, m_setup.plan.schema,
                                                    uploaded);
     auto predicting = predict();
     co_await predicting;
+    auto finishing = finish();
+    co_await finishing;
+}
+
+QCoro::Task<void> VariantPipeline::resumedSteps(QString predictionId)
+{
+    const ModelVariantPtr variant = m_setup.variant;
+    variant->setStatus(RunStatus::running());
+    variant->setPredictionId(predictionId);
+    m_prediction.id = predictionId;
+    m_prediction.getURL =
+        m_setup.client.endpoint({QStringLiteral("predictions"), predictionId}).toString();
+    // Known before the first answer, so a Stop in the meantime still reaches the service.
+    variant->setPredictionCancelURL(
+        m_setup.client
+            .endpoint({QStringLiteral("predictions"), predictionId, QStringLiteral("cancel")})
+            .toString());
+    // Asked at once: it may well have ended while the application was away.
+    auto asking = m_setup.client.getPrediction(*m_prediction.getURL, m_work);
+    m_prediction = co_await asking;
+    if (m_prediction.cancelURL)
+        variant->setPredictionCancelURL(m_prediction.cancelURL);
+    auto polling = poll();
+    co_await polling;
+    m_work.throwIfCancelled();
+    // Stopped on the service while nobody here was waiting for it: the person's own cancel.
+    if (m_prediction.status == QLatin1String("canceled") && !m_ended) {
+        m_ended = true;
+        variant->setStatus(RunStatus::cancelled());
+        variant->setPredictionCancelURL(std::nullopt);
+        co_return;
+    }
+    auto finishing = finish();
+    co_await finishing;
+}
+
+QCoro::Task<void> VariantPipeline::finish()
+{
+    const ModelVariantPtr variant = m_setup.variant;
     m_work.throwIfCancelled();
     if (m_prediction.status != QLatin1String("succeeded"))
         throw AppError::predictionFailed(failureText(m_prediction));
@@ -150,6 +198,11 @@ QCoro::Task<QList<QUrl>> VariantPipeline::upload()
 
 QCoro::Task<void> VariantPipeline::predict()
 {
+    if (m_setup.beforeCreate) {
+        auto noting = m_setup.beforeCreate(m_input);
+        co_await noting;
+        m_work.throwIfCancelled();
+    }
     // A cancel stops the wait at once but not the request: its answer names the prediction,
     // which fail() then hands on to be cancelled.
     m_create = PendingCreate::send(m_setup.client, m_setup.plan.model, m_setup.plan.schema, m_input,
@@ -161,6 +214,12 @@ QCoro::Task<void> VariantPipeline::predict()
     if (!m_prediction.id.isEmpty())
         m_setup.variant->setPredictionId(m_prediction.id);
     m_setup.variant->setPredictionCancelURL(m_prediction.cancelURL);
+    auto polling = poll();
+    co_await polling;
+}
+
+QCoro::Task<void> VariantPipeline::poll()
+{
     double delay = firstPollDelay;
     while (!m_prediction.isTerminal()) {
         m_work.throwIfCancelled();

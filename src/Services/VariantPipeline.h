@@ -49,6 +49,8 @@ public:
         std::function<void()> onDone;
         // Carries the cancels of a cancelled pair to the service; made here when absent.
         std::shared_ptr<ServiceWork> service;
+        // Awaited just before the create goes out with this input, to note that it does.
+        std::function<QCoro::Task<void>(QJsonObject input)> beforeCreate;
     };
 
     // How long the service may hold a create before answering with the running prediction.
@@ -64,6 +66,10 @@ public:
     // Stores a new task handle in the variant's `work` and returns when the variant is done,
     // failed or cancelled. Keeps the pipeline alive until then.
     QCoro::Task<void> run();
+    // Takes up a prediction the service already runs for this pair (made before a restart): polls
+    // it by its id, then downloads and places its outputs as run() would. One the service
+    // cancelled meanwhile ends the pair cancelled.
+    QCoro::Task<void> resume(QString predictionId);
 
     // The delay before the poll after one that waited `delay`: 1.0, 1.5 … 5.0 s.
     static double nextPollDelay(double delay);
@@ -76,7 +82,13 @@ public:
                                          std::optional<double> predictTime);
 
 private:
+    // Runs `steps` with the variant's work handle set, ending the variant whatever happens.
+    QCoro::Task<void> carry(std::function<QCoro::Task<void>()> steps);
     QCoro::Task<void> steps();
+    QCoro::Task<void> resumedSteps(QString predictionId);
+    // From a finished prediction to the recorded result.
+    QCoro::Task<void> finish();
+    QCoro::Task<void> poll();
     QCoro::Task<QList<QUrl>> upload();
     QCoro::Task<void> predict();
     QCoro::Task<QUrl> save(QUrl address, int index, int count);

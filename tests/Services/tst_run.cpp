@@ -251,10 +251,11 @@ void RunTest::everyModeEndsWithItsFile()
     QCOMPARE(predictionCreates().size(), 1);
     QCOMPARE(predictionCreates().first()[u"headers"_s][u"prefer"_s], QJsonValue(u"wait=5"_s));
 
-    // The result outlives the store: a new one reads it back from the history.
+    // The result outlives the store: a new one reads it back from the journal.
     m_store.reset();
     m_store = m_standIn.makeStore();
     QVERIFY(m_store);
+    QTRY_VERIFY(!m_store->isRestoring());
     m_store->setMode(mode);
     QCOMPARE(m_store->jobs().size(), 1);
     QCOMPARE(m_store->jobs().first()->variants().first()->resultURL(), variant->resultURL());

@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QGraphicsEffect>
 #include <QImage>
 #include <QJsonArray>
@@ -78,6 +79,7 @@ private Q_SLOTS:
     void dropOverlayOnlyOverAList();
     void welcomeShieldsTheContent();
     void geometryIsRemembered();
+    void damagedJournalIsShown();
     void windowSettingsSurviveAReopen_data();
     void windowSettingsSurviveAReopen();
     void quitDuringRunCancelsEveryPrediction();
@@ -465,6 +467,23 @@ void MainWindowTest::geometryIsRemembered()
     QTRY_COMPARE(finished.count(), 1);
     m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
     QCOMPARE(m_window->size(), QSize(1200, 760));
+}
+
+void MainWindowTest::damagedJournalIsShown()
+{
+    QFile damaged(testEnvironment().environment().journalPath);
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    makeWindow();
+    // The store told the window while it read the journal, before or after the window opened.
+    QMessageBox *alert = nullptr;
+    QTRY_VERIFY((alert = m_window->findChild<QMessageBox *>(u"journalProblem"_s)));
+    QVERIFY(alert->isVisible());
+    QCOMPARE(alert->informativeText(), m_store->journalProblem());
+    QVERIFY(alert->informativeText().contains(u"set aside"_s));
+    QTest::keyClick(alert, Qt::Key_Return);
+    QTRY_VERIFY(!m_window->findChild<QMessageBox *>(u"journalProblem"_s));
 }
 
 void MainWindowTest::windowSettingsSurviveAReopen_data()

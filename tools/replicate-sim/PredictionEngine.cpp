@@ -75,6 +75,7 @@ Prediction &PredictionEngine::start(const SimModel *model, const QJsonObject &in
     prediction.predictSeconds = m_predictSeconds;
     const QString id = prediction.id;
     auto &stored = *m_predictions.insert(id, prediction);
+    m_created.append(id);
     QTimer::singleShot(scaledMs(m_predictSeconds * 0.1), this, [this, id] { advance(id); });
     return stored;
 }
@@ -240,4 +241,13 @@ void PredictionEngine::answerWaiters(Prediction &prediction)
     const auto waiters = std::exchange(prediction.waiters, {});
     for (const auto &reply : waiters)
         reply->send(HttpResponse::bytes(201, "application/json", body));
+}
+
+QList<const Prediction *> PredictionEngine::newestFirst() const
+{
+    QList<const Prediction *> listed;
+    listed.reserve(m_created.size());
+    for (auto it = m_created.crbegin(); it != m_created.crend(); ++it)
+        listed.append(&*m_predictions.constFind(*it));
+    return listed;
 }

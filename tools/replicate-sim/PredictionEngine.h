@@ -26,6 +26,8 @@ public:
     qint64 scaledMs(double seconds) const;
     // Every prediction's id, model and status, for tests that must know none is left running.
     QJsonArray summary() const;
+    // Every prediction, newest first, as the service lists an account's predictions.
+    QList<const Prediction *> newestFirst() const;
     const QString &base() const { return m_base; }
 
 private:
@@ -40,4 +42,5 @@ private:
     double m_predictSeconds;
     double m_timeScale;
     QHash<QString, Prediction> m_predictions;
+    QStringList m_created; // ids, oldest first
 };

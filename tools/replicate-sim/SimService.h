@@ -43,6 +43,7 @@ private:
     // Predictions.
     bool handlePredictions(const HttpRequest &request, const std::shared_ptr<HttpReply> &reply,
                            const std::optional<FaultRule> &fault);
+    void listPredictions(const HttpRequest &request, HttpReply &reply);
     void createPrediction(const HttpRequest &request, const std::shared_ptr<HttpReply> &reply,
                           const SimModel *model, const std::optional<FaultRule> &fault);
     // Model web pages.

@@ -89,6 +89,10 @@ bool SimService::handlePredictions(const HttpRequest &request,
     }
     if (parts.size() < 2 || parts.at(1) != QLatin1String("predictions"))
         return false;
+    if (parts.size() == 2 && request.method == "GET") {
+        listPredictions(request, *reply);
+        return true;
+    }
     if (parts.size() == 2 && request.method == "POST") {
         const QJsonObject body = QJsonDocument::fromJson(request.body).object();
         QString version = body.value(QStringLiteral("version")).toString();
@@ -126,6 +130,33 @@ bool SimService::handlePredictions(const HttpRequest &request,
         return true;
     }
     return false;
+}
+
+// The account's predictions, newest first, a page at a time; "next" and "previous" are whole
+// addresses carrying an opaque cursor, null at either end.
+void SimService::listPredictions(const HttpRequest &request, HttpReply &reply)
+{
+    constexpr int pageSize = 100;
+    const QList<const Prediction *> all = m_predictions.newestFirst();
+    const QString cursor = request.query.queryItemValue(QStringLiteral("cursor"));
+    bool ok = cursor.isEmpty();
+    const qsizetype offset = cursor.isEmpty() ? 0 : cursor.toLongLong(&ok);
+    if (!ok || offset < 0) {
+        reply.send(HttpResponse::error(400, QStringLiteral("Invalid cursor.")));
+        return;
+    }
+    QJsonArray results;
+    for (qsizetype i = offset; i < qMin(all.size(), offset + pageSize); ++i)
+        results.append(all.at(i)->toJson(m_base));
+    const QString here = m_base + QStringLiteral("/v1/predictions?cursor=");
+    const auto page = [&here](qsizetype at) { return QJsonValue(here + QString::number(at)); };
+    reply.send(HttpResponse::json(
+        200, QJsonDocument(QJsonObject{
+                 {QStringLiteral("previous"),
+                  offset > 0 ? page(qMax<qsizetype>(0, offset - pageSize)) : QJsonValue::Null},
+                 {QStringLiteral("next"),
+                  offset + pageSize < all.size() ? page(offset + pageSize) : QJsonValue::Null},
+                 {QStringLiteral("results"), results}})));
 }
 
 void SimService::createPrediction(const HttpRequest &request,

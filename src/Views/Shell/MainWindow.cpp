@@ -73,6 +73,7 @@ MainWindow::MainWindow(AppStore &store, Updater &updater, QWidget *parent)
     connect(&m_store, &AppStore::modeChanged, this, &MainWindow::refreshScreen);
     connect(&m_store, &AppStore::tokenChanged, this, &MainWindow::refreshWelcome);
     connect(&m_store, &AppStore::presentingChanged, this, &MainWindow::refreshSheet);
+    connect(&m_store, &AppStore::journalProblemChanged, this, &MainWindow::showJournalProblem);
     connect(&m_updater, &Updater::canCheckForUpdatesChanged, this, &MainWindow::refreshActions);
 
     resize(defaultWindowSize);
@@ -81,6 +82,8 @@ MainWindow::MainWindow(AppStore &store, Updater &updater, QWidget *parent)
     refreshWelcome();
     refreshActions();
     refreshSheet();
+    if (!m_store.journalProblem().isEmpty())
+        showJournalProblem();
 }
 
 MainWindow::~MainWindow() = default;
@@ -248,6 +251,20 @@ void MainWindow::askToStopRun()
     });
     m_quitQuestion = question;
     question->open();
+}
+
+void MainWindow::showJournalProblem()
+{
+    auto *alert = new QMessageBox(this);
+    alert->setObjectName(QStringLiteral("journalProblem"));
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setIcon(QMessageBox::Warning);
+    alert->setWindowTitle(QStringLiteral("Moonforge"));
+    alert->setText(QStringLiteral("The job journal needs attention"));
+    alert->setInformativeText(m_store.journalProblem());
+    alert->setStandardButtons(QMessageBox::Ok);
+    alert->open();
 }
 
 QCoro::Task<void> MainWindow::finish()

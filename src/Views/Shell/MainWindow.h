@@ -59,6 +59,8 @@ private:
     void refreshWelcome();
     void refreshSheet();
     void askToStopRun();
+    // Once, when the store says its journal cannot keep or bring back the jobs.
+    void showJournalProblem();
     void storeGeometry();
     void loadGeometry();
     QCoro::Task<void> finish();

@@ -24,6 +24,7 @@ void WindowTestCase::openWindow()
 {
     m_store = std::make_unique<AppStore>(testEnvironment().environment());
     QTRY_VERIFY(m_store->tokens().known());
+    QTRY_VERIFY(!m_store->isRestoring());
     m_updater = std::make_unique<Updater>(testEnvironment().environment().settingsPath);
     m_window = std::make_unique<MainWindow>(*m_store, *m_updater);
     m_window->show();
