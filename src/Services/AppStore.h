@@ -15,6 +15,7 @@
 class FileInspector;
 class FileIntake;
 struct FoundFile;
+struct KnownFiles;
 class JobJournal;
 class JournalFeed;
 class QSettings;
@@ -233,7 +234,7 @@ private:
     QList<std::pair<QString, QString>> selectedTitles() const;
     static QList<ModelVariantPtr> newVariants(const QList<std::pair<QString, QString>> &titles);
     // The files of upscale jobs, which a drop does not add again.
-    QList<QUrl> listedFiles() const;
+    KnownFiles listedFiles() const;
     void addFoundFiles(const QList<FoundFile> &files);
     std::unique_ptr<FileIntake> m_intake; // asks listedFiles()
     std::unique_ptr<FileInspector> m_inspector;

@@ -36,13 +36,18 @@ bool AppStore::isAddingFiles() const
     return m_intake->isBusy();
 }
 
-QList<QUrl> AppStore::listedFiles() const
+KnownFiles AppStore::listedFiles() const
 {
-    QList<QUrl> urls;
-    for (const ImageJobPtr &job : m_jobsByMode.value(Mode::upscale))
+    KnownFiles known;
+    for (const ImageJobPtr &job : m_jobsByMode.value(Mode::upscale)) {
         if (job->input().isFile())
-            urls.append(job->input().url());
-    return urls;
+            known.sources.append(job->input().url());
+        for (const ModelVariantPtr &variant : job->variants()) {
+            if (!variant->resultURL().isEmpty())
+                known.results.append(variant->resultURL());
+        }
+    }
+    return known;
 }
 
 void AppStore::addFoundFiles(const QList<FoundFile> &files)

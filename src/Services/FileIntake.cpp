@@ -152,13 +152,20 @@ QHash<QString, int> folderRanks(const QStringList &folders, const NaturalOrder &
 }
 
 // A file dropped together with its folder, twice in one drop, or again later becomes one job: a
-// second row would only run the same work again and write a numbered copy of it.
-QList<FoundFile> newFiles(const QList<QUrl> &urls, bool includeSubfolders, const QList<QUrl> &known)
+// second row would only run the same work again and write a numbered copy of it. Results saved
+// beside their originals are left out when a folder brings them: adding the folder again must not
+// queue the last run's outputs as new photos. A result named on its own is still taken, to be run
+// once more.
+QList<FoundFile> newFiles(const QList<QUrl> &urls, bool includeSubfolders, const KnownFiles &known)
 {
-    QSet<QUrl> seen(known.cbegin(), known.cend());
+    QSet<QUrl> seen(known.sources.cbegin(), known.sources.cend());
+    const QSet<QUrl> results(known.results.cbegin(), known.results.cend());
+    const QSet<QUrl> named(urls.cbegin(), urls.cend());
     QList<FoundFile> fresh;
     for (const FoundFile &file : FileIntake::list(urls, includeSubfolders)) {
         if (seen.contains(file.url))
+            continue;
+        if (results.contains(file.url) && !named.contains(file.url))
             continue;
         seen.insert(file.url);
         fresh.append(file);
@@ -168,7 +175,7 @@ QList<FoundFile> newFiles(const QList<QUrl> &urls, bool includeSubfolders, const
 
 } // namespace
 
-FileIntake::FileIntake(std::function<QList<QUrl>()> known, QObject *parent)
+FileIntake::FileIntake(std::function<KnownFiles()> known, QObject *parent)
     : QObject(parent), m_known(std::move(known))
 {
     connect(&m_listing, &QFutureWatcher<QList<FoundFile>>::finished, this, &FileIntake::listed);

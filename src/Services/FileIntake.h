@@ -19,6 +19,13 @@ struct FoundFile {
     friend bool operator==(const FoundFile &, const FoundFile &) = default;
 };
 
+// What the job lists already hold.
+struct KnownFiles {
+    QList<QUrl> sources;
+    // Files the listed jobs' results were saved as.
+    QList<QUrl> results;
+};
+
 // Turns dropped files and folders (and, when asked, their subfolders) into the image files not
 // listed yet. Walking, typing and sorting run on a worker thread; the files found come back on
 // the GUI thread in slices, a few per event-loop turn, so a drop of a whole archive never holds
@@ -29,9 +36,9 @@ class FileIntake final : public QObject
     Q_DISABLE_COPY_MOVE(FileIntake)
 
 public:
-    // `known` gives the files already listed; it is asked when a drop's listing starts, so an
-    // earlier drop's files count as known to a later one.
-    explicit FileIntake(std::function<QList<QUrl>()> known, QObject *parent = nullptr);
+    // `known` is asked when a drop's listing starts, so an earlier drop's files count as known to
+    // a later one.
+    explicit FileIntake(std::function<KnownFiles()> known, QObject *parent = nullptr);
     ~FileIntake() override;
 
     // With `includeSubfolders`, folders bring the images of their whole tree.
@@ -62,7 +69,7 @@ private:
     void handOut();
     void setBusy(bool busy);
 
-    std::function<QList<QUrl>()> m_known;
+    std::function<KnownFiles()> m_known;
     struct Drop {
         QList<QUrl> urls;
         bool includeSubfolders = false;

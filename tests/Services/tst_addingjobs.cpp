@@ -294,6 +294,18 @@ private Q_SLOTS:
         QCOMPARE(namesOf(m_store->jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
     }
 
+    void resultsBesideOriginalsAreNotNewPhotos()
+    {
+        // A run's result saved in the dropped folder, as beside originals puts it.
+        QVERIFY(added(*m_store, {url("drop/img2.png")}));
+        m_store->jobs().first()->variants().first()->setResultURL(url("drop/img10.png"));
+        QVERIFY(added(*m_store, {url("drop")}));
+        QCOMPARE(namesOf(m_store->jobs()), (QStringList{"img2.png", "Img1.jpg"}));
+        // Named on its own, a result is taken: it may be meant to run again.
+        QVERIFY(added(*m_store, {url("drop/img10.png")}));
+        QCOMPARE(namesOf(m_store->jobs()), (QStringList{"img2.png", "Img1.jpg", "img10.png"}));
+    }
+
     void addFilesOnlyInUpscale()
     {
         m_store->setMode(Mode::image);
