@@ -81,7 +81,7 @@ int exifOrientation(const jpeg_saved_marker_ptr markers)
         const quint32 entries = u16(directory);
         for (quint32 i = 0; i < entries; ++i) {
             const quint32 entry = directory + 2 + 12 * i;
-            if (entry > size - 12)
+            if (entry + 12 > size)
                 return 1;
             constexpr quint16 orientationTag = 0x0112;
             if (u16(entry) == orientationTag) {

@@ -193,7 +193,8 @@ private Q_SLOTS:
         const QByteArray jpeg =
             jpegBytes(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32, progressive);
         QVERIFY(!jpeg.isEmpty());
-        QVERIFY(writeBytes(path("tagged.jpg"), withExifOrientation(jpeg, orientation, bigEndian)));
+        QVERIFY(writeBytes(path("tagged.jpg"),
+                           withExif(jpeg, exifOrientation(orientation, bigEndian))));
         const std::optional<QImage> preview =
             ImageFile::detail::jpegThumbnail(path("tagged.jpg"), 64);
         QVERIFY(preview);
@@ -202,6 +203,28 @@ private Q_SLOTS:
         QCOMPARE(expected.size(), preview->size());
         const int difference = largestDifference(*preview, expected);
         QVERIFY2(difference <= 2, qPrintable(QString::number(difference)));
+    }
+
+    // A broken EXIF segment is read no further than its end and leaves the preview upright.
+    void malformedExifKeepsUpright_data()
+    {
+        QTest::addColumn<QByteArray>("tiff");
+        QByteArray beyond = exifOrientation(6);
+        beyond[8] = char(200);           // entries claimed after the 8-byte header
+        beyond[8 + 2 + 12] = char(0x99); // the orientation entry no longer names orientation
+        QTest::newRow("entries beyond the segment") << beyond;
+        // A directory pointing back into the header: its "entries" would lie past the end.
+        QTest::newRow("directory inside the header") << QByteArray("II*\0\x04\0\0\0", 8);
+        QTest::newRow("unknown byte order") << QByteArray("XX*\0\x08\0\0\0", 8);
+    }
+    void malformedExifKeepsUpright()
+    {
+        QFETCH(QByteArray, tiff);
+        QVERIFY(writeBytes(path("bad-exif.jpg"),
+                           withExif(jpegBytes(QImage::Format_RGB32, false), tiff)));
+        const auto preview = ImageFile::detail::jpegThumbnail(path("bad-exif.jpg"), 64);
+        QVERIFY(preview);
+        QCOMPARE(preview->size(), QSize(64, 38));
     }
 
     // What the JPEG path declines is still previewed, or refused, as Qt's reader decides.

@@ -31,18 +31,22 @@ QImage gradient(int w, int h)
     return image;
 }
 
-QByteArray withExifOrientation(const QByteArray &jpeg, int orientation, bool bigEndian)
+QByteArray exifOrientation(int orientation, bool bigEndian)
 {
     QByteArray tiff;
     QDataStream out(&tiff, QIODevice::WriteOnly);
     out.setByteOrder(bigEndian ? QDataStream::BigEndian : QDataStream::LittleEndian);
     out.writeRawData(bigEndian ? "MM" : "II", 2);
     out << quint16(42) << quint32(8);
-    // Two entries, so the orientation is found after another tag: the width, then orientation.
     out << quint16(2);
     out << quint16(0x0100) << quint16(4) << quint32(1) << quint32(1600);
     out << quint16(0x0112) << quint16(3) << quint32(1) << quint16(orientation) << quint16(0);
     out << quint32(0);
+    return tiff;
+}
+
+QByteArray withExif(const QByteArray &jpeg, const QByteArray &tiff)
+{
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
     QByteArray segment("\xFF\xE1");
     segment.append(char((payload.size() + 2) >> 8)).append(char((payload.size() + 2) & 0xff));
