@@ -165,8 +165,9 @@ std::optional<QImage> jpegThumbnail(const QString &path, int maxPixel)
 {
     if (maxPixel <= 0)
         return std::nullopt;
+    // "e": close on exec, so that no process started meanwhile inherits the file.
     const std::unique_ptr<std::FILE, FileCloser> file(
-        std::fopen(QFile::encodeName(path).constData(), "rb"));
+        std::fopen(QFile::encodeName(path).constData(), "rbe"));
     if (!file || std::setvbuf(file.get(), nullptr, _IOFBF, readBufferBytes) != 0)
         return std::nullopt;
     // Every JPEG starts with a start-of-image marker and the next marker's prefix.
