@@ -27,7 +27,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # image formats and media playback come as Qt and GStreamer plugins, and file types are read from
 # the shared MIME database.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libffmpegthumbnailer4v5, libheif1, libraw20, qt6-image-formats-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, shared-mime-info")
+    "libffmpegthumbnailer4v5, libheif1 (>= 1.15.1), libraw20 (>= 0.20.2), qt6-image-formats-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, shared-mime-info")
 # The token needs a Secret Service provider; Wayland sessions want Qt's Wayland platform plugin.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | kwalletmanager | keepassxc, qt6-wayland")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
