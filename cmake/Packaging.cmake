@@ -23,11 +23,11 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# What the linker cannot see: the video thumbnailer is opened at run time, image formats, media
-# playback and the journal's SQLite driver come as Qt and GStreamer plugins, and file types are
-# read from the shared MIME database.
+# What the linker cannot see: the video thumbnailer, libheif and LibRaw are opened at run time,
+# image formats, media playback and the journal's SQLite driver come as Qt and GStreamer plugins,
+# and file types are read from the shared MIME database.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libffmpegthumbnailer4v5, qt6-image-formats-plugins, libqt6sql6-sqlite, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, shared-mime-info")
+    "libffmpegthumbnailer4v5, libheif1 (>= 1.15.1), libraw20 (>= 0.20.2), qt6-image-formats-plugins, libqt6sql6-sqlite, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-libav, shared-mime-info")
 # The token needs a Secret Service provider; Wayland sessions want Qt's Wayland platform plugin.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | kwalletmanager | keepassxc, qt6-wayland")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

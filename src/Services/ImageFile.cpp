@@ -209,6 +209,9 @@ std::optional<QImage> thumbnail(const QUrl &url, int maxPixel)
     const QString path = url.toLocalFile();
     if (maxPixel <= 0 || !QFileInfo(path).isFile())
         return std::nullopt;
+    // Most added files are camera JPEGs: known by their first bytes, before any type lookup.
+    if (auto image = detail::jpegThumbnail(path, maxPixel))
+        return image;
     switch (backendFor(path)) {
     case Backend::heif:
         return detail::heifDecode(path, maxPixel, true);

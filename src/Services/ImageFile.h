@@ -55,6 +55,9 @@ bool isRaw(const QString &path);
 std::optional<QSize> rawSize(const QString &path);
 std::optional<QImage> rawDecode(const QString &path, int maxPixel, bool oriented);
 std::optional<QImage> videoFrame(const QString &path, int maxPixel);
+// A JPEG's preview decoded by libjpeg at the smallest DCT scale that covers maxPixel, upright;
+// nothing for other files, CMYK files (left to Qt's reader) and undecodable ones.
+std::optional<QImage> jpegThumbnail(const QString &path, int maxPixel);
 // The size that fits `size` inside maxPixel x maxPixel, each side rounded to the nearest pixel
 // (6000 x 4000 in 256 gives 256 x 171); sizes already inside are kept.
 QSize fitInside(QSize size, int maxPixel);

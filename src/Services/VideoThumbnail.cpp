@@ -1,7 +1,7 @@
 #include "Services/ImageFile.h"
+#include "Services/RuntimeLibrary.h"
 
 #include <QFile>
-#include <QLibrary>
 
 #include <libffmpegthumbnailer/videothumbnailerc.h>
 
@@ -28,28 +28,23 @@ struct Thumbnailer {
     }
 };
 
-template <typename F> void resolve(QLibrary &library, const char *name, F &target)
-{
-    target = reinterpret_cast<F>(library.resolve(name));
-}
-
 const Thumbnailer &thumbnailer()
 {
     static const Thumbnailer loaded = [] {
         Thumbnailer api;
-        QLibrary library(QStringLiteral("ffmpegthumbnailer"), 4);
-        if (!library.load()) {
+        QLibrary library;
+        if (!RuntimeLibrary::open(library, QStringLiteral("ffmpegthumbnailer"), 4)) {
             library.setFileName(QStringLiteral("ffmpegthumbnailer"));
             if (!library.load())
                 return api;
         }
+        using RuntimeLibrary::resolve;
         resolve(library, "video_thumbnailer_create", api.create);
         resolve(library, "video_thumbnailer_destroy", api.destroy);
         resolve(library, "video_thumbnailer_create_image_data", api.createData);
         resolve(library, "video_thumbnailer_destroy_image_data", api.destroyData);
         resolve(library, "video_thumbnailer_set_size", api.setSize);
         resolve(library, "video_thumbnailer_generate_thumbnail_to_buffer", api.generate);
-        // Kept loaded for the life of the process: QLibrary does not unload on destruction.
         return api;
     }();
     return loaded;

@@ -3,6 +3,9 @@
 #include "SampleFiles.h"
 #include "Services/ImageFile.h"
 
+#include <QBuffer>
+#include <QImageReader>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +24,41 @@ private:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     QUrl url(const QString &name) const { return QUrl::fromLocalFile(path(name)); }
+
+    // A 1600 x 960 JPEG, large enough to be read at 1/8 for a 64-pixel preview.
+    static QByteArray jpegBytes(QImage::Format format, bool progressive)
+    {
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        writer.setQuality(90);
+        writer.setProgressiveScanWrite(progressive);
+        return writer.write(gradient(1600, 960).convertToFormat(format)) ? bytes : QByteArray();
+    }
+
+    // Qt's own scaled, oriented read of the file: what the previews looked like before.
+    static QImage qtPreview(const QString &file, int maxPixel)
+    {
+        QImageReader reader(file);
+        reader.setAutoTransform(true);
+        reader.setScaledSize(ImageFile::detail::fitInside(reader.size(), maxPixel));
+        return reader.read().convertToFormat(QImage::Format_RGB32);
+    }
+
+    static int largestDifference(const QImage &a, const QImage &b)
+    {
+        int largest = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x) {
+                const QRgb p = a.pixel(x, y);
+                const QRgb q = b.pixel(x, y);
+                largest =
+                    std::max({largest, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                              std::abs(qBlue(p) - qBlue(q))});
+            }
+        return largest;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -130,6 +168,99 @@ private Q_SLOTS:
         QFETCH(int, maxPixel);
         QFETCH(QSize, expected);
         QCOMPARE(ImageFile::detail::fitInside(size, maxPixel), expected);
+    }
+
+    // JPEG previews come from libjpeg's scaled decode; they must equal Qt's reading of the same
+    // file, turned as its EXIF orientation says, for grey and progressive files too.
+    void jpegPreviewMatchesQtReader_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<bool>("bigEndian");
+        QTest::addColumn<bool>("grey");
+        QTest::addColumn<bool>("progressive");
+        for (int orientation = 1; orientation <= 8; ++orientation)
+            QTest::addRow("orientation %d", orientation) << orientation << false << false << false;
+        QTest::newRow("Motorola byte order") << 6 << true << false << false;
+        QTest::newRow("grey") << 8 << false << true << false;
+        QTest::newRow("progressive") << 5 << false << false << true;
+    }
+    void jpegPreviewMatchesQtReader()
+    {
+        QFETCH(int, orientation);
+        QFETCH(bool, bigEndian);
+        QFETCH(bool, grey);
+        QFETCH(bool, progressive);
+        const QByteArray jpeg =
+            jpegBytes(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB32, progressive);
+        QVERIFY(!jpeg.isEmpty());
+        QVERIFY(writeBytes(path("tagged.jpg"),
+                           withExif(jpeg, exifOrientation(orientation, bigEndian))));
+        const std::optional<QImage> preview =
+            ImageFile::detail::jpegThumbnail(path("tagged.jpg"), 64);
+        QVERIFY(preview);
+        QCOMPARE(preview->size(), orientation >= 5 ? QSize(38, 64) : QSize(64, 38));
+        const QImage expected = qtPreview(path("tagged.jpg"), 64);
+        QCOMPARE(expected.size(), preview->size());
+        const int difference = largestDifference(*preview, expected);
+        QVERIFY2(difference <= 2, qPrintable(QString::number(difference)));
+    }
+
+    // A broken EXIF segment is read no further than its end and leaves the preview upright.
+    void malformedExifKeepsUpright_data()
+    {
+        QTest::addColumn<QByteArray>("tiff");
+        QByteArray beyond = exifOrientation(6);
+        beyond[8] = char(200);           // entries claimed after the 8-byte header
+        beyond[8 + 2 + 12] = char(0x99); // the orientation entry no longer names orientation
+        QTest::newRow("entries beyond the segment") << beyond;
+        // A directory pointing back into the header: its "entries" would lie past the end.
+        QTest::newRow("directory inside the header") << QByteArray("II*\0\x04\0\0\0", 8);
+        QTest::newRow("unknown byte order") << QByteArray("XX*\0\x08\0\0\0", 8);
+    }
+    void malformedExifKeepsUpright()
+    {
+        QFETCH(QByteArray, tiff);
+        QVERIFY(writeBytes(path("bad-exif.jpg"),
+                           withExif(jpegBytes(QImage::Format_RGB32, false), tiff)));
+        const auto preview = ImageFile::detail::jpegThumbnail(path("bad-exif.jpg"), 64);
+        QVERIFY(preview);
+        QCOMPARE(preview->size(), QSize(64, 38));
+    }
+
+    // What the JPEG path declines is still previewed, or refused, as Qt's reader decides.
+    void jpegPathLeavesTheRestToQt_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QSize>("thumb");
+        QTest::newRow("CMYK") << u"cmyk"_s << QSize(64, 38);
+        QTest::newRow("PNG named .jpg") << u"png"_s << QSize(64, 38);
+        QTest::newRow("header claims 60000 x 60000") << u"huge"_s << QSize();
+    }
+    void jpegPathLeavesTheRestToQt()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QSize, thumb);
+        const QString file = path(kind + u".jpg"_s);
+        if (kind == u"cmyk"_s) {
+            QVERIFY(writeImage(gradient(1600, 960), path("source.png"), "png"));
+            if (!runTool("convert", {path("source.png"), "-colorspace", "CMYK", file}))
+                QSKIP("ImageMagick's convert is needed to make a CMYK JPEG");
+        } else if (kind == u"png"_s) {
+            QVERIFY(writeImage(gradient(1600, 960), file, "png"));
+        } else {
+            QByteArray jpeg = jpegBytes(QImage::Format_RGB32, false);
+            const qsizetype frame = jpeg.indexOf("\xFF\xC0");
+            QVERIFY(frame > 0);
+            // Height, then width, after the segment length and the sample precision.
+            for (int at : {5, 7}) {
+                jpeg[frame + at] = char(60000 >> 8);
+                jpeg[frame + at + 1] = char(60000 & 0xff);
+            }
+            QVERIFY(writeBytes(file, jpeg));
+        }
+        QVERIFY(!ImageFile::detail::jpegThumbnail(file, 64));
+        const auto image = ImageFile::thumbnail(QUrl::fromLocalFile(file), 64);
+        QCOMPARE(image ? image->size() : QSize(), thumb);
     }
 
     void largeJpegThumbnailRounds()

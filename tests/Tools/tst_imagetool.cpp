@@ -24,9 +24,11 @@ private:
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    static Result tool(const QStringList &args)
+    static Result tool(const QStringList &args,
+                       const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
     {
         QProcess process;
+        process.setProcessEnvironment(env);
         process.start(QStringLiteral(MOONFORGE_IMAGETOOL_BINARY), args);
         Result result;
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
@@ -82,6 +84,26 @@ private Q_SLOTS:
         QImage written;
         QVERIFY(written.load(path("thumb.png"), "PNG"));
         QCOMPARE(written.size(), QSize(64, 43));
+    }
+
+    // libheif and LibRaw (and the codecs they bring) are opened only for files that may need them.
+    void jpegLoadsNoHeifOrRawLibrary_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("inspect") << QStringList{"inspect", path("photo.jpg")};
+        QTest::newRow("thumbnail")
+            << QStringList{"thumbnail", "--max", "64", path("photo.jpg"), path("t.png")};
+    }
+    void jpegLoadsNoHeifOrRawLibrary()
+    {
+        QFETCH(QStringList, args);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"LD_DEBUG"_s, u"files"_s); // the dynamic loader lists every library it opens
+        const Result r = tool(args, env);
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.err.contains("libQt6Core"), "the loader's list is missing");
+        QVERIFY2(!r.err.contains("libheif"), "libheif was loaded");
+        QVERIFY2(!r.err.contains("libraw"), "LibRaw was loaded");
     }
 
     void prepare_data()

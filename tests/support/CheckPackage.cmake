@@ -39,7 +39,8 @@ execute_process(COMMAND dpkg-deb --field ${debs} Package Version Section Depends
 foreach(pattern "Package: moonforge\n" "Version: ${VERSION}-1\n" "Section: graphics\n"
         "Depends:[^\n]* libqt6core6 " "Depends:[^\n]* libqt6widgets6 "
         "Depends:[^\n]* libqt6network6 " "Depends:[^\n]* libsecret-1-0 "
-        "Depends:[^\n]* libheif1 " "Depends:[^\n]* libffmpegthumbnailer4v5")
+        "Depends:[^\n]* libheif1 " "Depends:[^\n]* libraw20 "
+        "Depends:[^\n]* libffmpegthumbnailer4v5")
     if(NOT "${fields}" MATCHES "${pattern}")
         message(FATAL_ERROR "the package's fields do not match ${pattern}:\n${fields}")
     endif()

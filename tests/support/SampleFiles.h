@@ -12,6 +12,14 @@ namespace SampleFiles
 {
 // A w x h picture with a gradient in every channel, so scaling and cropping show.
 QImage pattern(int w, int h, QImage::Format format = QImage::Format_RGB32);
+// A smooth w x h picture whose red rises to the right and green downwards, so that every turn
+// and mirror shows even in a small preview.
+QImage gradient(int w, int h);
+// The TIFF structure of an EXIF segment that tags the given orientation (1 to 8), in Intel or
+// Motorola byte order: one directory of two entries, the width and then the orientation.
+QByteArray exifOrientation(int orientation, bool bigEndian = false);
+// `jpeg` with an EXIF segment holding `tiff` after its JFIF header.
+QByteArray withExif(const QByteArray &jpeg, const QByteArray &tiff);
 bool writeImage(const QImage &image, const QString &path, const char *format);
 bool writeBytes(const QString &path, const QByteArray &bytes);
 QByteArray readAll(const QString &path);

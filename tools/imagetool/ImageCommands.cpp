@@ -2,10 +2,10 @@
 
 #include "Models/AppError.h"
 #include "Services/ImageFile.h"
+#include "StoredPng.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -86,12 +86,14 @@ int thumbnail(int maxPixel, const QString &input, const QString &output, FILE *o
     const std::optional<QImage> image = ImageFile::thumbnail(fileUrl(input), maxPixel);
     if (!image)
         return fail(err, QStringLiteral("%1: no thumbnail could be made").arg(input));
-    QImageWriter writer(output, "png");
-    // Qt maps quality 90 and above to zlib level 0: a preview is small, and storing it
-    // uncompressed keeps the encoder's cost out of thumbnail timings.
-    writer.setQuality(90);
-    if (!writer.write(*image))
-        return fail(err, QStringLiteral("%1: %2").arg(output, writer.errorString()));
+    // A preview is small, and storing it uncompressed keeps the encoder's cost out of thumbnail
+    // timings.
+    const QByteArray png = storedPng(*image);
+    if (png.isEmpty())
+        return fail(err, QStringLiteral("%1: the PNG could not be encoded").arg(output));
+    QString error;
+    if (!writeFile(output, png, &error))
+        return fail(err, QStringLiteral("%1: %2").arg(output, error));
     printJson(out, {{QStringLiteral("width"), image->width()},
                     {QStringLiteral("height"), image->height()}});
     return 0;
