@@ -6,7 +6,7 @@
 // --with-list the job list is on screen and takes the rows in too. The previews are still being
 // made when the figures are taken; their work on the GUI thread counts.
 //   moonforge-bench-tree [COUNT=50000] [DEPTH=10] [--with-list]
-// Settings, caches and keyring entries are private to the run; no network is used.
+// Settings, caches, journal and keyring entries are private to the run; no network is used.
 #include "Services/AppStore.h"
 #include "Services/FileIntake.h"
 #include "StallMeter.h"
@@ -162,6 +162,8 @@ int main(int argc, char **argv)
     AppEnvironment environment;
     environment.settingsPath = scratch.filePath(u"settings.ini"_s);
     environment.cacheFolder = scratch.filePath(u"cache"_s);
+    // The application always keeps one, and it hears of every slice.
+    environment.journalPath = scratch.filePath(u"journal.sqlite3"_s);
     environment.keychainPrefix = u"org.moonforge.bench%1"_s.arg(getpid());
     AppStore store(environment);
     store.setMode(Mode::upscale);

@@ -27,9 +27,10 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     // First of all, so whatever else answers a change of the lists finds the new jobs followed.
     // Every mode's jobs: a run goes on while another mode is shown.
     connect(this, &AppStore::jobsChanged, this, [this] {
-        // A slice of a drop only appended jobs, and followed them itself.
-        if (std::exchange(m_appendedJobsFollowed, false))
+        if (!m_appendedFrom.isEmpty()) {
+            m_jobTracker->add(appendedJobs());
             return;
+        }
         QList<ImageJobPtr> all;
         for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode))
             all.append(modeJobs);
@@ -53,7 +54,19 @@ AppStore::AppStore(AppEnvironment environment, QObject *parent)
     connect(this, &AppStore::jobsChanged, this, &AppStore::markRefusedVariants);
     connect(this, &AppStore::stateChanged, this, &AppStore::markRefusedVariants);
     connect(m_directory.get(), &ModelDirectory::pricesChanged, this, &AppStore::pricesChanged);
-    connect(this, &AppStore::jobsChanged, this, [this] { m_resultKinds.clear(); });
+    connect(this, &AppStore::jobsChanged, this, [this] {
+        if (m_appendedFrom.isEmpty()) {
+            m_resultKinds.clear();
+            return;
+        }
+        // Only a model with a result among the new jobs may have its answer changed.
+        for (const ImageJobPtr &job : appendedJobs()) {
+            for (const ModelVariantPtr &variant : job->variants()) {
+                if (variant->resultExists())
+                    m_resultKinds.remove(variant->modelSlug());
+            }
+        }
+    });
     connect(m_jobTracker.get(), &JobTracker::jobChanged, this,
             [this](const ImageJob *, JobTracker::Changes changes) {
                 if (changes.testAnyFlags(JobTracker::Change::result | JobTracker::Change::variants))
@@ -131,7 +144,27 @@ void AppStore::setJobs(const QList<ImageJobPtr> &jobs)
     if (m_jobsByMode.value(currentMode()) == jobs)
         return;
     m_jobsByMode.insert(currentMode(), jobs);
+    // Also when a listener of an append sets the lists: the listeners still to hear of that
+    // append must look at everything.
+    m_appendedFrom.clear();
     Q_EMIT jobsChanged();
+}
+
+void AppStore::announceAppended(const QMap<Mode, qsizetype> &from)
+{
+    m_appendedFrom = from;
+    Q_EMIT jobsChanged();
+    m_appendedFrom.clear();
+}
+
+QList<ImageJobPtr> AppStore::appendedJobs() const
+{
+    QList<ImageJobPtr> appended;
+    for (auto it = m_appendedFrom.constBegin(); it != m_appendedFrom.constEnd(); ++it) {
+        const QList<ImageJobPtr> &list = m_jobsByMode[it.key()];
+        appended.append(list.sliced(it.value()));
+    }
+    return appended;
 }
 
 ModeState AppStore::state() const

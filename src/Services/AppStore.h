@@ -211,7 +211,13 @@ private:
     std::unique_ptr<ModelDirectory> m_directory; // reads m_vault, so it goes first
     QMap<Mode, QList<ImageJobPtr>> m_jobsByMode;
     std::unique_ptr<JobTracker> m_jobTracker;
-    bool m_appendedJobsFollowed = false; // set by addFoundFiles for its change notice
+    // While jobsChanged tells of jobs appended at the ends of the lists: for each list that grew,
+    // the index of its first new job. Empty for any other change, which gets whole passes.
+    QMap<Mode, qsizetype> m_appendedFrom;
+    // Tells jobsChanged for jobs appended to the lists, each from its index in `from`: the
+    // store's own listeners then look at the new jobs only, so a slice costs what it holds.
+    void announceAppended(const QMap<Mode, qsizetype> &from);
+    QList<ImageJobPtr> appendedJobs() const; // the new jobs announceAppended tells of
     QMap<Mode, ModeState> m_states;
     bool m_revealWhenDone = false;
     ImageJobPtr m_presenting;

@@ -3,7 +3,6 @@
 #include "Services/FileInspector.h"
 #include "Services/FileIntake.h"
 #include "Services/ImageFile.h"
-#include "Services/JobTracker.h"
 
 #include <algorithm>
 
@@ -65,9 +64,7 @@ void AppStore::addFoundFiles(const QList<FoundFile> &files)
         list.append(job);
     }
     const QList<ImageJobPtr> added = list.mid(first);
-    m_jobTracker->add(added);
-    m_appendedJobsFollowed = true;
-    Q_EMIT jobsChanged();
+    announceAppended({{Mode::upscale, first}});
     for (const ImageJobPtr &job : added)
         m_inspector->inspect(job);
 }
@@ -119,10 +116,9 @@ void AppStore::addPromptJob(const QString &prompt, const QList<QUrl> &references
         return;
     auto job = std::make_shared<ImageJob>(JobInput::prompt(text, references));
     job->setVariants(newVariants(selectedTitles()));
-    QList<ImageJobPtr> list = jobs();
+    QList<ImageJobPtr> &list = m_jobsByMode[currentMode()];
     list.append(job);
-    m_jobsByMode[currentMode()] = list;
-    Q_EMIT jobsChanged();
+    announceAppended({{currentMode(), list.size() - 1}});
 }
 
 void AppStore::reuse(const ImageJobPtr &job)

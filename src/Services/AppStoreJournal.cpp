@@ -98,8 +98,12 @@ void AppStore::openJournal()
     }
     m_journal = std::make_unique<JobJournal>(m_environment.journalPath);
     m_journalFeed = std::make_unique<JournalFeed>(*m_journal, *m_jobTracker);
-    connect(this, &AppStore::jobsChanged, m_journalFeed.get(),
-            [this] { m_journalFeed->listsChanged(m_jobsByMode); });
+    connect(this, &AppStore::jobsChanged, m_journalFeed.get(), [this] {
+        if (m_appendedFrom.isEmpty())
+            m_journalFeed->listsChanged(m_jobsByMode);
+        else
+            m_journalFeed->jobsAppended(m_jobsByMode, m_appendedFrom);
+    });
     const QByteArray history = m_settings->value(historyKey).toByteArray();
     m_journal->open(history, [this](JournalContents contents) {
         if (!contents.problem.isEmpty()) {
@@ -118,13 +122,17 @@ void AppStore::restoreSlice(const std::shared_ptr<Restoring> &restoring)
     QElapsedTimer turn;
     turn.start();
     qsizetype end = restoring->next;
+    QMap<Mode, qsizetype> from; // where each list's restored jobs begin
     while (end < rows.size() &&
            (end - restoring->next < minimumSlice || turn.nsecsElapsed() < sliceBudgetNs)) {
         const JournalJob &row = rows.at(end++);
         // Taken, so what has been listed is let go as the list grows.
         const QList<JournalPair> pairs = restoring->contents.pairs.take(row.id);
         const ImageJobPtr job = JournalRows::restore(row, pairs);
-        m_jobsByMode[row.mode].append(job);
+        QList<ImageJobPtr> &list = m_jobsByMode[row.mode];
+        if (!from.contains(row.mode))
+            from.insert(row.mode, list.size());
+        list.append(job);
         m_journalFeed->adopt(job, row.mode, row.position);
         restoring->restored.append(job);
         for (qsizetype k = 0; k < pairs.size(); ++k) {
@@ -132,10 +140,9 @@ void AppStore::restoreSlice(const std::shared_ptr<Restoring> &restoring)
                 restoring->inFlight.append({job, job->variants().at(k), row.mode, pairs.at(k)});
         }
     }
-    const bool listed = end > restoring->next;
     restoring->next = end;
-    if (listed)
-        Q_EMIT jobsChanged();
+    if (!from.isEmpty())
+        announceAppended(from);
     if (restoring->next < rows.size())
         QMetaObject::invokeMethod(
             this, [this, restoring] { restoreSlice(restoring); }, Qt::QueuedConnection);

@@ -49,18 +49,26 @@ void AppStore::markRefusedVariants()
     }
     if (refusing.isEmpty())
         return;
-    for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode)) {
-        for (const ImageJobPtr &job : modeJobs) {
-            for (const ModelVariantPtr &variant : job->variants()) {
-                if (variant->status().kind() != RunStatus::Kind::waiting)
-                    continue;
-                const auto found = refusing.constFind(variant->modelSlug());
-                if (found == refusing.constEnd())
-                    continue;
-                const auto &refusal = job->input().isPrompt() ? found->prompt : found->file;
-                if (refusal)
-                    variant->setStatus(RunStatus::failed(refusal->message()));
-            }
+    const auto mark = [&refusing](const ImageJobPtr &job) {
+        for (const ModelVariantPtr &variant : job->variants()) {
+            if (variant->status().kind() != RunStatus::Kind::waiting)
+                continue;
+            const auto found = refusing.constFind(variant->modelSlug());
+            if (found == refusing.constEnd())
+                continue;
+            const auto &refusal = job->input().isPrompt() ? found->prompt : found->file;
+            if (refusal)
+                variant->setStatus(RunStatus::failed(refusal->message()));
         }
+    };
+    // Jobs already listed were marked when they came, or by a later change of the schemas.
+    if (!m_appendedFrom.isEmpty()) {
+        for (const ImageJobPtr &job : appendedJobs())
+            mark(job);
+        return;
+    }
+    for (const QList<ImageJobPtr> &modeJobs : std::as_const(m_jobsByMode)) {
+        for (const ImageJobPtr &job : modeJobs)
+            mark(job);
     }
 }

@@ -85,6 +85,47 @@ void JournalFeed::listsChanged(const QMap<Mode, QList<ImageJobPtr>> &lists)
     }
 }
 
+// The jobs before the new ones kept their places, numbered in order, since the last change was
+// written; new jobs follow the last of them, jobs read back from the journal have theirs. A known
+// job out of that order is left to the whole pass, which numbers the list afresh.
+void JournalFeed::jobsAppended(const QMap<Mode, QList<ImageJobPtr>> &lists,
+                               const QMap<Mode, qsizetype> &from)
+{
+    for (auto it = from.constBegin(); it != from.constEnd(); ++it) {
+        const Mode mode = it.key();
+        const QList<ImageJobPtr> &jobs = *lists.constFind(mode);
+        const qsizetype first = it.value();
+        qint64 last = -1;
+        if (first > 0) {
+            const auto before = m_places.constFind(jobs.at(first - 1)->id());
+            if (before == m_places.constEnd() || before->mode != mode)
+                return listsChanged(lists);
+            last = before->position;
+        }
+        bool newSeen = false;
+        for (qsizetype i = first; i < jobs.size(); ++i) {
+            const auto place = m_places.constFind(jobs.at(i)->id());
+            if (place == m_places.constEnd()) {
+                newSeen = true;
+                continue;
+            }
+            if (place->mode != mode || newSeen || place->position <= last)
+                return listsChanged(lists);
+            last = place->position;
+        }
+        qint64 next = last + 1;
+        for (qsizetype i = first; i < jobs.size(); ++i) {
+            const ImageJob &job = *jobs.at(i);
+            if (m_places.contains(job.id()))
+                continue;
+            const Place now{mode, next++};
+            m_places.insert(job.id(), now);
+            writeJob(job, now);
+            writePairs(job);
+        }
+    }
+}
+
 void JournalFeed::jobsUpdated(const QList<ImageJobPtr> &changed, JobTracker::Changes changes)
 {
     const bool pairsChanged = changes & (JobTracker::Change::variants | JobTracker::Change::status |

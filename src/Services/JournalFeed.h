@@ -22,6 +22,10 @@ public:
 
     // The store's lists now: jobs new to them are written, jobs gone from them removed.
     void listsChanged(const QMap<Mode, QList<ImageJobPtr>> &lists);
+    // The same, when the lists only grew at their ends, each from its index in `from`: only the
+    // new jobs are looked at.
+    void jobsAppended(const QMap<Mode, QList<ImageJobPtr>> &lists,
+                      const QMap<Mode, qsizetype> &from);
     // A job read back from the journal, already written there at `position`.
     void adopt(const ImageJobPtr &job, Mode mode, qint64 position);
 

@@ -85,6 +85,7 @@ private Q_SLOTS:
 
     void everyKindOfJobComesBack();
     void noCap();
+    void appendedJobsFollowTheRestoredOnes();
     void historyIsImportedOnceAndLeftInPlace();
     void corruptJournalIsSetAsideAndReported();
     void lockedJournalIsReportedAndLeftAlone();
@@ -166,6 +167,65 @@ void JournalTest::everyKindOfJobComesBack()
     QCOMPARE(prompts.first()->input(), JobInput::prompt(u"a lighthouse"_s, {references.last()}));
     // Work that had not reached the service starts over.
     QCOMPARE(prompts.first()->variants().first()->status(), RunStatus::waiting());
+}
+
+// A drop after a restart follows the jobs read back, numbered after the last of them even when
+// earlier removals left gaps in the numbers.
+void JournalTest::appendedJobsFollowTheRestoredOnes()
+{
+    QList<QUuid> order;
+    {
+        const auto store = restoredStore(env().environment());
+        QVERIFY(store);
+        QList<ImageJobPtr> listed;
+        for (const QString &name : {u"a.png"_s, u"b.png"_s, u"c.png"_s})
+            listed.append(job(JobInput::file(image(env(), name)), {}));
+        store->setJobs(listed);
+        store->remove(listed.at(1));
+        order = {listed.at(0)->id(), listed.at(2)->id()};
+    }
+    QDir().mkpath(env().path(u"drop/inner"_s));
+    const QList<QUrl> dropped{image(env(), u"drop/d.png"_s), image(env(), u"drop/inner/e.png"_s)};
+    {
+        const auto store = restoredStore(env().environment());
+        QVERIFY(store);
+        QCOMPARE(store->jobs(Mode::upscale).size(), 2);
+        store->setIncludeSubfolders(true);
+        store->addFiles({QUrl::fromLocalFile(env().path(u"drop"_s))});
+        QVERIFY(QTest::qWaitFor([&] { return store->jobs(Mode::upscale).size() == 4; }, settleMs));
+        for (const ImageJobPtr &added : store->jobs(Mode::upscale).sliced(2))
+            order.append(added->id());
+        store->setMode(Mode::image);
+        store->addPromptJob(u"a lighthouse"_s, {});
+    }
+    {
+        QSqlDatabase reader = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"reader"_s);
+        reader.setDatabaseName(env().environment().journalPath);
+        QVERIFY(reader.open());
+        QSqlQuery query(reader);
+        QVERIFY(query.exec(u"SELECT id, position FROM jobs"_s));
+        QHash<QUuid, qint64> positions;
+        while (query.next())
+            positions.insert(QUuid::fromString(query.value(0).toString()),
+                             query.value(1).toLongLong());
+        qint64 last = -1;
+        for (const QUuid &id : std::as_const(order)) {
+            QVERIFY(positions.contains(id));
+            QVERIFY2(positions.value(id) > last, "listed jobs are numbered in their order");
+            last = positions.value(id);
+        }
+        reader.close();
+    }
+    QSqlDatabase::removeDatabase(u"reader"_s);
+    const auto store = restoredStore(env().environment());
+    QVERIFY(store);
+    QList<QUuid> restored;
+    for (const ImageJobPtr &listed : store->jobs(Mode::upscale))
+        restored.append(listed->id());
+    QCOMPARE(restored, order);
+    QCOMPARE(store->jobs(Mode::upscale).last()->input(), JobInput::file(dropped.last()));
+    QCOMPARE(store->jobs(Mode::image).size(), 1);
+    QCOMPARE(store->jobs(Mode::image).first()->input(), JobInput::prompt(u"a lighthouse"_s, {}));
 }
 
 void JournalTest::noCap()
