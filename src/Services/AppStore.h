@@ -257,10 +257,11 @@ private:
     static QCoro::Task<void> reattach(QPointer<AppStore> store, TaskHandle handle,
                                       std::shared_ptr<Restoring> restoring);
     void endReattach(const TaskHandle &handle);
-    // Takes up a prediction the service runs for this pair since before a restart.
+    // Takes up a prediction the service runs for this pair since before a restart: the create
+    // sent `input`; `placed` are the outputs named before it, by index.
     QCoro::Task<void> resumePair(ImageJobPtr job, ModelVariantPtr variant, ReplicateClient client,
                                  ModelPlan plan, bool tagWithModel, OutputPlan output,
-                                 QString predictionId);
+                                 QString predictionId, QJsonObject input, QStringList placed);
     // What a run starting now froze, and which pairs it takes.
     void journalRun(Mode mode, const OutputPlan &output, bool tagWithModel,
                     std::optional<double> spendLimit, const QList<JobVariantPair> &pairs);

@@ -8,7 +8,9 @@
 #include "Services/ImageFile.h"
 #include "Services/JobJournal.h"
 #include "Services/JournalFeed.h"
+#include "Services/JournalHooks.h"
 #include "Services/JournalRows.h"
+#include "Services/SpendMeter.h"
 #include "Services/TaskGroup.h"
 #include "Services/VariantPipeline.h"
 
@@ -250,8 +252,10 @@ QCoro::Task<void> AppStore::reattach(QPointer<AppStore> store, TaskHandle handle
             continue;
         }
         group.start([store, pair, client, plan, tagWithModel, output] {
-            return store->resumePair(pair.job, pair.variant, client, plan, tagWithModel, output,
-                                     pair.pair.predictionId);
+            return store->resumePair(
+                pair.job, pair.variant, client, plan, tagWithModel, output, pair.pair.predictionId,
+                QJsonDocument::fromJson(pair.pair.createInput.toUtf8()).object(),
+                pair.pair.outputs);
         });
     }
     auto all = group.waitForAll();
@@ -270,14 +274,25 @@ void AppStore::endReattach(const TaskHandle &handle)
 
 QCoro::Task<void> AppStore::resumePair(ImageJobPtr job, ModelVariantPtr variant,
                                        ReplicateClient client, ModelPlan plan, bool tagWithModel,
-                                       OutputPlan output, QString predictionId)
+                                       OutputPlan output, QString predictionId, QJsonObject input,
+                                       QStringList placed)
 {
-    VariantPipeline::Setup setup{std::move(job),      std::move(variant),
-                                 std::move(client),   std::move(plan),
-                                 tagWithModel,        std::move(output),
-                                 m_environment.clock, {},
-                                 serviceWork(),       {}};
-    return std::make_shared<VariantPipeline>(std::move(setup))->resume(std::move(predictionId));
+    // The journal's hooks are set below.
+    VariantPipeline::Setup setup{std::move(job),
+                                 std::move(variant),
+                                 std::move(client),
+                                 std::move(plan),
+                                 tagWithModel,
+                                 std::move(output),
+                                 m_environment.clock,
+                                 {},
+                                 serviceWork(),
+                                 {},
+                                 {},
+                                 {}};
+    JournalHooks::attach(setup, m_journal.get(), setup.variant->id());
+    return std::make_shared<VariantPipeline>(std::move(setup))
+        ->resume(std::move(predictionId), std::move(input), std::move(placed));
 }
 
 void AppStore::journalRun(Mode mode, const OutputPlan &output, bool tagWithModel,
@@ -300,4 +315,12 @@ void AppStore::journalRun(Mode mode, const OutputPlan &output, bool tagWithModel
     m_journal->putRun(run);
     for (const JobVariantPair &pair : pairs)
         m_journal->assignRun(pair.variant->id(), run.id);
+    // What the run has committed so far, kept with it as it grows, also after the next run has
+    // started while this one's last pairs end.
+    if (SpendMeter *meter = m_spend.get()) {
+        connect(meter, &SpendMeter::changed, m_journal.get(),
+                [journal = m_journal.get(), meter, id = run.id] {
+                    journal->runSpent(id, meter->spend().committed());
+                });
+    }
 }

@@ -5,6 +5,7 @@
 #include "Services/Coroutine.h"
 #include "Services/CostPlanner.h"
 #include "Services/JobJournal.h"
+#include "Services/JournalHooks.h"
 #include "Services/SleepTimer.h"
 #include "Services/SpendMeter.h"
 #include "Services/TaskGroup.h"
@@ -153,16 +154,20 @@ QCoro::Task<void> AppStore::process(ImageJobPtr job, ModelVariantPtr variant,
                                     ReplicateClient client, ModelPlan plan, bool tagWithModel,
                                     OutputPlan output)
 {
-    std::function<QCoro::Task<void>(QJsonObject)> beforeCreate;
-    if (m_journal)
-        beforeCreate = [journal = QPointer<JobJournal>(m_journal.get()),
-                        pair = variant->id()](QJsonObject input) {
-            return JobJournal::recordCreate(journal, pair, std::move(input));
-        };
-    VariantPipeline::Setup setup{
-        std::move(job), std::move(variant),     std::move(client),   std::move(plan),
-        tagWithModel,   std::move(output),      m_environment.clock, {},
-        serviceWork(),  std::move(beforeCreate)};
+    // The journal's hooks are set below.
+    VariantPipeline::Setup setup{std::move(job),
+                                 std::move(variant),
+                                 std::move(client),
+                                 std::move(plan),
+                                 tagWithModel,
+                                 std::move(output),
+                                 m_environment.clock,
+                                 {},
+                                 serviceWork(),
+                                 {},
+                                 {},
+                                 {}};
+    JournalHooks::attach(setup, m_journal.get(), setup.variant->id());
     return std::make_shared<VariantPipeline>(std::move(setup))->run();
 }
 

@@ -87,6 +87,25 @@ void JobJournal::createSent(const QUuid &pairId, const QDateTime &at, const QJso
     scheduleFlush();
 }
 
+void JobJournal::partFolder(const QUuid &pairId, const QString &folder)
+{
+    m_placements.append({pairId, std::nullopt, folder});
+    scheduleFlush();
+}
+
+void JobJournal::outputNamed(const QUuid &pairId, int index, const QString &path)
+{
+    m_placements.append({pairId, index, path});
+    scheduleFlush();
+}
+
+void JobJournal::runSpent(const QUuid &runId, double spent)
+{
+    // Only the latest figure of a turn is worth writing.
+    m_runsSpent.insert(runId, spent);
+    scheduleFlush();
+}
+
 void JobJournal::scheduleFlush()
 {
     // A posted call, so the changes of one turn of the event loop go in one transaction.
@@ -113,6 +132,10 @@ void JobJournal::flush()
     batch.runs = std::exchange(m_runs, {});
     batch.pairRuns = std::exchange(m_pairRuns, {});
     batch.createsSent = std::exchange(m_createsSent, {});
+    batch.placements = std::exchange(m_placements, {});
+    for (auto it = m_runsSpent.constBegin(); it != m_runsSpent.constEnd(); ++it)
+        batch.runsSpent.append({it.key(), it.value()});
+    m_runsSpent.clear();
     if (batch.isEmpty())
         return;
     const quint64 ticket = ++m_handedOver;
@@ -160,6 +183,16 @@ QCoro::Task<void> JobJournal::recordCreate(QPointer<JobJournal> journal, QUuid p
     if (!journal || !journal->m_open)
         co_return;
     journal->createSent(pairId, QDateTime::currentDateTimeUtc(), input);
+    auto committing = committed(journal);
+    co_await committing;
+}
+
+QCoro::Task<void> JobJournal::recordOutput(QPointer<JobJournal> journal, QUuid pairId, int index,
+                                           QString path)
+{
+    if (!journal || !journal->m_open)
+        co_return;
+    journal->outputNamed(pairId, index, path);
     auto committing = committed(journal);
     co_await committing;
 }

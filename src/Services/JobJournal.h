@@ -38,6 +38,9 @@ public:
     void putRun(const JournalRun &run);
     void assignRun(const QUuid &pairId, const QUuid &runId);
     void createSent(const QUuid &pairId, const QDateTime &at, const QJsonObject &input);
+    void partFolder(const QUuid &pairId, const QString &folder);
+    void outputNamed(const QUuid &pairId, int index, const QString &path);
+    void runSpent(const QUuid &runId, double spent);
 
     // Hands what is pending to the journal's thread now rather than at the end of the turn.
     void flushNow();
@@ -48,6 +51,10 @@ public:
     // disk: a crash after this point finds the pair's prediction on the service by its input.
     static QCoro::Task<void> recordCreate(QPointer<JobJournal> journal, QUuid pairId,
                                           QJsonObject input);
+    // Records that output `index` of `pairId` is given `path` now, and resumes once that is on
+    // disk: a crash after the move finds the result there instead of fetching it again.
+    static QCoro::Task<void> recordOutput(QPointer<JobJournal> journal, QUuid pairId, int index,
+                                          QString path);
     static constexpr int commitWaitMs = 2000;
 
 private:
@@ -65,6 +72,8 @@ private:
     QList<JournalRun> m_runs;
     QList<std::pair<QUuid, QUuid>> m_pairRuns;
     QList<JournalPair> m_createsSent;
+    QList<JournalPlacement> m_placements;
+    QHash<QUuid, double> m_runsSpent;
     quint64 m_handedOver = 0;
     quint64 m_committed = 0;
     struct Waiter {

@@ -1,6 +1,7 @@
 #include "Services/JournalDatabase.h"
 
 #include "Models/HistorySnapshot.h"
+#include "Services/OutputPlacement.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,8 +37,14 @@ const char *const schema[] = {
     "slug TEXT NOT NULL, title TEXT NOT NULL, status TEXT NOT NULL, message TEXT, "
     "prediction_id TEXT, cancel_url TEXT, result_url TEXT, result_width REAL, "
     "result_height REAL, elapsed REAL, cost_low REAL, cost_high REAL, run_id TEXT, "
-    "create_sent_at TEXT, create_input TEXT)",
+    "create_sent_at TEXT, create_input TEXT, part_folder TEXT, outputs TEXT)",
     "CREATE INDEX pairs_by_job ON pairs (job_id, position)",
+};
+
+// What a journal of the first version lacks.
+const char *const fromVersion1[] = {
+    "ALTER TABLE pairs ADD COLUMN part_folder TEXT",
+    "ALTER TABLE pairs ADD COLUMN outputs TEXT",
 };
 
 QVariant nullable(const std::optional<double> &value)
@@ -234,6 +241,12 @@ JournalContents JournalDatabase::open(const QByteArray &history)
         // a damaged journal does not bring back jobs removed long ago.
         if (!existed && contents.problem.isEmpty())
             importHistory(history);
+    } else if (version < schemaVersion && !upgradeSchema()) {
+        disconnect();
+        contents.problem = QStringLiteral("The job journal %1 could not be set up. Jobs "
+                                          "added here will not be kept after quitting.")
+                               .arg(m_path);
+        return contents;
     }
     JournalContents read = this->read();
     read.problem = contents.problem;
@@ -246,6 +259,21 @@ bool JournalDatabase::createSchema()
     db.transaction();
     QSqlQuery query(db);
     for (const char *statement : schema) {
+        if (!query.exec(QLatin1String(statement))) {
+            db.rollback();
+            return false;
+        }
+    }
+    query.exec(QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion));
+    return db.commit();
+}
+
+bool JournalDatabase::upgradeSchema()
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    db.transaction();
+    QSqlQuery query(db);
+    for (const char *statement : fromVersion1) {
         if (!query.exec(QLatin1String(statement))) {
             db.rollback();
             return false;
@@ -356,7 +384,9 @@ JournalContents JournalDatabase::read()
     query.exec(QStringLiteral("SELECT id, job_id, position, slug, title, status, message, "
                               "prediction_id, cancel_url, result_url, result_width, "
                               "result_height, elapsed, cost_low, cost_high, run_id, "
-                              "create_sent_at, create_input FROM pairs ORDER BY job_id, position"));
+                              "create_sent_at, create_input, part_folder, outputs FROM pairs "
+                              "ORDER BY job_id, position"));
+    QHash<QString, QSet<QString>> partsLeft; // folder: the pairs that wrote there
     while (query.next()) {
         JournalPair pair;
         pair.id = QUuid::fromString(query.value(0).toString());
@@ -381,6 +411,14 @@ JournalContents JournalDatabase::read()
         pair.runId = QUuid::fromString(query.value(15).toString());
         pair.createSentAt = QDateTime::fromString(query.value(16).toString(), Qt::ISODateWithMs);
         pair.createInput = query.value(17).toString();
+        pair.partFolder = query.value(18).toString();
+        for (const QJsonValue &output :
+             QJsonDocument::fromJson(query.value(19).toString().toUtf8()).array())
+            pair.outputs.append(output.toString());
+        // Nothing of this process writes yet, so a part of this pair is a crash's leftover.
+        if (!pair.partFolder.isEmpty())
+            partsLeft[std::exchange(pair.partFolder, {})].insert(
+                pair.id.toString(QUuid::WithoutBraces));
         // A result deleted outside the application is no result any more.
         if (pair.status == RunStatus::Kind::done && !fileExists(pair.resultURL)) {
             droppedPairs.append(pair.id);
@@ -425,6 +463,13 @@ JournalContents JournalDatabase::read()
         contents.runs.insert(run.id, run);
     }
     query.finish();
+
+    // Each folder is looked through once, however many pairs wrote there.
+    for (auto it = partsLeft.constBegin(); it != partsLeft.constEnd(); ++it)
+        OutputPlacement::removeParts(it.key(), it.value());
+    if (!partsLeft.isEmpty())
+        query.exec(
+            QStringLiteral("UPDATE pairs SET part_folder = NULL WHERE part_folder IS NOT NULL"));
 
     JournalBatch forget;
     forget.removedJobs = droppedJobs;
@@ -568,11 +613,50 @@ bool JournalDatabase::apply(const JournalBatch &batch)
     if (!batch.createsSent.isEmpty()) {
         QSqlQuery put(db);
         put.prepare(
-            QStringLiteral("UPDATE pairs SET create_sent_at = ?, create_input = ? WHERE id = ?"));
+            // A new create makes new outputs: those named for an earlier one are no longer its.
+            QStringLiteral("UPDATE pairs SET create_sent_at = ?, create_input = ?, outputs = NULL "
+                           "WHERE id = ?"));
         for (const JournalPair &pair : batch.createsSent) {
             put.addBindValue(pair.createSentAt.toUTC().toString(Qt::ISODateWithMs));
             put.addBindValue(text(pair.createInput));
             put.addBindValue(idText(pair.id));
+            run(put);
+        }
+    }
+    if (!batch.placements.isEmpty()) {
+        QSqlQuery folder(db), outputs(db), put(db);
+        folder.prepare(QStringLiteral("UPDATE pairs SET part_folder = ? WHERE id = ?"));
+        outputs.prepare(QStringLiteral("SELECT outputs FROM pairs WHERE id = ?"));
+        put.prepare(QStringLiteral("UPDATE pairs SET outputs = ? WHERE id = ?"));
+        for (const JournalPlacement &placement : batch.placements) {
+            if (!placement.index) {
+                folder.addBindValue(nullable(placement.path));
+                folder.addBindValue(idText(placement.pairId));
+                run(folder);
+                continue;
+            }
+            outputs.addBindValue(idText(placement.pairId));
+            run(outputs);
+            QJsonArray named =
+                outputs.next()
+                    ? QJsonDocument::fromJson(outputs.value(0).toString().toUtf8()).array()
+                    : QJsonArray();
+            outputs.finish();
+            while (named.size() <= *placement.index)
+                named.append(QString());
+            named[*placement.index] = placement.path;
+            put.addBindValue(
+                QString::fromUtf8(QJsonDocument(named).toJson(QJsonDocument::Compact)));
+            put.addBindValue(idText(placement.pairId));
+            run(put);
+        }
+    }
+    if (!batch.runsSpent.isEmpty()) {
+        QSqlQuery put(db);
+        put.prepare(QStringLiteral("UPDATE runs SET spent = ? WHERE id = ?"));
+        for (const auto &[runId, spent] : batch.runsSpent) {
+            put.addBindValue(spent);
+            put.addBindValue(idText(runId));
             run(put);
         }
     }

@@ -26,7 +26,7 @@ public:
     bool apply(const JournalBatch &batch);
     bool isOpen() const { return !m_connection.isEmpty(); }
 
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
     static constexpr int busyTimeoutMs = 250;
 
 private:
@@ -34,6 +34,7 @@ private:
     Opening connect(QString *why);
     void disconnect();
     bool createSchema();
+    bool upgradeSchema();
     void importHistory(const QByteArray &history);
     JournalContents read();
 

@@ -46,6 +46,16 @@ struct JournalPair {
     QUuid runId;
     QDateTime createSentAt; // UTC; invalid when no create went out unanswered
     QString createInput;    // the JSON input of that create
+    QString partFolder;     // where its result is being written; a crash may leave parts there
+    QStringList outputs;    // final paths, by output index, named before the move into place
+};
+
+// Where a pair writes: with no index, the folder its parts go to; else output `index` is about to
+// be given `path` as its final name.
+struct JournalPlacement {
+    QUuid pairId;
+    std::optional<int> index;
+    QString path;
 };
 
 // What a run froze when it started: enough to finish its pairs after a restart.
@@ -71,11 +81,14 @@ struct JournalBatch {
     QList<JournalRun> runs;
     QList<std::pair<QUuid, QUuid>> pairRuns; // pair, run
     QList<JournalPair> createsSent;          // id, createSentAt and createInput only
+    QList<JournalPlacement> placements;
+    QList<std::pair<QUuid, double>> runsSpent; // run, what it has committed so far
 
     bool isEmpty() const
     {
         return removedJobs.isEmpty() && jobs.isEmpty() && jobPairs.isEmpty() && runs.isEmpty() &&
-               pairRuns.isEmpty() && createsSent.isEmpty();
+               pairRuns.isEmpty() && createsSent.isEmpty() && placements.isEmpty() &&
+               runsSpent.isEmpty();
     }
 };
 

@@ -6,8 +6,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QMutex>
 #include <QRegularExpression>
+#include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -21,7 +24,16 @@
 namespace
 {
 
-constexpr int maxCommitAttempts = 100;
+// Names chosen for results that are not on the disk yet: between choosing a name and moving the
+// part there, the journal is told, and another result of this process must not pick it meanwhile.
+QMutex reservedLock;
+QSet<QString> reservedPaths;
+
+QString partPrefix(const QString &owner)
+{
+    return owner.isEmpty() ? QStringLiteral(".moonforge-")
+                           : QStringLiteral(".moonforge-") + owner + QLatin1Char('-');
+}
 
 // The bytes reach the disk before the file gets its final name, so a crash never leaves a
 // truncated result under it.
@@ -156,35 +168,108 @@ Target target(const OutputPlan &plan, const JobInput &input, const QString &stem
     return {folder(plan, input, treeRoot).toLocalFile(), fileName};
 }
 
-std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath)
+std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath, const QString &owner)
 {
     if (!QDir().mkpath(folderPath))
         throw std::runtime_error(
             QStringLiteral("Could not create the folder “%1”.").arg(folderPath).toStdString());
     // Hidden, and removed again unless committed: an interrupted result never shows up.
     auto part = std::make_unique<QTemporaryFile>(
-        QDir(folderPath).filePath(QStringLiteral(".moonforge-XXXXXX.part")));
+        QDir(folderPath).filePath(partPrefix(owner) + QStringLiteral("XXXXXX.part")));
     if (!part->open())
         throw std::runtime_error(part->errorString().toStdString());
     return part;
 }
 
-QUrl commit(QTemporaryFile &part, const Target &target)
+bool isPartOf(const QString &fileName, const QString &owner)
+{
+    // Exactly what openPart() makes for this owner: the prefix, six letters or digits, ".part".
+    const QString prefix = partPrefix(owner);
+    if (owner.isEmpty() || !fileName.startsWith(prefix) || !fileName.endsWith(u".part") ||
+        fileName.size() != prefix.size() + 6 + 5)
+        return false;
+    const QStringView random = QStringView(fileName).mid(prefix.size(), 6);
+    return std::all_of(random.begin(), random.end(),
+                       [](QChar c) { return c.isLetterOrNumber() && c.unicode() < 128; });
+}
+
+int removeParts(const QString &folderPath, const QSet<QString> &owners)
+{
+    if (owners.isEmpty() || folderPath.isEmpty())
+        return 0;
+    const QDir folder(folderPath);
+    const qsizetype ownerStart = partPrefix({}).size();
+    int removed = 0;
+    const QStringList names = folder.entryList({partPrefix({}) + QStringLiteral("*.part")},
+                                               QDir::Files | QDir::Hidden | QDir::NoSymLinks);
+    for (const QString &name : names) {
+        const qsizetype ownerEnd = name.lastIndexOf(QLatin1Char('-'));
+        if (ownerEnd <= ownerStart)
+            continue;
+        const QString owner = name.mid(ownerStart, ownerEnd - ownerStart);
+        if (owners.contains(owner) && isPartOf(name, owner) && QFile::remove(folder.filePath(name)))
+            ++removed;
+    }
+    return removed;
+}
+
+void finishPart(QTemporaryFile &part)
 {
     if (!part.flush() || !part.setPermissions(ordinaryFilePermissions()) || !syncToDisk(part))
         throw std::runtime_error(part.errorString().toStdString());
-    const QString proposal = QDir(target.folder).filePath(target.fileName);
-    // The rename refuses to replace a file, so a name taken since it was chosen (by another
-    // result of the same run, or by the user) only makes us pick the next free one.
-    for (int attempt = 0; attempt < maxCommitAttempts; ++attempt) {
-        const QUrl candidate = ImageFile::uniqueURL(QUrl::fromLocalFile(proposal));
-        if (part.rename(candidate.toLocalFile())) {
-            // It is the result now, no longer a scratch file.
-            part.setAutoRemove(false);
+}
+
+QString reserveName(const Target &target)
+{
+    const QFileInfo proposal(QDir(target.folder).filePath(target.fileName));
+    const QString folder = proposal.absolutePath();
+    const QString ext = proposal.suffix();
+    const QString base = ext.isEmpty() ? proposal.fileName() : proposal.completeBaseName();
+    const QMutexLocker locker(&reservedLock);
+    // The same numbering as ImageFile::uniqueURL, skipping names held by other results.
+    for (int n = 1; n <= 9999; ++n) {
+        QString candidate = folder + QLatin1Char('/') + base;
+        if (n > 1)
+            candidate += QLatin1Char(' ') + QString::number(n);
+        if (!ext.isEmpty())
+            candidate += QLatin1Char('.') + ext;
+        if (!reservedPaths.contains(candidate) && !QFileInfo::exists(candidate)) {
+            reservedPaths.insert(candidate);
             return candidate;
         }
-        if (!QFileInfo::exists(candidate.toLocalFile()))
-            throw std::runtime_error(part.errorString().toStdString());
+    }
+    throw std::runtime_error("No free file name is left for this result.");
+}
+
+void releaseName(const QString &path)
+{
+    const QMutexLocker locker(&reservedLock);
+    reservedPaths.remove(path);
+}
+
+bool moveInto(QTemporaryFile &part, const QString &path)
+{
+    // The rename refuses to replace a file, so a name the user took since it was chosen only
+    // makes the caller pick the next free one.
+    if (part.rename(path)) {
+        // It is the result now, no longer a scratch file.
+        part.setAutoRemove(false);
+        return true;
+    }
+    if (!QFileInfo::exists(path))
+        throw std::runtime_error(part.errorString().toStdString());
+    return false;
+}
+
+QUrl commit(QTemporaryFile &part, const Target &target)
+{
+    finishPart(part);
+    for (int attempt = 0; attempt < maxCommitAttempts; ++attempt) {
+        const QString path = reserveName(target);
+        const bool moved = moveInto(part, path);
+        releaseName(path);
+        if (moved)
+            return QUrl::fromLocalFile(path);
     }
     throw std::runtime_error("No free file name is left for this result.");
 }

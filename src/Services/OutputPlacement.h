@@ -3,6 +3,7 @@
 #include "Services/OutputPlan.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QTemporaryFile>
 #include <QUrl>
@@ -45,9 +46,25 @@ Target target(const OutputPlan &plan, const JobInput &input, const QString &stem
               const QString &modelName, bool tagWithModel, int index, int count,
               const QUrl &address, const QUrl &treeRoot = {});
 
-// A hidden temporary file in `folderPath` (created with its parents) to write a result into.
-// It is removed when dropped uncommitted.
-std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath);
+// A hidden temporary file in `folderPath` (created with its parents) to write a result into,
+// its name carrying `owner` (the pair's id) when given. It is removed when dropped uncommitted.
+std::unique_ptr<QTemporaryFile> openPart(const QString &folderPath, const QString &owner = {});
+// Whether `fileName` is exactly a name openPart() gives to a part of `owner` (never empty).
+bool isPartOf(const QString &fileName, const QString &owner);
+// Removes the parts of `owners` that a crash left in `folderPath`, and nothing else. Returns how
+// many went.
+int removeParts(const QString &folderPath, const QSet<QString> &owners);
+
+// How many times a name is chosen again when the chosen one was taken before the move.
+inline constexpr int maxCommitAttempts = 100;
+// Flushes the finished part to the disk and gives it ordinary permissions.
+void finishPart(QTemporaryFile &part);
+// The first free name for `target`, on the disk and among the names held by this call for
+// other results of this process; held until releaseName().
+QString reserveName(const Target &target);
+void releaseName(const QString &path);
+// Moves the part to exactly `path`, never replacing a file: false when the name is taken.
+bool moveInto(QTemporaryFile &part, const QString &path);
 
 // Moves the finished part file to the first free name for `target` without ever replacing a
 // file. Returns the final file.

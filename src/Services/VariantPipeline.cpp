@@ -9,6 +9,7 @@
 
 #include <QCoroFuture>
 #include <QException>
+#include <QFileInfo>
 #include <QtConcurrent>
 
 #include <algorithm>
@@ -80,8 +81,11 @@ QCoro::Task<void> VariantPipeline::run()
     return carry([this] { return steps(); });
 }
 
-QCoro::Task<void> VariantPipeline::resume(QString predictionId)
+QCoro::Task<void> VariantPipeline::resume(QString predictionId, QJsonObject input,
+                                          QStringList placed)
 {
+    m_input = std::move(input);
+    m_placed = std::move(placed);
     return carry([this, predictionId] { return resumedSteps(predictionId); });
 }
 
@@ -167,6 +171,12 @@ QCoro::Task<void> VariantPipeline::finish()
     QList<QUrl> saved;
     for (int index = 0; index < addresses.size(); ++index) {
         m_work.throwIfCancelled();
+        auto looking = placedBefore(index);
+        const std::optional<QUrl> placed = co_await looking;
+        if (placed) {
+            saved.append(*placed);
+            continue;
+        }
         auto saving = save(addresses.at(index), index, int(addresses.size()));
         saved.append(co_await saving);
     }
@@ -239,33 +249,97 @@ QCoro::Task<QUrl> VariantPipeline::save(QUrl address, int index, int count)
         m_setup.output, m_setup.job->input(), m_setup.job->filenameStem(), m_setup.plan.model.name,
         m_setup.tagWithModel, index, count, address, m_setup.job->treeRoot());
     if (DataUri::isDataUri(address)) {
-        auto writing = saveInline(address, where);
+        auto writing = saveInline(address, where, index);
         const QUrl saved = co_await writing;
         co_return saved;
     }
     // Dropped, and so removed, unless the whole output arrives and gets its name.
-    const std::shared_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    auto opening = openPart(where.folder);
+    const std::shared_ptr<QTemporaryFile> part = co_await opening;
     auto downloading = m_setup.client.download(address, part.get(), m_work);
     co_await downloading;
     m_work.throwIfCancelled();
-    auto committing = commitInBackground(part, where);
+    auto committing = commitInBackground(part, where, index);
     const QUrl saved = co_await committing;
     co_return saved;
 }
 
+QCoro::Task<std::shared_ptr<QTemporaryFile>> VariantPipeline::openPart(QString folder)
+{
+    if (m_setup.beforePart && folder != m_partFolder) {
+        m_partFolder = folder;
+        auto noting = m_setup.beforePart(folder);
+        co_await noting;
+        m_work.throwIfCancelled();
+    }
+    co_return OutputPlacement::openPart(folder,
+                                        m_setup.variant->id().toString(QUuid::WithoutBraces));
+}
+
+QCoro::Task<std::optional<QUrl>> VariantPipeline::placedBefore(int index)
+{
+    if (index >= m_placed.size() || m_placed.at(index).isEmpty())
+        co_return std::nullopt;
+    const QString path = m_placed.at(index);
+    QFuture<bool> looking = QtConcurrent::run([path] { return QFileInfo(path).isFile(); });
+    auto found = resultOf(looking);
+    const bool isFile = co_await found;
+    if (!isFile)
+        co_return std::nullopt;
+    co_return QUrl::fromLocalFile(path);
+}
+
+namespace
+{
+
+// A result name held from its choice until the part has been moved there, or has failed to be.
+struct HeldName {
+    QString path;
+    ~HeldName() { OutputPlacement::releaseName(path); }
+};
+
+} // namespace
+
 QCoro::Task<QUrl> VariantPipeline::commitInBackground(std::shared_ptr<QTemporaryFile> part,
-                                                      OutputPlacement::Target where)
+                                                      OutputPlacement::Target where, int index)
 {
     // Flushing to the disk can take tens of milliseconds, so it is done on a worker thread; the
     // worker shares the file, which stays open until it is done.
-    QFuture<QUrl> committing =
-        QtConcurrent::run([part, where] { return OutputPlacement::commit(*part, where); });
-    auto committed = resultOf(committing);
-    const QUrl saved = co_await committed;
-    co_return saved;
+    if (!m_setup.beforeName) {
+        QFuture<QUrl> committing =
+            QtConcurrent::run([part, where] { return OutputPlacement::commit(*part, where); });
+        auto committed = resultOf(committing);
+        const QUrl saved = co_await committed;
+        co_return saved;
+    }
+    QFuture<bool> finishing = QtConcurrent::run([part] {
+        OutputPlacement::finishPart(*part);
+        return true;
+    });
+    auto finished = resultOf(finishing);
+    co_await finished;
+    // The name is told before the part takes it, and held meanwhile against the other results of
+    // this process; one the user took in between only makes us choose again.
+    for (int attempt = 0; attempt < OutputPlacement::maxCommitAttempts; ++attempt) {
+        QFuture<QString> choosing =
+            QtConcurrent::run([where] { return OutputPlacement::reserveName(where); });
+        auto chosen = resultOf(choosing);
+        const QString path = co_await chosen;
+        const HeldName name{path};
+        auto noting = m_setup.beforeName(index, name.path);
+        co_await noting;
+        QFuture<bool> renaming = QtConcurrent::run(
+            [part, path = name.path] { return OutputPlacement::moveInto(*part, path); });
+        auto renamed = resultOf(renaming);
+        const bool moved = co_await renamed;
+        if (moved)
+            co_return QUrl::fromLocalFile(name.path);
+    }
+    throw std::runtime_error("No free file name is left for this result.");
 }
 
-QCoro::Task<QUrl> VariantPipeline::saveInline(QUrl address, OutputPlacement::Target where)
+QCoro::Task<QUrl> VariantPipeline::saveInline(QUrl address, OutputPlacement::Target where,
+                                              int index)
 {
     // Decoded whole before anything is written, so bad data never leaves a file behind.
     QFuture<QByteArray> decoding =
@@ -273,10 +347,11 @@ QCoro::Task<QUrl> VariantPipeline::saveInline(QUrl address, OutputPlacement::Tar
     auto decoded = resultOf(decoding);
     const QByteArray bytes = co_await decoded;
     m_work.throwIfCancelled();
-    const std::shared_ptr<QTemporaryFile> part = OutputPlacement::openPart(where.folder);
+    auto opening = openPart(where.folder);
+    const std::shared_ptr<QTemporaryFile> part = co_await opening;
     if (part->write(bytes) != bytes.size())
         throw std::runtime_error(part->errorString().toStdString());
-    auto committing = commitInBackground(part, where);
+    auto committing = commitInBackground(part, where, index);
     const QUrl saved = co_await committing;
     co_return saved;
 }

@@ -51,6 +51,12 @@ public:
         std::shared_ptr<ServiceWork> service;
         // Awaited just before the create goes out with this input, to note that it does.
         std::function<QCoro::Task<void>(QJsonObject input)> beforeCreate;
+        // Awaited before the first part of a result is written into `folder`, so that what a
+        // crash leaves there can be found.
+        std::function<QCoro::Task<void>(QString folder)> beforePart;
+        // Awaited with the final path of output `index` just before the part takes that name, so
+        // that after a crash the result is found in place rather than fetched and written again.
+        std::function<QCoro::Task<void>(int index, QString path)> beforeName;
     };
 
     // How long the service may hold a create before answering with the running prediction.
@@ -68,8 +74,9 @@ public:
     QCoro::Task<void> run();
     // Takes up a prediction the service already runs for this pair (made before a restart): polls
     // it by its id, then downloads and places its outputs as run() would. One the service
-    // cancelled meanwhile ends the pair cancelled.
-    QCoro::Task<void> resume(QString predictionId);
+    // cancelled meanwhile ends the pair cancelled. `input` is what the create sent (it prices
+    // the result); an output whose path in `placed` (by index) is on the disk is taken as saved.
+    QCoro::Task<void> resume(QString predictionId, QJsonObject input = {}, QStringList placed = {});
 
     // The delay before the poll after one that waited `delay`: 1.0, 1.5 … 5.0 s.
     static double nextPollDelay(double delay);
@@ -93,10 +100,14 @@ private:
     QCoro::Task<void> predict();
     QCoro::Task<QUrl> save(QUrl address, int index, int count);
     // Writes an output the service sent inline (a data: URI); malformed data writes nothing.
-    QCoro::Task<QUrl> saveInline(QUrl address, OutputPlacement::Target where);
+    QCoro::Task<QUrl> saveInline(QUrl address, OutputPlacement::Target where, int index);
     // Gives the finished scratch file its final name; the pair's result from then on.
     QCoro::Task<QUrl> commitInBackground(std::shared_ptr<QTemporaryFile> part,
-                                         OutputPlacement::Target where);
+                                         OutputPlacement::Target where, int index);
+    // The part for a result going to `folder`, named after the pair.
+    QCoro::Task<std::shared_ptr<QTemporaryFile>> openPart(QString folder);
+    // The saved output `index` from before a restart, when it is still on the disk.
+    QCoro::Task<std::optional<QUrl>> placedBefore(int index);
     QCoro::Task<void> record(QList<QUrl> saved);
     // Ends the variant after `error`: cancelled (telling the service) or failed with its text.
     void fail(const std::exception *error);
@@ -115,4 +126,8 @@ private:
     // The submitted input and the latest answer about the prediction.
     QJsonObject m_input;
     ReplicateClient::Prediction m_prediction;
+    // Outputs named before a restart, by index.
+    QStringList m_placed;
+    // The folder beforePart was last told of.
+    QString m_partFolder;
 };

@@ -56,6 +56,8 @@ std::unique_ptr<AppStore> restoredStore(const AppEnvironment &environment)
 struct InFlight {
     JournalJob job;
     JournalPair pair;
+    // Where the pair was writing, as the journal heard it.
+    QList<JournalPlacement> placements;
 };
 
 InFlight inFlight(const QString &prompt)
@@ -94,6 +96,10 @@ private Q_SLOTS:
     void predictionAtTheServiceIsTakenUp();
     void lostCreateIsFoundInTheList_data();
     void lostCreateIsFoundInTheList();
+    void outputNamedBeforeTheEndIsNotWrittenTwice_data();
+    void outputNamedBeforeTheEndIsNotWrittenTwice();
+    void onlyThePairsOwnLeftoverPartIsRemoved_data();
+    void onlyThePairsOwnLeftoverPartIsRemoved();
 
 private:
     TestEnvironment &env() { return m_standIn.environment(); }
@@ -386,6 +392,7 @@ std::unique_ptr<AppStore> JournalTest::restartWith(const InFlight &seeded)
         batch.pairRuns = {{seeded.pair.id, run.id}};
         if (seeded.pair.createSentAt.isValid())
             batch.createsSent = {seeded.pair};
+        batch.placements = seeded.placements;
         if (!journal.apply(batch))
             return nullptr;
     }
@@ -479,6 +486,74 @@ void JournalTest::lostCreateIsFoundInTheList()
     } else {
         QCOMPARE(variant->status(), RunStatus::waiting());
     }
+}
+
+void JournalTest::outputNamedBeforeTheEndIsNotWrittenTwice_data()
+{
+    QTest::addColumn<bool>("moved");
+    QTest::newRow("moved into place") << true;
+    QTest::newRow("named, not moved") << false;
+}
+
+void JournalTest::outputNamedBeforeTheEndIsNotWrittenTwice()
+{
+    QFETCH(bool, moved);
+    InFlight seeded = inFlight(u"A harbour at night"_s);
+    seeded.pair.predictionId = createPrediction({{u"prompt"_s, seeded.job.source}});
+    QVERIFY(!seeded.pair.predictionId.isEmpty());
+    QVERIFY(QDir().mkpath(env().path(u"results"_s)));
+    // The name the result gets when it is written after the restart.
+    const QString placed = env().path(u"results/A-harbour-at-night.png"_s);
+    if (moved)
+        image(env(), u"results/A-harbour-at-night.png"_s);
+    seeded.placements = {{seeded.pair.id, std::nullopt, env().path(u"results"_s)},
+                         {seeded.pair.id, 0, placed}};
+
+    const auto store = restartWith(seeded);
+    QVERIFY(store);
+    const ModelVariantPtr variant = store->jobs(Mode::image).first()->variants().first();
+    QTRY_VERIFY_WITH_TIMEOUT(variant->status().isTerminal(), settleMs);
+    QVERIFY2(variant->status() == RunStatus::done(), qPrintable(variant->status().message()));
+    QCOMPARE(variant->resultURL(), QUrl::fromLocalFile(placed));
+    if (moved)
+        QCOMPARE(variant->resultPixelSize(), std::optional(QSizeF(8, 8)));
+    // One result file and nothing else: no second copy, no part left.
+    QCOMPARE(QDir(env().path(u"results"_s)).entryList(QDir::Files | QDir::Hidden),
+             QStringList{QFileInfo(placed).fileName()});
+    QCOMPARE(m_standIn.service().requests(u"/delivery/"_s).isEmpty(), moved);
+}
+
+void JournalTest::onlyThePairsOwnLeftoverPartIsRemoved_data()
+{
+    // "{pair}" stands for the pair's id, "{other}" for another pair's.
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("its part") << u"results/.moonforge-{pair}-a1B2c3.part"_s << true;
+    QTest::newRow("another pair's part") << u"results/.moonforge-{other}-a1B2c3.part"_s << false;
+    QTest::newRow("a part of no pair") << u"results/.moonforge-a1B2c3.part"_s << false;
+    QTest::newRow("a longer name") << u"results/.moonforge-{pair}-a1B2c3.part.keep"_s << false;
+    QTest::newRow("other letters") << u"results/.moonforge-{pair}-a1B2c.part"_s << false;
+    QTest::newRow("another folder") << u"elsewhere/.moonforge-{pair}-a1B2c3.part"_s << false;
+}
+
+void JournalTest::onlyThePairsOwnLeftoverPartIsRemoved()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, removed);
+    InFlight seeded = inFlight(u"A pier"_s);
+    seeded.pair.status = RunStatus::Kind::failed;
+    seeded.placements = {{seeded.pair.id, std::nullopt, env().path(u"results"_s)}};
+    file.replace(u"{pair}"_s, seeded.pair.id.toString(QUuid::WithoutBraces));
+    file.replace(u"{other}"_s, QUuid::createUuid().toString(QUuid::WithoutBraces));
+    QVERIFY(QDir().mkpath(QFileInfo(env().path(file)).absolutePath()));
+    QFile leftover(env().path(file));
+    QVERIFY(leftover.open(QIODevice::WriteOnly));
+    leftover.write("half a result");
+    leftover.close();
+
+    const auto store = restartWith(seeded);
+    QVERIFY(store);
+    QCOMPARE(QFileInfo::exists(env().path(file)), !removed);
 }
 
 QTEST_GUILESS_MAIN(JournalTest)

@@ -31,6 +31,8 @@ private Q_SLOTS:
     void blankErrorGetsTheGenericText();
     void videoCostFollowsTheDurationSent_data();
     void videoCostFollowsTheDurationSent();
+    void resumedVideoIsPricedByTheDurationSent_data();
+    void resumedVideoIsPricedByTheDurationSent();
 
     void promptJobWithoutImageKeySkipsUploading();
     void twoFileModelSendsNothing_data();
@@ -161,6 +163,53 @@ void VariantPipelineTest::videoCostFollowsTheDurationSent()
     QVERIFY(actual.has_value());
     QVERIFY2(qAbs(actual->low - *cost) < 1e-9, qPrintable(QString::number(actual->low)));
     QVERIFY(!VariantPipeline::cost(std::nullopt, schema, input, 1, {}, {}));
+}
+
+void VariantPipelineTest::resumedVideoIsPricedByTheDurationSent_data()
+{
+    QTest::addColumn<int>("duration");
+    QTest::addColumn<double>("cost");
+    QTest::newRow("eight seconds") << 8 << 0.8;
+    QTest::newRow("three seconds") << 3 << 0.3;
+}
+
+void VariantPipelineTest::resumedVideoIsPricedByTheDurationSent()
+{
+    // After a restart the create's input comes from the journal, not from the job.
+    QFETCH(int, duration);
+    QFETCH(double, cost);
+    const auto created = m_service.call(
+        "POST", u"/v1/models/%1/predictions"_s.arg(flux().slug()),
+        QJsonDocument(QJsonObject{{u"input"_s, QJsonObject{{u"prompt"_s, u"A tide"_s}}}}).toJson(),
+        {{"Authorization", "Bearer r8_sim"}, {"Content-Type", "application/json"}});
+    QVERIFY(created);
+    const QString id = created->object().value(u"id"_s).toString();
+    auto job = std::make_shared<ImageJob>(JobInput::prompt(u"A tide"_s));
+    auto variant = std::make_shared<ModelVariant>(flux().slug(), flux().title);
+    job->setVariants({variant});
+    ModelPrice price;
+    price.unit = PriceUnit::videoSecond;
+    price.low = price.high = 0.1;
+    const ModelSchema schema =
+        SchemaRecords::schema(R"({"duration":{"type":"integer","default":5}})");
+    VariantPipeline::Setup setup{job,
+                                 variant,
+                                 client(),
+                                 ModelPlan{flux(), schema, {}, price},
+                                 false,
+                                 OutputPlan::make(Mode::image, m_out, QString(), std::nullopt),
+                                 m_standIn.environment().clock(),
+                                 {},
+                                 {},
+                                 {},
+                                 {},
+                                 {}};
+    auto pipeline = std::make_shared<VariantPipeline>(std::move(setup));
+    runTask(pipeline->resume(id, {{u"prompt"_s, u"A tide"_s}, {u"duration"_s, duration}}));
+    QVERIFY2(variant->status() == RunStatus::done(), qPrintable(variant->status().message()));
+    QVERIFY(variant->cost().has_value());
+    QVERIFY2(qAbs(variant->cost()->low - cost) < 1e-9,
+             qPrintable(QString::number(variant->cost()->low)));
 }
 
 void VariantPipelineTest::promptJobWithoutImageKeySkipsUploading()

@@ -4,6 +4,7 @@
 #include "RunTask.h"
 #include "SampleFiles.h"
 #include "Services/AppStore.h"
+#include "Services/JournalDatabase.h"
 #include "Services/OutputPlacement.h"
 #include "StandInStore.h"
 
@@ -681,6 +682,15 @@ void RunTest::spendLimitStartsOnlyWhatFits()
     if (limit.isValid())
         QVERIFY2(mostCommitted <= limit.toDouble() + 1e-9,
                  qPrintable(QString::number(mostCommitted)));
+
+    // The journal keeps the run's figure with the run.
+    QVERIFY(runTask(m_store->shutdown(), settleMs).finished);
+    m_store.reset();
+    JournalDatabase journal(m_standIn.environment().environment().journalPath);
+    const JournalContents journaled = journal.open({});
+    QCOMPARE(journaled.runs.size(), 1);
+    QVERIFY2(qAbs(journaled.runs.cbegin()->spent - spend.committed()) < 1e-9,
+             qPrintable(QString::number(journaled.runs.cbegin()->spent)));
 }
 
 QTEST_MAIN(RunTest)
